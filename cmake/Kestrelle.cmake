@@ -1,0 +1,33 @@
+# kestrelle_library(<name> SOURCES ... DEPENDS ...)
+# One static library per source folder; headers are included as "<folder>/<Header>.h".
+function(kestrelle_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+endfunction()
+
+# kestrelle_test(<name> SOURCES ... DEPENDS ...)
+# One GoogleTest executable per tested folder, run by ctest. Its main() owns an
+# offscreen QApplication and a private application-data folder.
+function(kestrelle_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE kestrelle_testmain ${ARG_DEPENDS})
+  target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KESTRELLE_BIN_DIR})
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${KESTRELLE_BIN_DIR}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${ARG_PROPERTIES})
+endfunction()
+
+# kestrelle_benchmark(<name> SOURCES ... DEPENDS ...): built, never run by ctest.
+function(kestrelle_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark ${ARG_DEPENDS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()

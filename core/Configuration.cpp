@@ -1,0 +1,163 @@
+#include "core/Configuration.h"
+
+#include <functional>
+
+#include "core/ModCommon.h"
+#include "core/ModSpecialFolders.h"
+#include "platform/Folders.h"
+#include "platform/Runtime.h"
+#include "platform/System.h"
+
+ConfigurationRecord ConfigurationSettings;
+
+QString GetConfigFileName() {
+    if (rt::Trim(ConfigurationSettings.ConfigFile).isEmpty())
+        ConfigurationSettings.ConfigFile = GetAppConfigFilePath(kAppKestrelle, true);
+    return ConfigurationSettings.ConfigFile;
+}
+
+QString GetProgramDataFolder() {
+    return GetAppDataFolder(kAppKestrelle, 0, true);
+}
+
+namespace {
+
+QString Read(const QString& key) {
+    return ReadIniValue(key, QStringLiteral("Value"), ConfigurationSettings.ConfigFile, 255);
+}
+
+// One key's conversion; a failure leaves its field as it was.
+void Step(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+void ReadBoolean(const QString& key, bool& field) {
+    if (const auto b = rt::TryCBool(Read(key)))
+        field = *b;
+}
+
+}  // namespace
+
+bool LoadConfiguration() {
+    GetConfigFileName();
+    ConfigurationRecord& c = ConfigurationSettings;
+    c.Communication = 0;
+    c.DatabaseType = 0;
+    c.DatabasePath = platform::ProgramFolder() + QStringLiteral("/quillbarrow.mdb");
+    c.Language = QStringLiteral("BG");
+    c.Restriction = true;
+    c.AutoLock = false;
+    c.GoodsGroups.clear();
+    c.WarningSaveChages = false;
+    c.Assistant = true;
+    c.SoundNotification = true;
+    c.ObjectCodeRange = 1;
+    c.PrefixUsers = QStringLiteral("971");
+    c.FinishWholeOrder = true;
+    c.FocusNewOrder = false;
+    c.PortUDP = 7002;
+    c.PortTCP = 7003;
+    c.Password_2.clear();
+
+    bool result = false;
+    if (FileExists(c.ConfigFile)) {
+        Step([&] {
+            const QString text = Read("Communication");
+            const double v = rt::Val(text);
+            if (!text.isEmpty() && v >= 0 && v <= 2)
+                c.Communication = rt::CLng(v);
+        });
+        Step([&] { c.DatabaseType = rt::CInt(rt::Val(Read("DatabaseType"))); });
+        c.DatabasePath = Read("DatabasePath");
+        c.ServerName = Read("ServerName");
+        c.LocalServerName = Read("LocalServerName");
+        c.DatabaseName = Read("DatabaseName");
+        c.UserName = Read("UserName");
+        c.Password = Read("Password");
+        c.Language = Read("Language");
+        if (c.Language.isEmpty())
+            c.Language = QStringLiteral("BG");
+        Step([&] {
+            const QString text = Read("Country");
+            if (rt::Val(text) >= 0)
+                c.Country = rt::CInt(text);
+        });
+        ReadBoolean("Restriction", c.Restriction);
+        ReadBoolean("AutoLock", c.AutoLock);
+        c.GoodsGroups = Read("GoodsGroups");
+        ReadBoolean("WarningSaveChages", c.WarningSaveChages);
+        ReadBoolean("Assistant", c.Assistant);
+        ReadBoolean("SoundNotification", c.SoundNotification);
+        {
+            const QString digits = rt::Trim(GetDigitsOnly(Read("PrefixUsers")));
+            if (digits.size() == 3)
+                c.PrefixUsers = digits;
+        }
+        Step([&] { c.ObjectCodeRange = rt::CInt(Read("ObjectCodeRange")); });
+        if (c.ObjectCodeRange < 1 || c.ObjectCodeRange > 10)
+            c.ObjectCodeRange = 1;
+        ReadBoolean("UserDefineKeys", c.UserDefineKeys);
+        ReadBoolean("FinishWholeOrder", c.FinishWholeOrder);
+        c.Password_2 = rt::Trim(Read("Password_2"));
+        ReadBoolean("FocusNewOrder", c.FocusNewOrder);
+        result = true;
+    }
+    if (c.Communication != 2) {
+        c.ObjectCodeRange = 1;
+        c.GoodsGroups.clear();
+        c.AutoLock = false;
+    }
+    return result;
+}
+
+void SaveConfiguration() {
+    const ConfigurationRecord& c = ConfigurationSettings;
+    const auto write = [&](const char* key, const Variant& value) {
+        WriteIniValue(QString::fromLatin1(key), QStringLiteral("Value"), value, c.ConfigFile);
+    };
+    write("Communication", c.Communication);
+    write("DatabaseType", c.DatabaseType);
+    write("DatabasePath", c.DatabasePath);
+    write("ServerName", c.ServerName);
+    write("LocalServerName", c.LocalServerName);
+    write("DatabaseName", c.DatabaseName);
+    write("UserName", c.UserName);
+    write("Password", c.Password);
+    write("Country", c.Country);
+    write("Language", c.Language);
+    write("AutoLock", c.AutoLock);
+    write("WarningSaveChages", c.WarningSaveChages);
+    write("Restriction", c.Restriction);
+    write("ObjectCodeRange", int32_t(c.ObjectCodeRange));
+    write("Assistant", c.Assistant);
+    write("GoodsGroups", c.GoodsGroups);
+    write("SoundNotification", c.SoundNotification);
+    write("PrefixUsers", c.PrefixUsers);
+    write("UserDefineKeys", c.UserDefineKeys);
+    write("FinishWholeOrder", c.FinishWholeOrder);
+    write("Password_2", c.Password_2);
+    write("FocusNewOrder", c.FocusNewOrder);
+    write("Skin", c.Skin);
+}
+
+void SelectSkin() {
+    const QString file = GetConfigFileName();
+    const QString text = ReadIniValue(QStringLiteral("Skin"), QStringLiteral("Value"), file, 255);
+    const QString trimmed = rt::Trim(text);
+    if (trimmed.isEmpty() || trimmed == "0")
+        ConfigurationSettings.Skin = QStringLiteral("Default");
+    else if (trimmed == "1")
+        ConfigurationSettings.Skin = QStringLiteral("Blue");
+    else if (trimmed == "2")
+        ConfigurationSettings.Skin = QStringLiteral("Lila");
+    else
+        ConfigurationSettings.Skin = text;
+}
+
+void ReadCommandLineSwitches() {
+    ConfigurationSettings.StandartMessage =
+        platform::CommandLine().toLower().contains(QStringLiteral("standartmessage"));
+}

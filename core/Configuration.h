@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The station's settings: one record in memory, one INI file on disk, each
+// setting a section of its own name holding the single key "Value".
+struct ConfigurationRecord {
+    QString ConfigFile;
+    QString Language = QStringLiteral("BG");
+    int32_t Country = 0;
+    QString Skin;
+    int32_t DatabaseType = 0;
+    QString DatabasePath;
+    QString DatabaseName;
+    QString ServerName;
+    QString LocalServerName;
+    QString UserName;
+    QString Password;
+    int32_t Communication = 0;
+    bool Restriction = true;
+    bool UserDefineKeys = false;
+    bool AutoLock = false;
+    QString GoodsGroups;
+    bool WarningSaveChages = false;
+    bool Assistant = true;
+    bool SoundNotification = true;
+    QString PrefixUsers = QStringLiteral("971");
+    int16_t ObjectCodeRange = 1;
+    bool FinishWholeOrder = true;
+    bool FocusNewOrder = false;
+    QString Password_2;
+    int16_t PortUDP = 7002;
+    int16_t PortTCP = 7003;
+    bool StandartMessage = false;
+};
+
+// The program-wide record.
+extern ConfigurationRecord ConfigurationSettings;
+
+// The configuration file's path, fixed (and the program data folder created)
+// on the first call.
+QString GetConfigFileName();
+
+// The program data folder with a trailing separator, created when missing.
+QString GetProgramDataFolder();
+
+// Resets the reset-by-load fields, then reads every key that converts; true
+// when the file existed. Outside mode 2 the mode-2 options are cleared.
+bool LoadConfiguration();
+
+// Writes every setting in the file's key order; a failed write skips its key.
+void SaveConfiguration();
+
+// Reads the "Skin" section into the record ("0"/"" Default, "1" Blue,
+// "2" Lila, any other text a scheme name) and hands it to the skin component.
+void SelectSkin();
+
+// StandartMessage from the command line (case-insensitive, anywhere in it).
+void ReadCommandLineSwitches();

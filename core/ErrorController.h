@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <vector>
+
+// Error types of ErrorRecord::ErrorType.
+inline constexpr int32_t kUserError = 0;
+inline constexpr int32_t kSystemError = 1;
+inline constexpr int32_t kOtherError = 2;
+
+struct ErrorRecord {
+    int32_t ErrorType = 0;
+    QString DateTime;
+    int32_t ErrorCode = 0;
+    QString Message;
+    QString MethodName;
+};
+
+// The error log: every Add appends a fixed-form block to the log file and
+// keeps the record in an in-memory history. Writing never raises: a block that
+// cannot be written is lost and the caller goes on.
+class ErrorController {
+public:
+    ErrorController();
+
+    QString BuildDate() const { return buildDate_; }
+    void SetBuildDate(const QString& date) { buildDate_ = date; }
+    QString BuildVersion() const { return buildVersion_; }
+    void SetBuildVersion(const QString& version) { buildVersion_ = version; }
+    QString LogFileName() const { return logFileName_; }
+    void SetLogFileName(const QString& path) { logFileName_ = path; }
+
+    // Appends the text, a blank line and an empty line to the log file.
+    void DebugInfo(const QString& text);
+
+    // An empty (blank) dateTime becomes the current time in the short-date
+    // format & " hh:nn:ss", which the caller's variable receives when given.
+    void Add(int32_t errorType, int32_t errorCode, const QString& message,
+             const QString& methodName, QString* dateTime = nullptr);
+
+    QString GetHistoryAll(bool brief) const;
+    QString GetHistoryByCode(int32_t code, bool brief) const;
+    QString GetHistoryByType(int32_t type, bool brief) const;
+    int32_t LastErrorCode() const;
+    QString LastErrorMessage() const;
+    void SaveHistoryInFile(const QString& path) const;
+    void ResetErrors();
+
+    // The text of an error type: "User error", "System error", "Other",
+    // "Unkonown" for any other value.
+    static QString ErrorTypeText(int32_t type);
+    // The block written for one record, CR LF line ends.
+    QString FormatBlock(const ErrorRecord& record) const;
+
+private:
+    QString FormatTime(const QString& dateTime) const;
+    QString FormatEntry(const ErrorRecord& record, bool brief) const;
+
+    QString logFileName_;
+    QString buildVersion_;
+    QString buildDate_;
+    std::vector<ErrorRecord> history_;  // index 0 is never used
+    QStringList debugLines_;            // index 0 is never used
+};
+
+// The program-wide instance, created on first use.
+ErrorController& ErrorLogger();

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <stdexcept>
+
+// A raised, numbered error: number, description and the source that raised it
+// ("CSocketMaster.Connect"). Callers that "ignore errors step by step" wrap each
+// step in its own try/catch.
+class AppError : public std::runtime_error {
+public:
+    AppError(int number, const QString& description, const QString& source = QString())
+        : std::runtime_error(description.toStdString()),
+          number_(number),
+          description_(description),
+          source_(source) {}
+
+    int Number() const { return number_; }
+    const QString& Description() const { return description_; }
+    const QString& Source() const { return source_; }
+
+private:
+    int number_;
+    QString description_;
+    QString source_;
+};
+
+// The runtime's own error numbers, raised by the value conversions.
+namespace rt {
+inline constexpr int kErrOverflow = 6;
+inline constexpr int kErrTypeMismatch = 13;
+inline constexpr int kErrInvalidNull = 94;
+[[noreturn]] void RaiseOverflow(const QString& source = QString());
+[[noreturn]] void RaiseTypeMismatch(const QString& source = QString());
+}  // namespace rt

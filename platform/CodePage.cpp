@@ -1,0 +1,160 @@
+#include "platform/CodePage.h"
+
+#include <errno.h>
+#include <iconv.h>
+#include <QHash>
+
+#include <array>
+#include <memory>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+QString CodePageFromEnvironment() {
+    QString name = QString::fromLocal8Bit(qgetenv("KESTRELLE_CODEPAGE")).trimmed();
+    if (name.isEmpty())
+        return QStringLiteral("CP1251");
+    bool digits = false;
+    name.toInt(&digits);
+    return digits ? "CP" + name : name.toUpper();
+}
+
+// A single-byte code page is converted through a 256-entry table built once
+// with iconv; multi-byte code pages go through iconv on every call.
+struct CodePage {
+    QString name;
+    bool singleByte = false;
+    std::array<char16_t, 256> toUnicode{};
+    QHash<char16_t, char> fromUnicode;
+
+    explicit CodePage(QString n) : name(std::move(n)) {
+        iconv_t cd = iconv_open("UTF-16LE", name.toLatin1().constData());
+        if (cd == iconv_t(-1)) {
+            // An unknown name falls back to the default rather than failing.
+            name = QStringLiteral("CP1251");
+            cd = iconv_open("UTF-16LE", "CP1251");
+        }
+        singleByte = true;
+        for (int b = 0; b < 256; ++b) {
+            char in = char(b);
+            char16_t out[4] = {};
+            char* inp = &in;
+            size_t inLeft = 1;
+            char* outp = reinterpret_cast<char*>(out);
+            size_t outLeft = sizeof(out);
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+            if (r == size_t(-1) && errno == EINVAL) {
+                singleByte = false;  // a lead byte of a multi-byte sequence
+                break;
+            }
+            const bool ok = r != size_t(-1) && outLeft == sizeof(out) - 2;
+            toUnicode[b] = ok ? out[0] : char16_t(0xFFFD);
+        }
+        iconv_close(cd);
+        if (singleByte) {
+            for (int b = 255; b >= 0; --b) {
+                if (toUnicode[b] != 0xFFFD)
+                    fromUnicode.insert(toUnicode[b], char(b));
+            }
+        }
+    }
+};
+
+std::mutex gMutex;
+std::shared_ptr<const CodePage> gCodePage;
+
+std::shared_ptr<const CodePage> Current() {
+    std::lock_guard lock(gMutex);
+    if (!gCodePage)
+        gCodePage = std::make_shared<CodePage>(CodePageFromEnvironment());
+    return gCodePage;
+}
+
+// Streams through iconv, replacing what cannot be converted.
+QByteArray IconvConvert(const QByteArray& in, const char* to, const char* from,
+                        const QByteArray& replacement, int unitSize) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == iconv_t(-1))
+        return QByteArray();
+    QByteArray out;
+    out.reserve(in.size() * 2 + 16);
+    char* inp = const_cast<char*>(in.constData());
+    size_t inLeft = size_t(in.size());
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* outp = buffer;
+        size_t outLeft = sizeof(buffer);
+        const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+        out.append(buffer, qsizetype(sizeof(buffer) - outLeft));
+        if (r == size_t(-1)) {
+            if (errno == E2BIG)
+                continue;
+            // Invalid or incomplete input: replace one unit and go on.
+            out.append(replacement);
+            const size_t skip = std::min<size_t>(size_t(unitSize), inLeft);
+            inp += skip;
+            inLeft -= skip;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+}  // namespace
+
+QString AnsiCodePageName() {
+    return Current()->name;
+}
+
+void ResetAnsiCodePage() {
+    std::lock_guard lock(gMutex);
+    gCodePage.reset();
+}
+
+QString FromAnsi(const char* data, qsizetype size) {
+    const auto cp = Current();
+    if (cp->singleByte) {
+        QString out(size, Qt::Uninitialized);
+        QChar* o = out.data();
+        for (qsizetype i = 0; i < size; ++i)
+            o[i] = QChar(cp->toUnicode[uchar(data[i])]);
+        return out;
+    }
+    const QByteArray utf16 =
+        IconvConvert(QByteArray::fromRawData(data, size), "UTF-16LE",
+                     cp->name.toLatin1().constData(), QByteArray("\xFD\xFF", 2), 1);
+    return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
+}
+
+QString FromAnsi(const QByteArray& bytes) {
+    return FromAnsi(bytes.constData(), bytes.size());
+}
+
+QByteArray ToAnsi(const QString& text) {
+    const auto cp = Current();
+    if (cp->singleByte) {
+        QByteArray out;
+        out.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t u = text[i].unicode();
+            if (u < 0x80 && cp->toUnicode[u] == u) {
+                out.append(char(u));
+                continue;
+            }
+            // A surrogate pair is one character, and one "?".
+            if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            const auto it = cp->fromUnicode.constFind(u);
+            out.append(it == cp->fromUnicode.constEnd() ? '?' : *it);
+        }
+        return out;
+    }
+    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return IconvConvert(utf16, cp->name.toLatin1().constData(), "UTF-16LE", QByteArray("?"), 2);
+}
+
+}  // namespace platform

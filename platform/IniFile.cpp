@@ -1,0 +1,312 @@
+#include "platform/IniFile.h"
+
+#include <sys/stat.h>
+#include <QFile>
+#include <QHash>
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace platform {
+
+namespace {
+
+struct Entry {
+    QString value;
+    int line = -1;
+};
+
+struct Section {
+    QString name;
+    int headerLine = -1;
+    int lastContentLine = -1;    // the last non-blank line that belongs to the section
+    QHash<QString, Entry> keys;  // lower-cased name -> first occurrence
+    QStringList keyOrder;        // names as written, first occurrences
+};
+
+struct Document {
+    QStringList lines;
+    std::vector<Section> sections;
+    QHash<QString, int> sectionIndex;  // lower-cased name -> first occurrence
+};
+
+struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;
+    timespec mtime{};
+    timespec ctime{};
+    bool operator==(const Identity& o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+               ctime.tv_nsec == o.ctime.tv_nsec;
+    }
+};
+
+bool StatFile(const QByteArray& path, Identity& id) {
+    struct stat st {};
+    if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mtime = st.st_mtim;
+    id.ctime = st.st_ctim;
+    return true;
+}
+
+bool IsBlank(QChar c) {
+    return c == ' ' || c == '\t';
+}
+
+QString TrimBlanks(QStringView s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.mid(b, e - b).toString();
+}
+
+QString Unquote(const QString& v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+
+// Recognises "[name]" (name between the first "[" and the last "]").
+bool ParseHeader(const QString& line, QString& name) {
+    qsizetype b = 0;
+    while (b < line.size() && IsBlank(line[b]))
+        ++b;
+    if (b >= line.size() || line[b] != '[')
+        return false;
+    const qsizetype close = line.lastIndexOf(']');
+    if (close <= b)
+        return false;
+    name = TrimBlanks(QStringView(line).mid(b + 1, close - b - 1));
+    return true;
+}
+
+bool ParseKey(const QString& line, QString& key, QString& value) {
+    const qsizetype eq = line.indexOf('=');
+    if (eq < 0)
+        return false;
+    key = TrimBlanks(QStringView(line).left(eq));
+    if (key.isEmpty())
+        return false;
+    value = Unquote(TrimBlanks(QStringView(line).mid(eq + 1)));
+    return true;
+}
+
+void Index(Document& doc) {
+    doc.sections.clear();
+    doc.sectionIndex.clear();
+    Section* current = nullptr;
+    for (int i = 0; i < doc.lines.size(); ++i) {
+        const QString& line = doc.lines[i];
+        QString name;
+        if (ParseHeader(line, name)) {
+            doc.sections.push_back(Section{name, i, i, {}, {}});
+            current = &doc.sections.back();
+            continue;
+        }
+        if (!current)
+            continue;
+        if (!TrimBlanks(line).isEmpty())
+            current->lastContentLine = i;
+        QString key, value;
+        if (ParseKey(line, key, value)) {
+            const QString lower = key.toLower();
+            if (!current->keys.contains(lower)) {
+                current->keys.insert(lower, Entry{value, i});
+                current->keyOrder.append(key);
+            }
+        }
+    }
+    // Keep the first occurrence of duplicate section names.
+    for (int s = int(doc.sections.size()) - 1; s >= 0; --s)
+        doc.sectionIndex.insert(doc.sections[s].name.toLower(), s);
+}
+
+std::shared_ptr<Document> Parse(const QByteArray& bytes) {
+    auto doc = std::make_shared<Document>();
+    const QString text = FromAnsi(bytes);
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == '\r' || c == '\n') {
+            QString line = text.mid(start, i - start);
+            line.remove(QChar(0));
+            doc->lines.append(line);
+            if (c == '\r' && i + 1 < n && text[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n) {
+        QString line = text.mid(start);
+        line.remove(QChar(0));
+        doc->lines.append(line);
+    }
+    Index(*doc);
+    return doc;
+}
+
+struct CacheSlot {
+    Identity id;
+    std::shared_ptr<Document> doc;
+};
+
+std::mutex gMutex;
+std::unordered_map<std::string, CacheSlot> gCache;
+
+// The parsed file, or nullptr when it does not exist or cannot be read.
+std::shared_ptr<Document> Load(const QString& file) {
+    const QByteArray path = QFile::encodeName(file);
+    Identity id;
+    if (!StatFile(path, id)) {
+        std::lock_guard lock(gMutex);
+        gCache.erase(path.toStdString());
+        return nullptr;
+    }
+    {
+        std::lock_guard lock(gMutex);
+        const auto it = gCache.find(path.toStdString());
+        if (it != gCache.end() && it->second.id == id)
+            return it->second.doc;
+    }
+    bool ok = false;
+    const QByteArray bytes = ReadWholeFile(file, &ok);
+    if (!ok)
+        return nullptr;
+    auto doc = Parse(bytes);
+    // The file may have changed while it was read; the identity taken after
+    // the read is the one that matches the parsed text only if both agree.
+    Identity after;
+    if (StatFile(path, after) && after == id) {
+        std::lock_guard lock(gMutex);
+        gCache[path.toStdString()] = CacheSlot{id, doc};
+    }
+    return doc;
+}
+
+const Entry* Find(const Document& doc, const QString& section, const QString& key) {
+    const auto s = doc.sectionIndex.constFind(section.trimmed().toLower());
+    if (s == doc.sectionIndex.constEnd())
+        return nullptr;
+    const Section& sec = doc.sections[size_t(*s)];
+    const auto k = sec.keys.constFind(key.trimmed().toLower());
+    return k == sec.keys.constEnd() ? nullptr : &*k;
+}
+
+}  // namespace
+
+std::optional<QString> IniLookup(const QString& file, const QString& section, const QString& key) {
+    const auto doc = Load(file);
+    if (!doc)
+        return std::nullopt;
+    const Entry* e = Find(*doc, section, key);
+    if (!e)
+        return std::nullopt;
+    return e->value;
+}
+
+QString IniRead(const QString& file, const QString& section, const QString& key, int bufferSize) {
+    if (bufferSize <= 1)
+        return QString();
+    const auto value = IniLookup(file, section, key);
+    if (!value)
+        return QString();
+    return value->left(bufferSize - 1);
+}
+
+bool IniWrite(const QString& file, const QString& section, const QString& key,
+              const QString& value) {
+    const QString sectionName = TrimBlanks(section);
+    const QString keyName = TrimBlanks(key);
+    if (sectionName.isEmpty() || keyName.isEmpty())
+        return false;
+    QString clean = value;
+    clean.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    clean.replace('\r', ' ').replace('\n', ' ').remove(QChar(0));
+
+    const auto existing = Load(file);
+    if (!existing && QFile::exists(file))
+        return false;  // there but unreadable: never clobber it
+    Document doc;
+    if (existing)
+        doc.lines = existing->lines;
+    Index(doc);
+
+    const auto s = doc.sectionIndex.constFind(sectionName.toLower());
+    if (s == doc.sectionIndex.constEnd()) {
+        // Drop trailing empty lines so that the new section follows the content.
+        while (!doc.lines.isEmpty() && TrimBlanks(doc.lines.back()).isEmpty())
+            doc.lines.removeLast();
+        doc.lines.append('[' + sectionName + ']');
+        doc.lines.append(keyName + '=' + clean);
+    } else {
+        const Section& sec = doc.sections[size_t(*s)];
+        const auto k = sec.keys.constFind(keyName.toLower());
+        if (k != sec.keys.constEnd()) {
+            QString written;
+            QString ignored;
+            ParseKey(doc.lines[k->line], written, ignored);
+            doc.lines[k->line] = written + '=' + clean;
+        } else {
+            doc.lines.insert(sec.lastContentLine + 1, keyName + '=' + clean);
+        }
+    }
+
+    QString text = doc.lines.join(QLatin1String("\r\n"));
+    text += QLatin1String("\r\n");
+    if (!WriteFileAtomically(file, ToAnsi(text)))
+        return false;
+
+    // Serve the next read from what was just written.
+    Identity id;
+    const QByteArray path = QFile::encodeName(file);
+    if (StatFile(path, id)) {
+        auto written = std::make_shared<Document>();
+        written->lines = std::move(doc.lines);
+        Index(*written);
+        std::lock_guard lock(gMutex);
+        gCache[path.toStdString()] = CacheSlot{id, written};
+    }
+    return true;
+}
+
+QStringList IniSectionNames(const QString& file) {
+    QStringList names;
+    const auto doc = Load(file);
+    if (!doc)
+        return names;
+    for (size_t i = 0; i < doc->sections.size(); ++i) {
+        if (doc->sectionIndex.value(doc->sections[i].name.toLower()) == int(i))
+            names.append(doc->sections[i].name);
+    }
+    return names;
+}
+
+QStringList IniKeyNames(const QString& file, const QString& section) {
+    const auto doc = Load(file);
+    if (!doc)
+        return {};
+    const auto s = doc->sectionIndex.constFind(section.trimmed().toLower());
+    if (s == doc->sectionIndex.constEnd())
+        return {};
+    return doc->sections[size_t(*s)].keyOrder;
+}
+
+void IniClearCache() {
+    std::lock_guard lock(gMutex);
+    gCache.clear();
+}
+
+}  // namespace platform

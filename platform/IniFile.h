@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// INI files read and written with the semantics of the profile-string routines:
+// section and key names compare without regard to case; the first of
+// duplicate sections or keys wins; blanks around names and values are dropped
+// and a value in matching quotes loses them; a missing file, section or key
+// reads as empty text; LF, CR LF and CR all end a line. Files are in the ANSI
+// code page.
+//
+// Reads are served from a parsed copy that is checked against the file's
+// identity (device, inode, size, modification and change times) on every
+// call, so a value written a moment ago, by this process or another, is seen
+// by the next read. Writes replace the file atomically.
+namespace platform {
+
+// The value, cut to bufferSize - 1 characters, NUL characters removed.
+QString IniRead(const QString& file, const QString& section, const QString& key, int bufferSize);
+
+// The value uncut, or nullopt when the file, section or key is missing.
+std::optional<QString> IniLookup(const QString& file, const QString& section, const QString& key);
+
+// Sets key = value in the section, creating the file, section or key as
+// needed; line breaks inside the value become blanks so a value can never
+// forge a section. False when the file cannot be written (the old file stays).
+bool IniWrite(const QString& file, const QString& section, const QString& key,
+              const QString& value);
+
+// Section names in file order (first occurrences), and a section's key names.
+QStringList IniSectionNames(const QString& file);
+QStringList IniKeyNames(const QString& file, const QString& section);
+
+// Drops every parsed copy (tests measure cold reads with it).
+void IniClearCache();
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#include "common/TestSupport.h"
+
+#include <QFile>
+#include <ostream>
+
+#include "platform/IniFile.h"
+#include "platform/Runtime.h"
+
+void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+void PrintTo(const QByteArray& b, std::ostream* os) {
+    *os << '"' << b.toStdString() << '"';
+}
+
+void TempAppDataTest::SetUp() {
+    ASSERT_TRUE(dir_.isValid());
+    previous_ = qgetenv("KESTRELLE_COMMON_APPDATA");
+    qputenv("KESTRELLE_COMMON_APPDATA", dir_.path().toLocal8Bit());
+}
+
+void TempAppDataTest::TearDown() {
+    qputenv("KESTRELLE_COMMON_APPDATA", previous_);
+    rt::ClearNow();
+    platform::IniClearCache();
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    f.write(bytes);
+}

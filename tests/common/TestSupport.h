@@ -1,0 +1,30 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+class QDateTime;
+class QString;
+void PrintTo(const QString& s, std::ostream* os);
+void PrintTo(const QByteArray& b, std::ostream* os);
+
+// A fixture with its own common application-data folder, set for the test and
+// restored afterwards, and the clock released.
+class TempAppDataTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString AppData() const { return dir_.path(); }
+    QString PathIn(const QString& relative) const { return dir_.path() + '/' + relative; }
+
+private:
+    QTemporaryDir dir_;
+    QByteArray previous_;
+};
+
+// File helpers for assertions.
+QByteArray ReadBytes(const QString& path);
+void WriteBytes(const QString& path, const QByteArray& bytes);

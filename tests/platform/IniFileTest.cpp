@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include "common/TestSupport.h"
+#include "platform/IniFile.h"
+
+using namespace platform;
+
+class IniFileTest : public TempAppDataTest {
+protected:
+    QString File() const { return PathIn("test.ini"); }
+};
+
+TEST_F(IniFileTest, MissingFileSectionOrKeyReadsEmpty) {
+    EXPECT_EQ(IniRead(File(), "A", "B", 255), "");
+    WriteBytes(File(), "[A]\r\nB=1\r\n");
+    EXPECT_EQ(IniRead(File(), "A", "C", 255), "");
+    EXPECT_EQ(IniRead(File(), "X", "B", 255), "");
+    EXPECT_FALSE(IniLookup(File(), "X", "B").has_value());
+    EXPECT_EQ(IniRead(PathIn("nofolder/test.ini"), "A", "B", 255), "");
+}
+
+TEST_F(IniFileTest, NamesCompareWithoutCaseAndValuesAreTrimmedAndUnquoted) {
+    WriteBytes(File(),
+               "[Communication]\r\n  Value =  2  \r\n[Q]\r\nd=\"quoted\"\r\ns='single'\r\n"
+               "half=\"open\r\nin=a \"b\" c\r\n");
+    EXPECT_EQ(IniRead(File(), "COMMUNICATION", "value", 255), "2");
+    EXPECT_EQ(IniRead(File(), "q", "D", 255), "quoted");
+    EXPECT_EQ(IniRead(File(), "q", "s", 255), "single");
+    EXPECT_EQ(IniRead(File(), "q", "half", 255), "\"open");
+    EXPECT_EQ(IniRead(File(), "q", "in", 255), "a \"b\" c");
+}
+
+TEST_F(IniFileTest, ReadIsCutToBufferSizeLessOne) {
+    const QString value(300, 'x');
+    ASSERT_TRUE(IniWrite(File(), "S", "K", value));
+    EXPECT_EQ(IniRead(File(), "S", "K", 255).size(), 254);
+    EXPECT_EQ(IniRead(File(), "S", "K", 1024).size(), 300);
+    EXPECT_EQ(IniRead(File(), "S", "K", 1), "");
+}
+
+TEST_F(IniFileTest, FirstOfDuplicateSectionsAndKeysWins) {
+    WriteBytes(File(), "[A]\r\nk=1\r\nk=2\r\n[a]\r\nk=3\r\nz=4\r\n");
+    EXPECT_EQ(IniRead(File(), "A", "k", 255), "1");
+    EXPECT_EQ(IniRead(File(), "A", "z", 255), "");
+    EXPECT_EQ(IniSectionNames(File()), QStringList({"A"}));
+    // A write goes to the first occurrence too.
+    ASSERT_TRUE(IniWrite(File(), "a", "K", "9"));
+    EXPECT_EQ(ReadBytes(File()), "[A]\r\nk=9\r\nk=2\r\n[a]\r\nk=3\r\nz=4\r\n");
+}
+
+TEST_F(IniFileTest, EveryLineEndIsALineEnd) {
+    WriteBytes(File(), "[A]\rk=cr\r[B]\nk=lf\n[C]\r\nk=crlf");
+    EXPECT_EQ(IniRead(File(), "A", "k", 255), "cr");
+    EXPECT_EQ(IniRead(File(), "B", "k", 255), "lf");
+    EXPECT_EQ(IniRead(File(), "C", "k", 255), "crlf");
+}
+
+TEST_F(IniFileTest, WritesCreateSectionsAndKeysInPlace) {
+    ASSERT_TRUE(IniWrite(File(), "Communication", "Value", "1"));
+    EXPECT_EQ(ReadBytes(File()), "[Communication]\r\nValue=1\r\n");
+    ASSERT_TRUE(IniWrite(File(), "Language", "Value", "EN"));
+    ASSERT_TRUE(IniWrite(File(), "Communication", "Extra", "x"));
+    ASSERT_TRUE(IniWrite(File(), "communication", "VALUE", "2"));
+    EXPECT_EQ(ReadBytes(File()),
+              "[Communication]\r\nValue=2\r\nExtra=x\r\n[Language]\r\nValue=EN\r\n");
+}
+
+TEST_F(IniFileTest, AValueCannotForgeASection) {
+    ASSERT_TRUE(IniWrite(File(), "A", "k", "x\r\n[Evil]\r\nk=y"));
+    EXPECT_EQ(IniRead(File(), "A", "k", 255), "x [Evil] k=y");
+    EXPECT_EQ(IniSectionNames(File()), QStringList({"A"}));
+}
+
+TEST_F(IniFileTest, WriteIntoAMissingFolderFailsAndCreatesNothing) {
+    EXPECT_FALSE(IniWrite(PathIn("missing/x.ini"), "A", "k", "1"));
+    EXPECT_FALSE(QDir(PathIn("missing")).exists());
+}
+
+TEST_F(IniFileTest, ChangesByAnotherWriterAreSeenAtOnce) {
+    ASSERT_TRUE(IniWrite(File(), "A", "k", "1"));
+    EXPECT_EQ(IniRead(File(), "A", "k", 255), "1");
+    // Same size, rewritten in place within the same instant: still seen.
+    for (int i = 2; i < 10; ++i) {
+        QFile f(File());
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.write(QByteArray("[A]\r\nk=") + QByteArray::number(i) + "\r\n");
+        f.close();
+        EXPECT_EQ(IniRead(File(), "A", "k", 255), QString::number(i));
+    }
+    QFile::remove(File());
+    EXPECT_EQ(IniRead(File(), "A", "k", 255), "");
+}
+
+TEST_F(IniFileTest, BrokenContentNeverCrashes) {
+    QByteArray garbage;
+    QRandomGenerator rng(7);
+    for (int i = 0; i < 200000; ++i)
+        garbage.append(char(rng.bounded(256)));
+    garbage.append("\n[Ok]\nk=\0v\0al\n", 15);
+    WriteBytes(File(), garbage);
+    EXPECT_EQ(IniRead(File(), "Ok", "k", 255), "val");  // NULs removed
+    ASSERT_TRUE(IniWrite(File(), "New", "k", "1"));
+    EXPECT_EQ(IniRead(File(), "New", "k", 255), "1");
+    EXPECT_EQ(IniRead(File(), "Ok", "k", 255), "val");
+}
+
+TEST_F(IniFileTest, ValuesAreInTheAnsiCodePage) {
+    ASSERT_TRUE(IniWrite(File(), "Текст", "BG", "Поръчка"));
+    const QByteArray bytes = ReadBytes(File());
+    EXPECT_TRUE(bytes.contains("\xcf\xee\xf0\xfa\xf7\xea\xe0"));  // CP1251
+    EXPECT_EQ(IniRead(File(), "ТЕКСТ", "bg", 255), "Поръчка");
+}
+
+// A writer process killed at random moments never leaves half a file.
+TEST_F(IniFileTest, AtomicWriteSurvivesAKilledWriter) {
+    const QString writer = QCoreApplication::applicationDirPath() + "/ini_stress_writer";
+    ASSERT_TRUE(QFile::exists(writer));
+    ASSERT_TRUE(IniWrite(File(), "Data", "Blob", QString(256 * 1024, 'z')));
+    ASSERT_TRUE(IniWrite(File(), "End", "Marker", "start"));
+    QRandomGenerator rng(42);
+    for (int round = 0; round < 15; ++round) {
+        QProcess p;
+        p.start(writer, {File()});
+        ASSERT_TRUE(p.waitForStarted());
+        QThread::msleep(20 + rng.bounded(60));
+        p.kill();
+        p.waitForFinished();
+        IniClearCache();
+        const QString blob = IniRead(File(), "Data", "Blob", 300 * 1024);
+        ASSERT_EQ(blob.size(), 256 * 1024) << "round " << round;
+        ASSERT_EQ(blob.count(blob[0]), blob.size());
+        ASSERT_FALSE(IniRead(File(), "End", "Marker", 255).isEmpty()) << "round " << round;
+        ASSERT_TRUE(ReadBytes(File()).endsWith("\r\n"));
+    }
+}
