@@ -31,3 +31,26 @@ function(kestrelle_benchmark name)
   target_link_libraries(${name} PRIVATE benchmark::benchmark ${ARG_DEPENDS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
+
+# kestrelle_folder_library(<name> DEPENDS ...): a library of every source file
+# in the calling folder (subfolders excluded), so that engineers adding files
+# to one folder never edit the same list.
+function(kestrelle_folder_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT sources)
+    return()
+  endif()
+  kestrelle_library(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
+endfunction()
+
+# The platform libraries that exist so far, for folders above the platform.
+function(kestrelle_platform_libraries out)
+  set(libs kestrelle_platform)
+  foreach(sub controls sockets sql crypto)
+    if(TARGET kestrelle_${sub})
+      list(APPEND libs kestrelle_${sub})
+    endif()
+  endforeach()
+  set(${out} ${libs} PARENT_SCOPE)
+endfunction()
