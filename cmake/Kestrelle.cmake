@@ -54,3 +54,14 @@ function(kestrelle_platform_libraries out)
   endforeach()
   set(${out} ${libs} PARENT_SCOPE)
 endfunction()
+
+# kestrelle_folder_test(<name> DEPENDS ...): a test executable of every source
+# file in the calling folder.
+function(kestrelle_folder_test name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT sources)
+    return()
+  endif()
+  kestrelle_test(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
+endfunction()
