@@ -1,0 +1,403 @@
+#include "network/ModSocketMaster.h"
+
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "core/ErrorController.h"
+#include "network/CSocketMaster.h"
+#include "platform/AppError.h"
+#include "platform/sockets/AsyncSelect.h"
+
+namespace {
+
+constexpr int32_t kOutOfMemory = 7;
+
+// An owner table: slot i holds a key and its owner; -1 (and no owner) marks a
+// free slot. Slots are reused, so a table grows only to the largest number of
+// entries alive at once.
+struct OwnerTable {
+    std::vector<int32_t> keys;
+    std::vector<CSocketMaster*> owners;
+    std::vector<uint32_t*> buffers;  // resolve table only
+
+    void Add(int32_t key, CSocketMaster* owner, uint32_t* buffer = nullptr) {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == -1) {
+                keys[i] = key;
+                owners[i] = owner;
+                buffers[i] = buffer;
+                return;
+            }
+            if (keys[i] == key)
+                return;  // already there: the first owner stays
+        }
+        keys.push_back(key);
+        owners.push_back(owner);
+        buffers.push_back(buffer);
+    }
+    int Find(int32_t key) const {
+        for (size_t i = 0; i < keys.size(); ++i) {
+            if (keys[i] == key)
+                return int(i);
+        }
+        return -1;
+    }
+    void Remove(int32_t key) {
+        const int i = Find(key);
+        if (i >= 0) {
+            keys[i] = -1;
+            owners[i] = nullptr;
+            buffers[i] = nullptr;
+        }
+    }
+    void Reset() {
+        keys.clear();
+        owners.clear();
+        buffers.clear();
+    }
+};
+
+struct ModuleState {
+    int32_t instanceCount = 0;
+    bool started = false;
+    std::optional<std::map<int32_t, CSocketMaster*>> socketRegistry;
+    std::optional<std::map<int32_t, std::shared_ptr<CSocketMaster>>> acceptRegistry;
+    bool window = false;
+    bool procedureInstalled = false;
+    OwnerTable resolveTable;
+    OwnerTable socketTable;
+};
+
+ModuleState& State() {
+    static ModuleState state;
+    return state;
+}
+
+[[noreturn]] void RaiseWinsock(int32_t number, const QString& procedure) {
+    throw AppError(number, GetErrorDescription(number), "modSocketMaster." + procedure);
+}
+
+void InstallProcedure() {
+    State().procedureInstalled = true;
+}
+
+// Putting the previous procedure back ends every dispatch: both tables empty.
+void RemoveProcedure() {
+    ModuleState& m = State();
+    m.procedureInstalled = false;
+    m.socketTable.Reset();
+    m.resolveTable.Reset();
+}
+
+void OnSocketEvent(platform::SocketHandle socket, int event, int error) {
+    const uint32_t lParam = (uint32_t(error & 0xFFFF) << 16) | uint32_t(event & 0xFFFF);
+    SocketWindowProc(kMsgSocketEvent, socket, int32_t(lParam));
+}
+
+void OnLookupDone(int handle, int error, uint32_t address) {
+    ModuleState& m = State();
+    if (!m.window)
+        return;  // a message to a window that is gone is lost
+    const int slot = m.resolveTable.Find(handle);
+    if (slot < 0)
+        return;
+    if (error == 0 && m.resolveTable.buffers[slot])
+        *m.resolveTable.buffers[slot] = address;
+    const uint32_t lParam = uint32_t(error & 0xFFFF) << 16;
+    SocketWindowProc(kMsgResolveDone, handle, int32_t(lParam));
+    // A completed look-up frees its slot, so the table does not grow with
+    // every look-up of the run.
+    State().resolveTable.Remove(handle);
+}
+
+}  // namespace
+
+int32_t InitiateProcesses() {
+    ModuleState& m = State();
+    ++m.instanceCount;
+    if (!m.started) {
+        m.started = true;
+        const int error = platform::SocketStartup(0x0101);
+        if (error)
+            RaiseWinsock(error, "InitiateProcesses");
+    }
+    return 0;
+}
+
+int32_t FinalizeProcesses() {
+    ModuleState& m = State();
+    const int32_t before = m.instanceCount;
+    --m.instanceCount;
+    if (m.started && before == 1) {
+        const int error = platform::SocketCleanup();
+        if (error)
+            RaiseWinsock(error, "FinalizeProcesses");
+        RemoveProcedure();
+        m.started = false;
+    }
+    return 0;
+}
+
+QString GetErrorDescription(int32_t number) {
+    switch (number) {
+        case 10004:
+            return "Interrupted function call.";
+        case 10013:
+            return "Permission denied.";
+        case 10014:
+            return "Bad address.";
+        case 10022:
+            return "Invalid argument.";
+        case 10024:
+            return "Too many open files.";
+        case 10035:
+            return "Resource temporarily unavailable.";
+        case 10036:
+            return "Operation now in progress.";
+        case 10037:
+            return "Operation already in progress.";
+        case 10038:
+            return "Socket operation on nonsocket.";
+        case 10039:
+            return "Destination address required.";
+        case 10040:
+            return "Message too long.";
+        case 10041:
+            return "Protocol wrong type for socket.";
+        case 10042:
+            return "Bad protocol option.";
+        case 10043:
+            return "Protocol not supported.";
+        case 10044:
+            return "Socket type not supported.";
+        case 10045:
+            return "Operation not supported.";
+        case 10046:
+            return "Protocol family not supported.";
+        case 10047:
+            return "Address family not supported by protocol family.";
+        case 10048:
+            return "Address already in use.";
+        case 10049:
+            return "Cannot assign requested address.";
+        case 10050:
+            return "Network is down.";
+        case 10051:
+            return "Network is unreachable.";
+        case 10052:
+            return "Network dropped connection on reset.";
+        case 10053:
+            return "Software caused connection abort.";
+        case 10054:
+            return "Connection reset by peer.";
+        case 10055:
+            return "No buffer space available.";
+        case 10056:
+            return "Socket is already connected.";
+        case 10057:
+            return "Socket is not connected.";
+        case 10058:
+            return "Cannot send after socket shutdown.";
+        case 10060:
+            return "Connection timed out.";
+        case 10061:
+            return "Connection refused.";
+        case 10065:
+            return "No route to host.";
+        case 10067:
+            return "Too many processes.";
+        case 10091:
+            return "Network subsystem is unavailable.";
+        case 10092:
+            return "Winsock.dll version out of range.";
+        case 10093:
+            return "Successful WSAStartup not yet performed.";
+        case 11001:
+            return "Host not found.";
+        case 11002:
+            return "Nonauthoritative host not found.";
+        case 11003:
+            return "This is a nonrecoverable error.";
+        case 11004:
+            return "Valid name, no data record of requested type.";
+        default:
+            return "Unknown error.";
+    }
+}
+
+bool RegisterSocket(int32_t socket, CSocketMaster* owner, bool withEvents) {
+    ModuleState& m = State();
+    if (!m.socketRegistry) {
+        m.socketRegistry.emplace();
+        if (CreateWinsockMessageWindow() != 0)
+            throw AppError(kOutOfMemory, "Out of memory", "modSocketMaster.RegisterSocket");
+        InstallProcedure();
+    }
+    m.socketTable.Add(socket, owner);
+    if (withEvents) {
+        const int error = platform::AsyncSelect(socket, OnSocketEvent, kSocketEventMask);
+        if (error)
+            RaiseWinsock(error, "RegisterSocket");
+    }
+    m.socketRegistry->emplace(socket, owner);
+    return true;
+}
+
+void UnregisterSocket(int32_t socket) {
+    ModuleState& m = State();
+    m.socketTable.Remove(socket);
+    try {
+        if (!m.socketRegistry)
+            return;
+        m.socketRegistry->erase(socket);
+        if (m.socketRegistry->empty()) {
+            m.socketRegistry.reset();
+            RemoveProcedure();
+            DestroyWinsockMessageWindow();
+        }
+    } catch (...) {
+        // Every failure after the table entry is freed is ignored.
+    }
+}
+
+bool IsSocketRegistered(int32_t socket) {
+    const ModuleState& m = State();
+    return m.socketRegistry && m.socketRegistry->count(socket) > 0;
+}
+
+int32_t ResolveHostAsync(const QString& hostName, uint32_t* buffer, CSocketMaster* owner) {
+    const int handle = platform::StartHostLookup(hostName, OnLookupDone);
+    if (handle != 0)
+        State().resolveTable.Add(handle, owner, buffer);
+    return handle;
+}
+
+void UnregisterResolution(int32_t handle) {
+    State().resolveTable.Remove(handle);
+}
+
+int32_t CancelAsyncRequest(int32_t handle) {
+    return platform::CancelHostLookup(handle);
+}
+
+void RegisterAcceptHolder(int32_t socket) {
+    ModuleState& m = State();
+    if (!m.acceptRegistry)
+        m.acceptRegistry.emplace();
+    auto holder = std::make_shared<CSocketMaster>();
+    int32_t requestID = socket;
+    holder->Accept(requestID);
+    m.acceptRegistry->emplace(socket, std::move(holder));
+}
+
+bool IsAcceptHolderRegistered(int32_t socket) {
+    const ModuleState& m = State();
+    return m.acceptRegistry && m.acceptRegistry->count(socket) > 0;
+}
+
+std::shared_ptr<CSocketMaster> GetAcceptHolder(int32_t socket) {
+    const ModuleState& m = State();
+    if (!m.acceptRegistry)
+        return nullptr;
+    const auto it = m.acceptRegistry->find(socket);
+    return it == m.acceptRegistry->end() ? nullptr : it->second;
+}
+
+void UnregisterAcceptHolder(int32_t socket) {
+    ModuleState& m = State();
+    if (!m.acceptRegistry)
+        return;
+    // The holder may be destroyed here; take it out of the registry first so
+    // its destructor sees a consistent registry.
+    std::shared_ptr<CSocketMaster> holder;
+    if (const auto it = m.acceptRegistry->find(socket); it != m.acceptRegistry->end()) {
+        holder = std::move(it->second);
+        m.acceptRegistry->erase(it);
+    }
+    if (m.acceptRegistry->empty())
+        m.acceptRegistry.reset();
+}
+
+void ChangeSocketOwner(int32_t socket, CSocketMaster* owner) {
+    OwnerTable& t = State().socketTable;
+    const int slot = t.Find(socket);
+    if (slot >= 0)
+        t.owners[slot] = owner;
+}
+
+int32_t CreateWinsockMessageWindow() {
+    State().window = true;
+    return 0;
+}
+
+void DestroyWinsockMessageWindow() {
+    State().window = false;
+}
+
+int32_t SocketWindowProc(uint32_t message, int32_t wParam, int32_t lParam) {
+    ModuleState& m = State();
+    if (!m.procedureInstalled)
+        return 0;
+    CSocketMaster* owner = nullptr;
+    if (message == kMsgResolveDone) {
+        const int slot = m.resolveTable.Find(wParam);
+        if (slot >= 0)
+            owner = m.resolveTable.owners[slot];
+    } else if (message == kMsgSocketEvent) {
+        const int slot = m.socketTable.Find(wParam);
+        if (slot >= 0)
+            owner = m.socketTable.owners[slot];
+    }
+    if (!owner)
+        return 0;
+    try {
+        return owner->WndProc(0, message, wParam, lParam);
+    } catch (const AppError& e) {
+        ErrorLogger().Add(
+            kSystemError, e.Number(), e.Description(),
+            e.Source().isEmpty() ? QStringLiteral("modSocketMaster.SocketWindowProc") : e.Source());
+    } catch (const std::exception& e) {
+        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
+                          QStringLiteral("modSocketMaster.SocketWindowProc"));
+    }
+    return 0;
+}
+
+int32_t LoWord(int32_t value) {
+    return int32_t(uint32_t(value) & 0xFFFF);
+}
+
+int32_t HiWord(int32_t value) {
+    return int32_t((uint32_t(value) >> 16) & 0xFFFF);
+}
+
+uint16_t IntegerToUnsigned(int32_t value) {
+    if (value < 0 || value > 65535)
+        rt::RaiseOverflow();
+    return uint16_t(value);
+}
+
+int32_t UnsignedToInteger(uint16_t value) {
+    return int32_t(value);
+}
+
+int32_t SocketInstanceCount() {
+    return State().instanceCount;
+}
+bool SocketRuntimeStarted() {
+    return State().started;
+}
+bool SocketWindowExists() {
+    return State().window;
+}
+int32_t SocketTableCount() {
+    return int32_t(State().socketTable.keys.size());
+}
+int32_t ResolveTableCount() {
+    return int32_t(State().resolveTable.keys.size());
+}
+int32_t AcceptHolderCount() {
+    const ModuleState& m = State();
+    return m.acceptRegistry ? int32_t(m.acceptRegistry->size()) : 0;
+}

@@ -1,0 +1,274 @@
+#include "platform/sockets/AsyncSelect.h"
+
+#include <sys/socket.h>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <memory>
+#include <unordered_map>
+
+namespace platform {
+
+namespace {
+
+// One socket's selection. Qt's read notifier is level-triggered, so it stays
+// disabled from a read notification until the owner receives again; the write
+// notifier is enabled only while a connect or a blocked send waits.
+struct Selection {
+    SocketHandle socket = kInvalidSocket;
+    SocketEventHandler handler;
+    int mask = 0;
+    bool stream = true;
+    bool listening = false;
+    bool connected = false;   // stream: readable data or end may be reported
+    bool connecting = false;  // stream: the write notifier waits for the outcome
+    bool closeReported = false;
+    bool readArmed = true;
+    bool writeWanted = false;
+    bool alive = true;
+    QSocketNotifier* read = nullptr;
+    QSocketNotifier* write = nullptr;
+};
+
+using SelectionPtr = std::shared_ptr<Selection>;
+
+std::unordered_map<SocketHandle, SelectionPtr>& Selections() {
+    static auto* map = new std::unordered_map<SocketHandle, SelectionPtr>();
+    return *map;
+}
+
+SelectionPtr Find(SocketHandle socket) {
+    auto& map = Selections();
+    const auto it = map.find(socket);
+    return it == map.end() ? nullptr : it->second;
+}
+
+bool WantsReadSide(const Selection& s) {
+    return (s.mask & (kEventRead | kEventAccept | kEventClose)) != 0;
+}
+
+// Enables exactly the notifiers the selection's state calls for.
+void Update(Selection& s) {
+    if (!s.alive)
+        return;
+    bool readOn = false;
+    if (s.readArmed && WantsReadSide(s)) {
+        if (!s.stream)
+            readOn = true;
+        else if (s.listening)
+            readOn = true;
+        else if (s.connected && !s.closeReported && !s.connecting)
+            readOn = true;
+    }
+    const bool writeOn = s.connecting || s.writeWanted;
+    if (s.read->isEnabled() != readOn)
+        s.read->setEnabled(readOn);
+    if (s.write->isEnabled() != writeOn)
+        s.write->setEnabled(writeOn);
+}
+
+// Runs the handler for one event; answers whether the selection is still the
+// socket's (the handler may have closed the socket or selected again).
+bool Deliver(const SelectionPtr& s, int event, int error) {
+    if (!s->alive)
+        return false;
+    if (s->mask & event) {
+        // A copy: the handler may replace the selection and with it this one.
+        const SocketEventHandler handler = s->handler;
+        handler(s->socket, event, error);
+    }
+    return s->alive;
+}
+
+void OnReadable(const SelectionPtr& s) {
+    if (!s->alive)
+        return;
+    s->readArmed = false;
+    Update(*s);
+    if (!s->stream) {
+        Deliver(s, kEventRead, 0);
+        return;
+    }
+    if (s->listening) {
+        Deliver(s, kEventAccept, 0);
+        return;
+    }
+    char probe = 0;
+    const ssize_t n = ::recv(s->socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) {
+        Deliver(s, kEventRead, 0);
+        return;
+    }
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+        // Nothing after all: wait for the next readiness.
+        s->readArmed = true;
+        Update(*s);
+        return;
+    }
+    if (n < 0 && errno == ENOTCONN)
+        return;
+    const int error = n == 0 ? 0 : WsaErrorFromErrno(errno);
+    s->closeReported = true;
+    Update(*s);
+    Deliver(s, kEventClose, error);
+}
+
+void OnWritable(const SelectionPtr& s) {
+    if (!s->alive)
+        return;
+    if (s->connecting) {
+        s->connecting = false;
+        int soError = 0;
+        socklen_t len = sizeof soError;
+        if (::getsockopt(s->socket, SOL_SOCKET, SO_ERROR, &soError, &len) != 0)
+            soError = errno;
+        if (soError == 0)
+            s->connected = true;
+        Update(*s);
+        if (!Deliver(s, kEventConnect, WsaErrorFromErrno(soError)))
+            return;
+        if (soError == 0)
+            Deliver(s, kEventWrite, 0);
+        return;
+    }
+    s->writeWanted = false;
+    Update(*s);
+    Deliver(s, kEventWrite, 0);
+}
+
+SelectionPtr MakeSelection(SocketHandle socket, SocketEventHandler handler, int mask) {
+    auto s = std::make_shared<Selection>();
+    s->socket = socket;
+    s->handler = std::move(handler);
+    s->mask = mask;
+    int type = 0;
+    socklen_t len = sizeof type;
+    ::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &len);
+    s->stream = type == SOCK_STREAM;
+    if (s->stream) {
+        int accepting = 0;
+        len = sizeof accepting;
+        ::getsockopt(socket, SOL_SOCKET, SO_ACCEPTCONN, &accepting, &len);
+        s->listening = accepting != 0;
+        sockaddr_storage peer{};
+        len = sizeof peer;
+        s->connected =
+            !s->listening && ::getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &len) == 0;
+    }
+    s->read = new QSocketNotifier(qintptr(socket), QSocketNotifier::Read);
+    s->write = new QSocketNotifier(qintptr(socket), QSocketNotifier::Write);
+    // A new notifier starts enabled; Update decides.
+    s->read->setEnabled(false);
+    s->write->setEnabled(false);
+    std::weak_ptr<Selection> weak = s;
+    QObject::connect(s->read, &QSocketNotifier::activated, s->read, [weak] {
+        if (const SelectionPtr p = weak.lock())
+            OnReadable(p);
+    });
+    QObject::connect(s->write, &QSocketNotifier::activated, s->write, [weak] {
+        if (const SelectionPtr p = weak.lock())
+            OnWritable(p);
+    });
+    return s;
+}
+
+// Ends a selection. The notifiers may be the ones whose signal is running, so
+// they are disabled now and deleted once control is back in the event loop.
+void Retire(const SelectionPtr& s) {
+    if (!s || !s->alive)
+        return;
+    s->alive = false;
+    for (QSocketNotifier* n : {s->read, s->write}) {
+        n->setEnabled(false);
+        n->deleteLater();
+    }
+    s->read = nullptr;
+    s->write = nullptr;
+}
+
+}  // namespace
+
+int AsyncSelect(SocketHandle socket, SocketEventHandler handler, int mask) {
+    int type = 0;
+    socklen_t len = sizeof type;
+    if (socket < 0 || ::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &len) != 0)
+        return wsa::kNotSocket;
+    auto& map = Selections();
+    const SelectionPtr old = Find(socket);
+    map.erase(socket);
+    if (mask == 0) {
+        Retire(old);
+        return 0;
+    }
+    SelectionPtr s = MakeSelection(socket, std::move(handler), mask);
+    if (old) {
+        // Selecting again keeps what is under way (a pending connect, a
+        // reported close) and re-arms reading, as Winsock does.
+        s->connecting = old->connecting;
+        s->closeReported = old->closeReported;
+        s->writeWanted = old->writeWanted;
+        s->listening = s->listening || old->listening;
+        Retire(old);
+    }
+    map.emplace(socket, s);
+    Update(*s);
+    return 0;
+}
+
+bool HasAsyncSelection(SocketHandle socket) {
+    return Find(socket) != nullptr;
+}
+
+namespace detail {
+
+void NoteReceived(SocketHandle socket) {
+    if (const SelectionPtr s = Find(socket); s && !s->readArmed) {
+        s->readArmed = true;
+        Update(*s);
+    }
+}
+
+void NoteWouldBlock(SocketHandle socket) {
+    if (const SelectionPtr s = Find(socket); s && !s->writeWanted) {
+        s->writeWanted = true;
+        Update(*s);
+    }
+}
+
+void NoteConnectStarted(SocketHandle socket) {
+    if (const SelectionPtr s = Find(socket)) {
+        s->connecting = true;
+        s->connected = false;
+        Update(*s);
+    }
+}
+
+void NoteListening(SocketHandle socket) {
+    if (const SelectionPtr s = Find(socket)) {
+        s->listening = true;
+        s->readArmed = true;
+        Update(*s);
+    }
+}
+
+void NoteAccepted(SocketHandle listener, SocketHandle accepted) {
+    const SelectionPtr l = Find(listener);
+    if (!l)
+        return;
+    SelectionPtr s = MakeSelection(accepted, l->handler, l->mask);
+    s->connected = true;
+    s->listening = false;
+    // Winsock reports an accepted socket writable once.
+    s->writeWanted = true;
+    Selections()[accepted] = s;
+    Update(*s);
+}
+
+void ForgetSelection(SocketHandle socket) {
+    const SelectionPtr s = Find(socket);
+    Selections().erase(socket);
+    Retire(s);
+}
+
+}  // namespace detail
+
+}  // namespace platform

@@ -1,0 +1,433 @@
+#include "platform/sockets/SocketApi.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "platform/sockets/AsyncSelect.h"
+
+namespace platform {
+
+namespace {
+int g_startups = 0;
+int g_cleanups = 0;
+int g_active = 0;
+
+// Largest payload of one IPv4 UDP datagram.
+constexpr int kMaxUdpPayload = 65507;
+
+int LastError() {
+    return WsaErrorFromErrno(errno);
+}
+
+sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = address;
+    return sa;
+}
+}  // namespace
+
+int WsaErrorFromErrno(int error) {
+    switch (error) {
+        case 0:
+            return 0;
+        case EINTR:
+            return wsa::kInterrupted;
+        case EACCES:
+        case EPERM:
+            return wsa::kAccessDenied;
+        case EFAULT:
+            return wsa::kFault;
+        case EINVAL:
+            return wsa::kInvalidArgument;
+        case EMFILE:
+        case ENFILE:
+            return wsa::kTooManyOpenFiles;
+        case EAGAIN:
+        case EINPROGRESS:
+            return wsa::kWouldBlock;
+        case EALREADY:
+            return wsa::kAlreadyInProgress;
+        case EBADF:
+        case ENOTSOCK:
+            return wsa::kNotSocket;
+        case EDESTADDRREQ:
+            return wsa::kDestinationRequired;
+        case EMSGSIZE:
+            return wsa::kMessageSize;
+        case EPROTOTYPE:
+            return wsa::kProtocolType;
+        case ENOPROTOOPT:
+            return wsa::kProtocolOption;
+        case EPROTONOSUPPORT:
+            return wsa::kProtocolNotSupported;
+        case ESOCKTNOSUPPORT:
+            return wsa::kSocketTypeNotSupported;
+        case EOPNOTSUPP:
+            return wsa::kOperationNotSupported;
+        case EPFNOSUPPORT:
+            return wsa::kProtocolFamilyNotSupported;
+        case EAFNOSUPPORT:
+            return wsa::kAddressFamilyNotSupported;
+        case EADDRINUSE:
+            return wsa::kAddressInUse;
+        case EADDRNOTAVAIL:
+            return wsa::kAddressNotAvailable;
+        case ENETDOWN:
+            return wsa::kNetworkDown;
+        case ENETUNREACH:
+            return wsa::kNetworkUnreachable;
+        case ENETRESET:
+            return wsa::kNetworkReset;
+        case ECONNABORTED:
+            return wsa::kConnectionAborted;
+        case ECONNRESET:
+        case EPIPE:
+            return wsa::kConnectionReset;
+        case ENOBUFS:
+        case ENOMEM:
+            return wsa::kNoBufferSpace;
+        case EISCONN:
+            return wsa::kIsConnected;
+        case ENOTCONN:
+            return wsa::kNotConnected;
+        case ESHUTDOWN:
+            return wsa::kShutdown;
+        case ETIMEDOUT:
+            return wsa::kTimedOut;
+        case ECONNREFUSED:
+            return wsa::kConnectionRefused;
+        case EHOSTUNREACH:
+        case EHOSTDOWN:
+            return wsa::kHostUnreachable;
+        default:
+            return wsa::kInvalidArgument;
+    }
+}
+
+int WsaErrorFromHostError(int hostError) {
+    switch (hostError) {
+        case 0:
+            return 0;
+        case HOST_NOT_FOUND:
+            return wsa::kHostNotFound;
+        case TRY_AGAIN:
+            return wsa::kTryAgain;
+        case NO_RECOVERY:
+            return wsa::kNoRecovery;
+        case NO_DATA:
+            return wsa::kNoData;
+        default:
+            return wsa::kNoRecovery;
+    }
+}
+
+int SocketStartup(uint16_t requestedVersion) {
+    ++g_startups;
+    // Version 1.1 is the oldest Winsock this layer behaves like; a request
+    // below it cannot be served.
+    if ((requestedVersion & 0xFF) < 1)
+        return wsa::kVersionNotSupported;
+    ++g_active;
+    return 0;
+}
+
+int SocketCleanup() {
+    ++g_cleanups;
+    if (g_active <= 0)
+        return wsa::kNotInitialised;
+    --g_active;
+    return 0;
+}
+
+int SocketStartupCalls() {
+    return g_startups;
+}
+int SocketCleanupCalls() {
+    return g_cleanups;
+}
+
+int CreateSocket(SocketKind kind, SocketHandle* socket) {
+    const bool stream = kind == SocketKind::Stream;
+    const int fd =
+        ::socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                 stream ? IPPROTO_TCP : IPPROTO_UDP);
+    if (fd < 0) {
+        *socket = kInvalidSocket;
+        return LastError();
+    }
+    if (stream) {
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    }
+    *socket = fd;
+    return 0;
+}
+
+int CloseSocket(SocketHandle socket) {
+    int type = 0;
+    socklen_t len = sizeof type;
+    if (socket < 0 || ::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &len) != 0)
+        return wsa::kNotSocket;
+    // Notifiers go before the descriptor does, so none watches a number that
+    // the next socket may reuse.
+    detail::ForgetSelection(socket);
+    if (::close(socket) != 0 && errno != EINTR)
+        return LastError();
+    return 0;
+}
+
+int BindSocket(SocketHandle socket, uint32_t address, uint16_t port) {
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::bind(socket, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0)
+        return LastError();
+    return 0;
+}
+
+int ListenSocket(SocketHandle socket, int backlog) {
+    if (::listen(socket, backlog) != 0)
+        return LastError();
+    detail::NoteListening(socket);
+    return 0;
+}
+
+int AcceptSocket(SocketHandle listener, SocketHandle* accepted) {
+    detail::NoteReceived(listener);
+    const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) {
+        *accepted = kInvalidSocket;
+        return LastError();
+    }
+    *accepted = fd;
+    detail::NoteAccepted(listener, fd);
+    return 0;
+}
+
+int ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
+    const sockaddr_in sa = MakeAddress(address, port);
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        const int error = LastError();
+        if (error == wsa::kWouldBlock)
+            detail::NoteConnectStarted(socket);
+        return error;
+    }
+    // Connected at once (possible on loopback): Winsock still reports the
+    // completion as a notification, so the caller sees the usual path.
+    detail::NoteConnectStarted(socket);
+    return wsa::kWouldBlock;
+}
+
+int SendBytes(SocketHandle socket, const char* data, int length, int* sent) {
+    *sent = 0;
+    const ssize_t n = ::send(socket, data, size_t(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n < 0) {
+        const int error = LastError();
+        if (error == wsa::kWouldBlock)
+            detail::NoteWouldBlock(socket);
+        return error;
+    }
+    *sent = int(n);
+    return 0;
+}
+
+int RecvBytes(SocketHandle socket, char* buffer, int length, bool peek, int* received) {
+    *received = 0;
+    detail::NoteReceived(socket);
+    const ssize_t n = ::recv(socket, buffer, size_t(length), MSG_DONTWAIT | (peek ? MSG_PEEK : 0));
+    if (n < 0)
+        return LastError();
+    *received = int(n);
+    return 0;
+}
+
+int SendToSocket(SocketHandle socket, const char* data, int length, uint32_t address, uint16_t port,
+                 int* sent) {
+    *sent = 0;
+    const sockaddr_in sa = MakeAddress(address, port);
+    const ssize_t n = ::sendto(socket, data, size_t(length), MSG_NOSIGNAL | MSG_DONTWAIT,
+                               reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+    if (n < 0) {
+        const int error = LastError();
+        if (error == wsa::kWouldBlock)
+            detail::NoteWouldBlock(socket);
+        return error;
+    }
+    *sent = int(n);
+    return 0;
+}
+
+int RecvFromSocket(SocketHandle socket, char* buffer, int length, bool peek, int* received,
+                   uint32_t* fromAddress, uint16_t* fromPort) {
+    *received = 0;
+    detail::NoteReceived(socket);
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    char dummy = 0;
+    // MSG_TRUNC makes recvfrom answer the datagram's real size, so a short read
+    // is told from a whole one.
+    const ssize_t n = ::recvfrom(socket, length > 0 ? buffer : &dummy, size_t(length),
+                                 MSG_DONTWAIT | MSG_TRUNC | (peek ? MSG_PEEK : 0),
+                                 reinterpret_cast<sockaddr*>(&sa), &len);
+    if (n < 0)
+        return LastError();
+    if (fromAddress)
+        *fromAddress = sa.sin_addr.s_addr;
+    if (fromPort)
+        *fromPort = ntohs(sa.sin_port);
+    if (n > length) {
+        *received = length;
+        return wsa::kMessageSize;
+    }
+    *received = int(n);
+    return 0;
+}
+
+int PendingDatagramSize(SocketHandle socket, int* size) {
+    *size = 0;
+    detail::NoteReceived(socket);
+    char dummy = 0;
+    const ssize_t n = ::recv(socket, &dummy, 0, MSG_DONTWAIT | MSG_PEEK | MSG_TRUNC);
+    if (n < 0)
+        return LastError();
+    *size = int(n);
+    return 0;
+}
+
+int GetSocketName(SocketHandle socket, uint32_t* address, uint16_t* port) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+        return LastError();
+    *address = sa.sin_addr.s_addr;
+    *port = ntohs(sa.sin_port);
+    return 0;
+}
+
+int GetPeerName(SocketHandle socket, uint32_t* address, uint16_t* port) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+        return LastError();
+    *address = sa.sin_addr.s_addr;
+    *port = ntohs(sa.sin_port);
+    return 0;
+}
+
+namespace {
+int NativeOption(SocketOption option) {
+    switch (option) {
+        case SocketOption::Broadcast:
+            return SO_BROADCAST;
+        case SocketOption::ReceiveBuffer:
+            return SO_RCVBUF;
+        case SocketOption::SendBuffer:
+            return SO_SNDBUF;
+        case SocketOption::MaxMessageSize:
+            break;
+    }
+    return -1;
+}
+}  // namespace
+
+int GetSocketOption(SocketHandle socket, SocketOption option, int* value) {
+    *value = 0;
+    if (option == SocketOption::MaxMessageSize) {
+        int type = 0;
+        socklen_t len = sizeof type;
+        if (::getsockopt(socket, SOL_SOCKET, SO_TYPE, &type, &len) != 0)
+            return LastError();
+        if (type != SOCK_DGRAM)
+            return wsa::kProtocolOption;
+        *value = kMaxUdpPayload;
+        return 0;
+    }
+    socklen_t len = sizeof *value;
+    if (::getsockopt(socket, SOL_SOCKET, NativeOption(option), value, &len) != 0)
+        return LastError();
+    return 0;
+}
+
+int SetSocketOption(SocketHandle socket, SocketOption option, int value) {
+    if (option == SocketOption::MaxMessageSize)
+        return wsa::kProtocolOption;
+    if (::setsockopt(socket, SOL_SOCKET, NativeOption(option), &value, sizeof value) != 0)
+        return LastError();
+    return 0;
+}
+
+int GetLocalHostName(QString* name) {
+    char buffer[256] = {};
+    if (::gethostname(buffer, sizeof buffer - 1) != 0) {
+        name->clear();
+        return LastError();
+    }
+    *name = QString::fromLocal8Bit(buffer);
+    return 0;
+}
+
+int ResolveHostName(const QString& name, uint32_t* address) {
+    *address = 0;
+    QString host = name;
+    if (host.isEmpty()) {
+        const int error = GetLocalHostName(&host);
+        if (error)
+            return error;
+    }
+    const QByteArray encoded = host.toLocal8Bit();
+    if (encoded.isEmpty() || encoded.contains('\0'))
+        return wsa::kHostNotFound;
+    hostent entry{};
+    hostent* result = nullptr;
+    int hostError = 0;
+    std::vector<char> work(8192);
+    for (;;) {
+        const int rc = ::gethostbyname_r(encoded.constData(), &entry, work.data(), work.size(),
+                                         &result, &hostError);
+        if (rc == ERANGE && work.size() < (1u << 20)) {
+            work.resize(work.size() * 2);
+            continue;
+        }
+        break;
+    }
+    if (!result)
+        return WsaErrorFromHostError(hostError ? hostError : HOST_NOT_FOUND);
+    if (result->h_addrtype != AF_INET || result->h_length != 4 || !result->h_addr_list[0])
+        return wsa::kNoData;
+    std::memcpy(address, result->h_addr_list[0], 4);
+    return 0;
+}
+
+bool ParseDottedAddress(const QString& text, uint32_t* address) {
+    const QByteArray latin = text.toLatin1();
+    if (latin.isEmpty() || latin.size() != text.size())
+        return false;
+    for (const char c : latin) {
+        // inet_aton stops at the first blank; Winsock's inet_addr refuses them.
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f')
+            return false;
+    }
+    in_addr parsed{};
+    if (::inet_aton(latin.constData(), &parsed) == 0)
+        return false;
+    *address = parsed.s_addr;
+    return true;
+}
+
+QString DottedAddress(uint32_t address) {
+    char buffer[INET_ADDRSTRLEN] = {};
+    in_addr a{};
+    a.s_addr = address;
+    ::inet_ntop(AF_INET, &a, buffer, sizeof buffer);
+    return QString::fromLatin1(buffer);
+}
+
+}  // namespace platform
