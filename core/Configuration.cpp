@@ -3,10 +3,12 @@
 #include <functional>
 
 #include "core/ModCommon.h"
+#include "core/ModSkin.h"
 #include "core/ModSpecialFolders.h"
 #include "platform/Folders.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
+#include "platform/controls/SkinManager.h"
 
 ConfigurationRecord ConfigurationSettings;
 
@@ -155,6 +157,7 @@ void SelectSkin() {
         ConfigurationSettings.Skin = QStringLiteral("Lila");
     else
         ConfigurationSettings.Skin = text;
+    SkinManager().SetSelectedSkin(ConfigurationSettings.Skin);
 }
 
 void ReadCommandLineSwitches() {

@@ -1,0 +1,35 @@
+#include "board/KeyboardLock.h"
+
+#include <cstring>
+
+#include "core/Configuration.h"
+#include "platform/controls/VirtualKeys.h"
+
+intptr_t KeyboardHookHandle = 0;
+platform::KbdLlHookStruct KeyboardHookEvent;
+
+void DisableSystemKeys() {
+    if (!ConfigurationSettings.Restriction)
+        return;
+    // Installed once per run: a second call must not chain the procedure
+    // twice (its own CallNextHookEx would call it again).
+    if (KeyboardHookHandle != 0)
+        return;
+    KeyboardHookHandle = platform::SetWindowsHookEx(platform::kWhKeyboardLl, &LowLevelKeyboardProc);
+}
+
+intptr_t LowLevelKeyboardProc(int nCode, intptr_t wParam, intptr_t lParam) {
+    if (nCode != platform::kHcAction || lParam == 0)
+        return platform::CallNextHookEx(KeyboardHookHandle, nCode, wParam, lParam);
+    std::memcpy(&KeyboardHookEvent, reinterpret_cast<const void*>(lParam),
+                sizeof KeyboardHookEvent);
+    const uint32_t vk = KeyboardHookEvent.vkCode;
+    // Key-down and key-up alike: wParam is not looked at.
+    if (vk == platform::kVkLWin || vk == platform::kVkRWin)
+        return 1;
+    if ((platform::GetAsyncKeyState(platform::kVkControl) & 0x8000) && vk == platform::kVkEscape)
+        return 1;
+    if (KeyboardHookEvent.flags & platform::kLlkhfAltDown)
+        return 1;
+    return platform::CallNextHookEx(KeyboardHookHandle, nCode, wParam, lParam);
+}

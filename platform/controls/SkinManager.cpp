@@ -1,0 +1,350 @@
+#include "platform/controls/SkinManager.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QWidget>
+#include <array>
+
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/DataGrid.h"
+
+namespace platform {
+
+namespace {
+
+struct SchemeColors {
+    const char* Name;
+    QRgb Window, Dark, Back, OddRows, Fore, Button, Accent;
+};
+
+// Light window colours with a dark board area: the board is read from a few
+// metres away, so the panels stay light and the text dark.
+constexpr std::array<SchemeColors, 4> kSchemes{{
+    {"Default", 0xF0F0F0, 0x4A4A4A, 0xFFFFE1, 0xF5F5F5, 0x000000, 0xE1E1E1, 0x2F6DB5},
+    {"Blue", 0xD6E4F7, 0x1F497D, 0xFFFFFF, 0xE8F0FC, 0x0B1F3A, 0xC3D7F2, 0x1F5FAF},
+    {"Lila", 0xEAE0F5, 0x543878, 0xFFFFFF, 0xF3ECFA, 0x2A1640, 0xDCCDEE, 0x7A4FB0},
+    {"Lime", 0xE8F5DC, 0x3E6E28, 0xFFFFFF, 0xF0FAE6, 0x1C3410, 0xD4EBC0, 0x4F9A2E},
+}};
+
+QPainterPath Arrow(double s, bool left) {
+    // A bold arrow pointing right inside an s × s square, mirrored for left.
+    QPainterPath p;
+    const double m = s * 0.18, mid = s / 2, shaft = s * 0.14;
+    p.moveTo(m, mid - shaft);
+    p.lineTo(s * 0.52, mid - shaft);
+    p.lineTo(s * 0.52, m);
+    p.lineTo(s - m, mid);
+    p.lineTo(s * 0.52, s - m);
+    p.lineTo(s * 0.52, mid + shaft);
+    p.lineTo(m, mid + shaft);
+    p.closeSubpath();
+    if (left) {
+        QTransform t;
+        t.translate(s, 0);
+        t.scale(-1, 1);
+        p = t.map(p);
+    }
+    return p;
+}
+
+QPainterPath Chevron(double s, double x, bool left) {
+    QPainterPath p;
+    const double w = s * 0.26, m = s * 0.2;
+    if (!left) {
+        p.moveTo(x, m);
+        p.lineTo(x + w, s / 2);
+        p.lineTo(x, s - m);
+    } else {
+        p.moveTo(x + w, m);
+        p.lineTo(x, s / 2);
+        p.lineTo(x + w, s - m);
+    }
+    return p;
+}
+
+void DrawText(QPainter& g, double s, const QString& text, const QColor& color, double scale) {
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setBold(true);
+    f.setPixelSize(std::max(6, int(s * scale)));
+    g.setFont(f);
+    g.setPen(color);
+    g.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, text);
+}
+
+}  // namespace
+
+SkinManager::SkinManager() = default;
+
+const SkinManager::Scheme& SkinManager::Current() const {
+    static const std::array<Scheme, 4> schemes = [] {
+        std::array<Scheme, 4> out;
+        for (size_t i = 0; i < kSchemes.size(); ++i) {
+            const SchemeColors& c = kSchemes[i];
+            out[i] = Scheme{
+                QString::fromLatin1(c.Name), QColor(c.Window), QColor(c.Dark),   QColor(c.Back),
+                QColor(c.OddRows),           QColor(c.Fore),   QColor(c.Button), QColor(c.Accent)};
+        }
+        return out;
+    }();
+    return schemes[size_t(selected_)];
+}
+
+QString SkinManager::SelectedSkin() const {
+    return Current().Name;
+}
+
+void SkinManager::SetSelectedSkin(const QString& name) {
+    const QString n = name.trimmed();
+    for (size_t i = 0; i < kSchemes.size(); ++i) {
+        if (n.compare(QLatin1String(kSchemes[i].Name), Qt::CaseInsensitive) == 0) {
+            selected_ = int(i);
+            return;
+        }
+    }
+    selected_ = 0;
+}
+
+int SkinManager::Count() const {
+    return int(kSchemes.size());
+}
+
+QString SkinManager::Item(int index) const {
+    if (index < 0 || index >= Count())
+        return QString();
+    return QString::fromLatin1(kSchemes[size_t(index)].Name);
+}
+
+QColor SkinManager::BackColorWindow() const {
+    return Current().Window;
+}
+QColor SkinManager::BackColorDark() const {
+    return Current().Dark;
+}
+QColor SkinManager::BackColor() const {
+    return Current().Back;
+}
+QColor SkinManager::OddRowsColor() const {
+    return Current().OddRows;
+}
+QColor SkinManager::ForeColor() const {
+    return Current().Fore;
+}
+QColor SkinManager::ButtonColor() const {
+    return Current().Button;
+}
+
+QStringList SkinManager::PictureNames() {
+    return {QStringLiteral("Navigate_Left2"),
+            QStringLiteral("Navigate_Left"),
+            QStringLiteral("Navigate_right"),
+            QStringLiteral("Navigate_Right2"),
+            QStringLiteral("UP"),
+            QStringLiteral("DOWN"),
+            QStringLiteral("Kestrelle"),
+            QStringLiteral("Clear"),
+            QStringLiteral("Refresh"),
+            QStringLiteral("Keys"),
+            QStringLiteral("Setup"),
+            QStringLiteral("Help"),
+            QStringLiteral("Exit"),
+            QStringLiteral("OK"),
+            QStringLiteral("Cancel"),
+            QStringLiteral("Zero"),
+            QStringLiteral("One"),
+            QStringLiteral("Two"),
+            QStringLiteral("Three"),
+            QStringLiteral("Four"),
+            QStringLiteral("Five"),
+            QStringLiteral("Six"),
+            QStringLiteral("Seven"),
+            QStringLiteral("Eight"),
+            QStringLiteral("Nine")};
+}
+
+QPixmap SkinManager::GetButtonPicture(const QString& name, int size) const {
+    const int s = size > 0 ? size : IconsizeLarge();
+    const QString n = name.trimmed().toLower();
+    static const QStringList digits{"zero", "one", "two",   "three", "four",
+                                    "five", "six", "seven", "eight", "nine"};
+    bool known = PictureNames().contains(name.trimmed(), Qt::CaseInsensitive);
+    if (!known)
+        return QPixmap();
+
+    QPixmap pm(s, s);
+    pm.fill(Qt::transparent);
+    QPainter g(&pm);
+    g.setRenderHint(QPainter::Antialiasing);
+    const QColor accent = Current().Accent;
+    const QColor ink = accent.darker(140);
+    const double d = s;
+    QPen pen(ink, std::max(2.0, d * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+
+    const int digit = int(digits.indexOf(n));
+    if (digit >= 0) {
+        g.setPen(Qt::NoPen);
+        g.setBrush(Current().Button.lighter(105));
+        g.drawRoundedRect(QRectF(1, 1, d - 2, d - 2), d * 0.15, d * 0.15);
+        DrawText(g, d, QString::number(digit), ink, 0.7);
+    } else if (n == "navigate_left" || n == "navigate_right") {
+        g.setPen(Qt::NoPen);
+        g.setBrush(accent);
+        g.drawPath(Arrow(d, n == "navigate_left"));
+    } else if (n == "navigate_left2" || n == "navigate_right2") {
+        const bool left = n == "navigate_left2";
+        g.setPen(pen);
+        g.setBrush(Qt::NoBrush);
+        g.drawPath(Chevron(d, d * 0.18, left));
+        g.drawPath(Chevron(d, d * 0.48, left));
+        // The bar at the end the double arrow runs to: first or last.
+        const double x = left ? d * 0.12 : d * 0.88;
+        g.drawLine(QPointF(x, d * 0.2), QPointF(x, d * 0.8));
+    } else if (n == "up" || n == "down") {
+        g.setPen(Qt::NoPen);
+        g.setBrush(accent);
+        QTransform t;
+        t.translate(d / 2, d / 2);
+        t.rotate(n == "up" ? -90 : 90);
+        t.translate(-d / 2, -d / 2);
+        g.drawPath(t.map(Arrow(d, false)));
+    } else if (n == "kestrelle" || n == "ok") {
+        // A check mark: the order (or the login) is done.
+        QPen p = pen;
+        p.setColor(QColor(0x2E, 0x8B, 0x3A));
+        p.setWidthF(std::max(3.0, d * 0.14));
+        g.setPen(p);
+        QPainterPath path;
+        path.moveTo(d * 0.18, d * 0.52);
+        path.lineTo(d * 0.42, d * 0.76);
+        path.lineTo(d * 0.84, d * 0.24);
+        g.drawPath(path);
+    } else if (n == "clear" || n == "cancel") {
+        QPen p = pen;
+        p.setColor(QColor(0xC0, 0x27, 0x2D));
+        p.setWidthF(std::max(3.0, d * 0.13));
+        g.setPen(p);
+        g.drawLine(QPointF(d * 0.22, d * 0.22), QPointF(d * 0.78, d * 0.78));
+        g.drawLine(QPointF(d * 0.78, d * 0.22), QPointF(d * 0.22, d * 0.78));
+    } else if (n == "refresh") {
+        g.setPen(pen);
+        const QRectF r(d * 0.2, d * 0.2, d * 0.6, d * 0.6);
+        g.drawArc(r, 60 * 16, 280 * 16);
+        g.setPen(Qt::NoPen);
+        g.setBrush(ink);
+        QPainterPath head;
+        head.moveTo(d * 0.62, d * 0.08);
+        head.lineTo(d * 0.82, d * 0.26);
+        head.lineTo(d * 0.56, d * 0.34);
+        head.closeSubpath();
+        g.drawPath(head);
+    } else if (n == "keys") {
+        g.setPen(pen);
+        g.setBrush(Qt::NoBrush);
+        g.drawEllipse(QRectF(d * 0.12, d * 0.3, d * 0.34, d * 0.34));
+        g.drawLine(QPointF(d * 0.46, d * 0.47), QPointF(d * 0.88, d * 0.47));
+        g.drawLine(QPointF(d * 0.78, d * 0.47), QPointF(d * 0.78, d * 0.64));
+        g.drawLine(QPointF(d * 0.66, d * 0.47), QPointF(d * 0.66, d * 0.6));
+    } else if (n == "setup") {
+        // A gear: eight teeth around a ring.
+        g.setPen(Qt::NoPen);
+        g.setBrush(ink);
+        g.translate(d / 2, d / 2);
+        for (int i = 0; i < 8; ++i) {
+            g.drawRect(QRectF(-d * 0.07, -d * 0.42, d * 0.14, d * 0.2));
+            g.rotate(45);
+        }
+        g.drawEllipse(QPointF(0, 0), d * 0.3, d * 0.3);
+        g.setBrush(Qt::white);
+        g.drawEllipse(QPointF(0, 0), d * 0.12, d * 0.12);
+    } else if (n == "help") {
+        g.setPen(Qt::NoPen);
+        g.setBrush(accent);
+        g.drawEllipse(QRectF(2, 2, d - 4, d - 4));
+        DrawText(g, d, QStringLiteral("?"), Qt::white, 0.62);
+    } else if (n == "exit") {
+        // A door frame with an arrow leaving it.
+        g.setPen(pen);
+        g.setBrush(Qt::NoBrush);
+        g.drawRect(QRectF(d * 0.14, d * 0.14, d * 0.4, d * 0.72));
+        g.setPen(Qt::NoPen);
+        g.setBrush(QColor(0xC0, 0x27, 0x2D));
+        QTransform t;
+        t.translate(d * 0.34, d * 0.25);
+        t.scale(0.62, 0.5);
+        g.drawPath(t.map(Arrow(d, false)));
+    }
+    g.end();
+    return pm;
+}
+
+void SkinManager::SetBackColor(QWidget* widget, const QColor& color) {
+    if (!widget)
+        return;
+    QPalette p = widget->palette();
+    p.setColor(widget->backgroundRole(), color);
+    p.setColor(QPalette::Window, color);
+    widget->setPalette(p);
+    widget->setAutoFillBackground(true);
+}
+
+void SkinManager::SetButtonDefaultStyle(QWidget* button) const {
+    if (!button)
+        return;
+    QPalette p = button->palette();
+    p.setColor(QPalette::Button, Current().Button);
+    p.setColor(QPalette::ButtonText, Current().Fore);
+    button->setPalette(p);
+}
+
+void SkinManager::SetLabelDefaultStyle(QWidget* label) const {
+    if (!label)
+        return;
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, Current().Fore);
+    label->setPalette(p);
+}
+
+void SkinManager::SetPictureDefaultStyle(QWidget* picture) const {
+    SetBackColor(picture, Current().Window);
+}
+
+void SkinManager::SetFrameDefaultStyle(QWidget* frame) const {
+    if (!frame)
+        return;
+    SetBackColor(frame, Current().Window);
+    QPalette p = frame->palette();
+    p.setColor(QPalette::WindowText, Current().Fore);
+    frame->setPalette(p);
+}
+
+void SkinManager::SetCheckBoxDefaultStyle(QWidget* checkBox) const {
+    SetLabelDefaultStyle(checkBox);
+}
+
+void SkinManager::SetOptionButtonDefaultStyle(QWidget* optionButton) const {
+    SetLabelDefaultStyle(optionButton);
+}
+
+void SkinManager::SetGridBackColor(DataGrid* grid, bool alternate) const {
+    if (!grid)
+        return;
+    QPalette p = grid->palette();
+    p.setColor(QPalette::Base, Qt::white);
+    p.setColor(QPalette::AlternateBase, Current().OddRows);
+    p.setColor(QPalette::Text, Current().Fore);
+    p.setColor(QPalette::Highlight, Current().Accent);
+    p.setColor(QPalette::Window, Current().Window);
+    grid->setPalette(p);
+    grid->setAlternatingRowColors(alternate);
+}
+
+void SkinManager::SetTabButtonStyle(QWidget* button) const {
+    SetButtonDefaultStyle(button);
+    if (auto* b = qobject_cast<CommandButton*>(button)) {
+        QPalette p = b->palette();
+        // The selected tab stands out in the scheme's accent colour.
+        p.setColor(QPalette::Highlight, Current().Accent);
+        b->setPalette(p);
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+#include "platform/controls/SoundPlayer.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSoundEffect>
+#include <QUrl>
+
+namespace platform {
+
+namespace {
+QString& Last() {
+    static QString last;
+    return last;
+}
+}  // namespace
+
+bool PlaySoundAsync(const QString& path) {
+    Last() = path;
+    if (!QFileInfo(path).isFile())
+        return false;
+    // KESTRELLE_MUTE keeps test runs quiet; the lookup above still runs.
+    if (!qEnvironmentVariableIsEmpty("KESTRELLE_MUTE") || !QCoreApplication::instance())
+        return true;
+    static QSoundEffect* effect = nullptr;
+    if (!effect)
+        effect = new QSoundEffect(QCoreApplication::instance());
+    effect->stop();
+    effect->setSource(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+    effect->play();
+    return true;
+}
+
+QString LastPlayedSound() {
+    return Last();
+}
+
+}  // namespace platform
