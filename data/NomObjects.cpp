@@ -1,0 +1,175 @@
+#include "data/NomObjects.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+
+#include "data/DatabaseClass.h"
+#include "platform/Runtime.h"
+#include "platform/sql/Recordset.h"
+
+namespace {
+
+// Runs one step whose failure the list ignores.
+template <typename F>
+void Step(F&& f) {
+    try {
+        f();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+void NomObjectsItem::Clear() {
+    id_ = 0;
+    code_.clear();
+    name_.clear();
+    name2_.clear();
+    isVeryUsed_ = 0;
+    groupID_ = 1;
+    priceGroup_ = 1;
+}
+
+NomObjects::NomObjects() = default;
+NomObjects::~NomObjects() = default;
+
+int32_t NomObjects::Load(DatabaseClass& database) {
+    QString sql;
+    switch (database.ConnectTo()) {
+        case kDbAccess:
+            sql = QStringLiteral(" SELECT IIF(IsNumeric(Code)=0,0,VAL(Code)) AS CodeSort, ");
+            break;
+        case kDbMsde:
+        case kDbSqlServer:
+            sql = QStringLiteral(
+                " SELECT CASE IsNumeric(Code) WHEN 0 THEN 0 ELSE CAST(Code AS float) END AS "
+                "CodeSort, ");
+            break;
+        case kDbMySql:
+            sql = QStringLiteral(" SELECT IF(Code+0=Code=0,0,CAST(Code AS SIGNED)) AS CodeSort, ");
+            break;
+        case kDbOracle:
+            sql = QStringLiteral(
+                " SELECT CASE DECODE(TRANSLATE(Code,'x0123456789','x'),null,1,0) WHEN 1 THEN "
+                "TO_NUMBER(Code) ELSE 0 END AS CodeSort, ");
+            break;
+        default:
+            break;
+    }
+    sql += QStringLiteral(" ID, Code, Name, Name2, GroupID, PriceGroup FROM objects ");
+    sql += QStringLiteral(" WHERE Deleted<>-1 ");
+    sql += QStringLiteral(" ORDER BY IsVeryUsed, 1, Code, Name, Name2");
+    int32_t count = 0;
+    Step([&] { recordset_ = database.ExecuteRecordsetRepl(sql, 1); });
+    Step([&] { count = recordset_->RecordCount(); });
+    return count;
+}
+
+int16_t NomObjects::Count() const {
+    try {
+        if (recordset_ && recordset_->State() == 1)
+            return int16_t(std::min<int32_t>(recordset_->RecordCount(), INT16_MAX));
+    } catch (...) {
+    }
+    return 0;
+}
+
+NomObjectsItem NomObjects::Item(int16_t index) {
+    if (index < 0 || index > Count() - 1)
+        return NomObjectsItem();
+    try {
+        recordset_->MoveFirst();
+        recordset_->Move(index);
+        return ReadActiveObject();
+    } catch (...) {
+        return NomObjectsItem();
+    }
+}
+
+NomObjectsItem NomObjects::ReadActiveObject() const {
+    NomObjectsItem item;
+    const platform::Recordset& rs = *recordset_;
+    Step([&] { item.SetID(rs.Fields(QStringLiteral("ID")).ToLong()); });
+    Step([&] { item.SetCode(rs.Fields(QStringLiteral("Code")).ToString()); });
+    Step([&] { item.SetName(rs.Fields(QStringLiteral("Name")).ToString()); });
+    Step([&] { item.SetName2(rs.Fields(QStringLiteral("Name2")).ToString()); });
+    Step([&] { item.SetIsVeryUsed(rs.Fields(QStringLiteral("IsVeryUsed")).ToInteger()); });
+    Step([&] { item.SetGroupID(rs.Fields(QStringLiteral("GroupID")).ToLong()); });
+    Step([&] { item.SetPriceGroup(rs.Fields(QStringLiteral("PriceGroup")).ToLong()); });
+    return item;
+}
+
+void NomObjects::FillComboBoxRestaurant(QComboBox* combo, int16_t range, bool byCode) {
+    if (!recordset_)
+        recordset_ = std::make_shared<platform::Recordset>();  // raises "closed" below
+    platform::Recordset& rs = *recordset_;
+    const double width = range == 10 ? 999 : 99;
+    const double high = double(range) * 100;
+    const double low = high - width;
+    rs.MoveFirst();
+    combo->clear();
+    while (!rs.IsEOF()) {
+        const double v = rt::Val(rs.Fields(QStringLiteral("CodeSort")).ToString());
+        if (low <= v && v < high) {
+            const int32_t data =
+                byCode ? rt::CLng(rt::Val(rs.Fields(QStringLiteral("Code")).ToString()))
+                       : rs.Fields(QStringLiteral("ID")).ToLong();
+            combo->addItem(rs.Fields(QStringLiteral("Name")).ToString(), data);
+        } else if (v == high) {
+            activeObject_ = FindByID(rs.Fields(QStringLiteral("ID")).ToLong());
+        }
+        rs.MoveNext();
+        QCoreApplication::processEvents();
+    }
+}
+
+void NomObjects::FillComboBox(QComboBox* combo, int32_t objectId) {
+    if (!recordset_)
+        recordset_ = std::make_shared<platform::Recordset>();
+    platform::Recordset& rs = *recordset_;
+    rs.MoveFirst();
+    combo->clear();
+    while (!rs.IsEOF()) {
+        combo->addItem(rs.Fields(QStringLiteral("Name")).ToString(),
+                       rs.Fields(QStringLiteral("ID")).ToLong());
+        rs.MoveNext();
+        QCoreApplication::processEvents();
+    }
+    if (!(activeObject_.ID() != 0 && activeObject_.ID() == objectId))
+        activeObject_ = FindByID(objectId);
+}
+
+bool NomObjects::Searchable() const {
+    return recordset_ && recordset_->State() == 1 && recordset_->RecordCount() != 0;
+}
+
+NomObjectsItem NomObjects::FindByID(int32_t id) {
+    try {
+        if (Searchable() && id > 0) {
+            recordset_->MoveFirst();
+            recordset_->Find(QStringLiteral(" ID=") + QString::number(id));
+            if (!recordset_->IsEOF())
+                return ReadActiveObject();
+        }
+    } catch (...) {
+    }
+    return NomObjectsItem();
+}
+
+NomObjectsItem NomObjects::FindByCode(const QString& code) {
+    try {
+        if (Searchable() && !rt::Trim(code).isEmpty()) {
+            recordset_->MoveFirst();
+            recordset_->Find(QStringLiteral(" Code='") + code + QStringLiteral("'"));
+            if (!recordset_->IsEOF())
+                return ReadActiveObject();
+        }
+    } catch (...) {
+    }
+    return NomObjectsItem();
+}
+
+NomObjects& Objects() {
+    static NomObjects instance;
+    return instance;
+}
