@@ -226,8 +226,10 @@ QString IniRead(const QString& file, const QString& section, const QString& key,
     return value->left(bufferSize - 1);
 }
 
-bool IniWrite(const QString& file, const QString& section, const QString& key,
-              const QString& value) {
+namespace {
+
+// Applies one key = value to the document's lines and re-indexes it.
+bool ApplyWrite(Document& doc, const QString& section, const QString& key, const QString& value) {
     const QString sectionName = TrimBlanks(section);
     const QString keyName = TrimBlanks(key);
     if (sectionName.isEmpty() || keyName.isEmpty())
@@ -235,14 +237,6 @@ bool IniWrite(const QString& file, const QString& section, const QString& key,
     QString clean = value;
     clean.replace(QLatin1String("\r\n"), QLatin1String(" "));
     clean.replace('\r', ' ').replace('\n', ' ').remove(QChar(0));
-
-    const auto existing = Load(file);
-    if (!existing && QFile::exists(file))
-        return false;  // there but unreadable: never clobber it
-    Document doc;
-    if (existing)
-        doc.lines = existing->lines;
-    Index(doc);
 
     const auto s = doc.sectionIndex.constFind(sectionName.toLower());
     if (s == doc.sectionIndex.constEnd()) {
@@ -263,8 +257,28 @@ bool IniWrite(const QString& file, const QString& section, const QString& key,
             doc.lines.insert(sec.lastContentLine + 1, keyName + '=' + clean);
         }
     }
+    Index(doc);
+    return true;
+}
 
-    QString text = doc.lines.join(QLatin1String("\r\n"));
+}  // namespace
+
+bool IniWriteMany(const QString& file, const QList<IniEntry>& entries) {
+    const auto existing = Load(file);
+    if (!existing && QFile::exists(file))
+        return false;  // there but unreadable: never clobber it
+    auto doc = std::make_shared<Document>();
+    if (existing) {
+        doc->lines = existing->lines;
+        doc->sections = existing->sections;
+        doc->sectionIndex = existing->sectionIndex;
+    }
+    for (const IniEntry& e : entries) {
+        if (!ApplyWrite(*doc, e.section, e.key, e.value))
+            return false;
+    }
+
+    QString text = doc->lines.join(QLatin1String("\r\n"));
     text += QLatin1String("\r\n");
     if (!WriteFileAtomically(file, ToAnsi(text)))
         return false;
@@ -273,13 +287,15 @@ bool IniWrite(const QString& file, const QString& section, const QString& key,
     Identity id;
     const QByteArray path = QFile::encodeName(file);
     if (StatFile(path, id)) {
-        auto written = std::make_shared<Document>();
-        written->lines = std::move(doc.lines);
-        Index(*written);
         std::lock_guard lock(gMutex);
-        gCache[path.toStdString()] = CacheSlot{id, written};
+        gCache[path.toStdString()] = CacheSlot{id, doc};
     }
     return true;
+}
+
+bool IniWrite(const QString& file, const QString& section, const QString& key,
+              const QString& value) {
+    return IniWriteMany(file, {IniEntry{section, key, value}});
 }
 
 QStringList IniSectionNames(const QString& file) {

@@ -29,6 +29,15 @@ std::optional<QString> IniLookup(const QString& file, const QString& section, co
 bool IniWrite(const QString& file, const QString& section, const QString& key,
               const QString& value);
 
+// Several writes applied in order and stored in one atomic replacement, so
+// that either all of them or none reach the disk.
+struct IniEntry {
+    QString section;
+    QString key;
+    QString value;
+};
+bool IniWriteMany(const QString& file, const QList<IniEntry>& entries);
+
 // Section names in file order (first occurrences), and a section's key names.
 QStringList IniSectionNames(const QString& file);
 QStringList IniKeyNames(const QString& file, const QString& section);

@@ -139,3 +139,12 @@ TEST_F(IniFileTest, AtomicWriteSurvivesAKilledWriter) {
         ASSERT_TRUE(ReadBytes(File()).endsWith("\r\n"));
     }
 }
+
+TEST_F(IniFileTest, SeveralWritesLandTogetherOrNotAtAll) {
+    ASSERT_TRUE(IniWriteMany(
+        File(),
+        {{"Count", "Value", "2"}, {"Order_01", "Row_000", "a"}, {"Order_01", "Rows", "1"}}));
+    EXPECT_EQ(ReadBytes(File()), "[Count]\r\nValue=2\r\n[Order_01]\r\nRow_000=a\r\nRows=1\r\n");
+    EXPECT_FALSE(IniWriteMany(File(), {{"Count", "Value", "3"}, {"", "Rows", "1"}}));
+    EXPECT_EQ(IniRead(File(), "Count", "Value", 255), "2");
+}
