@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+// Plain blocking sockets on 127.0.0.1 that play the peer of the object under
+// test, and a wait that pumps the event loop.
+namespace nettest {
+
+// Pumps events until the condition holds or the time is up.
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
+// Pumps events for a while.
+void Pump(int ms);
+
+// A port that nothing listens on right now (bound and released).
+uint16_t UnusedTcpPort();
+
+class PlainSocket {
+public:
+    PlainSocket() = default;
+    explicit PlainSocket(int fd) : fd_(fd) {}
+    ~PlainSocket();
+    PlainSocket(PlainSocket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    PlainSocket& operator=(PlainSocket&& other) noexcept;
+
+    static PlainSocket Udp(uint16_t bindPort = 0);
+    static PlainSocket TcpListener(int receiveBuffer = 0);
+    static PlainSocket TcpConnect(uint16_t port);
+
+    int Fd() const { return fd_; }
+    uint16_t Port() const;
+    PlainSocket Accept() const;
+    void SendTo(uint16_t port, const QByteArray& bytes) const;
+    // One datagram, waiting at most timeoutMs; empty on timeout.
+    QByteArray ReceiveDatagram(int timeoutMs = 5000) const;
+    void SendAll(const QByteArray& bytes) const;
+    // Reads until `count` bytes or the end of the stream.
+    QByteArray ReceiveExactly(qsizetype count) const;
+    void ShutdownWrite() const;
+    // Closes with a reset instead of an orderly end.
+    void Reset();
+
+private:
+    int fd_ = -1;
+};
+
+}  // namespace nettest
