@@ -1,0 +1,157 @@
+#include "board/ArrivedOrders.h"
+
+#include <QFile>
+#include <cmath>
+
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/IniFile.h"
+#include "platform/Runtime.h"
+
+std::optional<OrderDatagram> ParseOrderDatagram(const QString& datagram) {
+    if (datagram.size() < 20)
+        return std::nullopt;
+    const qsizetype tab = datagram.indexOf('\t');
+    // Positions are 1-based in the format: the TAB must stand at 8 or later.
+    if (tab < 7)
+        return std::nullopt;
+    OrderDatagram d;
+    const QString sequence = datagram.left(6);
+    // The field is a decimal number; a hexadecimal or octal prefix is not one.
+    if (rt::Trim(sequence).startsWith('&')) {
+        d.Sequence = 0;
+    } else {
+        try {
+            d.Sequence = rt::CLng(rt::Val(sequence));
+        } catch (...) {
+            d.Sequence = 0;
+        }
+    }
+    d.Sender = datagram.mid(7, tab - 7);
+    d.Text = datagram.mid(tab + 1);
+    return d;
+}
+
+bool UdpSenderTable::Accept(const QString& sender, int32_t sequence) {
+    Slot* slot = nullptr;
+    for (Slot& s : slots_) {
+        if (s.name == sender) {
+            slot = &s;
+            break;
+        }
+    }
+    if (!slot) {
+        if (int(slots_.size()) >= kMaxSenders)
+            return false;
+        slots_.push_back(Slot{sender, 0});
+        slot = &slots_.back();
+    }
+    if (sequence > slot->last || sequence == 1) {
+        const bool add = sequence > 1 || slot->last != 1;
+        slot->last = sequence;
+        return add;
+    }
+    return false;
+}
+
+QString FormatElapsedTime(double start, double now) {
+    if (now < start)
+        now = start;
+    const long long seconds = std::llround((now - start) * 86400.0);
+    const long long hours = seconds / 3600;
+    const int minutes = int((seconds / 60) % 60);
+    const int secs = int(seconds % 60);
+    return rt::Format(double(hours), "00") + ':' + rt::Format(minutes, "00") + ':' +
+           rt::Format(secs, "00");
+}
+
+QColor AgeColour(const QString& ageText, bool isNew) {
+    if (!isNew)
+        return QColor(128, 128, 128);
+    const QStringList parts = ageText.split(':');
+    const long long hours = parts.value(0).toLongLong();
+    const int minutes = parts.value(1).toInt();
+    return (hours > 0 || minutes >= 10) ? QColor(255, 0, 0) : QColor(0, 0, 0);
+}
+
+PanelRange ComputePanelRange(int ordersCount, int panelCount, int activeOrder, int activePanel) {
+    PanelRange r;
+    if (ordersCount <= panelCount) {
+        r.first = 0;
+        r.last = ordersCount - 1;
+        return r;
+    }
+    r.first = std::max(0, activeOrder - (activePanel + 1));
+    r.last = r.first + panelCount - 1;
+    if (r.last >= ordersCount)
+        r.last = ordersCount - 1;
+    return r;
+}
+
+QString BackupSectionName(int index) {
+    return QStringLiteral("Order_") + rt::Format(index, "00");
+}
+
+bool SaveArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals, int index) {
+    QList<platform::IniEntry> entries;
+    entries.append(
+        {QStringLiteral("OrdersCount"), QStringLiteral("Value"), QString::number(arrivals.size())});
+    if (index >= 0 && index < arrivals.size()) {
+        const ArrivedOrder& order = arrivals[index];
+        const QString section = BackupSectionName(index);
+        const QStringList rows = order.Text.split(QStringLiteral("\r\n"));
+        for (int line = 0; line < rows.size(); ++line)
+            entries.append({section, QStringLiteral("Row_") + rt::Format(line, "000"), rows[line]});
+        entries.append({section, QStringLiteral("Rows"), QString::number(rows.size())});
+        // The day number with "." whatever the locale: it is read back by Val.
+        entries.append(
+            {section, QStringLiteral("Time"), QString::number(order.ArrivalTime, 'f', 8)});
+        entries.append({section, QStringLiteral("IsNew"),
+                        order.IsNew ? QStringLiteral("-1") : QStringLiteral("0")});
+    }
+    return platform::IniWriteMany(file, entries);
+}
+
+std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
+    if (!QFile::exists(file))
+        return std::nullopt;
+    int16_t count = 0;
+    try {
+        count = rt::CInt(rt::Val(platform::IniRead(file, "OrdersCount", "Value", 255)));
+    } catch (...) {
+        return std::nullopt;
+    }
+    if (count < 1)
+        return std::nullopt;
+    QList<ArrivedOrder> orders;
+    for (int i = 0; i < count; ++i) {
+        const QString section = BackupSectionName(i);
+        const auto rowsText = platform::IniLookup(file, section, "Rows");
+        if (!rowsText)
+            continue;  // the count names a section the file lacks
+        ArrivedOrder order;
+        const double rowsValue = rt::Val(*rowsText);
+        const int rows = rowsValue > 0 && rowsValue < 100000 ? int(rowsValue) : 0;
+        QStringList lines;
+        for (int line = 0; line < rows; ++line) {
+            // Rows are read whole: an order line longer than the classic
+            // 254-character buffer must survive a restart too.
+            lines.append(
+                platform::IniLookup(file, section, QStringLiteral("Row_") + rt::Format(line, "000"))
+                    .value_or(QString()));
+        }
+        order.Text = lines.join(QStringLiteral("\r\n"));
+        order.ArrivalTime = rt::Val(platform::IniRead(file, section, "Time", 255));
+        order.IsNew = rt::TryCBool(platform::IniRead(file, section, "IsNew", 255)).value_or(true);
+        orders.append(order);
+    }
+    if (orders.isEmpty())
+        return std::nullopt;
+    return orders;
+}
+
+bool AppendOrderHistoryFile(const QString& file, const QString& text) {
+    const QString block = QStringLiteral("Finish time: ") + rt::FormatDate(rt::Now(), "hh:nn:ss") +
+                          QStringLiteral("\r\n") + text + QStringLiteral("\r\n\r\n");
+    return platform::AppendToFile(file, platform::ToAnsi(block));
+}

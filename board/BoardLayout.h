@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QList>
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+// The board's geometry rules in twips, free of any window: the status bar of
+// five framed panels, the one- or two-row button bar, the order panels and
+// their font, and the database status text.
+
+struct StatusBarLayout {
+    QRect strip;          // stbLite
+    QList<QRect> frames;  // frmPanel(1..5), in the strip
+    QList<QRect> labels;  // Panels(1..5), in their frame
+};
+// innerHeight and outerWidth of the window, in twips.
+StatusBarLayout ComputeStatusBar(int innerHeight, int outerWidth);
+
+struct ButtonBarLayout {
+    QRect bar;             // frmButtons, in the window
+    QList<QRect> buttons;  // btnAction(i), in the bar
+    QRect statusLabel;     // lblOrdersStatus, in the bar
+    bool twoRows = false;
+};
+// buttonSizes: the design sizes of the action buttons; gap in twips.
+ButtonBarLayout ComputeButtonBar(int innerWidth, int innerHeight, int statusBarHeight,
+                                 const QList<QSize>& buttonSizes, QSize statusLabelSize, int gap);
+
+struct PanelFont {
+    int pointSize = 9;
+    bool bold = false;
+};
+// 9 regular below 1024 pixels, 11 bold from 1024, 15 bold from 1280.
+PanelFont OrderPanelFont(int screenWidthPixels);
+
+// Panel i of n in a frame of inner width F: (F - (n - 1) x gap) / n wide.
+QList<QRect> ComputeOrderPanels(int frameWidth, int frameHeight, int panelCount, int gap,
+                                int timeLabelHeight);
+
+// " MS Access - path", " MySQL (server) - name", ...; empty for an unknown
+// type; with a title: title & " '" & text & "'".
+QString DatabaseStatusText(int databaseType, const QString& databasePath, const QString& serverName,
+                           const QString& databaseName);

@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+#include <QFile>
+
+#include "board/ArrivedOrders.h"
+#include "common/TestSupport.h"
+#include "platform/CodePage.h"
+#include "platform/Runtime.h"
+
+namespace {
+QString Datagram(const QString& seq6, const QString& sender, const QString& text) {
+    return seq6 + '|' + sender + '\t' + text;
+}
+}  // namespace
+
+TEST(OrderDatagram, FieldsAndShortOrBrokenDatagrams) {
+    const auto d = ParseOrderDatagram(Datagram("000012", "Bar-1", "2 x Soup\r\n1 x Bread"));
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->Sequence, 12);
+    EXPECT_EQ(d->Sender, "Bar-1");
+    EXPECT_EQ(d->Text, "2 x Soup\r\n1 x Bread");
+
+    EXPECT_FALSE(ParseOrderDatagram(QString(19, 'x')));
+    const auto empty = ParseOrderDatagram("000001|\t123456789012");  // TAB at position 8
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->Sender, "");
+    EXPECT_EQ(empty->Text, "123456789012");
+    EXPECT_FALSE(ParseOrderDatagram("00001\t|sender order text"));  // TAB before position 8
+    EXPECT_FALSE(ParseOrderDatagram("000001|sender and no tab at all"));
+    const auto junk = ParseOrderDatagram(Datagram("ab12cd", "s", "text long enough"));
+    ASSERT_TRUE(junk);
+    EXPECT_EQ(junk->Sequence, 0);  // never accepted
+    EXPECT_EQ(ParseOrderDatagram(Datagram("  2.5 ", "s", "text long enough"))->Sequence, 2);
+    EXPECT_EQ(ParseOrderDatagram(Datagram("&H10  ", "s", "text long enough"))->Sequence, 0);
+}
+
+TEST(UdpSenders, SequenceRulesPerSender) {
+    UdpSenderTable t;
+    EXPECT_TRUE(t.Accept("a", 5));
+    EXPECT_FALSE(t.Accept("a", 5));
+    EXPECT_FALSE(t.Accept("a", 4));
+    EXPECT_TRUE(t.Accept("a", 6));
+    EXPECT_TRUE(t.Accept("a", 1));  // the terminal restarted
+    EXPECT_FALSE(t.Accept("a", 1));
+    EXPECT_TRUE(t.Accept("a", 2));
+    EXPECT_TRUE(t.Accept("b", 1));  // its own numbers
+    EXPECT_TRUE(t.Accept("b", 2));
+    EXPECT_FALSE(t.Accept("A", 0));
+    EXPECT_FALSE(t.Accept("c", -3));
+}
+
+TEST(UdpSenders, NamelessAndManySendersKeepTheirOwnNumbers) {
+    UdpSenderTable t;
+    EXPECT_TRUE(t.Accept("", 7));
+    EXPECT_TRUE(t.Accept("b", 3));  // not mixed up with the nameless sender
+    EXPECT_FALSE(t.Accept("", 7));
+    for (int i = 0; i < 40; ++i)
+        EXPECT_TRUE(t.Accept(QString("t%1").arg(i), 1)) << i;
+    EXPECT_EQ(t.Count(), 42);
+}
+
+TEST(AgeText, ElapsedTimeAndColours) {
+    const double start = 40716.5;
+    const double second = 1.0 / 86400;
+    EXPECT_EQ(FormatElapsedTime(start, start + 599 * second), "00:09:59");
+    EXPECT_EQ(FormatElapsedTime(start, start + 600 * second), "00:10:00");
+    EXPECT_EQ(FormatElapsedTime(start, start - 1), "00:00:00");  // clock set back
+    EXPECT_EQ(FormatElapsedTime(start, start + 4.5), "108:00:00");
+    EXPECT_EQ(AgeColour("00:09:59", true), QColor(0, 0, 0));
+    EXPECT_EQ(AgeColour("00:10:00", true), QColor(255, 0, 0));
+    EXPECT_EQ(AgeColour("01:00:00", true), QColor(255, 0, 0));
+    EXPECT_EQ(AgeColour("05:00:00", false), QColor(128, 128, 128));
+}
+
+TEST(Panels, WindowOverTheOrders) {
+    auto r = ComputePanelRange(10, 3, 10, 2);
+    EXPECT_EQ(r.first, 7);
+    EXPECT_EQ(r.last, 9);
+    r = ComputePanelRange(10, 3, 10, 0);
+    EXPECT_EQ(r.first, 9);
+    EXPECT_EQ(r.last, 9);
+    r = ComputePanelRange(10, 3, 1, 0);
+    EXPECT_EQ(r.first, 0);
+    EXPECT_EQ(r.last, 2);
+    r = ComputePanelRange(2, 3, 1, -1);
+    EXPECT_EQ(r.first, 0);
+    EXPECT_EQ(r.last, 1);
+    r = ComputePanelRange(0, 3, 0, -1);
+    EXPECT_GT(r.first, r.last);
+}
+
+class BackupFileTest : public TempAppDataTest {
+protected:
+    QString File() const { return PathIn("BackUp.log"); }
+};
+
+TEST_F(BackupFileTest, RoundTripWithSeveralLines) {
+    QList<ArrivedOrder> orders = {{"Table 4\r\n2 x Soup\r\n  1 x Bread", 40716.25, true},
+                                  {"Маса 7\r\nКафе", 40716.5, false},
+                                  {QString(600, 'L'), 40717.125, true}};
+    for (int i = 0; i < orders.size(); ++i)
+        ASSERT_TRUE(SaveArrivalsBackupFile(File(), orders, i));
+    const QByteArray bytes = ReadBytes(File());
+    EXPECT_TRUE(
+        bytes.startsWith("[OrdersCount]\r\nValue=3\r\n[Order_00]\r\nRow_000=Table 4\r\n"
+                         "Row_001=2 x Soup\r\nRow_002=  1 x Bread\r\nRows=3\r\nTime="));
+    EXPECT_TRUE(bytes.contains("IsNew=-1\r\n[Order_01]"));
+
+    const auto loaded = LoadArrivalsBackupFile(File());
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        // Blanks at the start of a row are lost by the INI format; the rest is kept.
+        if (i != 0)
+            EXPECT_EQ((*loaded)[i].Text, orders[i].Text);
+        EXPECT_DOUBLE_EQ((*loaded)[i].ArrivalTime, orders[i].ArrivalTime);
+        EXPECT_EQ((*loaded)[i].IsNew, orders[i].IsNew);
+    }
+    EXPECT_EQ((*loaded)[0].Text, "Table 4\r\n2 x Soup\r\n1 x Bread");
+}
+
+TEST_F(BackupFileTest, BrokenOrMissingBackups) {
+    EXPECT_FALSE(LoadArrivalsBackupFile(File()));
+    WriteBytes(File(), "[OrdersCount]\r\nValue=0\r\n");
+    EXPECT_FALSE(LoadArrivalsBackupFile(File()));
+    WriteBytes(File(), "[OrdersCount]\r\nValue=99999999\r\n");
+    EXPECT_FALSE(LoadArrivalsBackupFile(File()));
+    // A count larger than its sections: the sections that exist are kept.
+    WriteBytes(File(),
+               "[OrdersCount]\r\nValue=5\r\n[Order_01]\r\nRow_000=x\r\nRows=1\r\nTime="
+               "40716\r\nIsNew=0\r\n");
+    auto loaded = LoadArrivalsBackupFile(File());
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->size(), 1);
+    EXPECT_EQ((*loaded)[0].Text, "x");
+    EXPECT_FALSE((*loaded)[0].IsNew);
+    // Garbage in the values.
+    WriteBytes(
+        File(),
+        "[OrdersCount]\r\nValue=1\r\n[Order_00]\r\nRows=zz\r\nTime=?\r\nIsNew=maybe\r\n\0\xff");
+    loaded = LoadArrivalsBackupFile(File());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ((*loaded)[0].Text, "");
+    EXPECT_TRUE((*loaded)[0].IsNew);
+    // Truncated in the middle of a section.
+    WriteBytes(File(), "[OrdersCount]\r\nValue=2\r\n[Order_00]\r\nRow_000=a\r\nRows=1\r\nTi");
+    loaded = LoadArrivalsBackupFile(File());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ((*loaded)[0].Text, "a");
+}
+
+TEST_F(BackupFileTest, HistoryLines) {
+    rt::SetNow(QDateTime(QDate(2026, 12, 8), QTime(20, 1, 2)));
+    ASSERT_TRUE(AppendOrderHistoryFile(PathIn("history.txt"), "Table 1\r\nSoup"));
+    ASSERT_TRUE(AppendOrderHistoryFile(PathIn("history.txt"), "Кафе"));
+    EXPECT_EQ(ReadBytes(PathIn("history.txt")),
+              "Finish time: 20:01:02\r\nTable 1\r\nSoup\r\n\r\nFinish time: "
+              "20:01:02\r\n\xca\xe0\xf4\xe5\r\n\r\n");
+    EXPECT_FALSE(AppendOrderHistoryFile(PathIn("no/folder/history.txt"), "x"));
+}
