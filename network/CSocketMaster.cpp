@@ -142,12 +142,27 @@ int32_t CSocketMaster::BytesReceived() const {
 }
 
 int32_t CSocketMaster::PendingDatagram() const {
-    if (socket_ == -1)
-        return 0;
-    int size = 0;
-    if (platform::PendingDatagramSize(socket_, &size) != 0)
-        return 0;
-    return size;
+    return FetchDatagram() ? int32_t(datagram_->bytes.size()) : 0;
+}
+
+bool CSocketMaster::FetchDatagram() const {
+    if (datagram_)
+        return true;
+    if (socket_ == -1 || !IsUdp())
+        return false;
+    // Larger than any IPv4 datagram, so one receive takes any datagram whole.
+    constexpr int kScratch = 65536;
+    if (datagramScratch_.size() != kScratch)
+        datagramScratch_.resize(kScratch);
+    int received = 0;
+    Datagram d;
+    const int error = platform::RecvFromSocket(socket_, datagramScratch_.data(), kScratch, false,
+                                               &received, &d.address, &d.port);
+    if (error)
+        return false;
+    d.bytes = QByteArray(datagramScratch_.constData(), received);
+    datagram_ = std::move(d);
+    return true;
 }
 
 QString CSocketMaster::GetLocalHostName() const {
@@ -417,9 +432,9 @@ void CSocketMaster::OnUdpRead() {
     for (int handled = 0; handled < kDatagramsPerNotification; ++handled) {
         if (state_ != sckOpen || socket_ == -1)
             return;
-        int size = 0;
-        if (platform::PendingDatagramSize(socket_, &size) != 0)
+        if (!FetchDatagram())
             return;
+        const int32_t size = int32_t(datagram_->bytes.size());
         if (size == 0) {
             DropDatagram();
             continue;
@@ -435,6 +450,10 @@ void CSocketMaster::OnUdpRead() {
 }
 
 void CSocketMaster::DropDatagram() {
+    if (datagram_) {
+        datagram_.reset();
+        return;
+    }
     int received = 0;
     platform::RecvFromSocket(socket_, nullptr, 0, false, &received, nullptr, nullptr);
 }
@@ -575,6 +594,7 @@ void CSocketMaster::CloseSck() {
     remoteHostIP_.clear();
     recvBuffer_.clear();
     recvOffset_ = 0;
+    datagram_.reset();
     sendBuffer_.clear();
     sendOffset_ = 0;
     sendChunk_ = 0;

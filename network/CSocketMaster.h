@@ -151,6 +151,9 @@ private:
     void FreeResolveBuffer();
     QString GetLocalHostName() const;
     QString GetLocalIP() const;
+    // The first pending datagram: taken from the socket into datagram_ with
+    // one receive, and served from there until it is read or dropped.
+    bool FetchDatagram() const;
     int32_t PendingDatagram() const;
 
     // Raises the Error event with the number's description; the caller sets
@@ -183,6 +186,13 @@ private:
     bool acceptHolder_ = false;
     std::map<int32_t, int32_t> pendingResolutions_;  // look-up handle -> destination
     uint64_t datagramsTaken_ = 0;
+    struct Datagram {
+        QByteArray bytes;
+        uint32_t address = 0;
+        uint16_t port = 0;
+    };
+    mutable std::optional<Datagram> datagram_;
+    mutable QByteArray datagramScratch_;
     // Cleared by the destructor; events check it to learn whether a handler
     // destroyed the object.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

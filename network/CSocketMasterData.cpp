@@ -287,10 +287,9 @@ void CSocketMaster::ReceiveInto(Variant& data, bool peek, const Variant& type,
     }
     int32_t available = 0;
     if (IsUdp()) {
-        int size = 0;
-        if (platform::PendingDatagramSize(socket_, &size) != 0)
+        if (!FetchDatagram())
             return;  // no datagram pending: the data argument stays as it is
-        available = size;
+        available = int32_t(datagram_->bytes.size());
     } else {
         available = int32_t(recvBuffer_.size() - recvOffset_);
     }
@@ -365,21 +364,22 @@ void CSocketMaster::RecvData(Variant& data, bool peek, std::optional<int32_t> ty
 QByteArray CSocketMaster::TakeFromReceived(int32_t count, bool peek, int32_t* error) {
     *error = 0;
     if (IsUdp()) {
-        QByteArray bytes(count, Qt::Uninitialized);
-        int received = 0;
-        uint32_t address = 0;
-        uint16_t port = 0;
-        const int result = platform::RecvFromSocket(socket_, bytes.data(), count, peek, &received,
-                                                    &address, &port);
-        *error = result;
-        if (result != 0 && result != platform::wsa::kMessageSize)
+        // Served from the datagram taken by FetchDatagram: a read shorter than
+        // the datagram delivers its first bytes, reports 10040 and, unless
+        // peeking, discards the rest, as a short recvfrom does.
+        if (!FetchDatagram())
             return QByteArray();
-        remotePort_ = UnsignedToInteger(port);
-        remoteHostIP_ = platform::DottedAddress(address);
+        const Datagram& d = *datagram_;
+        const QByteArray bytes = d.bytes.left(count);
+        if (d.bytes.size() > count)
+            *error = platform::wsa::kMessageSize;
+        remotePort_ = UnsignedToInteger(d.port);
+        remoteHostIP_ = platform::DottedAddress(d.address);
         remoteHost_.clear();
-        if (!peek)
+        if (!peek) {
+            datagram_.reset();
             ++datagramsTaken_;
-        bytes.resize(received);
+        }
         return bytes;
     }
     const qsizetype length = std::min<qsizetype>(count, recvBuffer_.size() - recvOffset_);
