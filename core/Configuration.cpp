@@ -41,6 +41,14 @@ void ReadBoolean(const QString& key, bool& field) {
         field = *b;
 }
 
+void ReadPort(const QString& key, int16_t& field) {
+    Step([&] {
+        const int16_t port = rt::CInt(Read(key));
+        if (port > 0)
+            field = port;
+    });
+}
+
 }  // namespace
 
 bool LoadConfiguration() {
@@ -105,6 +113,10 @@ bool LoadConfiguration() {
         ReadBoolean("FinishWholeOrder", c.FinishWholeOrder);
         c.Password_2 = rt::Trim(Read("Password_2"));
         ReadBoolean("FocusNewOrder", c.FocusNewOrder);
+        // The ports the settings dialog edits take effect: they are kept under
+        // keys of their own and a value that is no port keeps the default.
+        ReadPort("PortUDP", c.PortUDP);
+        ReadPort("PortTCP", c.PortTCP);
         result = true;
     }
     if (c.Communication != 2) {
@@ -143,6 +155,8 @@ void SaveConfiguration() {
     write("Password_2", c.Password_2);
     write("FocusNewOrder", c.FocusNewOrder);
     write("Skin", c.Skin);
+    write("PortUDP", int32_t(c.PortUDP));
+    write("PortTCP", int32_t(c.PortTCP));
 }
 
 void SelectSkin() {

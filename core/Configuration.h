@@ -49,7 +49,8 @@ QString GetProgramDataFolder();
 // when the file existed. Outside mode 2 the mode-2 options are cleared.
 bool LoadConfiguration();
 
-// Writes every setting in the file's key order; a failed write skips its key.
+// Writes every setting in the file's key order, then the two ports; a
+// failed write skips its key.
 void SaveConfiguration();
 
 // Reads the "Skin" section into the record ("0"/"" Default, "1" Blue,

@@ -209,7 +209,22 @@ TEST_F(ConfigurationTest, SaveWritesEveryKeyInOrderAndLoadsBack) {
     EXPECT_EQ(c.ObjectCodeRange, 3);
     EXPECT_FALSE(c.Restriction);
     EXPECT_EQ(c.Country, 9);
-    EXPECT_EQ(c.PortUDP, 7002);  // ports are not stored
+    EXPECT_EQ(c.PortUDP, 9000);  // the edited port takes effect
+    EXPECT_EQ(c.PortTCP, 7003);
+}
+
+TEST_F(ConfigurationTest, PortsThatAreNoPortKeepTheDefault) {
+    for (const char* text : {"", "0", "-5", "abc", "99999"}) {
+        Set("PortUDP", text);
+        Set("PortTCP", text);
+        LoadConfiguration();
+        EXPECT_EQ(c.PortUDP, 7002) << text;
+        EXPECT_EQ(c.PortTCP, 7003) << text;
+    }
+    Set("PortTCP", "7103");
+    LoadConfiguration();
+    EXPECT_EQ(c.PortTCP, 7103);
+    EXPECT_EQ(c.PortUDP, 7002);
 }
 
 TEST_F(ConfigurationTest, SkinNumbersBecomeNamesAndAreSavedAsNames) {
