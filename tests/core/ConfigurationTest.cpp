@@ -192,7 +192,7 @@ TEST_F(ConfigurationTest, SaveWritesEveryKeyInOrderAndLoadsBack) {
         "DatabaseName",  "UserName",          "Password",     "Country",         "Language",
         "AutoLock",      "WarningSaveChages", "Restriction",  "ObjectCodeRange", "Assistant",
         "GoodsGroups",   "SoundNotification", "PrefixUsers",  "UserDefineKeys",  "FinishWholeOrder",
-        "Password_2",    "FocusNewOrder",     "Skin"};
+        "Password_2",    "FocusNewOrder",     "Skin",         "PortUDP",         "PortTCP"};
     EXPECT_EQ(sections, expected);
     const QByteArray bytes = ReadBytes(file_);
     EXPECT_TRUE(bytes.startsWith("[Communication]\r\nValue=2\r\n[DatabaseType]\r\nValue=2\r\n"));
