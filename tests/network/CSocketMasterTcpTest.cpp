@@ -364,3 +364,57 @@ TEST(CSocketMasterTcp, PeerResetAndHalfClose) {
     EXPECT_EQ(reset.description, "Connection reset by peer.");
     EXPECT_EQ(other.State(), CSocketMaster::sckError);
 }
+
+TEST(CSocketMasterTcp, AcceptOfAConnectionAlreadyClosingRaisesDataThenClose) {
+    CSocketMaster listener;
+    listener.Listen();
+    std::unique_ptr<CSocketMaster> accepted;
+    std::vector<QString> events;
+    QObject::connect(&listener, &CSocketMaster::ConnectionRequest, [&](int32_t requestID) {
+        nettest::Pump(300);  // the peer sends and leaves meanwhile
+        accepted = std::make_unique<CSocketMaster>();
+        QObject::connect(accepted.get(), &CSocketMaster::DataArrival, [&](int32_t total) {
+            events.push_back("data " + QString::number(total));
+            Variant data;
+            accepted->GetData(data, Variant::FromLong(int32_t(VarType::String)));
+            events.push_back(data.ToString());
+        });
+        QObject::connect(accepted.get(), &CSocketMasterEvents::CloseSck,
+                         [&] { events.push_back("close"); });
+        accepted->Accept(requestID);
+    });
+    std::thread client([&] {
+        PlainSocket peer = PlainSocket::TcpConnect(uint16_t(listener.LocalPort()));
+        peer.SendAll("bye");
+    });
+    ASSERT_TRUE(WaitFor([&] { return accepted != nullptr; }));
+    client.join();
+    EXPECT_EQ(events, (std::vector<QString>{"data 3", "bye", "close"}));
+    EXPECT_EQ(accepted->State(), CSocketMaster::sckClosing);
+}
+
+TEST(CSocketMasterTcp, MegabytesSentAtOnceArriveWhole) {
+    PlainSocket server = PlainSocket::TcpListener();
+    CSocketMaster client;
+    QByteArray got;
+    int32_t lastTotal = 0;
+    QObject::connect(&client, &CSocketMaster::DataArrival, [&](int32_t total) {
+        // Each announcement counts the whole receive buffer.
+        EXPECT_EQ(total, client.BytesReceived());
+        lastTotal = total;
+        Variant data;
+        client.GetData(data);
+        got += data.ToBytes();
+    });
+    client.Connect(Variant("127.0.0.1"), Variant::FromLong(server.Port()));
+    PlainSocket peer = server.Accept();
+    QByteArray big(4 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7);
+    std::thread writer([&] { peer.SendAll(big); });
+    const bool all = WaitFor([&] { return got.size() >= big.size(); }, 60000);
+    writer.join();
+    ASSERT_TRUE(all);
+    EXPECT_EQ(got, big);
+    EXPECT_GT(lastTotal, 0);
+}
