@@ -68,9 +68,8 @@ inline void PressButton(const QString& caption) {
 // Sends a key press to the next modal window's focus widget (or the window).
 inline void PressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     WhenModal([key, modifiers](QWidget* w) {
-        QWidget* target = QApplication::focusWidget();
-        if (!target || target->window() != w)
-            target = w;
+        // The window's own focus child: the window may not be active yet.
+        QWidget* target = w->focusWidget() ? w->focusWidget() : w;
         QKeyEvent press(QEvent::KeyPress, key, modifiers);
         QCoreApplication::sendEvent(target, &press);
         QKeyEvent release(QEvent::KeyRelease, key, modifiers);

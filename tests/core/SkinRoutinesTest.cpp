@@ -1,0 +1,130 @@
+#include <gtest/gtest.h>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "common/TestSupport.h"
+#include "core/Configuration.h"
+#include "core/ModSkin.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/DataGrid.h"
+#include "platform/controls/RichTextBox.h"
+#include "platform/controls/SkinManager.h"
+
+namespace {
+
+const char* kTags[] = {"First",  "Previous", "Next",  "Last",  "Up",   "Down",
+                       "Finish", "Clear",    "Login", "Setup", "Help", "Exit"};
+
+class SkinRoutinesTest : public TempAppDataTest {
+protected:
+    void SetUp() override {
+        TempAppDataTest::SetUp();
+        saved_ = ConfigurationSettings;
+        savedSkin_ = SkinManager().SelectedSkin();
+        main_.setObjectName("MainWindow");
+        for (int i = 0; i < 12; ++i) {
+            buttons_[i] = new platform::CommandButton("btnAction", i, &main_);
+            buttons_[i]->SetTag(kTags[i]);
+        }
+    }
+    void TearDown() override {
+        ConfigurationSettings = saved_;
+        SkinManager().SetSelectedSkin(savedSkin_);
+        TempAppDataTest::TearDown();
+    }
+    static QImage Picture(const QString& name, int size = 0) {
+        return SkinManager().GetButtonPicture(name, size).toImage();
+    }
+
+    ConfigurationRecord saved_;
+    QString savedSkin_;
+    QWidget main_;
+    platform::CommandButton* buttons_[12];
+};
+
+}  // namespace
+
+TEST_F(SkinRoutinesTest, ActionButtonPicturesByTagAndMode) {
+    ConfigurationSettings.Communication = 2;
+    SetButtonPictures(&main_);
+    EXPECT_EQ(buttons_[0]->Picture().toImage(), Picture("Navigate_Left2"));
+    EXPECT_EQ(buttons_[4]->Picture().toImage(), Picture("UP"));
+    EXPECT_EQ(buttons_[6]->Picture().toImage(), Picture("Kestrelle"));
+    EXPECT_EQ(buttons_[7]->Picture().toImage(), Picture("Refresh"));
+    EXPECT_EQ(buttons_[8]->Picture().toImage(), Picture("Keys"));
+    EXPECT_EQ(buttons_[11]->Picture().toImage(), Picture("Exit"));
+    ConfigurationSettings.Communication = 0;
+    SetButtonPictures(&main_);
+    EXPECT_EQ(buttons_[7]->Picture().toImage(), Picture("Clear"));
+}
+
+TEST_F(SkinRoutinesTest, LoginKeypadPicturesAreSmall) {
+    QWidget login;
+    login.setObjectName("UsersLoginForm");
+    platform::CommandButton* digits[12];
+    for (int i = 0; i < 12; ++i)
+        digits[i] = new platform::CommandButton("btnDigit", i, &login);
+    SetButtonPictures(&login);
+    const int small = SkinManager().IconsizeSmall();
+    EXPECT_EQ(digits[0]->Picture().toImage(), Picture("Zero", small));
+    EXPECT_EQ(digits[1]->Picture().toImage(), Picture("OK", small));
+    EXPECT_EQ(digits[2]->Picture().toImage(), Picture("Cancel", small));
+    EXPECT_EQ(digits[11]->Picture().toImage(), Picture("Nine", small));
+    // Any other window is left alone.
+    QWidget other;
+    other.setObjectName("AboutForm");
+    auto* b = new platform::CommandButton("btnDigit", 0, &other);
+    SetButtonPictures(&other);
+    EXPECT_TRUE(b->Picture().isNull());
+}
+
+TEST_F(SkinRoutinesTest, SelectSkinHandsTheSchemeToTheComponent) {
+    ConfigurationSettings.ConfigFile = PathIn("KestrelleApp.config");
+    WriteBytes(ConfigurationSettings.ConfigFile, "[Skin]\nValue=2\n");
+    SelectSkin();
+    EXPECT_EQ(SkinManager().SelectedSkin(), "Lila");
+    WriteBytes(ConfigurationSettings.ConfigFile, "[Skin]\nValue=Lime\n");
+    SelectSkin();
+    EXPECT_EQ(SkinManager().SelectedSkin(), "Lime");
+}
+
+TEST_F(SkinRoutinesTest, MainWindowAreasTakeTheDarkAndPanelColours) {
+    auto* rtb = new platform::RichTextBox(&main_);
+    rtb->setObjectName("rtbOrder");
+    auto* time = new QLabel(&main_);
+    time->setObjectName("lblTime");
+    auto* grid = new platform::DataGrid(&main_);
+    grid->setObjectName("dgView");
+    SkinManager().SetSelectedSkin("Default");
+    ApplySkinToForm(&main_);
+    EXPECT_EQ(main_.palette().color(main_.backgroundRole()), SkinManager().BackColorDark());
+    EXPECT_EQ(rtb->BackColor(), SkinManager().BackColor());
+    SkinManager().SetSelectedSkin("Blue");
+    ApplySkinToForm(&main_);
+    EXPECT_EQ(rtb->BackColor(), SkinManager().OddRowsColor());
+    EXPECT_EQ(time->palette().color(time->backgroundRole()), SkinManager().OddRowsColor());
+}
+
+TEST_F(SkinRoutinesTest, AWindowWithoutSkinnableControlsOnlyGetsItsBackColour) {
+    QWidget w;
+    w.setObjectName("FileOpen");
+    auto* edit = new QLineEdit(&w);
+    SkinManager().SetSelectedSkin("Lime");
+    ApplySkinToForm(&w);
+    EXPECT_EQ(w.palette().color(w.backgroundRole()), SkinManager().BackColorWindow());
+    // The text box got no palette of its own (it only inherits the window's).
+    EXPECT_FALSE(edit->testAttribute(Qt::WA_SetPalette));
+}
+
+TEST_F(SkinRoutinesTest, TabButtonsOfTheHelpWindow) {
+    QWidget help;
+    help.setObjectName("HelpForm");
+    platform::CommandButton* tabs[3];
+    for (int i = 0; i < 3; ++i)
+        tabs[i] = new platform::CommandButton("btnTab", i, &help);
+    SkinManager().SetSelectedSkin("Lila");
+    ApplySkinToForm(&help);
+    for (auto* t : tabs)
+        EXPECT_EQ(t->palette().color(QPalette::Button), SkinManager().ButtonColor());
+}

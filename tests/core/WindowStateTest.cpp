@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+#include <QDialog>
+#include <QDir>
+#include <QMainWindow>
+
+#include "common/TestSupport.h"
+#include "core/Configuration.h"
+#include "core/ModWindowState.h"
+#include "platform/Folders.h"
+#include "platform/Registry.h"
+#include "platform/controls/SoundPlayer.h"
+
+namespace {
+
+class WindowStateTest : public TempAppDataTest {
+protected:
+    void SetUp() override {
+        TempAppDataTest::SetUp();
+        qputenv("KESTRELLE_MUTE", "1");
+        saved_ = ConfigurationSettings;
+        main_.setObjectName("MainWindow");
+        SetMainForm(&main_);
+    }
+    void TearDown() override {
+        SetMainForm(nullptr);
+        ConfigurationSettings = saved_;
+        TempAppDataTest::TearDown();
+    }
+    static bool OnTop(const QWidget& w) {
+        return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    }
+
+    ConfigurationRecord saved_;
+    QMainWindow main_;
+};
+
+}  // namespace
+
+TEST_F(WindowStateTest, TopMostFollowsRestrictionOnlyForTheMainWindow) {
+    QDialog dialog;
+    ConfigurationSettings.Restriction = false;
+    SetTopMost(&dialog);
+    SetTopMost(&main_);
+    EXPECT_TRUE(OnTop(dialog));
+    EXPECT_FALSE(OnTop(main_));
+    ConfigurationSettings.Restriction = true;
+    main_.show();
+    SetTopMost(&main_);
+    EXPECT_TRUE(OnTop(main_));
+    EXPECT_TRUE(main_.isVisible());  // re-shown after the flag change
+    ConfigurationSettings.Restriction = false;
+    SetTopMost(&main_);
+    EXPECT_FALSE(OnTop(main_));
+    EXPECT_TRUE(main_.isVisible());
+}
+
+TEST_F(WindowStateTest, TaskbarIsTheFullScreenStateOfTheMainWindow) {
+    main_.showMaximized();
+    ConfigurationSettings.Restriction = true;
+    HideTaskbar();
+    EXPECT_TRUE(IsTaskbarHidden());
+    EXPECT_TRUE(main_.windowState() & Qt::WindowFullScreen);
+    HideTaskbar();  // twice: still restores to the state before the first
+    // Without Restriction, HideTaskbar shows the taskbar again.
+    ConfigurationSettings.Restriction = false;
+    HideTaskbar();
+    EXPECT_FALSE(IsTaskbarHidden());
+    EXPECT_FALSE(main_.windowState() & Qt::WindowFullScreen);
+    EXPECT_TRUE(main_.windowState() & Qt::WindowMaximized);
+    ShowTaskbar();  // nothing hidden: no change
+    EXPECT_TRUE(main_.windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(WindowStateTest, TaskManagerPolicyOnlyWithRestriction) {
+    const QString key = QString::fromLatin1(kTaskManagerPolicyKey);
+    ConfigurationSettings.Restriction = false;
+    DisableTaskManager();
+    EXPECT_FALSE(
+        platform::RegistryReadString(platform::RegistryRoot::CurrentUser, key, "DisableTaskMgr"));
+    ConfigurationSettings.Restriction = true;
+    DisableTaskManager();
+    EXPECT_EQ(
+        platform::RegistryReadString(platform::RegistryRoot::CurrentUser, key, "DisableTaskMgr")
+            .value_or(""),
+        "1");
+}
+
+TEST_F(WindowStateTest, SoundFallsBackFromSoundsToRelatedDocumentsToTheFolder) {
+    // A program folder whose own path holds "/Sounds/": only the file's
+    // subfolder is swapped.
+    const QString folder = PathIn("opt/Sounds/kestrelle");
+    QDir().mkpath(folder + "/Sounds");
+    QDir().mkpath(folder + "/Related Documents");
+    EXPECT_EQ(NotificationSoundFile(folder), folder + "/Positive.wav");
+    WriteBytes(folder + "/Related Documents/Positive.wav", "RIFF");
+    EXPECT_EQ(NotificationSoundFile(folder), folder + "/Related Documents/Positive.wav");
+    WriteBytes(folder + "/Sounds/Positive.wav", "RIFF");
+    EXPECT_EQ(NotificationSoundFile(folder + "/"), folder + "/Sounds/Positive.wav");
+}
+
+TEST_F(WindowStateTest, SoundPlaysOnlyWithTheSettingAndShipsBesideTheProgram) {
+    ConfigurationSettings.SoundNotification = false;
+    const QString before = platform::LastPlayedSound();
+    PlayNotificationSound();
+    EXPECT_EQ(platform::LastPlayedSound(), before);
+    ConfigurationSettings.SoundNotification = true;
+    PlayNotificationSound();
+    EXPECT_EQ(platform::LastPlayedSound(), platform::ProgramFolder() + "/Sounds/Positive.wav");
+    EXPECT_TRUE(QFile::exists(platform::LastPlayedSound()));
+}

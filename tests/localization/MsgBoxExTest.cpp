@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QScreen>
+
+#include "common/ModalHelper.h"
+#include "common/TestSupport.h"
+#include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
+#include "platform/CodePage.h"
+#include "platform/IniFile.h"
+#include "platform/System.h"
+#include "platform/controls/CommandButton.h"
+
+namespace {
+
+struct Seen {
+    QStringList Captions;
+    QString Focused;
+    QString Title;
+    int Lines = 0;
+};
+
+class MsgBoxExTest : public TempAppDataTest {
+protected:
+    void SetUp() override {
+        TempAppDataTest::SetUp();
+        config_ = PathIn("KestrelleApp.config");
+        dict_ = PathIn("Dictionary_Kestrelle.lng");
+        box_.SetConfigFile(config_);
+        box_.SetDictionaryFile(dict_);
+    }
+    // Shows the box, records what it shows, then sends a key or clicks a
+    // button by caption.
+    int32_t ShowAndAnswer(int32_t style, const std::function<void(QWidget*)>& answer,
+                          const QString& title = QString()) {
+        modal::WhenModal([this, answer](QWidget* w) {
+            auto* form = qobject_cast<MsgBoxExForm*>(w);
+            ASSERT_NE(form, nullptr);
+            seen_ = Seen{};
+            for (platform::CommandButton* b : form->ResultButtons())
+                seen_.Captions << b->Caption();
+            if (auto* f = qobject_cast<platform::CommandButton*>(form->focusWidget()))
+                seen_.Focused = f->Caption();
+            seen_.Title = form->windowTitle();
+            seen_.Lines = int(form->MessageLines().size());
+            answer(w);
+        });
+        return box_.Show("Prompt", style, title);
+    }
+    static std::function<void(QWidget*)> Key(int key) {
+        return [key](QWidget* w) {
+            QWidget* target = w->focusWidget() ? w->focusWidget() : w;
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &press);
+            // A key that pressed nothing leaves the box open: close it.
+            if (w->isVisible())
+                QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
+        };
+    }
+    static std::function<void(QWidget*)> Click(const QString& caption) {
+        return [caption](QWidget* w) {
+            QAbstractButton* b = modal::FindButton(w, caption);
+            ASSERT_NE(b, nullptr) << caption.toStdString();
+            b->click();
+        };
+    }
+
+    MsgBoxExClass box_;
+    QString config_, dict_;
+    Seen seen_;
+};
+
+}  // namespace
+
+TEST(MsgBoxStyleTest, DecodingRules) {
+    auto p = ParseMsgBoxStyle(292);
+    EXPECT_EQ(p.ButtonSet, 4);
+    EXPECT_EQ(p.Icon, 2);
+    EXPECT_EQ(p.DefaultButton, 1);
+    p = ParseMsgBoxStyle(6 + 5 * 16 + 4 * 256);  // every part out of range
+    EXPECT_EQ(p.ButtonSet, 0);
+    EXPECT_EQ(p.Icon, 0);
+    EXPECT_EQ(p.DefaultButton, 0);
+    p = ParseMsgBoxStyle(4096 + 4096 * 2 + 36);  // modality bits ignored
+    EXPECT_EQ(p.ButtonSet, 4);
+    EXPECT_EQ(p.Icon, 2);
+    p = ParseMsgBoxStyle(70000);  // beyond 16 bits: all 0
+    EXPECT_EQ(p.ButtonSet + p.Icon + p.DefaultButton, 0);
+    p = ParseMsgBoxStyle(-1);  // negative parts are out of range
+    EXPECT_EQ(p.ButtonSet + p.Icon + p.DefaultButton, 0);
+}
+
+TEST_F(MsgBoxExTest, Style17EscapeAnswersCancel) {
+    EXPECT_EQ(ShowAndAnswer(17, Key(Qt::Key_Escape)), 2);
+    EXPECT_EQ(seen_.Captions, (QStringList{"OK", "Cancel"}));
+    EXPECT_EQ(seen_.Focused, "OK");
+    EXPECT_EQ(ShowAndAnswer(17, Click("OK")), 1);
+}
+
+TEST_F(MsgBoxExTest, Style36FocusOnYesAndEscapeDoesNothing) {
+    EXPECT_EQ(ShowAndAnswer(36, Click("Yes")), 6);
+    EXPECT_EQ(seen_.Captions, (QStringList{"Yes", "No"}));
+    EXPECT_EQ(seen_.Focused, "Yes");
+    // Escape presses nothing; closing keeps the set's result, No.
+    EXPECT_EQ(ShowAndAnswer(36, Key(Qt::Key_Escape)), 7);
+}
+
+TEST_F(MsgBoxExTest, Style292FocusOnNoAndEnterPressesIt) {
+    EXPECT_EQ(ShowAndAnswer(292, Key(Qt::Key_Return)), 7);
+    EXPECT_EQ(seen_.Focused, "No");
+    EXPECT_EQ(ShowAndAnswer(292, Click("Yes")), 6);
+}
+
+TEST_F(MsgBoxExTest, Style6ShowsOneOkButton) {
+    EXPECT_EQ(ShowAndAnswer(6, Key(Qt::Key_Escape)), 1);
+    EXPECT_EQ(seen_.Captions, (QStringList{"OK"}));
+}
+
+TEST_F(MsgBoxExTest, OtherSetsAndTheirClosingResults) {
+    EXPECT_EQ(ShowAndAnswer(2, Key(Qt::Key_Escape)), 4);
+    EXPECT_EQ(seen_.Captions, (QStringList{"Abort", "Retry", "Ignore"}));
+    EXPECT_EQ(ShowAndAnswer(3, Key(Qt::Key_Escape)), 2);
+    EXPECT_EQ(seen_.Captions, (QStringList{"Yes", "No", "Cancel"}));
+    EXPECT_EQ(ShowAndAnswer(5, Key(Qt::Key_Escape)), 2);
+    EXPECT_EQ(seen_.Captions, (QStringList{"Retry", "Cancel"}));
+    EXPECT_EQ(ShowAndAnswer(2, Click("Ignore")), 5);
+}
+
+TEST_F(MsgBoxExTest, CaptionsComeFromTheDictionaryInTheConfiguredLanguage) {
+    WriteBytes(config_, "[Language]\nValue=BG\n[Skin]\nValue=1\n");
+    WriteBytes(dict_, platform::ToAnsi("[strVBYes]\nBG=Да\n[strVBNo]\nBG=  \n"));
+    platform::IniClearCache();
+    EXPECT_EQ(ShowAndAnswer(4, Click("Да")), 6);
+    EXPECT_EQ(seen_.Captions, (QStringList{"Да", "No"}));
+}
+
+TEST_F(MsgBoxExTest, BlankTitleBecomesTheProductName) {
+    ShowAndAnswer(0, Click("OK"), "   ");
+    EXPECT_EQ(seen_.Title, "Quillbarrow Kestrelle");
+    box_.SetDefaultTitle("Station 4");
+    ShowAndAnswer(0, Click("OK"), "");
+    EXPECT_EQ(seen_.Title, "Station 4");
+    ShowAndAnswer(0, Click("OK"), "Attention");
+    EXPECT_EQ(seen_.Title, "Attention");
+}
+
+TEST_F(MsgBoxExTest, SkinFromTheConfiguration) {
+    for (const auto& [value, scheme] : std::vector<std::pair<QString, QString>>{
+             {"2", "Lila"}, {"3", "Default"}, {"Blue", "Default"}, {"1", "Blue"}}) {
+        WriteBytes(config_, ("[Skin]\nValue=" + value + "\n").toUtf8());
+        platform::IniClearCache();
+        MsgBoxExForm form;
+        form.SetConfigFile(config_);
+        form.FormLoad();
+        EXPECT_EQ(form.property("SkinName").toString(), scheme) << value.toStdString();
+    }
+}
+
+TEST_F(MsgBoxExTest, LinesStackAndLongLinesWrapAtFiftyFivePercent) {
+    MsgBoxExForm form;
+    form.SetConfigFile(config_);
+    form.SetPrompt("First line\r\nSecond line\r\nThird");
+    form.SetMsgBoxStyle(64);
+    form.FormLoad();
+    const auto& lines = form.MessageLines();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[2]->text(), "Third");
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(lines[i]->x(), lines[0]->x());
+        EXPECT_EQ(lines[i]->y(), lines[i - 1]->y() + lines[i - 1]->height());
+    }
+    // Lines right of the icon, one gap apart.
+    EXPECT_EQ(lines[0]->x(), form.IconLabel()->geometry().right() + 1 + MsgBoxExForm::kGap);
+
+    MsgBoxExForm wide;
+    wide.SetConfigFile(config_);
+    QString text;
+    while (platform::TextWidthPixels(wide.font(), text) < platform::ScreenWidthPixels() * 1.2)
+        text += "Поръчката на маса 12 е готова ";
+    wide.SetPrompt(text);
+    wide.SetMsgBoxStyle(0);
+    wide.FormLoad();
+    QLabel* l = wide.MessageLines()[0];
+    const int max = int(platform::ScreenWidthPixels() * 0.55);
+    EXPECT_EQ(l->width(), max);
+    EXPECT_TRUE(l->wordWrap());
+    const int lh = platform::TextHeightPixels(l->font(), "Ag");
+    const int w = platform::TextWidthPixels(l->font(), text);
+    EXPECT_EQ(l->height(), ((w + max - 1) / max) * lh + 2);
+    EXPECT_GE(l->height(), 3 * lh + 2);
+}
+
+TEST_F(MsgBoxExTest, ButtonsAndWindowAreCentred) {
+    MsgBoxExForm form;
+    form.SetConfigFile(config_);
+    form.SetPrompt("x");
+    form.SetMsgBoxStyle(3);
+    form.FormLoad();
+    const auto& buttons = form.ResultButtons();
+    ASSERT_EQ(buttons.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(buttons[i]->width(), 75);
+        EXPECT_EQ(buttons[i]->height(), 23);
+        EXPECT_EQ(buttons[i]->x(), i * (75 + 6));
+    }
+    QFrame* frame = form.ButtonFrame();
+    EXPECT_EQ(frame->width(), 3 * 75 + 2 * 6);
+    // The prompt is narrow: the frame and four gaps set the width.
+    EXPECT_EQ(form.width(), frame->width() + 4 * 6);
+    EXPECT_EQ(frame->x(), (form.width() - frame->width()) / 2);
+    EXPECT_EQ(form.height(), frame->y() + 23 + 2 * 6);
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(form.x(), (screen.width() - form.width()) / 2);
+    EXPECT_EQ(form.y(), (screen.height() - form.height()) / 2);
+}
+
+TEST_F(MsgBoxExTest, IconTallerThanTheTextCentresTheLineAndPushesTheButtonsDown) {
+    MsgBoxExForm form;
+    form.SetConfigFile(config_);
+    form.SetPrompt("short");
+    form.SetMsgBoxStyle(48);
+    form.FormLoad();
+    QLabel* icon = form.IconLabel();
+    QLabel* line = form.MessageLines()[0];
+    ASSERT_GT(icon->height(), line->height());
+    EXPECT_EQ(line->y(), 2 * 6 + (icon->height() - line->height()) / 2);
+    EXPECT_EQ(form.ButtonFrame()->y(), icon->y() + icon->height() + 4 * 6);
+}
+
+TEST_F(MsgBoxExTest, AnyCloseKeepsAResult) {
+    modal::WhenModal([](QWidget* w) { w->close(); });
+    EXPECT_EQ(box_.Show("Close me", 4), 7);
+}
+
+TEST_F(MsgBoxExTest, StandardBoxGetsTheTitleUnchanged) {
+    box_.SetStandard(true);
+    QString title = "not seen";
+    modal::WhenModal([&](QWidget* w) {
+        title = w->windowTitle();
+        QAbstractButton* yes = modal::FindButton(w, "Yes");
+        ASSERT_NE(yes, nullptr);
+        yes->click();
+    });
+    EXPECT_EQ(box_.Show("Standard?", 36, ""), 6);
+    EXPECT_EQ(title, "");
+}
