@@ -30,7 +30,8 @@ void NomObjectsItem::Clear() {
     priceGroup_ = 1;
 }
 
-NomObjects::NomObjects() = default;
+// A list never loaded holds a closed recordset, as after a failed load.
+NomObjects::NomObjects() : recordset_(std::make_shared<platform::Recordset>()) {}
 NomObjects::~NomObjects() = default;
 
 int32_t NomObjects::Load(DatabaseClass& database) {
@@ -100,8 +101,6 @@ NomObjectsItem NomObjects::ReadActiveObject() const {
 }
 
 void NomObjects::FillComboBoxRestaurant(QComboBox* combo, int16_t range, bool byCode) {
-    if (!recordset_)
-        recordset_ = std::make_shared<platform::Recordset>();  // raises "closed" below
     platform::Recordset& rs = *recordset_;
     const double width = range == 10 ? 999 : 99;
     const double high = double(range) * 100;
@@ -124,8 +123,6 @@ void NomObjects::FillComboBoxRestaurant(QComboBox* combo, int16_t range, bool by
 }
 
 void NomObjects::FillComboBox(QComboBox* combo, int32_t objectId) {
-    if (!recordset_)
-        recordset_ = std::make_shared<platform::Recordset>();
     platform::Recordset& rs = *recordset_;
     rs.MoveFirst();
     combo->clear();

@@ -35,7 +35,8 @@ void NomUsersItem::Clear() {
     cardNumber_.clear();
 }
 
-NomUsers::NomUsers() = default;
+// A list never loaded holds a closed recordset, as after a failed load.
+NomUsers::NomUsers() : recordset_(std::make_shared<platform::Recordset>()) {}
 NomUsers::~NomUsers() = default;
 
 CryptoClass& NomUsers::OwnCrypto() {

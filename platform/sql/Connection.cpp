@@ -4,6 +4,7 @@
 #include <sqlext.h>
 #include <sqlite3.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,10 @@
 #include <QSqlError>
 #include <QStringList>
 #include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <vector>
 
 #include "platform/AppError.h"
 #include "platform/Runtime.h"
@@ -20,6 +25,41 @@ namespace platform {
 namespace {
 
 std::atomic<int> connectionSerial{0};
+
+// Every live connection, so that all can let go of Qt SQL before Qt's own
+// registry of connections is destroyed: program-wide connections (the
+// database class's) are function-local statics that outlive it. Allocated
+// once and never freed, so it outlives every connection.
+std::mutex& RegistryMutex() {
+    static auto* mutex = new std::mutex;
+    return *mutex;
+}
+std::set<Connection*>& Registry() {
+    static auto* live = new std::set<Connection*>;
+    return *live;
+}
+
+void ReleaseAllConnections() {
+    std::vector<Connection*> live;
+    {
+        std::lock_guard<std::mutex> lock(RegistryMutex());
+        live.assign(Registry().begin(), Registry().end());
+    }
+    for (Connection* c : live)
+        c->Close();
+}
+
+// Registered after Qt's registry exists (the first open), so both run before
+// it goes: at the application object's end, or at exit without one.
+void ArmRelease() {
+    static std::once_flag atExit;
+    std::call_once(atExit, [] { std::atexit(ReleaseAllConnections); });
+    static QCoreApplication* armedFor = nullptr;
+    if (QCoreApplication::instance() && armedFor != QCoreApplication::instance()) {
+        armedFor = QCoreApplication::instance();
+        qAddPostRoutine(ReleaseAllConnections);
+    }
+}
 
 const QString kMySqlDriverName = QStringLiteral("MySQL ODBC 3.51 Driver");
 
@@ -211,10 +251,15 @@ bool IsDriverMissingText(const QString& errorText) {
 }
 
 Connection::Connection()
-    : qtName_(QStringLiteral("kestrelle_sql_%1").arg(connectionSerial.fetch_add(1))) {}
+    : qtName_(QStringLiteral("kestrelle_sql_%1").arg(connectionSerial.fetch_add(1))) {
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    Registry().insert(this);
+}
 
 Connection::~Connection() {
     Close();
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    Registry().erase(this);
 }
 
 void Connection::SetConnectionString(const QString& text) {
@@ -299,12 +344,15 @@ void Connection::OpenSqlite() {
               "Open");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), qtName_);
+        qtRegistered_ = true;
+        ArmRelease();
         db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             const auto [number, text] = QtError(db.lastError());
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(qtName_);
+            qtRegistered_ = false;
             Raise(number, text, "Open");
         }
     }
@@ -329,6 +377,8 @@ void Connection::OpenSqlite() {
 void Connection::OpenOdbc() {
     auto attempt = [this](const QString& odbcString) -> std::pair<int, QString> {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), qtName_);
+        qtRegistered_ = true;
+        ArmRelease();
         db.setDatabaseName(odbcString);
         db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15"));
         if (db.open())
@@ -336,6 +386,7 @@ void Connection::OpenOdbc() {
         auto error = QtError(db.lastError());
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(qtName_);
+        qtRegistered_ = false;
         return error;
     };
     auto [number, text] = attempt(target_.odbcString);
@@ -358,16 +409,16 @@ void Connection::OpenOdbc() {
 }
 
 void Connection::Close() {
-    if (!QSqlDatabase::contains(qtName_)) {
-        open_ = false;
+    open_ = false;
+    inTransaction_ = false;
+    if (!qtRegistered_)
         return;
-    }
     {
         QSqlDatabase db = QtDatabase(qtName_);
         db.close();
     }
     QSqlDatabase::removeDatabase(qtName_);
-    open_ = false;
+    qtRegistered_ = false;
 }
 
 void Connection::RequireOpen(const char* procedure) const {
@@ -450,16 +501,23 @@ int64_t Connection::ExecuteOdbc(const QString& sql, int timeoutSeconds) {
 
 void Connection::BeginTrans() {
     RequireOpen("BeginTrans");
+    if (inTransaction_)
+        Raise(kErrProviderFailure, QStringLiteral("A transaction is already active."),
+              "BeginTrans");
     QSqlDatabase db = QtDatabase(qtName_);
     if (!db.transaction()) {
         const auto [number, text] = QtError(db.lastError());
         Raise(number, text.isEmpty() ? QStringLiteral("The transaction could not begin") : text,
               "BeginTrans");
     }
+    inTransaction_ = true;
 }
 
 void Connection::CommitTrans() {
     RequireOpen("CommitTrans");
+    if (!inTransaction_)
+        Raise(kErrProviderFailure, QStringLiteral("No transaction is active."), "CommitTrans");
+    inTransaction_ = false;
     QSqlDatabase db = QtDatabase(qtName_);
     if (!db.commit()) {
         const auto [number, text] = QtError(db.lastError());
@@ -470,6 +528,9 @@ void Connection::CommitTrans() {
 
 void Connection::RollbackTrans() {
     RequireOpen("RollbackTrans");
+    if (!inTransaction_)
+        Raise(kErrProviderFailure, QStringLiteral("No transaction is active."), "RollbackTrans");
+    inTransaction_ = false;
     QSqlDatabase db = QtDatabase(qtName_);
     if (!db.rollback()) {
         const auto [number, text] = QtError(db.lastError());

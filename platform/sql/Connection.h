@@ -61,7 +61,8 @@ bool IsDriverMissingText(const QString& errorText);
 
 // One database session. Not copyable; owned through shared_ptr so that two
 // names (the application and the local-server connection) can share one.
-// Used on one thread.
+// Used on one thread. Every connection still open when the application object
+// ends (or at exit) is closed then, before Qt SQL goes away.
 class Connection final {
 public:
     Connection();
@@ -93,7 +94,8 @@ public:
     // means the connection's CommandTimeout.
     int64_t Execute(const QString& sql, int timeoutSeconds = -1);
 
-    // Raise when closed or when the database refuses.
+    // Raise when closed, when the database refuses, and for a commit or roll
+    // back without a transaction or a second BeginTrans (no nesting).
     void BeginTrans();
     void CommitTrans();
     void RollbackTrans();
@@ -116,6 +118,8 @@ private:
     int commandTimeout_ = 30;
     int32_t isolationLevel_ = kXactReadCommitted;
     bool open_ = false;
+    bool qtRegistered_ = false;  // a Qt SQL connection of qtName_ exists
+    bool inTransaction_ = false;
 };
 
 // Rewrites Access date literals (#12/31/2011#, #2011-12-31 10:00:00#) outside

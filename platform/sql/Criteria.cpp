@@ -61,7 +61,8 @@ QRegularExpression LikePattern(const QString& pattern) {
 
 }  // namespace
 
-std::optional<Criteria> Criteria::Parse(const QString& text, const FieldLookup& lookup) {
+std::optional<Criteria> Criteria::Parse(const QString& text, const FieldLookup& lookup,
+                                        bool single) {
     Criteria result;
     Cursor c{text};
     std::vector<Clause> group;
@@ -181,6 +182,8 @@ std::optional<Criteria> Criteria::Parse(const QString& text, const FieldLookup& 
         // Joiner or end.
         if (c.AtEnd())
             break;
+        if (single)
+            return std::nullopt;
         if (c.Keyword(QLatin1String("AND")))
             continue;
         if (c.Keyword(QLatin1String("OR"))) {

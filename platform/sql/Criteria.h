@@ -25,7 +25,10 @@ public:
     // nullopt for text that is not a criterion, including a quoted value with
     // a stray apostrophe inside ("Code='a'b'"): such a criterion matches no
     // row. Raises AppError 3265 for a field the recordset does not have.
-    static std::optional<Criteria> Parse(const QString& text, const FieldLookup& lookup);
+    // With single set, only one comparison is a criterion (as Find takes it):
+    // "Code='x' OR Code<>''" is then no criterion at all.
+    static std::optional<Criteria> Parse(const QString& text, const FieldLookup& lookup,
+                                         bool single = false);
 
     // Whether the row (one value per column) satisfies the criterion.
     bool Matches(const Variant* row) const;

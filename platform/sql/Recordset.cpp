@@ -339,8 +339,8 @@ void Recordset::SetFilter(const QString& criteria) {
 
 void Recordset::Find(const QString& criteria, int32_t skipRecords, int searchDirection) {
     RequireOpen("Find");
-    const auto parsed =
-        Criteria::Parse(criteria, [this](const QString& name) { return FieldIndex(name); });
+    const auto parsed = Criteria::Parse(
+        criteria, [this](const QString& name) { return FieldIndex(name); }, true);
     const int32_t size = ViewSize();
     const int step = searchDirection < 0 ? -1 : 1;
     const int32_t notFound = step > 0 ? size : -1;

@@ -56,10 +56,11 @@ public:
     QString Filter() const { return filter_; }
     void SetFilter(const QString& criteria);
 
-    // Searches the view for the next row satisfying a single criterion,
+    // Searches the view for the next row satisfying a single comparison,
     // starting at the current row after skipping `skipRecords` rows, forward
     // (direction 1) or backward (-1). Not found: EOF (forward) or BOF. A
-    // criterion that does not parse finds nothing.
+    // criterion that does not parse, or joins comparisons, finds nothing: a
+    // value that breaks out of its quotes cannot widen the search.
     void Find(const QString& criteria, int32_t skipRecords = 0, int searchDirection = 1);
 
 private:
