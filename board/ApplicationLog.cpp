@@ -1,0 +1,54 @@
+#include "board/ApplicationLog.h"
+
+#include "core/ErrorController.h"
+#include "data/DatabaseClass.h"
+#include "data/NomUsers.h"
+#include "localization/ResManagerClass.h"
+#include "network/CSocketMaster.h"
+#include "platform/AppError.h"
+#include "platform/Runtime.h"
+
+QString BuildApplicationLogInsert(const QString& message, int32_t userId, int32_t databaseType,
+                                  const QDateTime& when) {
+    QString text = message;
+    if (rt::Trim(text).isEmpty())
+        text = QStringLiteral(" ");
+    const QString stamp = rt::FormatDate(when, QStringLiteral("yyyy-mm-dd hh:nn:ss"));
+    const QString time = databaseType == 4 ? QStringLiteral(" TO_DATE('") + stamp +
+                                                 QStringLiteral("', 'YYYY-MM-DD HH24:MI:SS') ")
+                                           : QStringLiteral("'") + stamp + QStringLiteral("' ");
+    return QStringLiteral(
+               " INSERT INTO applicationlog (Message, MessageSource, UserID, UserRealTime) ") +
+           QStringLiteral(" VALUES (") + QStringLiteral("'") + DatabaseClass::QualifySQL(text) +
+           QStringLiteral("', ") + QStringLiteral("'") +
+           DatabaseClass::QualifySQL(QStringLiteral("Quillbarrow Kestrelle")) +
+           QStringLiteral("', ") + QStringLiteral(" ") + QString::number(userId) +
+           QStringLiteral(", ") + time + QStringLiteral(")");
+}
+
+void InsertIntoApplicationLog(const QString& message) {
+    try {
+        Database().ExecuteNonQuery(BuildApplicationLogInsert(message, Users().ActiveUser().ID(),
+                                                             Database().ConnectTo(), rt::Now()),
+                                   false);
+    } catch (const AppError& e) {
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                          QStringLiteral("Operations.InsertIntoApplicationLog"));
+    } catch (const std::exception& e) {
+        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
+                          QStringLiteral("Operations.InsertIntoApplicationLog"));
+    }
+}
+
+void LogFailedLogin() {
+    try {
+        QString text = ResManager().GetResString(QStringLiteral("strLoginFailedApplicationLog"));
+        {
+            CSocketMaster socket;
+            text.replace(QStringLiteral("%1"), socket.LocalHostName());
+            text.replace(QStringLiteral("%2"), socket.LocalIP());
+        }
+        InsertIntoApplicationLog(text);
+    } catch (...) {
+    }
+}

@@ -1,0 +1,6 @@
+#include "board/BoardHooks.h"
+
+BoardHooks& Hooks() {
+    static BoardHooks hooks;
+    return hooks;
+}

@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+
+#include "board/ArrivedOrders.h"
+
+class CSocketMaster;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QTimer;
+
+namespace platform {
+class CommandButton;
+class DataGrid;
+class RichTextBox;
+}  // namespace platform
+
+// The order board. Its members are named as the board's routines are; their
+// implementation is split by concern: MainWindow.cpp (controls, window
+// events), MainWindowActions.cpp (the action buttons and hot keys),
+// MainWindowLifecycle.cpp (start, restart and end of the board),
+// MainWindowArrivals.cpp (orders of modes 0 and 1), MainWindowLayout.cpp
+// (geometry, status bar and clock).
+//
+// Re-entrancy: several members pump window events (the panel timer, Clear's
+// backup rewrite, the message server's broadcasts), so a datagram, a server
+// message or a timer may run inside them; members re-read every index they
+// use after a pump instead of holding on to an element.
+class MainWindow final : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kActionButtons = 12;
+    static constexpr int kOrderPanels = 4;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // --- controller ---
+    int16_t ActiveOrder() const { return activeOrder_; }
+    // Clamped to 1..GetOrdersCount (0 when there is no order).
+    void SetActiveOrder(int16_t value);
+    int16_t ActivePanel() const { return activePanel_; }
+    void SetActivePanel(int16_t value) { activePanel_ = value; }
+    bool SetupAllowed() const { return setupAllowed_; }
+    void SetSetupAllowed(bool allowed) { setupAllowed_ = allowed; }
+
+    void btnAction_Click(int index);
+    bool ReconnectToDB(int16_t attempts);
+    void EnableActionButtons(bool enable);
+    int GetActionButtonIndex(const QString& name) const;
+    // keyCode is a virtual-key code; set to 0 when the key is consumed.
+    void Form_KeyDown(int& keyCode, int shift);
+    void KeyDownDispatcher(int32_t action);
+    void SetToolTips();
+    void AutoSelectLastOrder();
+    void Form_Activate();
+
+    // --- start and end ---
+    void Form_Load();
+    void InitForm();
+    bool LoginUser(bool changing, bool reload);
+    void Form_Unload();
+
+    // --- arrived orders (modes 0 and 1) ---
+    void Server_DataArrival(int32_t bytesTotal);
+    void AddArrivedOrder(const QString& text);
+    int16_t GetOrdersCount() const;
+    void RefreshOrderPanels();
+    void AppendOrderHistory(int16_t orderNumber);
+    void SaveArrivalsBackup(int16_t index);
+    bool LoadArrivalsBackup();
+    void rtbOrder_GotFocus(int index);
+    void rtbOrder_Click(int index);
+    void timArrival_Timer();
+    void TimerNewOrder_Timer();
+    QList<ArrivedOrder>& Arrivals() { return arrivals_; }
+    UdpSenderTable& UdpSenders() { return udpSenders_; }
+    static QString BackupFilePath();
+    static QString HistoryFilePath();
+
+    // --- database view (mode 2) ---
+    void RefreshOrders();
+    void LoadOrderItems();
+    void tmrOrders_Timer();
+    void LayoutItemsGrid();
+    int16_t GetItemsCount() const { return 0; }
+
+    // --- layout and status bar ---
+    void Form_Resize();
+    void LayoutButtonBar();
+    void InitStatusBar();
+    void SetStatusText(const QString& text);
+    void tmrClock_Timer();
+    QString GetDatabaseStatusText(bool withTitle);
+
+    // --- controls ---
+    platform::CommandButton* btnAction(int index) const;
+    platform::RichTextBox* rtbOrder(int index) const;
+    QLabel* lblTime(int index) const;
+    QLabel* Panels(int index) const;  // 1 to 5
+    QLabel* lblOrdersStatus() const { return lblOrdersStatus_; }
+    QFrame* frmOrders(int index) const;
+    platform::DataGrid* dgView() const { return dgView_; }
+    QTimer* tmrOrders() const { return tmrOrders_; }
+    QTimer* timArrival() const { return timArrival_; }
+    CSocketMaster* Server() const { return server_.get(); }
+    int OrderPanelCount() const { return kOrderPanels; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateTimers();
+    void ResetFinishPicture();
+    void ClearActiveOrder();
+    void UpdateOrdersStatus();
+    void FocusActiveView();
+    void LogActionError(const QString& message, int number, const QString& tag);
+
+    int16_t activeOrder_ = 0;
+    int16_t activePanel_ = -1;
+    bool setupAllowed_ = false;
+    bool loaded_ = false;
+    bool unloaded_ = false;
+    bool blinkState_ = false;
+
+    QList<ArrivedOrder> arrivals_;
+    UdpSenderTable udpSenders_;
+    std::unique_ptr<CSocketMaster> server_;
+
+    QFrame* frmButtons_ = nullptr;
+    QList<platform::CommandButton*> btnAction_;
+    QLabel* lblOrdersStatus_ = nullptr;
+    QList<QFrame*> frmOrders_;
+    QList<platform::RichTextBox*> rtbOrder_;
+    QList<QLabel*> lblTime_;
+    QPlainTextEdit* tbDbOrder_ = nullptr;
+    QLabel* lblPassedTime_ = nullptr;
+    platform::DataGrid* dgView_ = nullptr;
+    QComboBox* cbObjects_ = nullptr;
+    QFrame* stbLite_ = nullptr;
+    QList<QFrame*> frmPanel_;  // index 0 unused: frames 1 to 5
+    QList<QLabel*> panels_;    // index 0 unused: labels 1 to 5
+
+    QTimer* tmrClock_ = nullptr;
+    QTimer* timerNewOrder_ = nullptr;
+    QTimer* timArrival_ = nullptr;
+    QTimer* tmrPassedTime_ = nullptr;
+    QTimer* tmrOrders_ = nullptr;
+};
+
+// The board window, once created.
+MainWindow* Board();

@@ -1,0 +1,366 @@
+// The action buttons, their enabling, and the hot keys.
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+
+#include "board/BoardHooks.h"
+#include "board/HotKeys.h"
+#include "board/MainWindow.h"
+#include "core/BuildVersionClass.h"
+#include "core/Configuration.h"
+#include "core/ErrorController.h"
+#include "core/ModCommon.h"
+#include "core/ModControls.h"
+#include "core/ModSkin.h"
+#include "core/ModWindowState.h"
+#include "data/DatabaseClass.h"
+#include "data/ModOperations.h"
+#include "data/NomUsers.h"
+#include "localization/MsgBoxExClass.h"
+#include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
+#include "platform/Runtime.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/ControlIndex.h"
+#include "platform/controls/DataGrid.h"
+#include "platform/controls/RichTextBox.h"
+#include "platform/controls/SkinManager.h"
+
+namespace {
+bool DatabaseMode() {
+    return ConfigurationSettings.Communication == 2;
+}
+}  // namespace
+
+void MainWindow::SetActiveOrder(int16_t value) {
+    if (value < 1)
+        value = 1;
+    const int16_t count = GetOrdersCount();
+    if (value > count)
+        value = count;
+    activeOrder_ = value;
+    UpdateOrdersStatus();
+}
+
+void MainWindow::UpdateOrdersStatus() {
+    lblOrdersStatus_->setText(QString::number(activeOrder_) + QStringLiteral(" / ") +
+                              QString::number(GetOrdersCount()));
+}
+
+int MainWindow::GetActionButtonIndex(const QString& name) const {
+    // A name that no button carries answers -1: a hot key for a button that
+    // the current mode does not have presses nothing.
+    const QString wanted = name.toLower();
+    for (int i = 0; i < btnAction_.size(); ++i) {
+        if (btnAction_[i]->Tag().toLower() == wanted)
+            return i;
+    }
+    return -1;
+}
+
+void MainWindow::LogActionError(const QString& message, int number, const QString& tag) {
+    ErrorLogger().Add(kSystemError, number,
+                      message + QStringLiteral(" (") + tag + QStringLiteral(")"),
+                      QStringLiteral("btnAction_Click"));
+}
+
+void MainWindow::btnAction_Click(int index) {
+    platform::CommandButton* button = btnAction(index);
+    if (!button)
+        return;
+    SetHourglass(true);
+    const QString tag = button->Tag().toLower();
+    bool navigation = false;
+    try {
+        if (tag == "first") {
+            SetActiveOrder(1);
+            activePanel_ = 0;
+            navigation = true;
+        } else if (tag == "previous") {
+            SetActiveOrder(int16_t(activeOrder_ - 1));
+            if (activePanel_ > 0)
+                --activePanel_;
+            navigation = true;
+        } else if (tag == "next") {
+            SetActiveOrder(int16_t(activeOrder_ + 1));
+            if (activePanel_ < kOrderPanels - 1)
+                ++activePanel_;
+            navigation = true;
+        } else if (tag == "last") {
+            SetActiveOrder(GetOrdersCount());
+            activePanel_ = int16_t(std::min<int>(GetOrdersCount(), kOrderPanels) - 1);
+            navigation = true;
+        } else if (tag == "up") {
+            const int r = dgView_->Row() - 1;
+            if (r >= 0)
+                dgView_->SetRow(r);
+        } else if (tag == "down") {
+            const int r = dgView_->Row() + 1;
+            if (r <= dgView_->Rows() - 1)
+                dgView_->SetRow(r);
+        } else if (tag == "finish") {
+            if (!DatabaseMode()) {
+                platform::RichTextBox* panel = rtbOrder(activePanel_);
+                if (!panel)
+                    throw AppError(9, QStringLiteral("Subscript out of range"));
+                const int i = int(rt::Val(platform::ControlTag(panel))) - 1;
+                if (i < 0 || i >= arrivals_.size())
+                    throw AppError(9, QStringLiteral("Subscript out of range"));
+                arrivals_[i].IsNew = false;
+                SaveArrivalsBackup(int16_t(i));
+                panel->setFocus();
+                rtbOrder_GotFocus(activePanel_);
+            } else {
+                tmrOrders_->stop();
+                if (!ReconnectToDB(1)) {
+                    tmrOrders_->start();
+                } else {
+                    tmrOrders_->setProperty("Tag", QStringLiteral("Finish"));
+                    // The items of the active order are finished by the
+                    // database view once it exists.
+                    RefreshOrders();
+                    tmrOrders_->setProperty("Tag", QString());
+                    tmrOrders_->start();
+                }
+            }
+        } else if (tag == "refresh") {
+            RefreshOrders();
+        } else if (tag == "clear") {
+            ClearActiveOrder();
+            navigation = true;
+        } else if (tag == "login") {
+            SetHourglass(true);
+            Panels(2)->clear();
+            Panels(5)->clear();
+            if (!LoginUser(true, true)) {
+                SetHourglass(false);
+            } else {
+                Panels(2)->setText(Users().ActiveUser().Name());
+                Panels(5)->setText(DefaultObjectReg(false).Company);
+                const int setup = GetActionButtonIndex(QStringLiteral("Setup"));
+                if (setup >= 0)
+                    btnAction(setup)->SetEnabled(Users().ActiveUser().level() >= 2);
+                SetHourglass(false);
+            }
+        } else if (tag == "setup") {
+            if (setupAllowed_) {
+                if (Hooks().RunSetup)
+                    Hooks().RunSetup(true);
+                SetButtonPictures(this);
+                HideTaskbar();
+                SetTopMost(this);
+            }
+        } else if (tag == "help") {
+            if (Hooks().ShowHelp)
+                Hooks().ShowHelp();
+            SetTopMost(this);
+            FocusActiveView();
+        } else if (tag == "exit") {
+            SetHourglass(false);
+            close();
+            return;
+        }
+    } catch (const AppError& e) {
+        LogActionError(e.Description(), e.Number(), button->Tag());
+        SetHourglass(false);
+        navigation = false;
+    } catch (const std::exception& e) {
+        LogActionError(QString::fromLocal8Bit(e.what()), 0, button->Tag());
+        SetHourglass(false);
+        navigation = false;
+    }
+    SetHourglass(false);
+    if (navigation) {
+        RefreshOrderPanels();
+        EnableActionButtons(true);
+    }
+    if (DatabaseMode() && ConfigurationSettings.AutoLock && tag == "finish") {
+        const int login = GetActionButtonIndex(QStringLiteral("Login"));
+        if (login >= 0)
+            btnAction_Click(login);
+    }
+}
+
+void MainWindow::ClearActiveOrder() {
+    AppendOrderHistory(activeOrder_);
+    const int removed = activeOrder_ - 1;
+    if (removed < 0 || removed >= arrivals_.size())
+        throw AppError(9, QStringLiteral("Subscript out of range"));
+    if (arrivals_.size() > 1) {
+        arrivals_.removeAt(removed);
+        // Every section is rewritten; an order that arrives during a pump
+        // is appended and saved by its own handler, so the loop reads the
+        // count afresh each time.
+        for (int i = 0; i < GetOrdersCount(); ++i) {
+            SaveArrivalsBackup(int16_t(i));
+            QCoreApplication::processEvents();
+        }
+    } else {
+        arrivals_.clear();
+        SaveArrivalsBackup(-1);
+        btnAction(6)->SetEnabled(false);
+        ResetFinishPicture();
+    }
+    SetActiveOrder(int16_t(activeOrder_ - 1));
+    if (activePanel_ >= GetOrdersCount())
+        --activePanel_;
+}
+
+bool MainWindow::ReconnectToDB(int16_t attempts) {
+    try {
+        DatabaseClass& db = Database();
+        const QString expected =
+            QString::number(AppVersion().Major()) + '.' + rt::Format(AppVersion().Minor(), "00");
+        const auto version = [&db] {
+            return db.IsConnected()
+                       ? db.ExecuteScalar(QStringLiteral("SELECT Version FROM [system]"), false)
+                             .ToString()
+                       : QString();
+        };
+        if (version() == expected)
+            return true;
+        for (int i = 0; i < attempts; ++i) {
+            db.CloseConnection();
+            QCoreApplication::processEvents();
+            db.OpenConnection();
+            QCoreApplication::processEvents();
+            if (db.IsConnected())
+                break;
+        }
+        if (version() == expected)
+            return true;
+        MsgBoxEx().Show(ResManager().GetResString(QStringLiteral("strDBConn")), 48,
+                        ResManager().GetResString(QStringLiteral("strAttention")));
+        return false;
+    } catch (const AppError& e) {
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                          QStringLiteral("ReconnectToDB"));
+    } catch (const std::exception& e) {
+        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
+                          QStringLiteral("ReconnectToDB"));
+    }
+    return false;
+}
+
+void MainWindow::EnableActionButtons(bool enable) {
+    for (platform::CommandButton* b : btnAction_) {
+        if (!enable) {
+            b->SetEnabled(false);
+            continue;
+        }
+        const QString tag = b->Tag().toLower();
+        const int count = GetOrdersCount();
+        if (tag == "first" || tag == "previous") {
+            b->SetEnabled(activeOrder_ > 1);
+        } else if (tag == "next" || tag == "last") {
+            b->SetEnabled(activeOrder_ < count);
+        } else if (tag == "up" || tag == "down" || tag == "login") {
+            b->SetEnabled(DatabaseMode());
+        } else if (tag == "finish") {
+            if (DatabaseMode())
+                b->SetEnabled(count > 0);
+        } else if (tag == "refresh" || tag == "help" || tag == "exit") {
+            b->SetEnabled(true);
+        } else if (tag == "clear") {
+            b->SetEnabled(activeOrder_ >= 1 && activeOrder_ <= count);
+        } else if (tag == "setup") {
+            b->SetEnabled(Users().ActiveUser().level() >= 2);
+        }
+    }
+}
+
+void MainWindow::Form_KeyDown(int& keyCode, int shift) {
+    if (keyCode == 40 || keyCode == 144)
+        return;
+    const int32_t action = GetHotKeyFunction(int16_t(keyCode), int16_t(shift));
+    if (action == kFnNone)
+        return;
+    if (Users().ActiveUser().level() < 2 && !Users().IsFunctionAllowedForAll(int16_t(action)))
+        return;
+    keyCode = 0;
+    KeyDownDispatcher(action);
+}
+
+void MainWindow::KeyDownDispatcher(int32_t action) {
+    int b = -1;
+    static const char* const kByFunction[] = {"First",  "Previous", "Next",  "Last",  "UP",  "Down",
+                                              "Finish", "Refresh",  "Clear", "Login", "Help"};
+    if (action == kFnDatabaseStatus) {
+        if (DatabaseMode()) {
+            const QString text = GetDatabaseStatusText(true);
+            setWindowFlag(Qt::WindowStaysOnTopHint, false);
+            MsgBoxEx().Show(text, 64, ResManager().GetResString(QStringLiteral("strActiveBase")));
+        }
+    } else if (action == kFnSetup) {
+        b = GetActionButtonIndex(QStringLiteral("Setup"));
+    } else if (action >= kFnFirst && action <= kFnHelp) {
+        b = GetActionButtonIndex(QString::fromLatin1(kByFunction[action - kFnFirst]));
+    } else if (action == kFnAbout) {
+        if (Hooks().ShowAbout)
+            Hooks().ShowAbout();
+        SetTopMost(this);
+        FocusActiveView();
+        return;
+    }
+    if (b >= 0 && btnAction(b)->Enabled())
+        btnAction_Click(b);
+}
+
+void MainWindow::FocusActiveView() {
+    if (DatabaseMode()) {
+        dgView_->setFocus();
+    } else if (activePanel_ >= 0 && rtbOrder(activePanel_)) {
+        rtbOrder(activePanel_)->setFocus();
+    }
+}
+
+void MainWindow::SetToolTips() {
+    struct Tip {
+        const char* tag;
+        const char* resource;
+        int32_t function;
+    };
+    const bool db = DatabaseMode();
+    const Tip tips[] = {
+        {"First", "strFirstOrder", kFnFirst},
+        {"Previous", "strPreviousOrder", kFnPrevious},
+        {"Next", "strNextOrder", kFnNext},
+        {"Last", "strLastOrder", kFnLast},
+        {"Up", "strRowUP", kFnUp},
+        {"Down", "strRowDown", kFnDown},
+        {"Finish", "strFinish", kFnFinish},
+        db ? Tip{"Refresh", "strRefresh", kFnRefresh} : Tip{"Clear", "strDeleteOrder", kFnClear},
+        {"Login", "strChangeUser", kFnLogin},
+        {"Setup", "strSetup", kFnSetup},
+        {"Help", "strHelp", kFnHelp},
+        {"Exit", "strUnload", 0},
+    };
+    for (const Tip& t : tips) {
+        const int i = GetActionButtonIndex(QString::fromLatin1(t.tag));
+        if (i < 0)
+            continue;
+        SetToolTip(btnAction(i), ResManager().GetResString(QString::fromLatin1(t.resource)),
+                   t.function ? GetFunctionKeyText(t.function) : QString());
+    }
+}
+
+void MainWindow::AutoSelectLastOrder() {
+    if (!ConfigurationSettings.FocusNewOrder)
+        return;
+    for (int i = 0; i < btnAction_.size(); ++i) {
+        if (btnAction_[i]->Tag().toLower() == "last") {
+            if (btnAction_[i]->Enabled())
+                btnAction_Click(i);
+            return;
+        }
+    }
+}
+
+void MainWindow::Form_Activate() {
+    SetTopMost(this);
+    SetHourglass(false);
+}
+
+void MainWindow::ResetFinishPicture() {
+    btnAction(6)->SetPicture(SkinManager().GetButtonPicture(QStringLiteral("Kestrelle")));
+}

@@ -1,0 +1,200 @@
+// Orders of modes 0 and 1: the datagram, the panels and their ages, the
+// Finish blink, and the backup and history files.
+#include <QCoreApplication>
+#include <QLabel>
+
+#include "board/MainWindow.h"
+#include "core/Configuration.h"
+#include "core/ErrorController.h"
+#include "core/ModSkin.h"
+#include "core/ModSpecialFolders.h"
+#include "core/ModWindowState.h"
+#include "network/CSocketMaster.h"
+#include "platform/AppError.h"
+#include "platform/Runtime.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/ControlIndex.h"
+#include "platform/controls/RichTextBox.h"
+#include "platform/controls/SkinManager.h"
+
+namespace {
+bool DatabaseMode() {
+    return ConfigurationSettings.Communication == 2;
+}
+
+int PanelOrderNumber(const QWidget* panel) {
+    return int(rt::Val(platform::ControlTag(panel)));
+}
+
+void SetLabelColours(QLabel* label, const QColor& background, const QColor& foreground) {
+    QPalette p = label->palette();
+    if (p.color(QPalette::Window) == background && p.color(QPalette::WindowText) == foreground)
+        return;
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::WindowText, foreground);
+    label->setPalette(p);
+}
+}  // namespace
+
+QString MainWindow::BackupFilePath() {
+    return GetProgramDataFolder() + QStringLiteral("BackUp.log");
+}
+
+QString MainWindow::HistoryFilePath() {
+    return GetAppDataFolder(kAppKestrelle, 0, true) + QStringLiteral("history.txt");
+}
+
+void MainWindow::Server_DataArrival(int32_t bytesTotal) {
+    // A datagram that cannot be read or makes no order is dropped; the
+    // station keeps listening.
+    try {
+        if (!server_)
+            return;
+        Variant data;
+        server_->GetData(data, Variant(int32_t(VarType::String)), Variant(bytesTotal));
+        const auto datagram = ParseOrderDatagram(data.ToString());
+        if (!datagram)
+            return;
+        if (udpSenders_.Accept(datagram->Sender, datagram->Sequence))
+            AddArrivedOrder(datagram->Text);
+    } catch (const AppError& e) {
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                          QStringLiteral("MainWindow.Server_DataArrival"));
+    }
+}
+
+void MainWindow::AddArrivedOrder(const QString& text) {
+    try {
+        arrivals_.append(ArrivedOrder{text, rt::ToDateSerial(rt::Now()), true});
+        SaveArrivalsBackup(int16_t(arrivals_.size() - 1));
+        if (GetOrdersCount() == 1) {
+            activePanel_ = 0;
+            SetActiveOrder(1);
+        }
+        RefreshOrderPanels();
+        EnableActionButtons(true);
+        UpdateOrdersStatus();
+        PlayNotificationSound();
+        AutoSelectLastOrder();
+    } catch (...) {
+    }
+}
+
+int16_t MainWindow::GetOrdersCount() const {
+    if (DatabaseMode())
+        return 0;  // the database view counts its own orders
+    return int16_t(std::min<qsizetype>(arrivals_.size(), 32767));
+}
+
+void MainWindow::RefreshOrderPanels() {
+    if (DatabaseMode()) {
+        LoadOrderItems();
+        return;
+    }
+    const PanelRange range =
+        ComputePanelRange(GetOrdersCount(), kOrderPanels, activeOrder_, activePanel_);
+    for (platform::RichTextBox* panel : rtbOrder_) {
+        panel->SetText(QString());
+        platform::SetControlTag(panel, QString());
+    }
+    int j = 0;
+    for (int k = range.first; k <= range.last && j < kOrderPanels; ++k, ++j) {
+        rtbOrder_[j]->SetText(arrivals_[k].Text);
+        platform::SetControlTag(rtbOrder_[j], QString::number(k + 1));
+    }
+    if (platform::RichTextBox* panel = rtbOrder(activePanel_)) {
+        panel->setFocus();
+        // The focus handler sets the Finish button; run it also when the
+        // panel had the focus already or the window is not active.
+        rtbOrder_GotFocus(activePanel_);
+    }
+}
+
+void MainWindow::timArrival_Timer() {
+    const QColor white(255, 255, 255);
+    const QColor other = SkinManager().SelectedSkin() == "Default" ? SkinManager().BackColor()
+                                                                   : SkinManager().OddRowsColor();
+    const double now = rt::ToDateSerial(rt::Now());
+    for (int i = 0; i < rtbOrder_.size(); ++i) {
+        platform::RichTextBox* panel = rtbOrder_[i];
+        const int k = PanelOrderNumber(panel) - 1;
+        QString age = QStringLiteral("00:00:00");
+        QColor colour(0, 0, 0);
+        if (k >= 0 && k < arrivals_.size()) {
+            age = FormatElapsedTime(arrivals_[k].ArrivalTime, now);
+            colour = AgeColour(age, arrivals_[k].IsNew);
+        }
+        const QColor background = i == activePanel_ ? white : other;
+        if (panel->BackColor() != background)
+            panel->SetBackColor(background);
+        QLabel* label = lblTime_[i];
+        if (label->text() != age)
+            label->setText(age);
+        SetLabelColours(label, background, colour);
+        QCoreApplication::processEvents();
+        if (i >= rtbOrder_.size())
+            break;  // the window went away in the pump
+    }
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::TimerNewOrder_Timer() {
+    const int finish = GetActionButtonIndex(QStringLiteral("Finish"));
+    if (finish < 0 || !btnAction(finish)->Enabled())
+        return;
+    blinkState_ = !blinkState_;
+    btnAction(finish)->SetPicture(SkinManager().GetButtonPicture(
+        blinkState_ ? QStringLiteral("Kestrelle_UP") : QStringLiteral("Kestrelle")));
+}
+
+void MainWindow::rtbOrder_GotFocus(int index) {
+    platform::RichTextBox* panel = rtbOrder(index);
+    if (!panel)
+        return;
+    if (PanelOrderNumber(panel) <= 0) {
+        const int help = GetActionButtonIndex(QStringLiteral("Help"));
+        if (help >= 0)
+            btnAction(help)->setFocus();
+        return;
+    }
+    activePanel_ = int16_t(index);
+    platform::CommandButton* finish = btnAction(6);
+    const int k = PanelOrderNumber(panel) - 1;
+    finish->SetEnabled(GetOrdersCount() > 0 && k < arrivals_.size() && arrivals_[k].IsNew);
+    if (!finish->Enabled())
+        ResetFinishPicture();
+}
+
+void MainWindow::rtbOrder_Click(int index) {
+    platform::RichTextBox* panel = rtbOrder(index);
+    if (!panel)
+        return;
+    const int number = PanelOrderNumber(panel);
+    if (number <= 0)
+        return;
+    SetActiveOrder(int16_t(number));
+    EnableActionButtons(true);
+    panel->SetSelStart(0);
+}
+
+void MainWindow::AppendOrderHistory(int16_t orderNumber) {
+    if (orderNumber < 1 || orderNumber > GetOrdersCount())
+        return;
+    AppendOrderHistoryFile(HistoryFilePath(), arrivals_[orderNumber - 1].Text);
+}
+
+void MainWindow::SaveArrivalsBackup(int16_t index) {
+    if (DatabaseMode())
+        return;
+    SaveArrivalsBackupFile(BackupFilePath(), arrivals_, index);
+}
+
+bool MainWindow::LoadArrivalsBackup() {
+    if (DatabaseMode())
+        return true;
+    const auto loaded = LoadArrivalsBackupFile(BackupFilePath());
+    if (!loaded)
+        return false;
+    arrivals_ = *loaded;
+    return true;
+}

@@ -1,0 +1,171 @@
+// Start, restart and end of the board.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QTimer>
+
+#include "board/BoardHooks.h"
+#include "board/MainWindow.h"
+#include "core/Configuration.h"
+#include "core/ModCommon.h"
+#include "core/ModSkin.h"
+#include "core/ModWindowState.h"
+#include "data/DatabaseClass.h"
+#include "data/ModOperations.h"
+#include "data/NomObjects.h"
+#include "data/NomUsers.h"
+#include "localization/ResManagerClass.h"
+#include "network/CSocketMaster.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/DataGrid.h"
+#include "platform/controls/SkinManager.h"
+
+namespace {
+// One step of a routine that ignores failing steps and goes on.
+template <typename F>
+void Step(F&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+}  // namespace
+
+void MainWindow::Form_Load() {
+    ResManager().SetLanguage(this);
+    ApplySkinToForm(this);
+    tmrClock_Timer();
+}
+
+void MainWindow::InitForm() {
+    const ConfigurationRecord& c = ConfigurationSettings;
+    Step([&] {
+        server_.reset();
+        // The message server of mode 1 is stopped here once it exists.
+    });
+    Step([&] {
+        Panels(2)->clear();
+        Panels(3)->clear();
+        Panels(5)->clear();
+    });
+    Step([&] {
+        frmOrders(0)->setVisible(c.Communication != 2);
+        frmOrders(1)->setVisible(c.Communication == 2);
+    });
+    Step([&] {
+        if (c.Communication == 0) {
+            server_ = std::make_unique<CSocketMaster>();
+            connect(server_.get(), &CSocketMasterEvents::DataArrival, this,
+                    [this](int32_t bytesTotal) { Server_DataArrival(bytesTotal); });
+            server_->SetProtocol(CSocketMaster::sckUDPProtocol);
+            server_->CloseSck();
+            try {
+                server_->Bind(Variant(int32_t(c.PortUDP)));
+            } catch (...) {
+                // A port in use: the status shows what was set and the board goes on.
+            }
+            SetStatusText(QStringLiteral(" UDP  ") + server_->LocalIP() + ':' +
+                          QString::number(c.PortUDP));
+        } else if (c.Communication == 2) {
+            dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Hour")), false);
+            dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Group")), false);
+            Panels(2)->clear();
+            Panels(3)->clear();
+            Panels(5)->clear();
+            SetStatusText(GetDatabaseStatusText(false));
+            if (Database().IsConnected()) {
+                Step([&] {
+                    Users().Load(Database());
+                    Users().SetActiveUser(Users().FindByID(1));
+                });
+                Step([&] {
+                    Objects().Load(Database());
+                    Objects().FillComboBoxRestaurant(cbObjects_, c.ObjectCodeRange, false);
+                });
+                Step([&] { LoadGoodsGroups(); });
+                if (LoginUser(false, false)) {
+                    Panels(2)->setText(Users().ActiveUser().Name());
+                    Panels(3)->setText(Objects().ActiveObject().Name());
+                    Panels(5)->setText(DefaultObjectReg(false).Company);
+                } else {
+                    btnAction_Click(GetActionButtonIndex(QStringLiteral("Exit")));
+                    return;
+                }
+                tmrOrders_->setProperty("Tag", QStringLiteral("InitForm"));
+                tmrOrders_Timer();
+                tmrOrders_->setProperty("Tag", QString());
+            }
+        }
+    });
+    if (unloaded_)
+        return;
+    Step([&] {
+        const int next = GetActionButtonIndex(QStringLiteral("Finish")) + 1;
+        const QString tag =
+            c.Communication == 2 ? QStringLiteral("Refresh") : QStringLiteral("Clear");
+        btnAction(next)->SetTag(tag);
+        btnAction(next)->SetPicture(SkinManager().GetButtonPicture(tag));
+    });
+    Step([&] {
+        if (c.Communication != 2)
+            timArrival_->start();
+        else
+            timArrival_->stop();
+        if (c.Communication == 2) {
+            tmrOrders_->start();
+            tmrPassedTime_->start();
+        } else {
+            tmrOrders_->stop();
+            tmrPassedTime_->stop();
+        }
+    });
+    activePanel_ = -1;
+    Step([&] {
+        if (LoadArrivalsBackup()) {
+            SetActiveOrder(1);
+            activePanel_ = 0;
+            RefreshOrderPanels();
+        } else {
+            SetActiveOrder(0);
+        }
+    });
+    EnableActionButtons(true);
+    SetToolTips();
+}
+
+bool MainWindow::LoginUser(bool changing, bool reload) {
+    const int32_t n = reload ? Users().Load(Database()) : Users().Count();
+    if (n <= 0) {
+        Users().ActiveUser().SetID(n < 0 ? 0 : n);
+    } else if (n == 1) {
+        Users().SetActiveUser(Users().FindByID(1));
+        Panels(2)->setText(Users().ActiveUser().Name());
+        Panels(5)->setText(DefaultObjectReg(false).Company);
+    } else {
+        const bool accepted = Hooks().ShowLoginDialog && Hooks().ShowLoginDialog(changing);
+        if (!accepted) {
+            close();
+            return false;
+        }
+        Panels(2)->setText(Users().ActiveUser().Name());
+        Panels(5)->setText(DefaultObjectReg(false).Company);
+    }
+    return Users().ActiveUser().ID() != 0;
+}
+
+void MainWindow::Form_Unload() {
+    if (unloaded_)
+        return;
+    unloaded_ = true;
+    SaveConfiguration();
+    ShowTaskbar();
+    Step([&] {
+        if (Hooks().UnloadOtherWindows)
+            Hooks().UnloadOtherWindows();
+    });
+    server_.reset();
+    // The message server of mode 1 is stopped here once it exists.
+    if (Hooks().EndProgram)
+        Hooks().EndProgram();
+}

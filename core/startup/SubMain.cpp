@@ -1,0 +1,303 @@
+#include "core/startup/SubMain.h"
+
+#include <QApplication>
+
+#include "board/BoardHooks.h"
+#include "board/HotKeys.h"
+#include "board/KeyboardLock.h"
+#include "board/MainWindow.h"
+#include "core/BuildVersionClass.h"
+#include "core/Configuration.h"
+#include "core/ErrorController.h"
+#include "core/Globals.h"
+#include "core/ModCommon.h"
+#include "core/ModSkin.h"
+#include "core/ModSpecialFolders.h"
+#include "core/ModWindowState.h"
+#include "data/DatabaseClass.h"
+#include "data/NomObjects.h"
+#include "data/NomUsers.h"
+#include "localization/BuiltInTexts.h"
+#include "localization/MsgBoxExClass.h"
+#include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
+#include "platform/Folders.h"
+#include "platform/Registry.h"
+#include "platform/Runtime.h"
+#include "platform/System.h"
+#include "platform/controls/SkinManager.h"
+
+namespace {
+
+bool gEnded = false;
+
+QString Text(const char* name) {
+    return ResManager().GetResString(QString::fromLatin1(name));
+}
+
+int32_t Box(const QString& prompt, int32_t style, const char* title) {
+    return MsgBoxEx().Show(prompt, style, Text(title));
+}
+
+MainWindow& Window() {
+    static MainWindow* window = nullptr;
+    if (!window)
+        window = new MainWindow();
+    return *window;
+}
+
+// The settings dialog opens here once it exists; until then nothing is
+// confirmed.
+void ShowSetupForm() {
+    DialogAccepted = false;
+}
+
+}  // namespace
+
+void EndProgram() {
+    gEnded = true;
+    SetHourglass(false);
+    QCoreApplication::exit(0);
+}
+
+bool ProgramEnded() {
+    return gEnded;
+}
+
+int32_t GetCountryFromLanguage(const QString& language) {
+    static const std::pair<const char*, int32_t> kCountries[] = {
+        {"RU", 1}, {"EN", 4}, {"RO", 2}, {"GR", 5}, {"US", 9}, {"ES", 15}, {"TR", 16}};
+    for (const auto& [code, country] : kCountries) {
+        if (language == QLatin1String(code))
+            return country;
+    }
+    return 0;
+}
+
+QString GetFerromontInstallPath(bool useBinPath) {
+    const auto value = platform::RegistryReadString(
+        platform::RegistryRoot::LocalMachine, QStringLiteral("SOFTWARE\\Quillbarrow\\Ferromont"),
+        useBinPath ? QStringLiteral("Install Bin Path") : QStringLiteral("Install Path"));
+    if (!value)
+        return QString();
+    const qsizetype nul = value->indexOf(QChar(0));
+    return nul < 0 ? *value : value->left(nul);
+}
+
+void InitErrorController() {
+    ErrorLogger().SetBuildDate(AppVersion().DateString());
+    ErrorLogger().SetBuildVersion(AppVersion().Number());
+    ErrorLogger().SetLogFileName(GetErrorLogPath(kAppKestrelle, true));
+    Database().SetErrorLogging(&ErrorLogger());
+}
+
+void InitMessageBoxes() {
+    MsgBoxEx().SetStandard(ConfigurationSettings.StandartMessage);
+    MsgBoxEx().SetConfigFile(GetConfigFileName());
+    MsgBoxEx().SetDictionaryFile(ResManager().DictionaryFile());
+    MsgBoxEx().SetDefaultTitle(ResManager().GetResString(QStringLiteral("MainWindow|ME")));
+}
+
+void MigrateAccessPath() {
+    DatabaseClass& db = Database();
+    const QString name = GetFileNameFromPath(db.DatabasePath());
+    const QString candidate = GetAppDataFolder(kAppFerromont, 0, false) + name;
+    if (!FileExists(rt::Trim(candidate)) || rt::Trim(db.DatabasePath()) == rt::Trim(candidate))
+        return;
+    if (db.DatabasePath() == GetFerromontInstallPath(true) + name ||
+        db.DatabasePath() == GetFerromontInstallPath(false) + name) {
+        db.SetDatabasePath(rt::Trim(candidate));
+    }
+}
+
+bool DatabaseValidation() {
+    DatabaseClass& db = Database();
+    try {
+        QString namePart;
+        switch (db.ConnectTo()) {
+            case 0:
+                namePart = QStringLiteral(" '") + db.DatabasePath() + QStringLiteral("' ");
+                break;
+            case 1:
+            case 2:
+            case 3:
+                namePart = QStringLiteral(" '") + db.DatabaseName() + QStringLiteral("'  ");
+                break;
+            default:
+                break;
+        }
+        const Variant count = db.ExecuteScalar(
+            QStringLiteral("SELECT COUNT(ProductID) FROM [system] WHERE ProductID=1"), false);
+        if ((count.IsEmpty() || count.IsNull() ? 0 : count.ToInteger()) <= 0) {
+            Box(Text("strDatabaseLoad") + namePart + Text("strUnknownProduct"), 48, "strAttention");
+            return false;
+        }
+        const QString dbVersion =
+            db.ExecuteScalar(QStringLiteral("SELECT Version FROM [system]"), false).ToString();
+        const QString programVersion = AppVersion().Number().left(4);
+        if (dbVersion != programVersion) {
+            Box(Text("strDiffVersion1") + ' ' + dbVersion + ' ' + Text("strDiffVersion2") + ' ' +
+                    programVersion + Text("strDiffVersion3"),
+                48, "strAttention");
+            return false;
+        }
+        return true;
+    } catch (const AppError& e) {
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                          QStringLiteral("Main.DatabaseValidation"));
+    } catch (const std::exception& e) {
+        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
+                          QStringLiteral("Main.DatabaseValidation"));
+    }
+    return false;
+}
+
+bool ConnectDatabase() {
+    DatabaseClass& db = Database();
+    const ConfigurationRecord& c = ConfigurationSettings;
+    db.SetConnectTo(c.DatabaseType);
+    db.SetDatabasePath(c.DatabasePath);
+    db.SetDatabaseName(c.DatabaseName);
+    db.SetServerName(c.ServerName);
+    db.SetLocalServerName(c.LocalServerName);
+    db.SetUser(c.UserName);
+    db.SetPassword(c.Password);
+    bool open = db.OpenConnection();
+    if (!open) {
+        if (db.ConnectTo() == 0)
+            MigrateAccessPath();
+        open = db.OpenConnection();
+    }
+    if (!open) {
+        QString prompt = Text("strDBConn");
+        if (db.ConnectTo() == 2 && db.MyODBCMissing())
+            prompt += ' ' + Text("strMyODBCMissing");
+        Box(prompt, 16, "strAttention");
+        return false;
+    }
+    if (!DatabaseValidation()) {
+        Box(Text("strDBConn"), 16, "strAttention");
+        return false;
+    }
+    return true;
+}
+
+void OpenSetupWindow() {
+    ShowSetupForm();
+    ResManager().SetLanguage(&Window());
+}
+
+void AskExitOrSetup() {
+    if (Box(Text("strExit"), 36, "strAttention") == 6) {
+        EndProgram();
+        return;
+    }
+    OpenSetupWindow();
+}
+
+void RunSetup(bool showSetup) {
+    ConfigurationRecord& c = ConfigurationSettings;
+    if (c.Communication != 2 && !rt::Trim(c.Password_2).isEmpty()) {
+        const bool accepted = Hooks().ShowLoginDialog && Hooks().ShowLoginDialog(false);
+        DialogAccepted = accepted;
+        if (!accepted)
+            return;
+    }
+    SetHourglass(true);
+    if (showSetup)
+        ShowSetupForm();
+    else
+        DialogAccepted = true;
+    MainWindow& window = Window();
+    if (!DialogAccepted) {
+        ResManager().SetLanguage(&window);
+        if (SkinManager().SelectedSkin() != c.Skin) {
+            SkinManager().SetSelectedSkin(c.Skin);
+            ApplySkinToForm(&window);
+        }
+        return;
+    }
+    if (ConnectionChanged && c.Communication == 2) {
+        try {
+            if (Database().IsConnected()) {
+                Database().CloseConnection();
+                while (Database().IsConnected())
+                    QCoreApplication::processEvents();
+            }
+        } catch (...) {
+        }
+        if (!ConnectDatabase()) {
+            EndProgram();
+            return;
+        }
+    }
+    ResManager().SetCurrentLanguage(c.Language);
+    LoadConfiguration();
+    LoadHotKeys();
+    ResManager().SetLanguage(&window);
+    window.InitForm();
+    HideTaskbar();
+    SetTopMost(&window);
+}
+
+bool Main() {
+    SetHourglass(true);                          // 1
+    AppVersion().SetApplication(kAppKestrelle);  // 2
+    GetConfigFileName();                         // 3
+    ReadCommandLineSwitches();                   // 4
+    InitErrorController();                       // 5
+    GetDecimalSeparator();                       // 6
+    ReadDateSettings();
+    SetHourglass(true);  // 7
+    ResManager().SetDictionaryFile(platform::ProgramFolder() +
+                                   QStringLiteral("/Dictionary_Kestrelle.lng"));         // 8
+    ResManager().LoadLanguages(QString(), GetConfigFileName(), GetProgramDataFolder());  // 9
+    RegisterBuiltInTexts();
+    ConfigurationSettings.Language = ResManager().CurrentLanguage();  // 10
+    ConfigurationSettings.Country = GetCountryFromLanguage(ConfigurationSettings.Language);
+    SelectSkin();                                                               // 11
+    if (platform::CommandLine().toLower().contains(QStringLiteral("local"))) {  // 12
+        // The translation editor is the window the program lives in here;
+        // without it there is nothing to run.
+        SetHourglass(false);
+        qWarning("Kestrelle: the translation editor is not available in this build.");
+        return false;
+    }
+    InitMessageBoxes();                       // 13
+    Users().SetErrorLogging(&ErrorLogger());  // 14
+    Objects().SetErrorLogging(&ErrorLogger());
+    MainWindow& window = Window();
+    Hooks().RunSetup = [](bool showSetup) { RunSetup(showSetup); };
+    Hooks().EndProgram = [] { EndProgram(); };
+    window.show();
+    QCoreApplication::processEvents();
+    ConfigLoaded = LoadConfiguration();  // 15
+    LoadHotKeys();                       // 16
+    if (!ConfigLoaded) {
+        QCoreApplication::processEvents();
+        OpenSetupWindow();
+        if (DialogAccepted)
+            SaveConfiguration();
+    }
+    QCoreApplication::processEvents();               // 17
+    if (ConfigurationSettings.Communication == 2) {  // 18
+        while (!ConnectDatabase()) {
+            AskExitOrSetup();
+            if (gEnded)
+                return false;
+        }
+    }
+    QCoreApplication::processEvents();  // 19
+    if (gEnded)
+        return false;
+    window.InitForm();
+    QCoreApplication::processEvents();
+    if (gEnded)
+        return false;
+    window.SetSetupAllowed(true);  // 20
+    DisableSystemKeys();           // 21
+    DisableTaskManager();          // 22
+    HideTaskbar();                 // 23
+    SetTopMost(&window);           // 24
+    return true;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The program's start: the 24 steps that set up the globals, the texts, the
+// skin, the board and (in mode 2) the database, in this order. Answers true
+// when the program is to live in its windows' events, false when it has
+// already ended (the user gave up on the database, or there is no window to
+// live in).
+bool Main();
+
+// The exit prompt of the database loop: Yes ends the program, anything else
+// opens the settings dialog.
+void AskExitOrSetup();
+void OpenSetupWindow();
+
+// The Setup action: the station-password gate, the settings dialog (skipped
+// and taken as accepted when showSetup is false), then the board restarted in
+// the possibly new mode.
+void RunSetup(bool showSetup);
+
+// Copies the settings into the database object, opens it (with the moved
+// Access database tried as well) and validates it; tells the user when not.
+bool ConnectDatabase();
+bool DatabaseValidation();
+
+// The Access path migration: a database named inside the point-of-sale
+// program's installation folder is looked for in its data folder instead.
+void MigrateAccessPath();
+
+// "RU" 1, "EN" 4, "RO" 2, "GR" 5, "US" 9, "ES" 15, "TR" 16, else 0.
+int32_t GetCountryFromLanguage(const QString& language);
+
+// "Install Bin Path" (useBinPath) or "Install Path" of the point-of-sale
+// program in the registry store; "" when missing.
+QString GetFerromontInstallPath(bool useBinPath);
+
+void InitErrorController();
+void InitMessageBoxes();
+
+// Ends the program at once (after a Yes at the exit prompt or a failed
+// reconnect): the event loop is left and nothing more runs.
+void EndProgram();
+bool ProgramEnded();
