@@ -84,6 +84,13 @@ public:
     // The name of built-in entry index; empty text outside the table.
     QString GetDictionaryKey(int16_t index) const;
 
+    // Dictionary maintenance of the translation tools, defined in their own
+    // source file of this folder.
+    void CreateNewLanguage(const QString& code);
+    void ImportResources(const QString& file, const QString& code);
+    void AddNewResource(const QString& name);
+    void ExportResources(bool onlyUntranslated, const QString& code);
+
     // The tables as they stand, for the translation tools.
     const std::vector<LanguageEntry>& Languages() const { return languages_; }
     const std::vector<ResourceEntry>& Resources() const { return resources_; }

@@ -148,9 +148,13 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override {
         QString value;
-        if (auto* combo = qobject_cast<QComboBox*>(editor))
+        if (auto* combo = qobject_cast<QComboBox*>(editor)) {
+            // A list-only cell whose value is not in the list shows no entry;
+            // that must not blank the cell.
+            if (!combo->isEditable() && combo->currentIndex() < 0)
+                return;
             value = combo->currentText();
-        else if (QLineEdit* line = LineEditOf(editor))
+        } else if (QLineEdit* line = LineEditOf(editor))
             value = line->text();
         else
             return;
@@ -282,14 +286,7 @@ void DataGrid::SetColumnEditStyle(int col, ColumnStyle style) {
     if (col < 0 || col >= columns_.size() || columns_[col].Style == style)
         return;
     columns_[col].Style = style;
-    // An open editor of the old kind would outlive its style: it keeps its
-    // value and closes; the next edit opens one of the new kind.
-    if (currentColumn() == col) {
-        if (QWidget* editor = ActiveEditor()) {
-            commitData(editor);
-            closeEditor(editor, QAbstractItemDelegate::NoHint);
-        }
-    }
+    DiscardEditor(col);
 }
 
 bool DataGrid::ColumnLocked(int col) const {
@@ -297,18 +294,16 @@ bool DataGrid::ColumnLocked(int col) const {
 }
 
 void DataGrid::SetColumnLocked(int col, bool locked) {
-    if (col < 0 || col >= columns_.size())
+    if (col < 0 || col >= columns_.size() || columns_[col].Locked == locked)
         return;
     columns_[col].Locked = locked;
-    if (col == currentColumn()) {
-        if (QLineEdit* line = LineEditOf(ActiveEditor()))
-            line->setReadOnly(locked);
-    }
+    DiscardEditor(col);
 }
 
 void DataGrid::ClearColumnList(int col) {
     if (col < 0 || col >= columns_.size())
         return;
+    DiscardEditor(col);
     columns_[col].ListTexts.clear();
     columns_[col].ListData.clear();
 }
@@ -377,8 +372,10 @@ QString DataGrid::CellText(int row, int col) const {
     if (row == currentRow() && col == currentColumn()) {
         if (QLineEdit* line = LineEditOf(ActiveEditor()))
             return line->text();
-        if (auto* combo = qobject_cast<QComboBox*>(ActiveEditor()))
-            return combo->currentText();
+        if (auto* combo = qobject_cast<QComboBox*>(ActiveEditor())) {
+            if (combo->isEditable() || combo->currentIndex() >= 0)
+                return combo->currentText();
+        }
     }
     return it->text();
 }
@@ -582,6 +579,16 @@ void DataGrid::RaiseRowLoaded() {
         if (r >= rowLoaded_.size())
             break;
     }
+}
+
+void DataGrid::DiscardEditor(int col) {
+    // Every change by the user reached the cell when it was made, so an open
+    // editor of the old kind (or with the old list) closes without writing;
+    // the next edit opens one of the new kind.
+    if (currentColumn() != col)
+        return;
+    if (QWidget* editor = ActiveEditor())
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
 }
 
 bool DataGrid::IsEditable(int col) const {

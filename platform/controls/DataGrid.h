@@ -155,6 +155,7 @@ private:
     void ApplyCellStyle(int row, int col, const QString& styleName);
     void RaiseRowLoaded();
     bool IsEditable(int col) const;
+    void DiscardEditor(int col);
     // True when the key was swallowed by a handler.
     bool DispatchKey(QKeyEvent* event);
 

@@ -200,3 +200,39 @@ TEST(DataGridTest, ColumnPropertiesInTwips) {
     g.SetColumnAlignment(c, Qt::AlignRight);
     EXPECT_TRUE(g.ColumnAlignment(c) & Qt::AlignRight);
 }
+
+TEST(DataGridTest, ListsSwappedPerRowNeverBlankAValue) {
+    // The options grid's pattern: each move of the current cell rebuilds the
+    // value column's list for the row it lands on.
+    DataGrid g;
+    AddOptionColumns(g);
+    g.AddItem("Restriction\tActive\tRestriction\t1\t");
+    g.AddItem("Range\t5\tObjectCodeRange\t5\t");
+    g.AddItem("Sound\tsomething odd\tSoundNotification\t1\t");
+    g.show();
+    QObject::connect(&g, &DataGrid::RowColChange, [&g](int, int) {
+        const int value = 1;
+        if (g.Col() != value)
+            g.SetCol(value);
+        g.SetColumnEditStyle(value, ColumnStyle::DropDown);
+        g.ClearColumnList(value);
+        if (g.CellText(g.Row(), 2) == "ObjectCodeRange") {
+            for (int i = 0; i < 10; ++i)
+                g.AddColumnListItem(value, QString::number(i));
+        } else {
+            g.AddColumnListItem(value, "Inactive");
+            g.AddColumnListItem(value, "Active");
+        }
+        g.SetColumnLocked(value, true);
+        g.SelectActiveCellText();
+    });
+    for (int row : {0, 1, 2, 1, 0, 2}) {
+        g.SetRow(row);
+        auto* combo = qobject_cast<QComboBox*>(g.ActiveEditor());
+        ASSERT_NE(combo, nullptr) << row;
+        EXPECT_EQ(combo->count(), row == 1 ? 10 : 2) << row;
+    }
+    EXPECT_EQ(g.CellText(0, 1), "Active");
+    EXPECT_EQ(g.CellText(1, 1), "5");
+    EXPECT_EQ(g.CellText(2, 1), "something odd");
+}
