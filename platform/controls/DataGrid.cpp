@@ -96,6 +96,10 @@ public:
                     combo->addItem(c.ListTexts[i], c.ListData.value(i));
                 QObject::connect(combo, &QComboBox::activated, combo,
                                  [this, combo] { Commit(combo); });
+                // A list-only cell has no line edit to watch: keys and double
+                // clicks are taken at the combo itself.
+                if (c.Locked)
+                    combo->installEventFilter(grid_);
                 editor = combo;
                 line = combo->lineEdit();
                 break;
@@ -525,9 +529,14 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
 }
 
 bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched)) {
+    const bool editorPart = qobject_cast<QLineEdit*>(watched) || qobject_cast<QComboBox*>(watched);
+    if (editorPart && event->type() == QEvent::KeyPress) {
         if (DispatchKey(static_cast<QKeyEvent*>(event)))
             return true;
+    }
+    if (editorPart && event->type() == QEvent::MouseButtonDblClick) {
+        emit DblClick();
+        return true;
     }
     return QTableWidget::eventFilter(watched, event);
 }

@@ -236,3 +236,30 @@ TEST(DataGridTest, ListsSwappedPerRowNeverBlankAValue) {
     EXPECT_EQ(g.CellText(1, 1), "5");
     EXPECT_EQ(g.CellText(2, 1), "something odd");
 }
+
+TEST(DataGridTest, DoubleClickOnAnOpenCellIsTheGridsDoubleClick) {
+    DataGrid g;
+    AddOptionColumns(g);
+    g.SetColumnEditStyle(1, ColumnStyle::DropDown);
+    g.SetColumnLocked(1, true);
+    g.AddColumnListItem(1, "Inactive");
+    g.AddColumnListItem(1, "Active");
+    g.AddItem("Sound\tInactive\tSoundNotification\t0\t");
+    g.show();
+    int doubles = 0;
+    QObject::connect(&g, &DataGrid::DblClick, [&] {
+        ++doubles;
+        // The handler steps to the next entry, as the options grid does.
+        const int next = (g.ActiveListPosition() + 1) % g.ColumnListCount(1);
+        g.SetText(g.ColumnListText(1, next));
+    });
+    g.SetRow(0);
+    g.SetCol(1);
+    g.SelectActiveCellText();
+    QWidget* editor = g.ActiveEditor();
+    ASSERT_NE(editor, nullptr);
+    QTest::mouseDClick(editor, Qt::LeftButton);
+    EXPECT_EQ(doubles, 1);
+    EXPECT_EQ(g.CellText(0, 1), "Active");
+    EXPECT_EQ(g.ActiveListPosition(), 1);
+}
