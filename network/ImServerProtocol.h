@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QChar>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
+
+// The wire rules of the station's message server, free of sockets and state:
+// framing of received bytes, the fields of a message, the texts the server
+// sends and the entries of its log. Messages are ANSI bytes on the wire; the
+// functions here work on text except for the framing, which must see bytes so
+// that a multi-byte character cut between two arrivals is never decoded half.
+namespace ImServerProtocol {
+
+inline constexpr QChar kFieldSeparator = QChar(2);  // STX
+inline constexpr QChar kIdSeparator = QChar(3);     // ETX, between an order's id and text
+inline constexpr QChar kEndOfMessage = QChar(4);    // EOT
+inline constexpr char kEndOfMessageByte = 4;
+
+inline const QString kServerNameSuffix = QStringLiteral("_QVKServer");
+inline const QString kLogFileName = QStringLiteral("QVKServer.log");
+
+// Takes every complete message (the bytes before each EOT, without it) out of
+// the front of `buffer`, in order, and leaves the remainder (the bytes after
+// the last EOT) in it. Bytes before `searchFrom` are known to hold no EOT, so
+// that a client sending one byte at a time costs one look per byte.
+std::vector<QByteArray> TakeCompleteMessages(QByteArray& buffer, qsizetype searchFrom = 0);
+
+// The n-th field (1-based) between field separators; empty when absent.
+QString Field(const QString& message, int n);
+
+// An "ORD" message taken apart: field 2 the sender, 3 the addressee, and field
+// 4 split into the id (up to its first ETX, the whole field when there is
+// none) and the order text (the field with every "id ETX" removed).
+struct OrderMessage {
+    QString Sender;
+    QString Addressee;
+    QString Id;
+    QString Text;
+};
+// nullopt for a message with fewer than four fields.
+std::optional<OrderMessage> ParseOrder(const QString& message);
+
+// A "MSG" message's first four fields; nullopt with fewer than four.
+struct ChatMessage {
+    QString Sender;
+    QString Addressee;
+    QString Text;
+};
+std::optional<ChatMessage> ParseChat(const QString& message);
+
+// The messages the server sends, EOT included.
+QString EnterMessage(const QString& name);
+QString LeaveMessage(const QString& name);
+QString AcknowledgeMessage(const QString& sender, const QString& id);
+// The client list: the server's name, then `names` in order, joined by CR LF
+// with none at the end.
+QString UserList(const QString& serverName, const QStringList& names);
+QString ListMessage(const QString& userList);
+
+// The log text of a chat line or an accepted order.
+QString ConversationLogText(const QString& sender, const QString& addressee, const QString& text);
+
+// One log entry as appended to the file, ANSI: the header line
+// "----- dd.MM.yyyy hh:nn:ss---------- ", the text, and an empty line, each
+// line ended by CR LF. Empty for an empty text.
+QByteArray LogEntry(const QDateTime& when, const QString& text);
+
+}  // namespace ImServerProtocol

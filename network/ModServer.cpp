@@ -1,0 +1,393 @@
+#include "network/ModServer.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <algorithm>
+
+#include "core/ErrorController.h"
+#include "core/ModCommon.h"
+#include "core/ModSpecialFolders.h"
+#include "network/CSocketMaster.h"
+#include "network/ImServerProtocol.h"
+#include "platform/AppError.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/Runtime.h"
+#include "platform/Variant.h"
+
+using namespace ImServerProtocol;
+
+ModServer::ModServer(QObject* parent)
+    : QObject(parent), sckServerIM_(std::make_unique<IndexedServerSocket>()) {
+    IndexedServerSocket* control = sckServerIM_.get();
+    connect(control, &IndexedServerSocket::ConnectionRequest, this,
+            &ModServer::sckServerIM_ConnectionRequest);
+    connect(control, &IndexedServerSocket::DataArrival, this, &ModServer::sckServerIM_DataArrival);
+    connect(control, &IndexedServerSocket::Close, this, &ModServer::sckServerIM_Close);
+    connect(control, &IndexedServerSocket::Error, this,
+            [this](int index, int, const QString&) { sckServerIM_Error(index); });
+}
+
+ModServer::~ModServer() {
+    alive_.reset();
+    // Quietly: a server that goes away with its window writes no log and
+    // sends nothing.
+    disconnect(sckServerIM_.get(), nullptr, this, nullptr);
+}
+
+// ---- starting and stopping -----------------------------------------------------
+
+void ModServer::StartServer(int port) {
+    imServerName_ = GetMachineName() + kServerNameSuffix;
+    CloseAllClients();
+    CSocketMaster& listener = sckServerIM_->Item(0);
+    listener.CloseSck();
+    listener.SetLocalPort(port);
+    listener.Listen();
+    WriteServerLog("Server started on local IP (" + listener.LocalIP() + ":" +
+                   QString::number(port) + ").");
+}
+
+QString ModServer::ListenerLocalIP() {
+    return sckServerIM_->Item(0).LocalIP();
+}
+
+void ModServer::CloseAllClients() {
+    if (sckServerIM_->IsLoaded(0)) {
+        try {
+            sckServerIM_->Item(0).CloseSck();
+        } catch (const AppError&) {
+        }
+    }
+    for (int i = sckServerIM_->UBound(); i >= 1; --i) {
+        if (!sckServerIM_->IsLoaded(i))
+            continue;
+        try {
+            sckServerIM_->Item(i).CloseSck();
+        } catch (const AppError&) {
+        }
+        sckServerIM_->Unload(i);
+    }
+    // Messages already taken from these connections stay queued and are
+    // handled; only their records go.
+    imClients_.clear();
+}
+
+void ModServer::StopServer() {
+    if (imServerStopped_)
+        return;
+    imServerStopped_ = true;
+    CloseAllClients();
+    imClients_.clear();
+}
+
+// ---- the log ---------------------------------------------------------------------------
+
+QString ModServer::GetServerLogFile() {
+    if (logPath_.isEmpty())
+        logPath_ = GetAppDataFolder(kAppKestrelle, kFolderLogs, true) + kLogFileName;
+    return logPath_;
+}
+
+void ModServer::WriteServerLog(const QString& text) {
+    if (text.isEmpty())
+        return;
+    try {
+        platform::AppendToFile(GetServerLogFile(), LogEntry(rt::Now(), text));
+    } catch (...) {
+        // A log that cannot be written never stops the server.
+    }
+}
+
+// ---- clients -----------------------------------------------------------------------------
+
+void ModServer::SetClientIndexLimit(int highestIndex) {
+    clientIndexLimit_ = std::clamp(highestIndex, 1, kMaxClientIndex);
+}
+
+int ModServer::GetClientsUBound() const {
+    return imClients_.empty() ? 0 : int(imClients_.size()) - 1;
+}
+
+bool ModServer::RecordBelongsTo(int index, uint64_t connection) const {
+    return connection != 0 && index >= 1 && index <= GetClientsUBound() &&
+           imClients_[size_t(index)].Connection == connection;
+}
+
+int ModServer::GetFreeSocketIndex() {
+    IndexedServerSocket& control = *sckServerIM_;
+    const int highest = control.UBound();
+    if (highest <= 0) {
+        control.Load(1);
+        control.Item(1).CloseSck();
+        return 1;
+    }
+    for (int i = 1; i <= std::min(highest, clientIndexLimit_); ++i) {
+        if (control.IsLoaded(i) && control.Item(i).State() == CSocketMaster::sckClosed)
+            return i;
+    }
+    if (highest + 1 <= clientIndexLimit_) {
+        control.Load(highest + 1);
+        control.Item(highest + 1).CloseSck();
+        return highest + 1;
+    }
+    return 0;
+}
+
+void ModServer::sckServerIM_ConnectionRequest(int index, int32_t requestID) {
+    if (index != 0)
+        return;
+    const int slot = GetFreeSocketIndex();
+    // No free index: the request is not taken, and the socket layer closes
+    // the connection when this event returns; the terminal sees it end.
+    if (slot == 0)
+        return;
+    // The record is ready before Accept, which may already raise the new
+    // connection's DataArrival or Close.
+    if (GetClientsUBound() < slot)
+        imClients_.resize(size_t(slot) + 1);
+    const uint64_t connection = ++lastConnection_;
+    const std::weak_ptr<bool> alive = alive_;
+    imClients_[size_t(slot)] = ClientRecord{};
+    imClients_[size_t(slot)].Connection = connection;
+    try {
+        sckServerIM_->Accept(slot, requestID);
+    } catch (...) {
+        if (alive.expired())
+            throw;
+        if (RecordBelongsTo(slot, connection))
+            imClients_[size_t(slot)] = ClientRecord{};
+        if (sckServerIM_->IsLoaded(slot))
+            sckServerIM_->Item(slot).CloseSck();
+        throw;
+    }
+    if (alive.expired() || !RecordBelongsTo(slot, connection))
+        return;  // closed during Accept
+    const QString ip = sckServerIM_->Item(slot).RemoteHostIP();
+    imClients_[size_t(slot)].RemoteIP = ip;
+    imClients_[size_t(slot)].Name.clear();
+    WriteServerLog(ip + " connected!");
+}
+
+void ModServer::sckServerIM_Close(int index) {
+    CloseClient(index);
+}
+
+void ModServer::sckServerIM_Error(int index) {
+    // A reset connection or a failed send leaves the socket in state 9 and
+    // raises no Close: the terminal is gone all the same. The close runs
+    // from the event loop, not inside the failing send.
+    if (index < 1 || index > GetClientsUBound())
+        return;
+    const uint64_t connection = imClients_[size_t(index)].Connection;
+    if (connection == 0)
+        return;
+    const std::weak_ptr<bool> alive = alive_;
+    QTimer::singleShot(0, this, [this, alive, index, connection] {
+        if (!alive.expired() && RecordBelongsTo(index, connection))
+            CloseClient(index);
+    });
+}
+
+void ModServer::CloseClient(int index) {
+    if (!sckServerIM_->IsLoaded(index) || index < 1)
+        return;
+    try {
+        sckServerIM_->Item(index).CloseSck();
+    } catch (const AppError&) {
+    }
+    // Only a record with a connection announces a leave, so that one
+    // connection never leaves twice.
+    if (index > GetClientsUBound() || imClients_[size_t(index)].Connection == 0)
+        return;
+    const QString name = imClients_[size_t(index)].Name;
+    imClients_[size_t(index)] = ClientRecord{};
+    if (!Broadcast(LeaveMessage(name)))
+        return;
+    WriteServerLog(name + " has left the room.");
+}
+
+// ---- sending -------------------------------------------------------------------------------
+
+void ModServer::PumpEvents() {
+    QCoreApplication::processEvents();
+}
+
+void ModServer::BroadcastMessage(const QString& text) {
+    Broadcast(text);
+}
+
+bool ModServer::Broadcast(const QString& text) {
+    const std::weak_ptr<bool> alive = alive_;
+    const Variant bytes(platform::ToAnsi(text));
+    // The highest index is read again on every round: the pumping below may
+    // load new indexes or unload them all.
+    for (int i = 1; i <= sckServerIM_->UBound(); ++i) {
+        if (!sckServerIM_->IsLoaded(i))
+            continue;
+        try {
+            sckServerIM_->SendData(i, bytes);
+        } catch (const AppError&) {
+            // A closed index; the broadcast goes on.
+        }
+        // The send's own events may have run anything, this object's end
+        // included.
+        if (alive.expired())
+            return false;
+        if (sckServerIM_->IsLoaded(i) && sckServerIM_->PendingSendBytes(i) > kMaxSendBacklogBytes) {
+            CloseClient(i);
+            if (alive.expired())
+                return false;
+        }
+        PumpEvents();
+        if (alive.expired())
+            return false;
+    }
+    return true;
+}
+
+QString ModServer::BuildUserList() const {
+    QStringList names;
+    for (const ClientRecord& client : imClients_) {
+        if (!client.RemoteIP.isEmpty() && !client.Name.isEmpty())
+            names.append(client.Name);
+    }
+    return UserList(imServerName_, names);
+}
+
+void ModServer::SendUserList(int index) {
+    if (!sckServerIM_->IsLoaded(index) ||
+        sckServerIM_->Item(index).State() != CSocketMaster::sckConnected)
+        return;
+    try {
+        sckServerIM_->SendData(index, Variant(platform::ToAnsi(ListMessage(BuildUserList()))));
+    } catch (const AppError&) {
+    }
+}
+
+// ---- receiving -------------------------------------------------------------------------------
+
+void ModServer::sckServerIM_DataArrival(int index, int32_t bytesTotal) {
+    if (index < 1 || !sckServerIM_->IsLoaded(index))
+        return;
+    Variant data;
+    sckServerIM_->Item(index).GetData(data, Variant::FromLong(int32_t(VarType::ByteArray)),
+                                      Variant::FromLong(bytesTotal));
+    if (index > GetClientsUBound() || imClients_[size_t(index)].Connection == 0)
+        return;  // bytes of a connection the server no longer knows
+    ClientRecord& client = imClients_[size_t(index)];
+    const uint64_t connection = client.Connection;
+    const qsizetype searched = client.RecvBuffer.size();
+    client.RecvBuffer.append(data.ToBytes());
+    std::vector<QByteArray> messages = TakeCompleteMessages(client.RecvBuffer, searched);
+    const bool overlong = client.RecvBuffer.size() > kMaxMessageBytes;
+    // `client` is not used beyond this point: everything below may pump.
+    if (!messages.empty()) {
+        Inbox& inbox = inboxes_[connection];
+        inbox.index = index;
+        for (QByteArray& message : messages)
+            inbox.messages.push_back(std::move(message));
+    }
+    const std::weak_ptr<bool> alive = alive_;
+    if (overlong) {
+        CloseClient(index);
+        if (alive.expired())
+            return;
+    }
+    Drain(connection);
+}
+
+void ModServer::Drain(uint64_t connection) {
+    auto it = inboxes_.find(connection);
+    // Already being drained further up the stack: that handler takes the new
+    // messages after the one it is handling, so the order holds.
+    if (it == inboxes_.end() || it->second.draining)
+        return;
+    it->second.draining = true;
+    const std::weak_ptr<bool> alive = alive_;
+    for (;;) {
+        it = inboxes_.find(connection);
+        if (it->second.messages.empty()) {
+            inboxes_.erase(it);
+            return;
+        }
+        const int index = it->second.index;
+        const QByteArray message = std::move(it->second.messages.front());
+        it->second.messages.pop_front();
+        try {
+            HandleMessage(index, connection, message);
+        } catch (const AppError& e) {
+            if (alive.expired())
+                return;
+            ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                              QStringLiteral("ModServer.sckServerIM_DataArrival"));
+        } catch (const std::exception& e) {
+            if (alive.expired())
+                return;
+            ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
+                              QStringLiteral("ModServer.sckServerIM_DataArrival"));
+        }
+        if (alive.expired())
+            return;
+    }
+}
+
+void ModServer::HandleMessage(int index, uint64_t connection, const QByteArray& bytes) {
+    const QString message = platform::FromAnsi(bytes);
+    if (message.size() <= 3)
+        return;
+    const QString command = message.left(3);
+    if (command == QLatin1String("MSG")) {
+        HandleChatMessage(index, message);
+    } else if (command == QLatin1String("CON")) {
+        if (RecordBelongsTo(index, connection))
+            HandleConnect(index, message);
+    } else if (command == QLatin1String("ORD")) {
+        const std::weak_ptr<bool> alive = alive_;
+        const QString text = HandleOrderMessage(index, message);
+        if (alive.expired() || rt::Trim(text).isEmpty() || !OrderArrived)
+            return;
+        // A copy: the receiver may destroy this server, and the function
+        // object with it, while it runs.
+        const std::function<void(const QString&)> handOver = OrderArrived;
+        handOver(text);
+    }
+}
+
+// ---- commands
+// ------------------------------------------------------------------------------------
+
+void ModServer::HandleConnect(int index, const QString& message) {
+    if (!message.contains(kFieldSeparator))
+        return;
+    if (index < 1 || index > GetClientsUBound())
+        return;
+    const QString name = Field(message, 2);
+    imClients_[size_t(index)].Name = name;
+    const uint64_t connection = imClients_[size_t(index)].Connection;
+    if (!Broadcast(EnterMessage(name)))
+        return;
+    WriteServerLog(name + " has joined the room.");
+    // The list goes to the terminal that joined, not to one that took over
+    // its index while "ENT" was being broadcast.
+    if (index <= GetClientsUBound() && imClients_[size_t(index)].Connection == connection)
+        SendUserList(index);
+}
+
+void ModServer::HandleChatMessage(int index, const QString& message) {
+    const std::optional<ChatMessage> chat = ParseChat(message);
+    if (!chat)
+        return;
+    WriteServerLog(ConversationLogText(chat->Sender, chat->Addressee, chat->Text));
+    Broadcast(message + kEndOfMessage);
+}
+
+QString ModServer::HandleOrderMessage(int index, const QString& message) {
+    const std::optional<OrderMessage> order = ParseOrder(message);
+    if (!order || order->Addressee != imServerName_)
+        return QString();
+    if (!Broadcast(AcknowledgeMessage(order->Sender, order->Id)))
+        return QString();
+    WriteServerLog(ConversationLogText(order->Sender, order->Addressee, order->Text));
+    return order->Text;
+}

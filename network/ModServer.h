@@ -1,0 +1,149 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "network/IndexedServerSocket.h"
+
+// One terminal known to the message server, at the index of its connection.
+struct ClientRecord {
+    QString Name;      // from "CON"; empty until then
+    QString RemoteIP;  // the peer's dotted address
+    // Received ANSI bytes not yet handled: never more than the start of one
+    // message, because complete messages are taken out as soon as they arrive.
+    QByteArray RecvBuffer;
+    // The accepted connection the record belongs to: a number given once per
+    // accept and never again in the run; 0 while the index carries none.
+    uint64_t Connection = 0;
+};
+
+// The station's message server for notification mode 1: point-of-sale
+// terminals join over TCP, chat, and send orders addressed to the server,
+// which acknowledges them to every terminal, logs them to "QVKServer.log" and
+// hands their texts to the order board through OrderArrived.
+//
+// Everything runs on the user-interface thread. Broadcasting pumps events
+// after every send, so any handler of the server may run inside another one:
+// a second arrival of the same connection, a new connection that grows
+// ImClients, a close that clears a record, even a restart that erases them
+// all. The server stays correct by construction:
+// - complete messages are taken out of a record's buffer before any of them
+//   is handled and queued per connection; a connection's queue is drained by
+//   one handler at a time, in arrival order, so every received message is
+//   handled exactly once and no byte is lost or reordered;
+// - no reference to a record is held across anything that pumps; handlers
+//   look the record up again and check that it still belongs to the same
+//   connection (ClientRecord::Connection) before they touch it;
+// - a message whose connection has meanwhile closed is still handled, except
+//   "CON", which would name a record that no longer is its sender's.
+// The server may be destroyed by a handler that runs inside its pumping (the
+// window closing): every loop checks that it still exists after a pump.
+class ModServer final : public QObject {
+    Q_OBJECT
+public:
+    // Highest client index (the platform's control arrays end at 32767).
+    static constexpr int kMaxClientIndex = 32766;
+    // A terminal that sends this many bytes without ending a message, or that
+    // leaves this many bytes of broadcasts unread, is disconnected as if it
+    // had closed: nothing the terminals send comes near it, and without it one
+    // broken terminal could take the station's memory.
+    static constexpr qsizetype kMaxMessageBytes = qsizetype(1) << 20;
+    static constexpr int64_t kMaxSendBacklogBytes = int64_t(1) << 20;
+
+    explicit ModServer(QObject* parent = nullptr);
+    ~ModServer() override;
+
+    // The indexed server-socket control: index 0 listens, indexes from 1
+    // carry one terminal each.
+    IndexedServerSocket& sckServerIM() { return *sckServerIM_; }
+    QString ImServerName() const { return imServerName_; }
+    const std::vector<ClientRecord>& ImClients() const { return imClients_; }
+    bool ImServerStopped() const { return imServerStopped_; }
+
+    // Starts (or restarts) the server under the computer's name followed by
+    // "_QVKServer": every client is closed and forgotten, the listener
+    // listens on `port` (0: a port chosen by the system, read back from
+    // sckServerIM()(0).LocalPort()) and the start is logged. A failure to
+    // listen (the port in use) is raised as AppError; the server then has no
+    // clients and no listener.
+    void StartServer(int port);
+    // The listener's local address, for the status bar.
+    QString ListenerLocalIP();
+    void CloseAllClients();
+    // Runs once per server object: closes every client and the listener.
+    void StopServer();
+
+    // Receives the text of every accepted order whose text is not only
+    // blanks, once per order, after its acknowledgement was broadcast. May
+    // pump events.
+    std::function<void(const QString&)> OrderArrived;
+
+    // The server log's path: the program's Logs folder (created) followed by
+    // "QVKServer.log"; computed on first use and kept.
+    QString GetServerLogFile();
+    // A free client index, loading one when needed; 0 when none is left.
+    int GetFreeSocketIndex();
+    // The highest index of ImClients; 0 when it holds nothing.
+    int GetClientsUBound() const;
+    // Sends the text to every loaded client index, pumping events after each
+    // send; a failing index is skipped.
+    void BroadcastMessage(const QString& text);
+    void HandleConnect(int index, const QString& message);
+    void HandleChatMessage(int index, const QString& message);
+    // The order text of an accepted order; empty when the order is refused.
+    QString HandleOrderMessage(int index, const QString& message);
+    QString BuildUserList() const;
+    void SendUserList(int index);
+    // Appends one entry; an empty text writes nothing; failures are ignored.
+    void WriteServerLog(const QString& text);
+
+    // Handlers of the control's events, connected by the constructor.
+    void sckServerIM_Close(int index);
+    void sckServerIM_ConnectionRequest(int index, int32_t requestID);
+    void sckServerIM_DataArrival(int index, int32_t bytesTotal);
+
+    // Lowers the highest client index, for installations whose process may
+    // hold fewer connections than kMaxClientIndex. Values outside
+    // 1..kMaxClientIndex are clamped.
+    void SetClientIndexLimit(int highestIndex);
+    int ClientIndexLimit() const { return clientIndexLimit_; }
+
+private:
+    // A connection's complete messages waiting to be handled.
+    struct Inbox {
+        int index = 0;
+        std::deque<QByteArray> messages;
+        bool draining = false;
+    };
+
+    // Broadcast with its answer: false when the server was destroyed by a
+    // handler that ran inside the pumping.
+    bool Broadcast(const QString& text);
+    void Drain(uint64_t connection);
+    void HandleMessage(int index, uint64_t connection, const QByteArray& bytes);
+    // The close of a client, by its peer or by the server: the record is
+    // cleared first, so that a connection accepted into the index while
+    // "LEA" is being broadcast keeps its own record.
+    void CloseClient(int index);
+    void sckServerIM_Error(int index);
+    bool RecordBelongsTo(int index, uint64_t connection) const;
+    void PumpEvents();
+
+    std::unique_ptr<IndexedServerSocket> sckServerIM_;
+    QString imServerName_;
+    std::vector<ClientRecord> imClients_;
+    bool imServerStopped_ = false;
+    QString logPath_;
+    int clientIndexLimit_ = kMaxClientIndex;
+    uint64_t lastConnection_ = 0;
+    std::map<uint64_t, Inbox> inboxes_;
+    // Cleared by the destructor; loops that pump hold a weak copy.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};

@@ -1,0 +1,149 @@
+// Terminals that misbehave: one byte at a time, megabytes without an end,
+// bytes outside the code page, a connection cut in the middle of a message,
+// one that never sends and one that never reads. None of them may stop the
+// server or cost another terminal an order.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include "ImServerFixture.h"
+#include "NetTestSupport.h"
+#include "network/CSocketMaster.h"
+#include "platform/CodePage.h"
+
+using nettest::WaitFor;
+
+namespace {
+
+const QString STX(QChar(2));
+
+class ModServerBadInputTest : public ImServerTest {};
+
+TEST_F(ModServerBadInputTest, OneByteAtATime) {
+    auto other = Join("Other");
+    auto t = Connect();
+    const QByteArray bytes =
+        platform::ToAnsi(ConMessage("Slow") + OrdMessage("Slow", server->ImServerName(), "1",
+                                                         QString::fromUtf8("Шопска салата")));
+    for (const char byte : bytes) {
+        t->Send(QByteArray(1, byte));
+        nettest::Pump(1);
+    }
+    ASSERT_TRUE(WaitForOrders(1));
+    nettest::Pump(30);
+    EXPECT_EQ(orders, QStringList{QString::fromUtf8("Шопска салата")});
+    EXPECT_EQ(other->MessagesOf("ENT").count("ENT" + STX + "Slow"), 1);
+    EXPECT_EQ(other->MessagesOf("ORA").size(), 1);
+}
+
+TEST_F(ModServerBadInputTest, MegabytesWithoutAnEndDisconnectTheSenderOnly) {
+    auto other = Join("Other");
+    auto flood = Join("Flood");
+    const QByteArray chunk(64 * 1024, 'x');
+    QElapsedTimer timer;
+    timer.start();
+    for (int sent = 0; sent < 4 * 1024 * 1024 && !flood->PeerClosed(); sent += chunk.size()) {
+        try {
+            flood->Send(chunk);
+        } catch (const std::runtime_error&) {
+            break;  // the server has closed the connection
+        }
+        nettest::Pump(1);
+    }
+    ASSERT_TRUE(flood->WaitForPeerClose());
+    ASSERT_TRUE(WaitFor([&] { return !other->MessagesOf("LEA").isEmpty(); }));
+    EXPECT_EQ(other->MessagesOf("LEA"), QList<QString>{"LEA" + STX + "Flood"});
+    EXPECT_LT(timer.elapsed(), 20000);
+    // The others are served as before.
+    other->SendText(OrdMessage("Other", server->ImServerName(), "1", "Soup"));
+    ASSERT_TRUE(WaitForOrders(1));
+    EXPECT_EQ(orders, QStringList{"Soup"});
+    EXPECT_EQ(server->ImClients()[size_t(2)].Connection, 0u);
+}
+
+TEST_F(ModServerBadInputTest, BytesOutsideTheCodePageAndControlCharacters) {
+    auto t = Join("T1");
+    // 0x98 is not a character of CP1251; NUL and other control bytes are.
+    QByteArray order("ORD\x02T1\x02");
+    order += platform::ToAnsi(server->ImServerName());
+    order += QByteArray(
+        "\x02"
+        "5\x03"
+        "Bad \x98 byte");
+    order += QByteArray("\x00\x01\x7f\xff", 4);
+    order += '\x04';
+    t->Send(order);
+    ASSERT_TRUE(WaitForOrders(1));
+    EXPECT_TRUE(orders[0].startsWith("Bad "));
+    EXPECT_EQ(orders[0].size(), 4 + 1 + 5 + 4);
+    ASSERT_TRUE(WaitFor([&] { return !t->MessagesOf("ORA").isEmpty(); }));
+    EXPECT_EQ(t->MessagesOf("ORA").first(), "ORA" + STX + "ACK" + STX + "T1" + STX + "5");
+}
+
+TEST_F(ModServerBadInputTest, EmptyNameJoinsUnlistedAndLeavesEmpty) {
+    auto watcher = Join("Watcher");
+    auto t = Join("");
+    EXPECT_EQ(t->MessagesOf("LST"),
+              QList<QString>{"LST" + STX + server->ImServerName() + "\r\nWatcher"});
+    EXPECT_EQ(watcher->MessagesOf("ENT").last(), "ENT" + STX);
+    EXPECT_TRUE(LogTexts().contains(" has joined the room."));
+    t->Close();
+    ASSERT_TRUE(WaitFor([&] { return !watcher->MessagesOf("LEA").isEmpty(); }));
+    EXPECT_EQ(watcher->MessagesOf("LEA"), QList<QString>{"LEA" + STX});
+}
+
+TEST_F(ModServerBadInputTest, CutInTheMiddleOfAMessage) {
+    auto watcher = Join("Watcher");
+    auto t = Join("Cut");
+    t->SendText(OrdMessage("Cut", server->ImServerName(), "1", "Whole") + "ORD" + STX + "Cut" +
+                STX);
+    ASSERT_TRUE(WaitForOrders(1));
+    t->Close();
+    ASSERT_TRUE(WaitFor([&] { return !watcher->MessagesOf("LEA").isEmpty(); }));
+    nettest::Pump(30);
+    EXPECT_EQ(orders, QStringList{"Whole"});
+    EXPECT_TRUE(server->ImClients()[2].RecvBuffer.isEmpty());
+    // The next terminal on that index starts with an empty buffer.
+    auto next = Join("Next");
+    next->SendText(OrdMessage("Next", server->ImServerName(), "1", "Fresh"));
+    ASSERT_TRUE(WaitForOrders(2));
+    EXPECT_EQ(orders, (QStringList{"Whole", "Fresh"}));
+}
+
+TEST_F(ModServerBadInputTest, SilentTerminalHoldsItsIndexAndBlocksNobody) {
+    auto silent = Connect();
+    auto t = Join("T1");
+    t->SendText(OrdMessage("T1", server->ImServerName(), "1", "Soup"));
+    ASSERT_TRUE(WaitForOrders(1));
+    EXPECT_EQ(IndexOf("T1"), 2);
+    EXPECT_EQ(server->sckServerIM()(1).State(), CSocketMaster::sckConnected);
+    // The silent one hears the broadcasts all the same.
+    EXPECT_TRUE(WaitFor([&] { return !silent->MessagesOf("ORA").isEmpty(); }));
+}
+
+TEST_F(ModServerBadInputTest, TerminalThatNeverReadsIsDroppedWhenItsBacklogIsFull) {
+    auto reader = Join("Reader");
+    auto deaf = std::make_unique<ImTerminal>(Port(), 4096);
+    ASSERT_TRUE(WaitFor([&] { return ConnectedClients() == 2; }));
+    deaf->SendText(ConMessage("Deaf"));
+    ASSERT_TRUE(WaitFor([&] { return IndexOf("Deaf") == 2; }));
+    const QString line = MsgMessage("Reader", "All", QString(60000, 'c'));
+    const int readerSeen = int(reader->MessagesOf("MSG").size());
+    int sent = 0;
+    // The reader reads everything; the deaf terminal nothing, until the
+    // station gives up on it.
+    while (sent < 200 && server->ImClients()[2].Connection != 0) {
+        reader->SendText(line);
+        ++sent;
+        ASSERT_TRUE(WaitFor([&] { return reader->MessagesOf("MSG").size() >= readerSeen + sent; }));
+    }
+    EXPECT_LT(sent, 200);
+    ASSERT_TRUE(WaitFor([&] { return !reader->MessagesOf("LEA").isEmpty(); }));
+    EXPECT_EQ(reader->MessagesOf("LEA"), QList<QString>{"LEA" + STX + "Deaf"});
+    EXPECT_LE(server->sckServerIM().PendingSendBytes(2), 0);
+    // Its index is free again.
+    auto next = Join("Next");
+    EXPECT_EQ(IndexOf("Next"), 2);
+}
+
+}  // namespace
