@@ -162,7 +162,25 @@ bool CSocketMaster::FetchDatagram() const {
         return false;
     d.bytes = QByteArray(datagramScratch_.constData(), received);
     datagram_ = std::move(d);
+    if (!inUdpRead_)
+        PostAnnouncement();
     return true;
+}
+
+void CSocketMaster::PostAnnouncement() const {
+    if (announcePosted_)
+        return;
+    announcePosted_ = true;
+    auto* self = const_cast<CSocketMaster*>(this);
+    // Queued on this object, so it is dropped with the object.
+    QMetaObject::invokeMethod(
+        self,
+        [self] {
+            self->announcePosted_ = false;
+            if (self->socket_ != -1 && self->datagram_)
+                self->WndProc(0, kMsgSocketEvent, self->socket_, 1);
+        },
+        Qt::QueuedConnection);
 }
 
 QString CSocketMaster::GetLocalHostName() const {
@@ -428,6 +446,21 @@ void CSocketMaster::OnRead() {
 // datagram is announced next and nothing stays stuck at the head of the queue.
 // A datagram of 0 bytes is never announced (its size is 0) and is dropped.
 void CSocketMaster::OnUdpRead() {
+    if (inUdpRead_) {
+        // A handler pumped events: the outer loop announces what is pending.
+        return;
+    }
+    inUdpRead_ = true;
+    const std::weak_ptr<bool> alive = alive_;
+    OnUdpReadLoop();
+    if (alive.expired())
+        return;
+    inUdpRead_ = false;
+    if (datagram_)
+        PostAnnouncement();
+}
+
+void CSocketMaster::OnUdpReadLoop() {
     constexpr int kDatagramsPerNotification = 64;
     for (int handled = 0; handled < kDatagramsPerNotification; ++handled) {
         if (state_ != sckOpen || socket_ == -1)

@@ -137,6 +137,7 @@ private:
     void PostSocket(int32_t event, int32_t error);
     void OnRead();
     void OnUdpRead();
+    void OnUdpReadLoop();
     void OnAccept();
     int32_t RecvDataToBuffer();
     void SendBufferedData();
@@ -154,6 +155,7 @@ private:
     // The first pending datagram: taken from the socket into datagram_ with
     // one receive, and served from there until it is read or dropped.
     bool FetchDatagram() const;
+    void PostAnnouncement() const;
     int32_t PendingDatagram() const;
 
     // Raises the Error event with the number's description; the caller sets
@@ -192,6 +194,10 @@ private:
         uint16_t port = 0;
     };
     mutable std::optional<Datagram> datagram_;
+    // A datagram taken outside the notification path must still be announced:
+    // the socket has no notification left for it.
+    bool inUdpRead_ = false;
+    mutable bool announcePosted_ = false;
     mutable QByteArray datagramScratch_;
     // Cleared by the destructor; events check it to learn whether a handler
     // destroyed the object.

@@ -338,3 +338,25 @@ TEST(CSocketMasterUdp, HandlerMayDestroyTheObject) {
     EXPECT_EQ(receiver, nullptr);
     EXPECT_EQ(SocketInstanceCount(), 0);
 }
+
+TEST(CSocketMasterUdp, DatagramSeenOutsideAnEventIsStillAnnounced) {
+    auto receiver = BoundReceiver();
+    PlainSocket peer = PlainSocket::Udp();
+    peer.SendTo(uint16_t(receiver->LocalPort()), "early");
+    // Looking at the pending datagram takes it off the socket; its
+    // announcement must come all the same.
+    ASSERT_TRUE(WaitFor([&] { return receiver->BytesReceived() == 5; }, 5000));
+    std::vector<QByteArray> read;
+    QObject::connect(receiver.get(), &CSocketMaster::DataArrival, [&](int32_t bytesTotal) {
+        EXPECT_EQ(receiver->BytesReceived(), bytesTotal);
+        Variant data;
+        receiver->GetData(data);
+        read.push_back(data.ToBytes());
+        // Looking ahead inside the event does not swallow the next one.
+        receiver->BytesReceived();
+    });
+    peer.SendTo(uint16_t(receiver->LocalPort()), "second");
+    peer.SendTo(uint16_t(receiver->LocalPort()), "third");
+    ASSERT_TRUE(WaitFor([&] { return read.size() >= 3; }));
+    EXPECT_EQ(read, (std::vector<QByteArray>{"early", "second", "third"}));
+}
