@@ -455,6 +455,11 @@ void CSocketMaster::OnUdpRead() {
     OnUdpReadLoop();
     if (alive.expired())
         return;
+    // A notification that arrived while a handler pumped events was swallowed
+    // above and left the socket's notification off; taking the next datagram
+    // turns it on again, and a datagram taken gets its announcement.
+    if (state_ == sckOpen && !datagram_)
+        FetchDatagram();
     inUdpRead_ = false;
     if (datagram_)
         PostAnnouncement();

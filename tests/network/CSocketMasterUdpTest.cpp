@@ -360,3 +360,24 @@ TEST(CSocketMasterUdp, DatagramSeenOutsideAnEventIsStillAnnounced) {
     ASSERT_TRUE(WaitFor([&] { return read.size() >= 3; }));
     EXPECT_EQ(read, (std::vector<QByteArray>{"early", "second", "third"}));
 }
+
+TEST(CSocketMasterUdp, HandlerThatPumpsEventsGetsEveryDatagramInOrder) {
+    auto receiver = BoundReceiver();
+    std::vector<QByteArray> read;
+    int depth = 0, deepest = 0;
+    QObject::connect(receiver.get(), &CSocketMaster::DataArrival, [&](int32_t) {
+        deepest = std::max(deepest, ++depth);
+        Variant data;
+        receiver->GetData(data);
+        read.push_back(data.ToBytes());
+        nettest::Pump(5);  // as the board does while it redraws its panels
+        --depth;
+    });
+    PlainSocket peer = PlainSocket::Udp();
+    for (int i = 0; i < 70; ++i)
+        peer.SendTo(uint16_t(receiver->LocalPort()), QByteArray::number(i));
+    ASSERT_TRUE(WaitFor([&] { return read.size() >= 70; }));
+    for (int i = 0; i < 70; ++i)
+        EXPECT_EQ(read[size_t(i)], QByteArray::number(i));
+    EXPECT_EQ(deepest, 1);
+}
