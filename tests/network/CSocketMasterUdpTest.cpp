@@ -2,6 +2,7 @@
 // announced one by one, none lost or swallowed, the byte layouts of sent
 // values, and the errors of a UDP socket.
 #include <gtest/gtest.h>
+#include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
 #include <memory>
@@ -302,6 +303,9 @@ TEST(CSocketMasterUdp, CloseResetsTheObject) {
 }
 
 TEST(CSocketMasterUdp, HandlerErrorsAreRecordedAndDeliveryGoesOn) {
+    QTemporaryDir dir;
+    const QString previousLog = ErrorLogger().LogFileName();
+    ErrorLogger().SetLogFileName(dir.filePath("Error.log"));
     auto receiver = BoundReceiver();
     int calls = 0;
     QByteArray last;
@@ -320,6 +324,8 @@ TEST(CSocketMasterUdp, HandlerErrorsAreRecordedAndDeliveryGoesOn) {
     ASSERT_TRUE(WaitFor([&] { return calls >= 2; }));
     EXPECT_EQ(last, "two");
     EXPECT_EQ(ErrorLogger().LastErrorCode(), 5);
+    EXPECT_TRUE(ReadBytes(dir.filePath("Error.log")).contains("MainWindow.Server_DataArrival"));
+    ErrorLogger().SetLogFileName(previousLog);
 }
 
 TEST(CSocketMasterUdp, HandlerMayDestroyTheObject) {
