@@ -41,10 +41,10 @@ void ReadBoolean(const QString& key, bool& field) {
         field = *b;
 }
 
-void ReadPort(const QString& key, int16_t& field) {
+void ReadPort(const QString& key, int32_t& field) {
     Step([&] {
-        const int16_t port = rt::CInt(Read(key));
-        if (port > 0)
+        const int32_t port = rt::CLng(Read(key));
+        if (port > 0 && port <= 65535)
             field = port;
     });
 }
@@ -155,8 +155,8 @@ void SaveConfiguration() {
     write("Password_2", c.Password_2);
     write("FocusNewOrder", c.FocusNewOrder);
     write("Skin", c.Skin);
-    write("PortUDP", int32_t(c.PortUDP));
-    write("PortTCP", int32_t(c.PortTCP));
+    write("PortUDP", c.PortUDP);
+    write("PortTCP", c.PortTCP);
 }
 
 void SelectSkin() {

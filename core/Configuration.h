@@ -30,8 +30,9 @@ struct ConfigurationRecord {
     bool FinishWholeOrder = true;
     bool FocusNewOrder = false;
     QString Password_2;
-    int16_t PortUDP = 7002;
-    int16_t PortTCP = 7003;
+    // Ports are 1 to 65535: wider than the other 16-bit settings.
+    int32_t PortUDP = 7002;
+    int32_t PortTCP = 7003;
     bool StandartMessage = false;
 };
 

@@ -214,16 +214,16 @@ TEST_F(ConfigurationTest, SaveWritesEveryKeyInOrderAndLoadsBack) {
 }
 
 TEST_F(ConfigurationTest, PortsThatAreNoPortKeepTheDefault) {
-    for (const char* text : {"", "0", "-5", "abc", "99999"}) {
+    for (const char* text : {"", "0", "-5", "abc", "65536"}) {
         Set("PortUDP", text);
         Set("PortTCP", text);
         LoadConfiguration();
         EXPECT_EQ(c.PortUDP, 7002) << text;
         EXPECT_EQ(c.PortTCP, 7003) << text;
     }
-    Set("PortTCP", "7103");
+    Set("PortTCP", "40103");
     LoadConfiguration();
-    EXPECT_EQ(c.PortTCP, 7103);
+    EXPECT_EQ(c.PortTCP, 40103);
     EXPECT_EQ(c.PortUDP, 7002);
 }
 

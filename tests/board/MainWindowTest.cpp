@@ -1,0 +1,279 @@
+// The board window driven offscreen: the controller's rules, the arrived
+// orders through a real UDP socket, and the backup across a restart.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+
+#include "board/HotKeys.h"
+#include "board/MainWindow.h"
+#include "common/TestSupport.h"
+#include "core/Configuration.h"
+#include "data/NomUsers.h"
+#include "localization/BuiltInTexts.h"
+#include "localization/ResManagerClass.h"
+#include "platform/CodePage.h"
+#include "platform/IniFile.h"
+#include "platform/Runtime.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/ControlIndex.h"
+#include "platform/controls/RichTextBox.h"
+
+namespace {
+
+int FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+void SendDatagram(int port, const QString& text) {
+    const QByteArray bytes = platform::ToAnsi(text);
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::sendto(fd, bytes.constData(), size_t(bytes.size()), 0, reinterpret_cast<sockaddr*>(&a),
+             sizeof a);
+    ::close(fd);
+}
+
+QString Order(int seq, const QString& sender, const QString& text) {
+    return QString::number(seq).rightJustified(6, '0') + '|' + sender + '\t' + text;
+}
+
+}  // namespace
+
+class MainWindowTest : public TempAppDataTest {
+protected:
+    void SetUp() override {
+        TempAppDataTest::SetUp();
+        if (ResManager().CountResources() == 0)
+            RegisterBuiltInTexts();
+        ConfigurationSettings = ConfigurationRecord();
+        ConfigurationSettings.ConfigFile = GetConfigFileName();
+        ConfigurationSettings.Restriction = false;
+        ConfigurationSettings.SoundNotification = false;
+        ConfigurationSettings.PortUDP = FreeUdpPort();
+        Users().ActiveUser().Clear();
+        LoadHotKeys();
+        window_ = std::make_unique<MainWindow>();
+        window_->resize(1024, 768);
+    }
+    void TearDown() override {
+        window_.reset();
+        TempAppDataTest::TearDown();
+    }
+
+    void Add(int n) {
+        for (int i = 0; i < n; ++i)
+            window_->AddArrivedOrder(QString("Order %1").arg(window_->Arrivals().size() + 1));
+    }
+    int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
+    bool Enabled(const char* tag) { return window_->btnAction(Button(tag))->Enabled(); }
+    void Press(const char* tag) { window_->btnAction_Click(Button(tag)); }
+
+    bool WaitForOrders(int count, int ms = 3000) {
+        QElapsedTimer t;
+        t.start();
+        while (window_->GetOrdersCount() < count && t.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        return window_->GetOrdersCount() >= count;
+    }
+
+    std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, ActiveOrderIsClampedAndShown) {
+    window_->InitForm();
+    window_->SetActiveOrder(5);
+    EXPECT_EQ(window_->ActiveOrder(), 0);
+    EXPECT_EQ(window_->lblOrdersStatus()->text(), "0 / 0");
+    Add(3);
+    window_->SetActiveOrder(0);
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    window_->SetActiveOrder(-4);
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    window_->SetActiveOrder(10);
+    EXPECT_EQ(window_->ActiveOrder(), 3);
+    EXPECT_EQ(window_->lblOrdersStatus()->text(), "3 / 3");
+}
+
+TEST_F(MainWindowTest, NavigationStaysInsideTheOrdersAndPanels) {
+    window_->InitForm();
+    Add(6);
+    Press("First");
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    EXPECT_EQ(window_->ActivePanel(), 0);
+    EXPECT_FALSE(Enabled("Previous"));
+    window_->btnAction_Click(Button("Previous"));  // pressed anyway
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    EXPECT_EQ(window_->ActivePanel(), 0);
+    for (int i = 0; i < 8; ++i)
+        Press("Next");
+    EXPECT_EQ(window_->ActiveOrder(), 6);
+    EXPECT_EQ(window_->ActivePanel(), MainWindow::kOrderPanels - 1);
+    EXPECT_FALSE(Enabled("Next"));
+    EXPECT_FALSE(Enabled("Last"));
+    EXPECT_TRUE(Enabled("First"));
+    // The focused panel shows the active order.
+    EXPECT_EQ(platform::ControlTag(window_->rtbOrder(window_->ActivePanel())), "6");
+    EXPECT_EQ(window_->rtbOrder(window_->ActivePanel())->Text(), "Order 6");
+    Press("First");
+    Press("Last");
+    EXPECT_EQ(window_->ActiveOrder(), 6);
+    EXPECT_EQ(window_->ActivePanel(), MainWindow::kOrderPanels - 1);
+}
+
+TEST_F(MainWindowTest, EnableTableOfModeZero) {
+    window_->InitForm();
+    EXPECT_EQ(window_->btnAction(7)->Tag(), "Clear");
+    EXPECT_FALSE(Enabled("Up"));
+    EXPECT_FALSE(Enabled("Down"));
+    EXPECT_FALSE(Enabled("Login"));
+    EXPECT_FALSE(Enabled("Clear"));  // no order
+    EXPECT_TRUE(Enabled("Help"));
+    EXPECT_TRUE(Enabled("Exit"));
+    EXPECT_TRUE(Enabled("Setup"));  // the default user has level 2
+    Add(2);
+    EXPECT_TRUE(Enabled("Clear"));
+    EXPECT_TRUE(Enabled("Finish"));  // the focused panel shows a new order
+    Users().ActiveUser().Setlevel(1);
+    window_->EnableActionButtons(true);
+    EXPECT_FALSE(Enabled("Setup"));
+    window_->EnableActionButtons(false);
+    for (int i = 0; i < MainWindow::kActionButtons; ++i)
+        EXPECT_FALSE(window_->btnAction(i)->Enabled());
+}
+
+TEST_F(MainWindowTest, FinishEndsTheNewStateAndClearMovesTheOrderToHistory) {
+    window_->InitForm();
+    Add(1);
+    ASSERT_TRUE(Enabled("Finish"));
+    Press("Finish");
+    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
+    EXPECT_FALSE(Enabled("Finish"));
+    EXPECT_EQ(platform::IniRead(MainWindow::BackupFilePath(), "Order_00", "IsNew", 255), "0");
+    Press("Clear");
+    EXPECT_EQ(window_->GetOrdersCount(), 0);
+    EXPECT_EQ(window_->ActiveOrder(), 0);
+    EXPECT_FALSE(Enabled("Finish"));
+    EXPECT_EQ(platform::IniRead(MainWindow::BackupFilePath(), "OrdersCount", "Value", 255), "0");
+    EXPECT_TRUE(ReadBytes(MainWindow::HistoryFilePath()).contains("\r\nOrder 1\r\n\r\n"));
+}
+
+TEST_F(MainWindowTest, ClearInTheMiddleRewritesTheBackup) {
+    window_->InitForm();
+    Add(4);
+    window_->SetActiveOrder(2);
+    Press("Clear");
+    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    const QString file = MainWindow::BackupFilePath();
+    EXPECT_EQ(platform::IniRead(file, "OrdersCount", "Value", 255), "3");
+    EXPECT_EQ(platform::IniRead(file, "Order_01", "Row_000", 255), "Order 3");
+    EXPECT_EQ(platform::IniRead(file, "Order_02", "Row_000", 255), "Order 4");
+}
+
+TEST_F(MainWindowTest, HotKeysRespectLevelAndSkipDownAndNumLock) {
+    window_->InitForm();
+    Add(3);
+    int key = 37;  // Left: Previous
+    window_->SetActiveOrder(3);
+    window_->EnableActionButtons(true);
+    window_->Form_KeyDown(key, 0);
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(window_->ActiveOrder(), 2);
+
+    Users().ActiveUser().Setlevel(1);
+    key = 83;  // Ctrl+S: Setup, refused to level 1
+    window_->Form_KeyDown(key, 2);
+    EXPECT_EQ(key, 83);
+    key = 39;  // the same user may use every other key
+    window_->Form_KeyDown(key, 0);
+    EXPECT_EQ(key, 0);
+    EXPECT_EQ(window_->ActiveOrder(), 3);
+
+    key = 40;
+    window_->Form_KeyDown(key, 0);
+    EXPECT_EQ(key, 40);
+    key = 144;
+    window_->Form_KeyDown(key, 0);
+    EXPECT_EQ(key, 144);
+    key = 116;  // F5 names Refresh, which mode 0 does not have: nothing happens
+    window_->Form_KeyDown(key, 0);
+    EXPECT_EQ(window_->GetOrdersCount(), 3);
+}
+
+TEST_F(MainWindowTest, AgesTurnRedAtTenMinutesAndGreyWhenFinished) {
+    const QDateTime start(QDate(2026, 12, 8), QTime(12, 0, 0));
+    rt::SetNow(start);
+    window_->InitForm();
+    Add(2);
+    window_->SetActiveOrder(1);
+    window_->SetActivePanel(0);
+    window_->RefreshOrderPanels();
+    rt::SetNow(start.addSecs(599));
+    window_->timArrival_Timer();
+    EXPECT_EQ(window_->lblTime(0)->text(), "00:09:59");
+    EXPECT_EQ(window_->lblTime(0)->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+    rt::SetNow(start.addSecs(600));
+    window_->timArrival_Timer();
+    EXPECT_EQ(window_->lblTime(0)->text(), "00:10:00");
+    EXPECT_EQ(window_->lblTime(0)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    window_->Arrivals()[1].IsNew = false;
+    window_->timArrival_Timer();
+    EXPECT_EQ(window_->lblTime(1)->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+    EXPECT_EQ(window_->lblTime(2)->text(), "00:00:00");
+    EXPECT_EQ(window_->rtbOrder(0)->BackColor(), QColor(255, 255, 255));
+}
+
+TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
+    window_->InitForm();
+    ASSERT_NE(window_->Server(), nullptr);
+    const int port = ConfigurationSettings.PortUDP;
+    SendDatagram(port, Order(1, "T1", "Table 4\r\n2 x Soup"));
+    SendDatagram(port, Order(1, "T1", "repeat of 1"));
+    SendDatagram(port, Order(2, "T2", "Маса 5: 1 x Кафе"));
+    SendDatagram(port, Order(3, "T1", "nineteen!"));  // 19 characters: ignored
+    SendDatagram(port, Order(2, "T1", "third order here"));
+    ASSERT_TRUE(WaitForOrders(3));
+    QApplication::processEvents();
+    EXPECT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->Arrivals()[0].Text, "Table 4\r\n2 x Soup");
+    EXPECT_EQ(window_->Arrivals()[1].Text, "Маса 5: 1 x Кафе");
+    EXPECT_EQ(window_->Arrivals()[2].Text, "third order here");
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    window_->btnAction_Click(Button("Finish"));
+
+    window_ = std::make_unique<MainWindow>();
+    window_->InitForm();
+    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    EXPECT_EQ(window_->ActivePanel(), 0);
+    EXPECT_EQ(window_->Arrivals()[0].Text, "Table 4\r\n2 x Soup");
+    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
+    EXPECT_TRUE(window_->Arrivals()[2].IsNew);
+    EXPECT_EQ(window_->rtbOrder(1)->Text(), "Маса 5: 1 x Кафе");
+}
+
+TEST_F(MainWindowTest, TheNewestOrderIsSelectedWhenAsked) {
+    ConfigurationSettings.FocusNewOrder = true;
+    window_->InitForm();
+    Add(3);
+    EXPECT_EQ(window_->ActiveOrder(), 3);
+    ConfigurationSettings.FocusNewOrder = false;
+    Add(1);
+    EXPECT_EQ(window_->ActiveOrder(), 3);
+}
