@@ -56,8 +56,10 @@ bool CSocketMaster::RaiseEvent(const std::function<void()>& fire) {
     return !alive.expired();
 }
 
-bool CSocketMaster::RaiseError(int32_t number, const QString& source) {
-    QString description = GetErrorDescription(number);
+bool CSocketMaster::RaiseError(int32_t number, const QString& source,
+                               const QString& givenDescription) {
+    QString description =
+        givenDescription.isEmpty() ? GetErrorDescription(number) : givenDescription;
     bool cancelDisplay = true;
     const bool alive = RaiseEvent(
         [&] { emit Error(int16_t(number), description, 0, source, QString(), 0, cancelDisplay); });
@@ -83,7 +85,7 @@ int32_t CSocketMaster::WndProc(intptr_t, uint32_t message, int32_t wParam, int32
         if (alive.expired() || e.Number() > std::numeric_limits<int16_t>::max()) {
             ErrorLogger().Add(kSystemError, e.Number(), e.Description(), e.Source());
         } else {
-            RaiseError(e.Number(), e.Source());
+            RaiseError(e.Number(), e.Source(), e.Description());
         }
     }
     return 0;

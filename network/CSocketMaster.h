@@ -158,9 +158,10 @@ private:
     void PostAnnouncement() const;
     int32_t PendingDatagram() const;
 
-    // Raises the Error event with the number's description; the caller sets
-    // state 9 first where it should. Answers whether the object still exists.
-    bool RaiseError(int32_t number, const QString& source);
+    // Raises the Error event with the description (by default the number's
+    // Winsock text); the caller sets state 9 first where it should. Answers
+    // whether the object still exists.
+    bool RaiseError(int32_t number, const QString& source, const QString& description = QString());
     // Emits through fire(); an error escaping a handler is recorded in the
     // error log. Answers whether this object still exists afterwards.
     bool RaiseEvent(const std::function<void()>& fire);
