@@ -332,7 +332,7 @@ void SkinManager::SetGridBackColor(DataGrid* grid, bool alternate) const {
     p.setColor(QPalette::AlternateBase, Current().OddRows);
     p.setColor(QPalette::Text, Current().Fore);
     p.setColor(QPalette::Highlight, Current().Accent);
-    p.setColor(QPalette::Window, Current().Window);
+    // The grid's own back colour (the window role) stays as the window set it.
     grid->setPalette(p);
     grid->setAlternatingRowColors(alternate);
 }

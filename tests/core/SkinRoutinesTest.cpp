@@ -100,6 +100,8 @@ TEST_F(SkinRoutinesTest, MainWindowAreasTakeTheDarkAndPanelColours) {
     ApplySkinToForm(&main_);
     EXPECT_EQ(main_.palette().color(main_.backgroundRole()), SkinManager().BackColorDark());
     EXPECT_EQ(rtb->BackColor(), SkinManager().BackColor());
+    // The grid keeps the dark back colour after its own styling.
+    EXPECT_EQ(grid->palette().color(QPalette::Window), SkinManager().BackColorDark());
     SkinManager().SetSelectedSkin("Blue");
     ApplySkinToForm(&main_);
     EXPECT_EQ(rtb->BackColor(), SkinManager().OddRowsColor());
