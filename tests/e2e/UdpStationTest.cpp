@@ -1,0 +1,48 @@
+// The real station in mode 0: orders sent as datagrams reach its board and
+// its backup, and survive the process being killed.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include "StationProcess.h"
+#include "common/TestSupport.h"
+#include "platform/IniFile.h"
+
+namespace {
+QString Datagram(int seq, const QString& sender, const QString& text) {
+    return QString::number(seq).rightJustified(6, '0') + '|' + sender + '\t' + text;
+}
+}  // namespace
+
+TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
+    StationProcess station;
+    const int port = FreePort(SOCK_DGRAM);
+    station.Configure({{"Communication", "0"},
+                       {"Restriction", "False"},
+                       {"SoundNotification", "False"},
+                       {"PortUDP", QString::number(port)}});
+    const QString backup = station.DataFolder() + "BackUp.log";
+    const auto count = [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255); };
+
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000))
+        << station.Output().toStdString();
+    SendUdp(port, Datagram(1, "Bar-1", "Table 4\r\n2 x Soup\r\n1 x Bread"));
+    SendUdp(port, Datagram(1, "Bar-1", "the same number again: ignored"));
+    SendUdp(port, Datagram(1, "Kitchen", "Маса 7\r\nШопска салата"));
+    SendUdp(port, Datagram(2, "Bar-1", "Table 9: 3 x Espresso"));
+    ASSERT_TRUE(WaitUntil([&] { return count() == "3"; }, 10000)) << count().toStdString();
+
+    station.Kill();
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000));
+    SendUdp(port, Datagram(1, "Bar-2", "Table 1: 1 x Tea, after the restart"));
+    ASSERT_TRUE(WaitUntil([&] { return count() == "4"; }, 10000)) << count().toStdString();
+
+    EXPECT_EQ(platform::IniRead(backup, "Order_00", "Row_002", 255), "1 x Bread");
+    EXPECT_EQ(platform::IniRead(backup, "Order_01", "Row_001", 255), "Шопска салата");
+    EXPECT_EQ(platform::IniRead(backup, "Order_02", "Row_000", 255), "Table 9: 3 x Espresso");
+    EXPECT_EQ(platform::IniRead(backup, "Order_03", "Row_000", 255),
+              "Table 1: 1 x Tea, after the restart");
+    EXPECT_EQ(platform::IniRead(backup, "Order_00", "IsNew", 255), "-1");
+    station.Stop();
+}
