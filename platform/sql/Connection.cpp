@@ -411,6 +411,8 @@ void Connection::OpenOdbc() {
 void Connection::Close() {
     open_ = false;
     inTransaction_ = false;
+    serverTimeout_ = -1;
+    serverTimeoutSupported_ = true;
     if (!qtRegistered_)
         return;
     {
@@ -465,14 +467,10 @@ int64_t Connection::ExecuteSqlite(const QString& sql, int timeoutSeconds) {
     return affected;
 }
 
-int64_t Connection::ExecuteOdbc(const QString& sql, int timeoutSeconds) {
-    const QVariant handle = QtDatabase(qtName_).driver()->handle();
-    // QODBC hands out its connection handle as a void*-typed value.
-    if (handle.metaType() != QMetaType::fromType<SQLHANDLE>() &&
-        qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
-        Raise(kErrProviderFailure, QStringLiteral("The ODBC driver gave no connection handle"),
-              "Execute");
-    SQLHANDLE hdbc = *static_cast<const SQLHANDLE*>(handle.data());
+namespace {
+
+// Runs one statement on a new statement handle; the rows it affected.
+int64_t RunOdbcStatement(SQLHANDLE hdbc, const QString& sql, int timeoutSeconds) {
     SQLHANDLE hstmt = SQL_NULL_HANDLE;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &hstmt))) {
         const auto [number, text] = OdbcDiagnostic(SQL_HANDLE_DBC, hdbc);
@@ -497,6 +495,31 @@ int64_t Connection::ExecuteOdbc(const QString& sql, int timeoutSeconds) {
         rows = 0;
     SQLFreeHandle(SQL_HANDLE_STMT, hstmt);
     return int64_t(rows);
+}
+
+}  // namespace
+
+int64_t Connection::ExecuteOdbc(const QString& sql, int timeoutSeconds) {
+    const QVariant handle = QtDatabase(qtName_).driver()->handle();
+    // QODBC hands out its connection handle as a void*-typed value.
+    if (handle.metaType() != QMetaType::fromType<SQLHANDLE>() &&
+        qstrcmp(handle.typeName(), "SQLHANDLE") != 0)
+        Raise(kErrProviderFailure, QStringLiteral("The ODBC driver gave no connection handle"),
+              "Execute");
+    SQLHANDLE hdbc = *static_cast<const SQLHANDLE*>(handle.data());
+    // MariaDB's driver ignores the statement time-out; the server's own limit
+    // does the work where the server has one (MySQL servers refuse the
+    // variable once, and are not asked again).
+    if (target_.mysqlDriver && serverTimeout_ != timeoutSeconds && serverTimeoutSupported_) {
+        try {
+            RunOdbcStatement(
+                hdbc, QStringLiteral("SET SESSION max_statement_time=%1").arg(timeoutSeconds), 0);
+            serverTimeout_ = timeoutSeconds;
+        } catch (const AppError&) {
+            serverTimeoutSupported_ = false;
+        }
+    }
+    return RunOdbcStatement(hdbc, sql, timeoutSeconds);
 }
 
 void Connection::BeginTrans() {

@@ -120,6 +120,8 @@ private:
     bool open_ = false;
     bool qtRegistered_ = false;  // a Qt SQL connection of qtName_ exists
     bool inTransaction_ = false;
+    int serverTimeout_ = -1;  // the session's statement limit last set on the server
+    bool serverTimeoutSupported_ = true;
 };
 
 // Rewrites Access date literals (#12/31/2011#, #2011-12-31 10:00:00#) outside

@@ -26,11 +26,39 @@ Variant FromInt64(int64_t n) {
     return Variant::FromDouble(double(n));
 }
 
+// Digits at text[at..at+count), or -1.
+int Digits(const QString& text, qsizetype at, int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const QChar c = text[at + i];
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
 // A stored text of a date or time column becomes a date, as the Access
-// provider gives it; a text that is no date stays text.
+// provider gives it; a text that is no date stays text. The usual stored
+// forms are read by hand: a whole items query holds tens of thousands.
 Variant DateFromText(const QString& text) {
-    for (const char* p : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss.zzz",
-                          "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+    const qsizetype n = text.size();
+    if ((n == 10 || n == 19) && text[4] == '-' && text[7] == '-' &&
+        (n == 10 || ((text[10] == ' ' || text[10] == 'T') && text[13] == ':' && text[16] == ':'))) {
+        const int y = Digits(text, 0, 4), mo = Digits(text, 5, 2), d = Digits(text, 8, 2);
+        const int h = n == 19 ? Digits(text, 11, 2) : 0;
+        const int mi = n == 19 ? Digits(text, 14, 2) : 0;
+        const int se = n == 19 ? Digits(text, 17, 2) : 0;
+        const QDate date(y, mo, d);
+        if (y >= 1900 && date.isValid() && h >= 0 && h < 24 && mi >= 0 && mi < 60 && se >= 0 &&
+            se < 60) {
+            static const qint64 epoch = QDate(1899, 12, 30).toJulianDay();
+            return Variant::FromDate(double(date.toJulianDay() - epoch) +
+                                     (h * 3600 + mi * 60 + se) / 86400.0);
+        }
+    }
+    for (const char* p :
+         {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd"}) {
         const QDateTime when = QDateTime::fromString(text, QLatin1String(p));
         if (when.isValid())
             return Variant::FromDateTime(when);

@@ -2,6 +2,8 @@
 // unixODBC and MariaDB's driver registered as "MySQL ODBC 3.51 Driver".
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
 #include "DbTestSupport.h"
 #include "common/TestSupport.h"
 #include "platform/AppError.h"
@@ -118,4 +120,24 @@ TEST(MySqlConnectionTest, AServerThatDropsTheSessionRaisesOnTheNextQuery) {
     EXPECT_THROW(rs.Open(QStringLiteral("SELECT COUNT(*) FROM users"), c), AppError);
     EXPECT_EQ(rs.State(), 0);
     EXPECT_THROW(c.Execute(QStringLiteral("UPDATE users SET Code = Code")), AppError);
+}
+
+TEST(MySqlConnectionTest, AStatementWaitingForALockGivesUpAfterTheTimeOut) {
+    TempMySqlDatabase db(true);
+    Connection holder;
+    holder.Open(db.Server().ConnectionString(db.Name()));
+    holder.BeginTrans();
+    holder.Execute(QStringLiteral("UPDATE operations SET Qtty = 2 WHERE ID = 1"));
+
+    Connection c;
+    c.Open(db.Server().ConnectionString(db.Name()));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_THROW(c.Execute(QStringLiteral("UPDATE operations SET Qtty = 3 WHERE ID = 1"), 1),
+                 AppError);
+    EXPECT_LT(timer.elapsed(), 20000);  // the server's own lock wait is 50 s
+    holder.RollbackTrans();
+    EXPECT_EQ(c.Execute(QStringLiteral("UPDATE operations SET Qtty = 3 WHERE ID = 1"), 1), 1);
+    // No limit again.
+    EXPECT_EQ(c.Execute(QStringLiteral("DO SLEEP(1.5)"), 0), 0);
 }

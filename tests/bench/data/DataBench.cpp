@@ -21,6 +21,11 @@
 
 namespace {
 
+QSqlDatabase RawDatabase(const QString& driver, const QString& name) {
+    return QSqlDatabase::contains(name) ? QSqlDatabase::database(name)
+                                        : QSqlDatabase::addDatabase(driver, name);
+}
+
 constexpr int kOperations = 50000;
 constexpr int kObjects = 500;
 constexpr int kUsers = 200;
@@ -131,7 +136,7 @@ void BM_RawQtSqlItemsQuery(benchmark::State& state) {
         return;
     QSqlDatabase db;
     if (mysql) {
-        db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), QStringLiteral("raw_my"));
+        db = RawDatabase(QStringLiteral("QODBC"), QStringLiteral("raw_my"));
         db.setDatabaseName(Data()
                                .mysql->Server()
                                .ConnectionString(Data().mysql->Name())
@@ -141,7 +146,7 @@ void BM_RawQtSqlItemsQuery(benchmark::State& state) {
                                             : QStringLiteral("MySQL ODBC 3.51 Driver")) +
                            QStringLiteral(";CHARSET=utf8mb4"));
     } else {
-        db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw_lite"));
+        db = RawDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw_lite"));
         db.setDatabaseName(Data().path);
     }
     db.open();
