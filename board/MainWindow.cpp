@@ -13,6 +13,7 @@
 #include "core/ErrorController.h"
 #include "core/ModWindowState.h"
 #include "network/CSocketMaster.h"
+#include "network/ModServer.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/DataGrid.h"
@@ -46,6 +47,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     SetMainForm(this);
     CreateControls();
     CreateTimers();
+    imServer_ = std::make_unique<ModServer>();
+    imServer_->OrderArrived = [this](const QString& text) { AddArrivedOrder(text); };
     // Keys reach the window before its controls.
     qApp->installEventFilter(this);
 }

@@ -9,6 +9,7 @@
 #include "board/ArrivedOrders.h"
 
 class CSocketMaster;
+class ModServer;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -110,6 +111,8 @@ public:
     QTimer* tmrOrders() const { return tmrOrders_; }
     QTimer* timArrival() const { return timArrival_; }
     CSocketMaster* Server() const { return server_.get(); }
+    // The message server of mode 1 (listening only in that mode).
+    ModServer& ImServer() const { return *imServer_; }
     int OrderPanelCount() const { return kOrderPanels; }
 
 protected:
@@ -138,6 +141,7 @@ private:
     QList<ArrivedOrder> arrivals_;
     UdpSenderTable udpSenders_;
     std::unique_ptr<CSocketMaster> server_;
+    std::unique_ptr<ModServer> imServer_;
 
     QFrame* frmButtons_ = nullptr;
     QList<platform::CommandButton*> btnAction_;

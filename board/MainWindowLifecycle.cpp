@@ -17,6 +17,7 @@
 #include "data/NomUsers.h"
 #include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
+#include "network/ModServer.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/SkinManager.h"
@@ -40,10 +41,8 @@ void MainWindow::Form_Load() {
 
 void MainWindow::InitForm() {
     const ConfigurationRecord& c = ConfigurationSettings;
-    Step([&] {
-        server_.reset();
-        // The message server of mode 1 is stopped here once it exists.
-    });
+    Step([&] { server_.reset(); });
+    Step([&] { imServer_->CloseAllClients(); });
     Step([&] {
         Panels(2)->clear();
         Panels(3)->clear();
@@ -67,6 +66,14 @@ void MainWindow::InitForm() {
             }
             SetStatusText(QStringLiteral(" UDP  ") + server_->LocalIP() + ':' +
                           QString::number(c.PortUDP));
+        } else if (c.Communication == 1) {
+            try {
+                imServer_->StartServer(c.PortTCP);
+            } catch (...) {
+                // A port in use: the status shows what was set and the board goes on.
+            }
+            SetStatusText(QStringLiteral(" IM  ") + imServer_->ListenerLocalIP() + ':' +
+                          QString::number(c.PortTCP));
         } else if (c.Communication == 2) {
             dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Hour")), false);
             dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Group")), false);
@@ -165,7 +172,8 @@ void MainWindow::Form_Unload() {
             Hooks().UnloadOtherWindows();
     });
     server_.reset();
-    // The message server of mode 1 is stopped here once it exists.
+    if (ConfigurationSettings.Communication == 1)
+        Step([&] { imServer_->StopServer(); });
     if (Hooks().EndProgram)
         Hooks().EndProgram();
 }

@@ -16,6 +16,7 @@
 #include "data/NomUsers.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
+#include "network/ModServer.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"
@@ -276,4 +277,61 @@ TEST_F(MainWindowTest, TheNewestOrderIsSelectedWhenAsked) {
     ConfigurationSettings.FocusNewOrder = false;
     Add(1);
     EXPECT_EQ(window_->ActiveOrder(), 3);
+}
+
+namespace {
+int FreeTcpPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+int ConnectTcp(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+}  // namespace
+
+TEST_F(MainWindowTest, MessageServerOrdersReachTheBoardAndARestartDropsTheOldClients) {
+    ConfigurationSettings.Communication = 1;
+    ConfigurationSettings.PortTCP = FreeTcpPort();
+    window_->InitForm();
+    EXPECT_TRUE(window_->Panels(1)->text().startsWith(" IM  "));
+    const int fd = ConnectTcp(ConfigurationSettings.PortTCP);
+    ASSERT_GE(fd, 0);
+    const QString name = window_->ImServer().ImServerName();
+    const QByteArray message = platform::ToAnsi(QString("CON\x02T1\x04ORD\x02T1\x02") + name +
+                                                QString("\x02") + "17\x03" + "2 x Супа\x04");
+    ASSERT_EQ(::send(fd, message.constData(), size_t(message.size()), 0), message.size());
+    ASSERT_TRUE(WaitForOrders(1));
+    EXPECT_EQ(window_->Arrivals()[0].Text, "2 x Супа");
+
+    // A second start closes the connection of the first.
+    window_->InitForm();
+    char byte;
+    bool closed = false;
+    QElapsedTimer t;
+    t.start();
+    while (!closed && t.elapsed() < 3000) {
+        QApplication::processEvents();
+        const ssize_t n = ::recv(fd, &byte, 1, MSG_DONTWAIT);
+        closed = n == 0;
+    }
+    EXPECT_TRUE(closed);
+    ::close(fd);
+    EXPECT_EQ(window_->GetOrdersCount(), 1);  // restored from the backup
 }
