@@ -141,6 +141,10 @@ void ResManagerClass::SaveLanguages(const QString& settingsFile) const {
 }
 
 QString ResManagerClass::DetectStartupLanguage() {
+    // Without a folder there is nothing to search: an empty path would mean
+    // the working directory, whose files are none of ours to delete.
+    if (rt::Trim(parentAppPath_).isEmpty())
+        return QStringLiteral("BG");
     // Directory order, as the installer's file system gives it; the pattern
     // matches without regard to case and finds folders too.
     QDir dir(parentAppPath_);

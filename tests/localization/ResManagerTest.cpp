@@ -185,6 +185,16 @@ TEST_F(ResManagerTest, MarkerSearchDeletesWhatItMeetsAndStopsAtAListedLanguage) 
     for (const QString& f : left)
         EXPECT_TRUE(f == "StartUp.XX" || f == "StartUp." || f == "startup.gr") << f.toStdString();
 
+    // No marker folder at all: the working directory is never searched.
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(PathIn("markers"));
+    WriteBytes(PathIn("markers/StartUp.RU"), "");
+    ResManagerClass nofolder;
+    nofolder.LoadLanguages("", PathIn("third.config"), "");
+    QDir::setCurrent(cwd);
+    EXPECT_EQ(nofolder.CurrentLanguage(), "BG");
+    EXPECT_TRUE(QFile::exists(PathIn("markers/StartUp.RU")));
+
     ResManagerClass none;
     QDir().mkpath(PathIn("empty"));
     none.LoadLanguages("", PathIn("other.config"), PathIn("empty"));
