@@ -126,7 +126,7 @@ TEST_P(NomObjectsTest, FillComboBoxListsEveryObjectAndFindsTheGivenOne) {
 }
 
 TEST_P(NomObjectsTest, AFailedLoadLeavesAnEmptyListThatStillAnswers) {
-    Database().SetConnectTo(7);  // no first part: the query fails
+    Database().SetConnectTo(7);  // no CodeSort for this type: the query fails
     EXPECT_EQ(list_.Load(Database()), 0);
     EXPECT_EQ(LogEntries(QStringLiteral(
                   "Database.ExecuteRecordsetRepl(' ID, Code, Name, Name2, GroupID, PriceGroup FROM "
