@@ -173,7 +173,11 @@ QString ResManagerClass::DetectStartupLanguage() {
 QString ResManagerClass::DictionaryFile() {
     if (dictionaryFile_.isEmpty() || FileExists(dictionaryFile_))
         return dictionaryFile_;
-    const QString name = GetFileNameFromPath(dictionaryFile_);
+    QString name = GetFileNameFromPath(dictionaryFile_);
+    // A bare file name has no folder part: it is all name, not all folder
+    // (which would glue the subfolder onto the file's name).
+    if (name.isEmpty() && !dictionaryFile_.endsWith(QLatin1Char('/')))
+        name = dictionaryFile_;
     const QString folder = dictionaryFile_.left(dictionaryFile_.size() - name.size());
     const QString moved = QStringLiteral("Related Documents/") + name;
     if (!dictionaryFile_.contains(moved))

@@ -101,6 +101,10 @@ TEST_F(ResManagerTest, MissingDictionaryMovesToRelatedDocumentsOnce) {
     // Created beside the program afterwards: the path has moved for good.
     WriteDictionary("[strAttention]\nEN=Beside\n");
     EXPECT_EQ(rm_.GetResString("strAttention"), "Attention");
+
+    ResManagerClass bare;
+    bare.SetDictionaryFile("NoSuchDictionary.lng");
+    EXPECT_EQ(bare.DictionaryFile(), "Related Documents/NoSuchDictionary.lng");
 }
 
 TEST_F(ResManagerTest, LoadLanguagesRegistersTheDefaultListOnAFirstStart) {
