@@ -35,6 +35,8 @@ public:
 
     // Clicks the button as the user would; nothing happens while disabled.
     void Press();
+    // Repaints the button now, after its state or caption changed.
+    void Refresh() { repaint(); }
 
 signals:
     void Click();
