@@ -44,7 +44,8 @@ bool HasAsyncSelection(SocketHandle socket);
 // The handler gets the look-up handle, 0 or a Winsock error (11001 host not
 // found, ...), and the first IPv4 address of the host's record.
 using HostLookupHandler = std::function<void(int handle, int error, uint32_t address)>;
-// Answers a handle above 0; the handler never runs inside this call.
+// Answers a handle above 0, or 0 when the look-up could not be started; the
+// handler never runs inside this call.
 int StartHostLookup(const QString& name, HostLookupHandler handler);
 // Answers 0 when the look-up was pending (its handler will not run), else
 // 10022: it already completed or never existed.

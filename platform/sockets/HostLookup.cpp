@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "platform/sockets/AsyncSelect.h"
@@ -44,19 +45,25 @@ public:
         if (nextHandle_ <= 0)
             nextHandle_ = 1;
         pending_.emplace(handle, std::move(handler));
-        std::thread([handle, name] {
-            uint32_t address = 0;
-            const int error = ResolveHostName(name, &address);
-            std::lock_guard<std::mutex> lock(SharedState().mutex);
-            if (QObject* hub = SharedState().hub) {
-                QMetaObject::invokeMethod(
-                    hub,
-                    [hub, handle, error, address] {
-                        static_cast<LookupHub*>(hub)->Complete(handle, error, address);
-                    },
-                    Qt::QueuedConnection);
-            }
-        }).detach();
+        try {
+            std::thread([handle, name] {
+                uint32_t address = 0;
+                const int error = ResolveHostName(name, &address);
+                std::lock_guard<std::mutex> lock(SharedState().mutex);
+                if (QObject* hub = SharedState().hub) {
+                    QMetaObject::invokeMethod(
+                        hub,
+                        [hub, handle, error, address] {
+                            static_cast<LookupHub*>(hub)->Complete(handle, error, address);
+                        },
+                        Qt::QueuedConnection);
+                }
+            }).detach();
+        } catch (const std::system_error&) {
+            // No thread to be had: the look-up could not be started.
+            pending_.erase(handle);
+            return 0;
+        }
         return handle;
     }
 
