@@ -254,6 +254,9 @@ void NoteAccepted(SocketHandle listener, SocketHandle accepted) {
     const SelectionPtr l = Find(listener);
     if (!l)
         return;
+    // A selection left on this descriptor number by a socket closed outside
+    // this layer must not watch the new connection.
+    Retire(Find(accepted));
     SelectionPtr s = MakeSelection(accepted, l->handler, l->mask);
     s->connected = true;
     s->listening = false;
