@@ -1,0 +1,105 @@
+// The real station in mode 1: simulated point-of-sale terminals join its
+// message server, chat and send orders; every order they see acknowledged is
+// on the board's backup once, and the server's log tells the story.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+
+#include "StationProcess.h"
+#include "common/TestSupport.h"
+#include "platform/CodePage.h"
+#include "platform/IniFile.h"
+
+namespace {
+
+QString RunSimulator(const QStringList& arguments, int* exitCode) {
+    QProcess simulator;
+    simulator.start(QCoreApplication::applicationDirPath() + "/kestrelle_simulator", arguments);
+    if (!simulator.waitForFinished(120000))
+        simulator.kill();
+    *exitCode = simulator.exitStatus() == QProcess::NormalExit ? simulator.exitCode() : -1;
+    return QString::fromUtf8(simulator.readAllStandardOutput() + simulator.readAllStandardError());
+}
+
+// Every order text on the board's backup, in order.
+QStringList BackedUpOrders(const QString& backup) {
+    platform::IniClearCache();
+    const int count = platform::IniRead(backup, "OrdersCount", "Value", 255).toInt();
+    QStringList texts;
+    for (int i = 0; i < count; ++i)
+        texts << platform::IniRead(backup, QStringLiteral("Order_%1").arg(i, 2, 10, QChar('0')),
+                                   "Row_000", 255);
+    return texts;
+}
+
+}  // namespace
+
+TEST(ImStation, AcknowledgedOrdersOfSeveralTerminalsAreOnTheBoardOnce) {
+    ASSERT_TRUE(QFile::exists(QCoreApplication::applicationDirPath() + "/kestrelle_simulator"));
+    StationProcess station;
+    const int port = FreePort(SOCK_STREAM);
+    station.Configure({{"Communication", "1"},
+                       {"Restriction", "False"},
+                       {"SoundNotification", "False"},
+                       {"PortTCP", QString::number(port)}});
+    const QString backup = station.DataFolder() + "BackUp.log";
+    const QString serverLog = station.DataFolder() + "Logs/QVKServer.log";
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_STREAM, port); }, 15000))
+        << station.Output().toStdString();
+
+    int exitCode = 0;
+    const QString output =
+        RunSimulator({"im", "--port", QString::number(port), "--name", "POS", "--terminals", "4",
+                      "--idle", "2", "--count", "5", "--chat", "1", "--text",
+                      QString::fromUtf8("Маса %i: супа (%s)"), "--wait-ack", "--timeout", "60"},
+                     &exitCode);
+    ASSERT_EQ(exitCode, 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("acknowledged 20 of 20, doubled 0")) << output.toStdString();
+
+    // A terminal addressing another station gets no acknowledgement and adds nothing.
+    const QString stray = RunSimulator({"im", "--port", QString::number(port), "--name", "Stray",
+                                        "--to", "Elsewhere_QVKServer", "--quiet"},
+                                       &exitCode);
+    EXPECT_EQ(exitCode, 0) << stray.toStdString();
+
+    ASSERT_TRUE(WaitUntil([&] { return BackedUpOrders(backup).size() >= 20; }, 15000));
+    const QStringList orders = BackedUpOrders(backup);
+    EXPECT_EQ(orders.size(), 20);
+    EXPECT_EQ(QSet<QString>(orders.begin(), orders.end()).size(), 20);
+    for (int t = 1; t <= 4; ++t) {
+        // Each terminal's orders reach the board in the order it sent them.
+        const QString name = "POS-" + QString::number(t);
+        int last = 0;
+        for (const QString& text : orders) {
+            if (!text.endsWith("(" + name + ")"))
+                continue;
+            const int id = text.section(' ', 1, 1).chopped(1).toInt();
+            EXPECT_EQ(id, last + 1) << text.toStdString();
+            last = id;
+        }
+        EXPECT_EQ(last, 5) << name.toStdString();
+    }
+    EXPECT_EQ(platform::IniRead(backup, "Order_00", "IsNew", 255), "-1");
+
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return platform::FromAnsi(ReadBytes(serverLog)).contains("Stray has left the room.");
+        },
+        10000));
+    const QString log = platform::FromAnsi(ReadBytes(serverLog));
+    EXPECT_TRUE(log.contains(QRegularExpression(
+        "Server started on local IP \\([0-9.]+:" + QString::number(port) + "\\)\\.\r\n")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains("POS-3 has joined the room."));
+    EXPECT_TRUE(log.contains("POS-6 has left the room."));
+    EXPECT_EQ(log.count(QString::fromUtf8("]: \r\nМаса ")), 20);
+    EXPECT_FALSE(log.contains("Elsewhere_QVKServer]"));
+    station.Stop();
+}
