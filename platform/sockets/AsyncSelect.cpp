@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <memory>
 #include <unordered_map>
@@ -248,6 +249,23 @@ void NoteListening(SocketHandle socket) {
         s->readArmed = true;
         Update(*s);
     }
+}
+
+void NoteAcceptFailed(SocketHandle listener) {
+    const SelectionPtr s = Find(listener);
+    if (!s || !s->readArmed)
+        return;
+    // The request stays queued (out of descriptors, say): reporting it again
+    // at once would spin, so the listener rests a moment before it does.
+    s->readArmed = false;
+    Update(*s);
+    std::weak_ptr<Selection> weak = s;
+    QTimer::singleShot(100, s->read, [weak] {
+        if (const SelectionPtr p = weak.lock(); p && p->alive) {
+            p->readArmed = true;
+            Update(*p);
+        }
+    });
 }
 
 void NoteAccepted(SocketHandle listener, SocketHandle accepted) {

@@ -57,6 +57,7 @@ void NoteReceived(SocketHandle socket);
 void NoteWouldBlock(SocketHandle socket);
 void NoteConnectStarted(SocketHandle socket);
 void NoteListening(SocketHandle socket);
+void NoteAcceptFailed(SocketHandle listener);
 void NoteAccepted(SocketHandle listener, SocketHandle accepted);
 void ForgetSelection(SocketHandle socket);
 }  // namespace detail

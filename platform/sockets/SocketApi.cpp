@@ -205,7 +205,11 @@ int AcceptSocket(SocketHandle listener, SocketHandle* accepted) {
     const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) {
         *accepted = kInvalidSocket;
-        return LastError();
+        const int error = LastError();
+        if (error != wsa::kWouldBlock && error != wsa::kInterrupted &&
+            error != wsa::kConnectionAborted)
+            detail::NoteAcceptFailed(listener);
+        return error;
     }
     *accepted = fd;
     detail::NoteAccepted(listener, fd);

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QCoreApplication>
@@ -230,4 +231,46 @@ TEST(SocketLayer, HostLookUpsCompleteOnTheUserInterfaceThreadAndCanBeCancelled) 
     ASSERT_TRUE(PumpUntil([&] { return error != 0; }, 60000));
     EXPECT_GE(error, 11001);
     EXPECT_LE(error, 11004);
+}
+
+TEST(SocketLayer, ListenerOutOfDescriptorsDoesNotSpin) {
+    SocketHandle listener = kInvalidSocket, client = kInvalidSocket;
+    ASSERT_EQ(CreateSocket(SocketKind::Stream, &listener), 0);
+    ASSERT_EQ(BindSocket(listener, Loopback(), 0), 0);
+    ASSERT_EQ(ListenSocket(listener, 5), 0);
+    uint32_t address = 0;
+    uint16_t port = 0;
+    GetSocketName(listener, &address, &port);
+    int notifications = 0;
+    int lastError = 0;
+    SocketHandle accepted = kInvalidSocket;
+    AsyncSelect(
+        listener,
+        [&](SocketHandle s, int e, int) {
+            if (s != listener || e != kEventAccept)
+                return;
+            ++notifications;
+            lastError = AcceptSocket(listener, &accepted);
+        },
+        kEventAccept);
+    ASSERT_EQ(CreateSocket(SocketKind::Stream, &client), 0);
+    ConnectSocket(client, Loopback(), port);
+    // No descriptor left for the accepted connection.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::dup(0);
+    ASSERT_GE(lowestFree, 0);
+    ::close(lowestFree);
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(lowestFree);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    Pump(350);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_EQ(lastError, 10024);
+    EXPECT_GE(notifications, 1);
+    EXPECT_LE(notifications, 6);  // about one every 100 ms, not thousands
+    ASSERT_TRUE(PumpUntil([&] { return lastError == 0; }));
+    EXPECT_NE(accepted, kInvalidSocket);
+    for (SocketHandle s : {listener, client, accepted})
+        CloseSocket(s);
 }
