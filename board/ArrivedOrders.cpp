@@ -92,23 +92,40 @@ QString BackupSectionName(int index) {
     return QStringLiteral("Order_") + rt::Format(index, "00");
 }
 
+namespace {
+
+// The entries of one order's section, in the file's key order.
+void AppendSectionEntries(QList<platform::IniEntry>& entries, const ArrivedOrder& order,
+                          int index) {
+    const QString section = BackupSectionName(index);
+    const QStringList rows = order.Text.split(QStringLiteral("\r\n"));
+    for (int line = 0; line < rows.size(); ++line)
+        entries.append({section, QStringLiteral("Row_") + rt::Format(line, "000"), rows[line]});
+    entries.append({section, QStringLiteral("Rows"), QString::number(rows.size())});
+    // The day number with "." whatever the locale: it is read back by Val.
+    entries.append({section, QStringLiteral("Time"), QString::number(order.ArrivalTime, 'f', 8)});
+    entries.append({section, QStringLiteral("IsNew"),
+                    order.IsNew ? QStringLiteral("-1") : QStringLiteral("0")});
+}
+
+platform::IniEntry CountEntry(const QList<ArrivedOrder>& arrivals) {
+    return {QStringLiteral("OrdersCount"), QStringLiteral("Value"),
+            QString::number(arrivals.size())};
+}
+
+}  // namespace
+
 bool SaveArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals, int index) {
-    QList<platform::IniEntry> entries;
-    entries.append(
-        {QStringLiteral("OrdersCount"), QStringLiteral("Value"), QString::number(arrivals.size())});
-    if (index >= 0 && index < arrivals.size()) {
-        const ArrivedOrder& order = arrivals[index];
-        const QString section = BackupSectionName(index);
-        const QStringList rows = order.Text.split(QStringLiteral("\r\n"));
-        for (int line = 0; line < rows.size(); ++line)
-            entries.append({section, QStringLiteral("Row_") + rt::Format(line, "000"), rows[line]});
-        entries.append({section, QStringLiteral("Rows"), QString::number(rows.size())});
-        // The day number with "." whatever the locale: it is read back by Val.
-        entries.append(
-            {section, QStringLiteral("Time"), QString::number(order.ArrivalTime, 'f', 8)});
-        entries.append({section, QStringLiteral("IsNew"),
-                        order.IsNew ? QStringLiteral("-1") : QStringLiteral("0")});
-    }
+    QList<platform::IniEntry> entries = {CountEntry(arrivals)};
+    if (index >= 0 && index < arrivals.size())
+        AppendSectionEntries(entries, arrivals[index], index);
+    return platform::IniWriteMany(file, entries);
+}
+
+bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals) {
+    QList<platform::IniEntry> entries = {CountEntry(arrivals)};
+    for (int i = 0; i < arrivals.size(); ++i)
+        AppendSectionEntries(entries, arrivals[i], i);
     return platform::IniWriteMany(file, entries);
 }
 

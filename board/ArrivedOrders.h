@@ -70,6 +70,9 @@ QString BackupSectionName(int index);
 // section, in the file's key order; written in one atomic replacement.
 bool SaveArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals, int index);
 
+// The count and every order's section in one atomic replacement.
+bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals);
+
 // The orders stored in the file; nullopt when it is missing or holds none.
 // Sections that the count names but the file lacks are skipped.
 std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file);

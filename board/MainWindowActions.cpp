@@ -188,13 +188,12 @@ void MainWindow::ClearActiveOrder() {
         throw AppError(9, QStringLiteral("Subscript out of range"));
     if (arrivals_.size() > 1) {
         arrivals_.removeAt(removed);
-        // Every section is rewritten; an order that arrives during a pump
-        // is appended and saved by its own handler, so the loop reads the
-        // count afresh each time.
-        for (int i = 0; i < GetOrdersCount(); ++i) {
-            SaveArrivalsBackup(int16_t(i));
-            QCoreApplication::processEvents();
-        }
+        // Every remaining section is rewritten, in one atomic replacement of
+        // the file: one flush to the disk instead of one per order, and no
+        // moment at which the file holds half of the new list.
+        if (!DatabaseMode())
+            SaveAllArrivalsBackupFile(BackupFilePath(), arrivals_);
+        QCoreApplication::processEvents();
     } else {
         arrivals_.clear();
         SaveArrivalsBackup(-1);

@@ -249,13 +249,15 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
         const Section& sec = doc.sections[size_t(*s)];
         const auto k = sec.keys.constFind(keyName.toLower());
         if (k != sec.keys.constEnd()) {
+            // In place: no line moves, so only this entry's value changes.
             QString written;
             QString ignored;
             ParseKey(doc.lines[k->line], written, ignored);
             doc.lines[k->line] = written + '=' + clean;
-        } else {
-            doc.lines.insert(sec.lastContentLine + 1, keyName + '=' + clean);
+            doc.sections[size_t(*s)].keys[keyName.toLower()].value = clean;
+            return true;
         }
+        doc.lines.insert(sec.lastContentLine + 1, keyName + '=' + clean);
     }
     Index(doc);
     return true;

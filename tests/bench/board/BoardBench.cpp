@@ -1,0 +1,143 @@
+// The board's speed: a datagram until its panel is filled, the idle cost of
+// the timers, and Clear rewriting every backup section.
+//   build/bench/board_bench
+#include <arpa/inet.h>
+#include <benchmark/benchmark.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include "board/HotKeys.h"
+#include "board/MainWindow.h"
+#include "core/Configuration.h"
+#include "localization/BuiltInTexts.h"
+#include "localization/ResManagerClass.h"
+#include "platform/Runtime.h"
+#include "platform/controls/RichTextBox.h"
+
+namespace {
+
+int FreeUdpPort() {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+struct Station {
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    int port = 0;
+    Station() {
+        qputenv("KESTRELLE_COMMON_APPDATA", dir.path().toLocal8Bit());
+        if (ResManager().CountResources() == 0)
+            RegisterBuiltInTexts();
+        ConfigurationSettings = ConfigurationRecord();
+        ConfigurationSettings.ConfigFile = GetConfigFileName();
+        ConfigurationSettings.Restriction = false;
+        ConfigurationSettings.SoundNotification = false;
+        port = FreeUdpPort();
+        ConfigurationSettings.PortUDP = port;
+        LoadHotKeys();
+        window = std::make_unique<MainWindow>();
+        window->resize(1280, 1024);
+        window->show();
+        window->InitForm();
+    }
+    void Fill(int orders) {
+        QList<ArrivedOrder>& a = window->Arrivals();
+        a.clear();
+        for (int i = 0; i < orders; ++i)
+            a.append({QString("Table %1\r\n2 x Soup\r\n1 x Bread\r\n1 x Water").arg(i),
+                      rt::ToDateSerial(rt::Now()), true});
+        for (int i = 0; i < orders; ++i)
+            window->SaveArrivalsBackup(int16_t(i));
+        window->SetActiveOrder(1);
+        window->SetActivePanel(0);
+        window->RefreshOrderPanels();
+    }
+};
+
+double CpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void BM_DatagramToPanel(benchmark::State& state) {
+    Station s;
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(s.port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int seq = 1;
+    for (auto _ : state) {
+        const int before = s.window->GetOrdersCount();
+        const QByteArray d = QString("%1|POS1\tTable %1: 2 x Soup, 1 x Bread")
+                                 .arg(seq++, 6, 10, QChar('0'))
+                                 .toLatin1();
+        ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        while (s.window->GetOrdersCount() == before)
+            QApplication::processEvents(QEventLoop::AllEvents);
+        benchmark::DoNotOptimize(s.window->rtbOrder(0)->Text());
+        state.PauseTiming();
+        if (s.window->GetOrdersCount() > 40)
+            s.Fill(0);
+        state.ResumeTiming();
+    }
+    ::close(fd);
+}
+
+void BM_IdleCpu(benchmark::State& state) {
+    Station s;
+    s.Fill(int(state.range(0)));
+    for (auto _ : state) {
+        const double cpu0 = CpuSeconds();
+        QElapsedTimer t;
+        t.start();
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double cpu = CpuSeconds() - cpu0;
+        state.counters["cpu_percent_of_one_core"] = 100.0 * cpu / (t.elapsed() / 1000.0);
+    }
+}
+
+void BM_Clear(benchmark::State& state) {
+    Station s;
+    const int orders = int(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.Fill(orders);
+        state.ResumeTiming();
+        s.window->btnAction_Click(s.window->GetActionButtonIndex("Clear"));
+    }
+}
+
+}  // namespace
+
+BENCHMARK(BM_DatagramToPanel)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_IdleCpu)->Arg(0)->Arg(20)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Clear)->Arg(50)->Arg(200)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    return 0;
+}
