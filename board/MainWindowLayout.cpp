@@ -88,13 +88,14 @@ void MainWindow::LayoutButtonBar() {
 }
 
 void MainWindow::Form_Resize() {
-    // The board always covers the whole screen.
+    // The board always covers the whole screen. A window system may answer
+    // the request later (or not at all): lay out for the size there is now;
+    // the answer's resize event lays out again.
     if (QScreen* screen = this->screen()) {
         const QSize full = screen->geometry().size();
         if (size() != full && !isFullScreen()) {
             resize(full);
             move(0, 0);
-            return;  // the resize event lays out again
         }
     }
     InitStatusBar();
