@@ -1,8 +1,6 @@
 // The board window driven offscreen: the controller's rules, the arrived
 // orders through a real UDP socket, and the backup across a restart.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
@@ -11,6 +9,7 @@
 
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
+#include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
 #include "data/NomUsers.h"
@@ -24,38 +23,6 @@
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/RichTextBox.h"
 
-namespace {
-
-int FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-void SendDatagram(int port, const QString& text) {
-    const QByteArray bytes = platform::ToAnsi(text);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::sendto(fd, bytes.constData(), size_t(bytes.size()), 0, reinterpret_cast<sockaddr*>(&a),
-             sizeof a);
-    ::close(fd);
-}
-
-QString Order(int seq, const QString& sender, const QString& text) {
-    return QString::number(seq).rightJustified(6, '0') + '|' + sender + '\t' + text;
-}
-
-}  // namespace
-
 class MainWindowTest : public TempAppDataTest {
 protected:
     void SetUp() override {
@@ -66,7 +33,7 @@ protected:
         ConfigurationSettings.ConfigFile = GetConfigFileName();
         ConfigurationSettings.Restriction = false;
         ConfigurationSettings.SoundNotification = false;
-        ConfigurationSettings.PortUDP = FreeUdpPort();
+        ConfigurationSettings.PortUDP = FreePort(SOCK_DGRAM);
         Users().ActiveUser().Clear();
         LoadHotKeys();
         window_ = std::make_unique<MainWindow>();
@@ -244,11 +211,11 @@ TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
     window_->InitForm();
     ASSERT_NE(window_->Server(), nullptr);
     const int port = ConfigurationSettings.PortUDP;
-    SendDatagram(port, Order(1, "T1", "Table 4\r\n2 x Soup"));
-    SendDatagram(port, Order(1, "T1", "repeat of 1"));
-    SendDatagram(port, Order(2, "T2", "Маса 5: 1 x Кафе"));
-    SendDatagram(port, Order(3, "T1", "nineteen!"));  // 19 characters: ignored
-    SendDatagram(port, Order(2, "T1", "third order here"));
+    SendUdp(port, OrderDatagram(1, "T1", "Table 4\r\n2 x Soup"));
+    SendUdp(port, OrderDatagram(1, "T1", "repeat of 1"));
+    SendUdp(port, OrderDatagram(2, "T2", "Маса 5: 1 x Кафе"));
+    SendUdp(port, OrderDatagram(3, "T1", "nineteen!"));  // 19 characters: ignored
+    SendUdp(port, OrderDatagram(2, "T1", "third order here"));
     ASSERT_TRUE(WaitForOrders(3));
     QApplication::processEvents();
     EXPECT_EQ(window_->GetOrdersCount(), 3);
@@ -279,36 +246,9 @@ TEST_F(MainWindowTest, TheNewestOrderIsSelectedWhenAsked) {
     EXPECT_EQ(window_->ActiveOrder(), 3);
 }
 
-namespace {
-int FreeTcpPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-int ConnectTcp(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-}  // namespace
-
 TEST_F(MainWindowTest, MessageServerOrdersReachTheBoardAndARestartDropsTheOldClients) {
     ConfigurationSettings.Communication = 1;
-    ConfigurationSettings.PortTCP = FreeTcpPort();
+    ConfigurationSettings.PortTCP = FreePort(SOCK_STREAM);
     window_->InitForm();
     EXPECT_TRUE(window_->Panels(1)->text().startsWith(" IM  "));
     const int fd = ConnectTcp(ConfigurationSettings.PortTCP);

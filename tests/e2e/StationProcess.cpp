@@ -1,16 +1,10 @@
 #include "StationProcess.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "platform/CodePage.h"
 #include "platform/IniFile.h"
 
 StationProcess::StationProcess() {
@@ -50,29 +44,6 @@ void StationProcess::Stop() {
         Kill();
 }
 
-int FreePort(int type) {
-    const int fd = ::socket(AF_INET, type, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-bool PortTaken(int type, int port) {
-    const int fd = ::socket(AF_INET, type, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool taken = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0;
-    ::close(fd);
-    return taken;
-}
-
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {
     QElapsedTimer t;
     t.start();
@@ -83,16 +54,4 @@ bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {
         QThread::msleep(20);
     }
     return true;
-}
-
-void SendUdp(int port, const QString& text) {
-    const QByteArray bytes = platform::ToAnsi(text);
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::sendto(fd, bytes.constData(), size_t(bytes.size()), 0, reinterpret_cast<sockaddr*>(&a),
-             sizeof a);
-    ::close(fd);
 }

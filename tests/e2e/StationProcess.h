@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include "common/TestNet.h"
+
 // The real station executable in a private application-data folder, started
 // offscreen and driven from outside.
 class StationProcess {
@@ -31,11 +33,5 @@ private:
     QProcess process_;
 };
 
-// A free port on 127.0.0.1 for the given socket type (SOCK_DGRAM/SOCK_STREAM).
-int FreePort(int type);
-// True once some process holds the UDP or TCP port (a bind of ours fails).
-bool PortTaken(int type, int port);
 // Polls until the condition holds or the time is up, pumping events.
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds);
-// One datagram to 127.0.0.1:port, in the station's ANSI code page.
-void SendUdp(int port, const QString& text);

@@ -7,12 +7,6 @@
 #include "common/TestSupport.h"
 #include "platform/IniFile.h"
 
-namespace {
-QString Datagram(int seq, const QString& sender, const QString& text) {
-    return QString::number(seq).rightJustified(6, '0') + '|' + sender + '\t' + text;
-}
-}  // namespace
-
 TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
     StationProcess station;
     const int port = FreePort(SOCK_DGRAM);
@@ -26,16 +20,16 @@ TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
     ASSERT_TRUE(station.Start());
     ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000))
         << station.Output().toStdString();
-    SendUdp(port, Datagram(1, "Bar-1", "Table 4\r\n2 x Soup\r\n1 x Bread"));
-    SendUdp(port, Datagram(1, "Bar-1", "the same number again: ignored"));
-    SendUdp(port, Datagram(1, "Kitchen", "Маса 7\r\nШопска салата"));
-    SendUdp(port, Datagram(2, "Bar-1", "Table 9: 3 x Espresso"));
+    SendUdp(port, OrderDatagram(1, "Bar-1", "Table 4\r\n2 x Soup\r\n1 x Bread"));
+    SendUdp(port, OrderDatagram(1, "Bar-1", "the same number again: ignored"));
+    SendUdp(port, OrderDatagram(1, "Kitchen", "Маса 7\r\nШопска салата"));
+    SendUdp(port, OrderDatagram(2, "Bar-1", "Table 9: 3 x Espresso"));
     ASSERT_TRUE(WaitUntil([&] { return count() == "3"; }, 10000)) << count().toStdString();
 
     station.Kill();
     ASSERT_TRUE(station.Start());
     ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000));
-    SendUdp(port, Datagram(1, "Bar-2", "Table 1: 1 x Tea, after the restart"));
+    SendUdp(port, OrderDatagram(1, "Bar-2", "Table 1: 1 x Tea, after the restart"));
     ASSERT_TRUE(WaitUntil([&] { return count() == "4"; }, 10000)) << count().toStdString();
 
     EXPECT_EQ(platform::IniRead(backup, "Order_00", "Row_002", 255), "1 x Bread");

@@ -16,6 +16,7 @@
 
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
+#include "common/TestNet.h"
 #include "core/Configuration.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
@@ -23,18 +24,6 @@
 #include "platform/controls/RichTextBox.h"
 
 namespace {
-
-int FreeUdpPort() {
-    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    socklen_t len = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 struct Station {
     QTemporaryDir dir;
@@ -48,7 +37,7 @@ struct Station {
         ConfigurationSettings.ConfigFile = GetConfigFileName();
         ConfigurationSettings.Restriction = false;
         ConfigurationSettings.SoundNotification = false;
-        port = FreeUdpPort();
+        port = FreePort(SOCK_DGRAM);
         ConfigurationSettings.PortUDP = port;
         LoadHotKeys();
         window = std::make_unique<MainWindow>();

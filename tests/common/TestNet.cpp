@@ -1,0 +1,59 @@
+#include "common/TestNet.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/CodePage.h"
+
+namespace {
+sockaddr_in Loopback(int port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return a;
+}
+}  // namespace
+
+int FreePort(int type) {
+    const int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in a = Loopback(0);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+bool PortTaken(int type, int port) {
+    const int fd = ::socket(AF_INET, type, 0);
+    sockaddr_in a = Loopback(port);
+    const bool taken = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0;
+    ::close(fd);
+    return taken;
+}
+
+void SendUdp(int port, const QString& text) {
+    const QByteArray bytes = platform::ToAnsi(text);
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    const sockaddr_in a = Loopback(port);
+    ::sendto(fd, bytes.constData(), size_t(bytes.size()), 0, reinterpret_cast<const sockaddr*>(&a),
+             sizeof a);
+    ::close(fd);
+}
+
+int ConnectTcp(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const sockaddr_in a = Loopback(port);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+QString OrderDatagram(int sequence, const QString& sender, const QString& text) {
+    return QString::number(sequence).rightJustified(6, '0') + '|' + sender + '\t' + text;
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Plain sockets on 127.0.0.1 for tests and benchmarks that play a terminal.
+
+// A port that was free a moment ago (type SOCK_DGRAM or SOCK_STREAM).
+int FreePort(int type);
+// True while some socket holds the port (a bind of ours fails).
+bool PortTaken(int type, int port);
+// One datagram, in the station's ANSI code page.
+void SendUdp(int port, const QString& text);
+// A connected TCP descriptor, or -1.
+int ConnectTcp(int port);
+// An order datagram: the sequence number in six digits, a separator, the
+// sender up to a TAB, the order text.
+QString OrderDatagram(int sequence, const QString& sender, const QString& text);
