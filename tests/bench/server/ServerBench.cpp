@@ -184,7 +184,8 @@ void BM_StationExecutable(benchmark::State& state) {
         // On the board: the backup file counts every order the board holds.
         const QString backup = folder + "BackUp.log";
         int64_t boardMs = -1;
-        while (clock.elapsed() < 60000) {
+        const int64_t deadline = clock.elapsed() + 60000;
+        while (clock.elapsed() < deadline) {
             platform::IniClearCache();
             if (ReadIni(backup, "OrdersCount", "Value").toInt() >= expected) {
                 boardMs = clock.elapsed() - run.joinMs;
