@@ -211,10 +211,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
-        // Only keys for this window (or a control on it) are the board's.
+        // Keys for this window or any control on it are the board's first. A
+        // key the board leaves alone may come back here as it propagates to
+        // the parents; the look-up then leaves it alone again.
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == this &&
-            (widget == QApplication::focusWidget() || widget == this)) {
+        if (widget && widget->window() == this) {
             auto* key = static_cast<QKeyEvent*>(event);
             int keyCode = platform::VirtualKeyFromEvent(key);
             if (keyCode != 0) {

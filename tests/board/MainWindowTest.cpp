@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QTest>
 
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
@@ -274,4 +275,21 @@ TEST_F(MainWindowTest, MessageServerOrdersReachTheBoardAndARestartDropsTheOldCli
     EXPECT_TRUE(closed);
     ::close(fd);
     EXPECT_EQ(window_->GetOrdersCount(), 1);  // restored from the backup
+}
+
+TEST_F(MainWindowTest, KeysReachTheBoardBeforeItsControls) {
+    window_->InitForm();
+    Add(4);
+    window_->SetActiveOrder(1);
+    window_->EnableActionButtons(true);
+    QTest::keyClick(window_->rtbOrder(0), Qt::Key_Right);
+    EXPECT_EQ(window_->ActiveOrder(), 2);
+    QTest::keyClick(window_.get(), Qt::Key_Right, Qt::ControlModifier);
+    EXPECT_EQ(window_->ActiveOrder(), 4);
+    QTest::keyClick(window_.get(), Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    QTest::keyClick(window_.get(), Qt::Key_F9);  // Finish on the focused new order
+    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
+    QTest::keyClick(window_.get(), Qt::Key_Delete, Qt::ControlModifier);  // Clear
+    EXPECT_EQ(window_->GetOrdersCount(), 3);
 }
