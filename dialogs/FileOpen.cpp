@@ -17,6 +17,7 @@
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
+#include "dialogs/AboutForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/controls/CommandButton.h"
 
@@ -438,5 +439,6 @@ void UnloadFileOpenForm() {
 }
 
 void UnloadAuxiliaryWindows() {
+    UnloadAboutForm();
     UnloadFileOpenForm();
 }

@@ -162,7 +162,7 @@ FileOpen& FileOpenForm();
 bool IsFileOpenFormLoaded();
 void UnloadFileOpenForm();
 
-// Unloads the auxiliary windows that outlive their show (the file chooser);
-// the board calls it when it unloads. The help window and the about box are
-// unloaded by their own show.
+// The board's unload of the auxiliary windows: closes a help window or about
+// box that is still shown (their modal shows then return) and unloads the
+// file chooser.
 void UnloadAuxiliaryWindows();

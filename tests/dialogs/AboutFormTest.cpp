@@ -1,0 +1,121 @@
+// The about box by language and country: dealer blocks, logos, links and the
+// version line.
+#include <gtest/gtest.h>
+#include <QLabel>
+
+#include "core/BuildVersionClass.h"
+#include "core/Configuration.h"
+#include "core/ModCommon.h"
+#include "dialogs/AboutForm.h"
+#include "dialogs/LinkLabel.h"
+#include "localization/BuiltInTexts.h"
+#include "localization/ResManagerClass.h"
+#include "platform/System.h"
+#include "platform/controls/CommandButton.h"
+#include "tests/common/ModalHelper.h"
+#include "tests/common/TestSupport.h"
+
+namespace {
+
+class AboutFormTest : public TempAppDataTest {
+protected:
+    void SetUp() override {
+        TempAppDataTest::SetUp();
+        saved_ = ConfigurationSettings;
+        ReadDateSettings();
+        AppVersion().SetApplication(8);
+        if (ResManager().CountResources() == 0)
+            RegisterBuiltInTexts();
+    }
+    void TearDown() override {
+        ConfigurationSettings = saved_;
+        TempAppDataTest::TearDown();
+    }
+    static void Use(const QString& language, int country) {
+        ConfigurationSettings.Language = language;
+        ConfigurationSettings.Country = country;
+    }
+    static int InView() { return 60 / platform::TwipsPerPixelX(); }
+
+private:
+    ConfigurationRecord saved_;
+};
+
+}  // namespace
+
+TEST_F(AboutFormTest, DealerBlockNeedsBothLanguageAndCountry) {
+    EXPECT_EQ(AboutForm::DealerBlock("RO", 2), "strContactsRomania");
+    EXPECT_EQ(AboutForm::DealerBlock("RO", 0), "");
+    EXPECT_EQ(AboutForm::DealerBlock("EN", 3), "strContactsKenya");
+    EXPECT_EQ(AboutForm::DealerBlock("EN", 9), "");
+    EXPECT_EQ(AboutForm::DealerBlock("US", 9), "strContactsUSA");
+    EXPECT_EQ(AboutForm::DealerBlock("US", 3), "");
+    EXPECT_EQ(AboutForm::DealerBlock("RU", 1), "");
+}
+
+TEST_F(AboutFormTest, RomanianDealerShowsTheContactsFrame) {
+    Use("BG", 0);
+    AboutForm maker;
+    Use("RO", 2);
+    AboutForm box;
+    EXPECT_EQ(box.frmAbout(1)->x(), InView());
+    EXPECT_GT(box.frmAbout(0)->x(), box.width() - 10);
+    const int d = box.frmAbout(1)->height() - box.frmAbout(0)->height();
+    EXPECT_EQ(box.height(), maker.height() + d);
+    EXPECT_EQ(box.btnOK()->y(), maker.btnOK()->y() + d);
+    EXPECT_EQ(box.lblSep(1)->y(), maker.lblSep(1)->y() + d);
+    EXPECT_EQ(box.lblDealer(0)->text(), "Quillbarrow Romania SRL");
+    EXPECT_EQ(box.lblDealer(2)->text(), QString::fromUtf8("010011 Bucureşti"));
+    EXPECT_EQ(box.lnkDealer(0)->URL(), "www.quillbarrow.example");
+    EXPECT_EQ(box.lnkDealer(1)->URL(), "romania@quillbarrow.example");
+    EXPECT_EQ(box.lnkDealer(1)->Protocol(), 4);
+    EXPECT_EQ(box.lblQuillbarrow(0)->text(), QString::fromUtf8("Куилбароу ООД"));
+    // The maker's site link gets a folder named after the language.
+    EXPECT_EQ(box.lnkQuillbarrow(0)->URL(), box.lnkAbout(0)->URL() + "/ro/");
+    EXPECT_EQ(box.lnkQuillbarrow(1)->URL(), box.lnkAbout(1)->URL());
+    // Each block's links are centred in their half of the frame.
+    const int sep = box.lblSep(2)->x();
+    EXPECT_EQ(box.lnkQuillbarrow(0)->x(), (sep - box.lnkQuillbarrow(0)->width()) / 2);
+    EXPECT_EQ(box.lnkDealer(1)->x(), sep + (box.frmAbout(1)->width() - sep +
+                                            box.lblSep(2)->width() - box.lnkDealer(1)->width()) /
+                                               2);
+
+    Use("RO", 1);
+    AboutForm other;
+    EXPECT_EQ(other.frmAbout(0)->x(), InView());
+    EXPECT_EQ(other.lblDealer(0)->text(), "");
+}
+
+TEST_F(AboutFormTest, LogoAndAlternativeLinkFollowTheLanguage) {
+    Use("RU", 1);
+    AboutForm russian;
+    EXPECT_FALSE(russian.Image2()->isHidden());
+    EXPECT_TRUE(russian.Image3()->isHidden());
+    EXPECT_TRUE(russian.lnkAbout(0)->isHidden());
+    EXPECT_FALSE(russian.lnkAbout(2)->isHidden());
+    EXPECT_EQ(russian.lnkAbout(2)->pos(), russian.lnkAbout(0)->pos());
+    EXPECT_EQ(russian.frmAbout(0)->x(), InView());
+
+    Use("DE", 1);
+    AboutForm german;
+    EXPECT_TRUE(german.Image2()->isHidden());
+    EXPECT_FALSE(german.Image3()->isHidden());
+    EXPECT_FALSE(german.lnkAbout(0)->isHidden());
+    EXPECT_TRUE(german.lnkAbout(2)->isHidden());
+    EXPECT_EQ(german.lnkAbout(0)->x(), (german.width() - german.lnkAbout(0)->width()) / 2);
+}
+
+TEST_F(AboutFormTest, VersionLineKeepsTwoBlanksAfterTheWord) {
+    Use("BG", 0);
+    AboutForm box;
+    EXPECT_EQ(box.lblVersion()->text(), "Version  3.07.003 (build 22.06.2011)");
+}
+
+TEST_F(AboutFormTest, EscapeAndEnterCloseTheBox) {
+    for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
+        modal::PressKey(key);
+        ShowAboutForm();  // returns only when the key closed it
+    }
+    modal::PressButton("OK");
+    ShowAboutForm();
+}
