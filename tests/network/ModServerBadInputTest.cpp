@@ -4,6 +4,10 @@
 // server or cost another terminal an order.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <QElapsedTimer>
 
 #include "ImServerFixture.h"
@@ -144,6 +148,45 @@ TEST_F(ModServerBadInputTest, TerminalThatNeverReadsIsDroppedWhenItsBacklogIsFul
     // Its index is free again.
     auto next = Join("Next");
     EXPECT_EQ(IndexOf("Next"), 2);
+}
+
+TEST_F(ModServerBadInputTest, RequestsWaitWhileTheProcessHasNoDescriptorLeft) {
+    auto t = Join("T1");
+    // Three terminals wait in the listen queue; then every descriptor the
+    // process may open is taken, so the station cannot accept them.
+    std::vector<std::unique_ptr<ImTerminal>> waiting;
+    for (int i = 0; i < 3; ++i)
+        waiting.push_back(std::make_unique<ImTerminal>(Port()));
+    int highest = 0;
+    for (int fd = 0; fd < 65536; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            highest = fd;
+    }
+    std::vector<int> fillers;
+    for (;;) {
+        const int fd = ::open("/dev/null", O_RDONLY);
+        if (fd < 0 || fd > highest) {
+            if (fd >= 0)
+                ::close(fd);
+            break;
+        }
+        fillers.push_back(fd);
+    }
+    rlimit saved{};
+    ::getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = rlim_t(highest + 1);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+    nettest::Pump(300);
+    const int acceptedMeanwhile = ConnectedClients() - 1;
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+    for (const int fd : fillers)
+        ::close(fd);
+    EXPECT_EQ(acceptedMeanwhile, 0);
+    // Descriptors free again: the waiting terminals are taken, the server serves.
+    ASSERT_TRUE(WaitFor([&] { return ConnectedClients() == 4; }));
+    t->SendText(OrdMessage("T1", server->ImServerName(), "1", "Soup"));
+    ASSERT_TRUE(WaitForOrders(1));
 }
 
 }  // namespace
