@@ -18,6 +18,7 @@
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
 #include "dialogs/AboutForm.h"
+#include "dialogs/HelpForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/controls/CommandButton.h"
 
@@ -440,5 +441,6 @@ void UnloadFileOpenForm() {
 
 void UnloadAuxiliaryWindows() {
     UnloadAboutForm();
+    UnloadHelpForm();
     UnloadFileOpenForm();
 }
