@@ -11,6 +11,7 @@
 
 #include "board/BoardHooks.h"
 #include "core/ErrorController.h"
+#include "core/ModControls.h"
 #include "core/ModWindowState.h"
 #include "network/CSocketMaster.h"
 #include "network/ModServer.h"
@@ -124,6 +125,25 @@ void MainWindow::CreateControls() {
     dgView_->SetColumnAlignment(dgView_->ColumnIndex("Quantity"),
                                 Qt::AlignRight | Qt::AlignVCenter);
     dgView_->SetColumnAlignment(dgView_->ColumnIndex("Hour"), Qt::AlignCenter);
+    dgView_->SetColumnNumberFormat(dgView_->ColumnIndex("Quantity"), QStringLiteral("0.000"));
+    // Hot keys work while the grid has the focus.
+    connect(dgView_, &platform::DataGrid::KeyDown, this, [this](int* keyCode, int shift) {
+        if (keyCode)
+            Form_KeyDown(*keyCode, shift);
+    });
+    connect(dgView_, &platform::DataGrid::RowColChange, this, [this](int, int) {
+        try {
+            SelectCurrentGridRow(dgView_);
+            platform::CommandButton* finish =
+                btnAction(GetActionButtonIndex(QStringLiteral("Finish")));
+            if (!finish)
+                return;
+            finish->SetEnabled(GetOrdersCount() > 0);
+            if (!finish->Enabled())
+                ResetFinishPicture();
+        } catch (...) {
+        }
+    });
     cbObjects_ = new QComboBox(frmOrders_[1]);
     cbObjects_->setObjectName(QStringLiteral("cbObjects"));
     cbObjects_->hide();
@@ -158,7 +178,7 @@ void MainWindow::CreateTimers() {
     tmrClock_ = make("tmrClock", 1000, [this] { tmrClock_Timer(); });
     timerNewOrder_ = make("TimerNewOrder", 500, [this] { TimerNewOrder_Timer(); });
     timArrival_ = make("timArrival", 100, [this] { timArrival_Timer(); });
-    tmrPassedTime_ = make("tmrPassedTime", 250, [] {});
+    tmrPassedTime_ = make("tmrPassedTime", 250, [this] { tmrPassedTime_Timer(); });
     tmrOrders_ = make("tmrOrders", 30000, [this] { tmrOrders_Timer(); });
     tmrClock_->start();
     timerNewOrder_->start();

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "board/ArrivedOrders.h"
+#include "board/DatabaseMonitor.h"
 
 class CSocketMaster;
 class ModServer;
@@ -17,6 +18,7 @@ class QPlainTextEdit;
 class QTimer;
 
 namespace platform {
+class Recordset;
 class CommandButton;
 class DataGrid;
 class RichTextBox;
@@ -86,11 +88,27 @@ public:
     static QString HistoryFilePath();
 
     // --- database view (mode 2) ---
-    void RefreshOrders();
-    void LoadOrderItems();
+    // The poll pumps events: PollBusy turns a poll that starts inside
+    // another into nothing, and the action buttons stay disabled meanwhile.
     void tmrOrders_Timer();
+    void RefreshOrders();
+    void ReadOrdersFromDatabase();
+    void LoadOrderItems();
+    void FillItemsGrid();
+    int16_t GetItemsCount() const { return int16_t(orderItems_.size()); }
+    void SaveOldState();
+    void CompareStates();
+    QString GetGroupNameByCode(QString& code);
+    void tmrPassedTime_Timer();
     void LayoutItemsGrid();
-    int16_t GetItemsCount() const { return 0; }
+    const QList<OrderHeader>& OrderHeaders() const { return orderHeaders_; }
+    const QList<OrderItem>& OrderItems() const { return orderItems_; }
+    bool PollBusy() const { return pollBusy_; }
+    QString GroupNamesText() const { return groupNamesText_; }
+    QTimer* tmrPassedTime() const { return tmrPassedTime_; }
+    QLabel* lblPassedTime() const { return lblPassedTime_; }
+    QPlainTextEdit* tbDbOrder() const { return tbDbOrder_; }
+    QComboBox* cbObjects() const { return cbObjects_; }
 
     // --- layout and status bar ---
     void Form_Resize();
@@ -139,6 +157,17 @@ private:
     bool blinkState_ = false;
 
     QList<ArrivedOrder> arrivals_;
+
+    std::shared_ptr<platform::Recordset> ordersRecordset_;
+    std::shared_ptr<platform::Recordset> itemsRecordset_;
+    QList<OrderHeader> orderHeaders_;
+    QList<OrderItem> orderItems_;
+    bool pollBusy_ = false;
+    int32_t savedItemID_ = 0;
+    int16_t savedOrdersCount_ = 0;
+    int16_t savedActiveOrder_ = 0;
+    QString oldState_;
+    QString groupNamesText_;
     UdpSenderTable udpSenders_;
     std::unique_ptr<CSocketMaster> server_;
     std::unique_ptr<ModServer> imServer_;

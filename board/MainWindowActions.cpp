@@ -116,8 +116,17 @@ void MainWindow::btnAction_Click(int index) {
                     tmrOrders_->start();
                 } else {
                     tmrOrders_->setProperty("Tag", QStringLiteral("Finish"));
-                    // The items of the active order are finished by the
-                    // database view once it exists.
+                    if (ConfigurationSettings.FinishWholeOrder) {
+                        for (int i = 0; i < GetItemsCount(); ++i)
+                            Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID),
+                                                       false);
+                    } else {
+                        const int i =
+                            int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
+                        if (i < 0 || i >= GetItemsCount())
+                            throw AppError(9, QStringLiteral("Subscript out of range"));
+                        Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);
+                    }
                     RefreshOrders();
                     tmrOrders_->setProperty("Tag", QString());
                     tmrOrders_->start();

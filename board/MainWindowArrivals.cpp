@@ -16,6 +16,7 @@
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/RichTextBox.h"
 #include "platform/controls/SkinManager.h"
+#include "platform/sql/Recordset.h"
 
 namespace {
 bool DatabaseMode() {
@@ -81,8 +82,16 @@ void MainWindow::AddArrivedOrder(const QString& text) {
 }
 
 int16_t MainWindow::GetOrdersCount() const {
-    if (DatabaseMode())
-        return 0;  // the database view counts its own orders
+    if (DatabaseMode()) {
+        if (!ordersRecordset_ || ordersRecordset_->State() != 1)
+            return 0;
+        try {
+            const int32_t n = ordersRecordset_->RecordCount();
+            return n > 0 ? int16_t(std::min(n, 32767)) : 0;
+        } catch (...) {
+            return 0;
+        }
+    }
     return int16_t(std::min<qsizetype>(arrivals_.size(), 32767));
 }
 

@@ -130,10 +130,3 @@ void MainWindow::Form_Resize() {
                                  labelHeight);
     }
 }
-
-// The database view's grid, reading and polling belong to mode 2's order
-// monitor; until it exists the board shows an empty view in that mode.
-void MainWindow::LayoutItemsGrid() {}
-void MainWindow::RefreshOrders() {}
-void MainWindow::LoadOrderItems() {}
-void MainWindow::tmrOrders_Timer() {}

@@ -18,6 +18,7 @@
 #include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
 #include "network/ModServer.h"
+#include "platform/Runtime.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/SkinManager.h"
@@ -91,6 +92,14 @@ void MainWindow::InitForm() {
                     Objects().FillComboBoxRestaurant(cbObjects_, c.ObjectCodeRange, false);
                 });
                 Step([&] { LoadGoodsGroups(); });
+                Step([&] {
+                    QString names;
+                    for (QString code : c.GoodsGroups.split('|'))
+                        names += GetGroupNameByCode(code) + QStringLiteral(", ");
+                    groupNamesText_ = names.size() < 2
+                                          ? ResManager().GetResString(QStringLiteral("strAll"))
+                                          : rt::Trim(names.left(names.size() - 2));
+                });
                 if (LoginUser(false, false)) {
                     Panels(2)->setText(Users().ActiveUser().Name());
                     Panels(3)->setText(Objects().ActiveObject().Name());
@@ -103,6 +112,7 @@ void MainWindow::InitForm() {
                 tmrOrders_Timer();
                 tmrOrders_->setProperty("Tag", QString());
             }
+            pollBusy_ = false;
         }
     });
     if (unloaded_)

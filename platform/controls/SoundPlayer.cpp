@@ -12,10 +12,16 @@ QString& Last() {
     static QString last;
     return last;
 }
+
+int& Requests() {
+    static int count = 0;
+    return count;
+}
 }  // namespace
 
 bool PlaySoundAsync(const QString& path) {
     Last() = path;
+    ++Requests();
     if (!QFileInfo(path).isFile())
         return false;
     // KESTRELLE_MUTE keeps test runs quiet; the lookup above still runs.
@@ -32,6 +38,10 @@ bool PlaySoundAsync(const QString& path) {
 
 QString LastPlayedSound() {
     return Last();
+}
+
+int SoundRequestCount() {
+    return Requests();
 }
 
 }  // namespace platform

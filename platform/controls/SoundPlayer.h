@@ -10,5 +10,7 @@ namespace platform {
 bool PlaySoundAsync(const QString& path);
 // The path of the last sound asked for, empty before the first.
 QString LastPlayedSound();
+// How many sounds were asked for since the start of the program.
+int SoundRequestCount();
 
 }  // namespace platform

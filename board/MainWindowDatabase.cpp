@@ -1,0 +1,345 @@
+// Mode 2: the orders and items read from the point-of-sale database, the
+// change detection around each poll, the items grid and the waiting time.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "board/MainWindow.h"
+#include "core/Configuration.h"
+#include "core/ErrorController.h"
+#include "core/ModCommon.h"
+#include "core/ModControls.h"
+#include "core/ModWindowState.h"
+#include "data/DatabaseClass.h"
+#include "data/ModOperations.h"
+#include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
+#include "platform/Runtime.h"
+#include "platform/System.h"
+#include "platform/controls/DataGrid.h"
+#include "platform/sql/Recordset.h"
+
+namespace {
+
+// Runs one step of the poll; its first error ends it and is recorded under
+// the step's name, and the poll goes on with its next step.
+template <typename F>
+void Logged(const char* method, F&& step) {
+    try {
+        step();
+    } catch (const AppError& e) {
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(), QString::fromLatin1(method));
+    } catch (const std::exception& e) {
+        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
+                          QString::fromLatin1(method));
+    }
+}
+
+template <typename F>
+void Ignored(F&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+bool Open(const std::shared_ptr<platform::Recordset>& rs) {
+    return rs && rs->State() == 1;
+}
+
+QString TimerTag(const QTimer* t) {
+    return t->property("Tag").toString();
+}
+
+}  // namespace
+
+void MainWindow::tmrOrders_Timer() {
+    if (pollBusy_)
+        return;
+    pollBusy_ = true;
+    EnableActionButtons(false);
+    SaveOldState();
+    ReadOrdersFromDatabase();
+    CompareStates();
+    LoadOrderItems();
+    EnableActionButtons(true);
+    AutoSelectLastOrder();
+    pollBusy_ = false;
+}
+
+void MainWindow::RefreshOrders() {
+    tmrOrders_->stop();
+    tmrOrders_Timer();
+    tmrOrders_->start();
+    Ignored([&] { dgView_->setFocus(); });
+}
+
+void MainWindow::ReadOrdersFromDatabase() {
+    Logged("ReadOrdersFromDatabase", [&] {
+        if (!ReconnectToDB(1))
+            return;
+        const QString groupFilter = BuildGroupFilter(ConfigurationSettings.GoodsGroups);
+        QList<int32_t> objects;
+        for (int i = 0; i < cbObjects_->count(); ++i)
+            objects.append(cbObjects_->itemData(i).toInt());
+        const QString objectFilter = BuildObjectFilter(objects);
+        DatabaseClass& db = Database();
+        ordersRecordset_ =
+            db.ExecuteRecordset(BuildOrdersQuery(groupFilter, objectFilter, db.ConnectTo()), 1);
+        QCoreApplication::processEvents();
+        if (GetOrdersCount() == 0) {
+            orderHeaders_.clear();
+            return;
+        }
+        itemsRecordset_ = db.ExecuteRecordset(BuildItemsQuery(groupFilter, objectFilter), 1);
+        QCoreApplication::processEvents();
+        // The recordset may be replaced by a poll's refresh inside a pump:
+        // hold this one while copying it.
+        const auto orders = ordersRecordset_;
+        orderHeaders_.clear();
+        orders->MoveFirst();
+        while (!orders->IsEOF()) {
+            OrderHeader h;
+            h.ObjID = orders->Fields("ObjID").ToLong();
+            h.ObjName = orders->Fields("ObjName").ToString();
+            h.PartID = orders->Fields("PartID").ToLong();
+            h.UserID = orders->Fields("UserID").ToLong();
+            h.UserName = orders->Fields("UserName").ToString();
+            orderHeaders_.append(h);
+            orders->MoveNext();
+            QCoreApplication::processEvents();
+        }
+    });
+}
+
+void MainWindow::LoadOrderItems() {
+    Logged("LoadOrderItems", [&] {
+        if (GetOrdersCount() == 0) {
+            orderItems_.clear();
+            FillItemsGrid();
+        }
+        if (activeOrder_ <= 0)
+            return;
+        if (activeOrder_ > orderHeaders_.size() || !Open(itemsRecordset_))
+            throw AppError(9, QStringLiteral("Subscript out of range"));
+        const OrderHeader& h = orderHeaders_[activeOrder_ - 1];
+        const auto items = itemsRecordset_;
+        if (h.PartID != 0 && h.ObjID != 0 && h.UserID != 0) {
+            items->SetFilter(QStringLiteral(" PartnerID = ") + QString::number(h.PartID) +
+                             QStringLiteral(" AND ObjectID = ") + QString::number(h.ObjID) +
+                             QStringLiteral(" AND OperatorID = ") + QString::number(h.UserID) +
+                             QStringLiteral(" AND SrcDocID = 0"));
+        }
+        if (items->RecordCount() <= 0) {
+            orderItems_.clear();
+            FillItemsGrid();
+            tmrPassedTime_->setProperty("Tag", QString());
+        } else {
+            QDateTime earliest = rt::Now();
+            orderItems_.clear();
+            items->MoveFirst();
+            while (!items->IsEOF()) {
+                OrderItem item;
+                item.GoodID = items->Fields("GoodID").ToLong();
+                item.Name = items->Fields("Name").ToString();
+                item.Note = items->Fields("Note").ToString();
+                const Variant qtty = items->Fields("Qtty");
+                item.Qtty = qtty.IsNull() ? 0 : qtty.ToDouble();
+                item.ID = items->Fields("ID").ToLong();
+                item.UserRealTime = items->Fields("UserRealTime").ToDateTime();
+                if (item.UserRealTime < earliest)
+                    earliest = item.UserRealTime;
+                orderItems_.append(item);
+                items->MoveNext();
+            }
+            FillItemsGrid();
+            tmrPassedTime_->setProperty("Tag", QString::number(rt::ToDateSerial(earliest), 'f', 8));
+        }
+        items->SetFilter(QString());
+    });
+}
+
+void MainWindow::FillItemsGrid() {
+    Ignored([&] {
+        dgView_->SetRedraw(false);
+        dgView_->RemoveAll();
+        int select = 0;
+        for (int i = 0; i < orderItems_.size(); ++i) {
+            const OrderItem& it = orderItems_[i];
+            const QString hour = rt::FormatDate(it.UserRealTime, ShortDateFormat.isEmpty()
+                                                                     ? QStringLiteral("dd.MM.yyyy")
+                                                                     : ShortDateFormat) +
+                                 ' ' + rt::FormatDate(it.UserRealTime, QStringLiteral("hh:nn"));
+            const QStringList values = {QString::number(it.GoodID),
+                                        it.Name,
+                                        it.Note,
+                                        QStringLiteral(" "),
+                                        rt::Str(it.Qtty),
+                                        hour,
+                                        QString::number(i),
+                                        Variant::FromDateTime(it.UserRealTime).ToString()};
+            dgView_->AddItem(values.join('\t') + '\t');
+            if (it.ID == savedItemID_ && savedItemID_ != 0)
+                select = i;
+        }
+        QString header = groupNamesText_;
+        if (activeOrder_ > 0 && activeOrder_ <= orderHeaders_.size()) {
+            const OrderHeader& h = orderHeaders_[activeOrder_ - 1];
+            header += QStringLiteral("\r\n") +
+                      AlignText(ResManager().GetResString(QStringLiteral("strOperatorBON")) +
+                                    QStringLiteral(": "),
+                                12, 1) +
+                      h.UserName + QStringLiteral("\r\n") +
+                      AlignText(ResManager().GetResString(QStringLiteral("strObjectBON")) +
+                                    QStringLiteral(": "),
+                                12, 1) +
+                      h.ObjName;
+        }
+        tbDbOrder_->setPlainText(header);
+        dgView_->SetRedraw(true);
+        if (dgView_->Rows() > 0)
+            dgView_->SetRow(select);
+        dgView_->viewport()->update();
+        SelectCurrentGridRow(dgView_);
+    });
+    savedItemID_ = 0;
+}
+
+void MainWindow::SaveOldState() {
+    savedItemID_ = 0;
+    savedOrdersCount_ = 0;
+    savedActiveOrder_ = 0;
+    oldState_.clear();
+    Logged("SaveOldState", [&] {
+        if (GetOrdersCount() == 0)
+            return;
+        savedActiveOrder_ = activeOrder_;
+        const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
+        if (i < 0 || i >= orderItems_.size())
+            throw AppError(9, QStringLiteral("Subscript out of range"));
+        savedItemID_ = orderItems_[i].ID;
+        savedOrdersCount_ = GetOrdersCount();
+        const auto items = itemsRecordset_;
+        if (!Open(items))
+            throw AppError(3704,
+                           QStringLiteral("Operation is not allowed when the object is closed."));
+        items->MoveFirst();
+        while (!items->IsEOF()) {
+            oldState_ += items->Fields("ID").ToString() + '|' + items->Fields("GoodID").ToString() +
+                         '|' + items->Fields("Qtty").ToString() + QStringLiteral("\r\n");
+            items->MoveNext();
+        }
+    });
+}
+
+void MainWindow::CompareStates() {
+    bool changed = false;
+    Logged("CompareStates", [&] {
+        const int16_t count = GetOrdersCount();
+        if (count == 0) {
+            savedActiveOrder_ = 0;
+            return;
+        }
+        if (savedActiveOrder_ > count && savedActiveOrder_ - 1 > 0)
+            --savedActiveOrder_;
+        if (count > savedOrdersCount_) {
+            changed = true;
+            return;
+        }
+        const auto items = itemsRecordset_;
+        if (!Open(items))
+            throw AppError(3704,
+                           QStringLiteral("Operation is not allowed when the object is closed."));
+        QString tokens;
+        items->MoveFirst();
+        while (!items->IsEOF()) {
+            tokens += '<' + items->Fields("ID").ToString() + '>';
+            items->MoveNext();
+        }
+        bool anyLine = false;
+        for (const QString& line : oldState_.split(QStringLiteral("\r\n"))) {
+            if (rt::Trim(line).isEmpty())
+                continue;
+            anyLine = true;
+            const QStringList f = line.split('|');
+            const int32_t id = rt::CLng(f.value(0));
+            items->SetFilter(QStringLiteral("ID = ") + QString::number(id));
+            if (items->RecordCount() == 1) {
+                const Variant qtty = items->Fields("Qtty");
+                if (items->Fields("GoodID").ToLong() != rt::CLng(f.value(1)) ||
+                    (qtty.IsNull() ? 0 : qtty.ToDouble()) !=
+                        rt::CDbl(f.value(2).isEmpty() ? "0" : f.value(2)))
+                    changed = true;
+            }
+            tokens.remove('<' + QString::number(id) + '>');
+            if (changed)
+                break;
+        }
+        items->SetFilter(QString());
+        if (!anyLine)
+            tokens.clear();
+        if (!tokens.isEmpty())
+            changed = true;
+    });
+    QCoreApplication::processEvents();
+    SetActiveOrder(savedActiveOrder_);
+    QCoreApplication::processEvents();
+    const QString tag = TimerTag(tmrOrders_);
+    if (changed && tag != "Finish" && tag != "InitForm")
+        PlayNotificationSound();
+}
+
+QString MainWindow::GetGroupNameByCode(QString& code) {
+    QString name;
+    Ignored([&] {
+        if (code.size() > 3)
+            code = code.left(3);
+        const auto groups = GoodsGroupsRecordset();
+        if (!Open(groups))
+            return;
+        groups->SetFilter(QStringLiteral("Code = '") + DatabaseClass::QualifySQL(code) + '\'');
+        if (groups->RecordCount() > 0) {
+            groups->MoveFirst();
+            name = groups->Fields("Name").ToString();
+        }
+        groups->SetFilter(QString());
+    });
+    return name;
+}
+
+void MainWindow::tmrPassedTime_Timer() {
+    Ignored([&] {
+        QString text = QStringLiteral("00:00:00");
+        QColor colour(0, 0, 0);
+        if (GetOrdersCount() > 0) {
+            const QString tag = TimerTag(tmrPassedTime_);
+            if (tag.isEmpty())
+                return;
+            text = FormatElapsedTime(rt::Val(tag), rt::ToDateSerial(rt::Now()));
+            if (rt::Val(text.left(2)) >= 1 || rt::Val(text.mid(3, 2)) >= 10)
+                colour = QColor(255, 0, 0);
+        }
+        if (lblPassedTime_->text() != text) {
+            lblPassedTime_->setText(text);
+            QPalette p = lblPassedTime_->palette();
+            p.setColor(QPalette::WindowText, colour);
+            lblPassedTime_->setPalette(p);
+        }
+    });
+}
+
+void MainWindow::LayoutItemsGrid() {
+    Ignored([&] {
+        const int avail =
+            dgView_->width() * platform::TwipsPerPixelX() - GetColumnWidthExtra(false);
+        const int comment = dgView_->ColumnIndex(QStringLiteral("Comment"));
+        const int quantity = dgView_->ColumnIndex(QStringLiteral("Quantity"));
+        dgView_->SetColumnWidth(comment, int(0.25 * avail));
+        dgView_->SetColumnWidth(quantity, int(0.15 * avail));
+        dgView_->SetColumnWidth(
+            dgView_->ColumnIndex(QStringLiteral("Name")),
+            avail - dgView_->ColumnWidth(comment) - dgView_->ColumnWidth(quantity));
+    });
+}

@@ -1,0 +1,190 @@
+// The board in mode 2 against a real SQLite point-of-sale database: the poll,
+// the change detection and its sound, the items grid and Finish.
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include "DbTestSupport.h"
+#include "board/DatabaseMonitor.h"
+#include "board/HotKeys.h"
+#include "board/MainWindow.h"
+#include "common/TestSupport.h"
+#include "core/BuildVersionClass.h"
+#include "core/Configuration.h"
+#include "data/DatabaseClass.h"
+#include "data/ModOperations.h"
+#include "data/NomUsers.h"
+#include "localization/BuiltInTexts.h"
+#include "localization/ResManagerClass.h"
+#include "platform/Runtime.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/DataGrid.h"
+#include "platform/controls/SoundPlayer.h"
+
+class DatabaseViewTest : public TempAppDataTest {
+protected:
+    void SetUp() override {
+        TempAppDataTest::SetUp();
+        if (ResManager().CountResources() == 0)
+            RegisterBuiltInTexts();
+        AppVersion().SetApplication(8);  // the database must carry the program's version
+        db_ = PathIn("pos.db");
+        CreateSqliteDatabase(db_, true);
+        ConfigurationSettings = ConfigurationRecord();
+        ConfigurationSettings.ConfigFile = GetConfigFileName();
+        ConfigurationSettings.Communication = 2;
+        ConfigurationSettings.Restriction = false;
+        ConfigurationSettings.SoundNotification = true;
+        DatabaseClass& d = Database();
+        d.CloseConnection();
+        d.SetConnectTo(0);
+        d.SetDatabasePath(db_);
+        ASSERT_TRUE(d.OpenConnection());
+        Users().Load(d);
+        Users().SetActiveUser(Users().FindByID(4));
+        LoadGoodsGroups();
+        LoadHotKeys();
+        window_ = std::make_unique<MainWindow>();
+        window_->resize(1024, 768);
+        rt::SetNow(QDateTime(QDate(2026, 12, 8), QTime(12, 20, 0)));
+        // No box is expected: one that shows fails the test and is closed.
+        guard_ = new QTimer(window_.get());
+        QObject::connect(guard_, &QTimer::timeout, [] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                QString text;
+                for (QLabel* l : w->findChildren<QLabel*>())
+                    text += l->text() + ' ';
+                ADD_FAILURE() << "unexpected box: " << text.toStdString();
+                w->close();
+            }
+        });
+        guard_->start(20);
+    }
+    void TearDown() override {
+        window_.reset();
+        Database().CloseConnection();
+        TempAppDataTest::TearDown();
+    }
+    void Poll(const char* tag = "") {
+        window_->tmrOrders()->setProperty("Tag", QString::fromLatin1(tag));
+        window_->tmrOrders_Timer();
+        window_->tmrOrders()->setProperty("Tag", QString());
+    }
+    int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
+
+    QString db_;
+    std::unique_ptr<MainWindow> window_;
+    QTimer* guard_ = nullptr;
+};
+
+TEST(DatabaseMonitorSql, FiltersAndQueries) {
+    EXPECT_EQ(BuildGroupFilter("001|002"),
+              "AND ( goodsgroups.Code LIKE '001%' OR goodsgroups.Code LIKE '002%')");
+    EXPECT_EQ(BuildGroupFilter("001|"), "AND ( goodsgroups.Code LIKE '001%')");
+    EXPECT_EQ(BuildGroupFilter("  "), "");
+    EXPECT_EQ(BuildObjectFilter({3, 1, 7}), "AND operations.ObjectID IN (3,1,7)");
+    EXPECT_EQ(BuildObjectFilter({}), "");
+    const QString orders = BuildOrdersQuery("", "", 0);
+    EXPECT_TRUE(orders.startsWith(
+        "SELECT objects.ID AS ObjID, objects.name AS ObjName,  partners.ID AS PartID"));
+    EXPECT_TRUE(orders.endsWith(
+        " AND operations.Opertype=33 AND operations.Acct=0  AND operations.SrcDocID=0  GROUP BY "
+        "objects.ID, objects.name, partners.ID, partners.Company, users.ID, users.Name  ORDER BY "
+        "Min(operations.ID)"));
+    EXPECT_TRUE(BuildOrdersQuery("", "", 2).endsWith(" ORDER BY objects.name "));
+    EXPECT_TRUE(
+        BuildItemsQuery("", "").endsWith(" AND goods.GroupID= goodsgroups.ID  AND "
+                                         "operations.Opertype=33 AND operations.Acct=0 ORDER BY "
+                                         "operations.SrcDocID DESC, operations.ID"));
+    EXPECT_EQ(BuildFinishItemSql(17), "UPDATE operations SET SrcDocID = -1 WHERE ID = 17");
+}
+
+TEST_F(DatabaseViewTest, FirstPollShowsTheOrdersQuietly) {
+    const int sounds = platform::SoundRequestCount();
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    EXPECT_EQ(platform::SoundRequestCount(), sounds);
+    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->ActiveOrder(), 1);
+    // Order 1: table 1, waiter 2, items 1 to 3 in row order.
+    ASSERT_EQ(window_->GetItemsCount(), 3);
+    EXPECT_EQ(window_->OrderItems()[0].ID, 1);
+    EXPECT_EQ(window_->OrderItems()[1].Note, "добре опечени");
+    EXPECT_EQ(window_->dgView()->Rows(), 3);
+    EXPECT_EQ(window_->dgView()->CellText(1, "Sum"), "1");
+    EXPECT_TRUE(window_->tbDbOrder()->toPlainText().contains("Иван Петров"));
+    window_->tmrPassedTime_Timer();
+    EXPECT_EQ(window_->lblPassedTime()->text(), "00:20:00");  // since 12:00:00
+    EXPECT_EQ(window_->lblPassedTime()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+}
+
+TEST_F(DatabaseViewTest, ChangesPlayTheSoundAndFinishingDoesNot) {
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    int sounds = platform::SoundRequestCount();
+    Poll();
+    EXPECT_EQ(platform::SoundRequestCount(), sounds);  // nothing changed
+
+    SqliteExec(db_, "UPDATE operations SET Qtty = 5 WHERE ID = 5");
+    Poll();
+    EXPECT_EQ(platform::SoundRequestCount(), ++sounds);
+
+    SqliteExec(db_,
+               "INSERT INTO operations (ID, GoodID, UserRealTime, PartnerID, ObjectID, OperatorID, "
+               "SrcDocID, "
+               "Opertype, Acct, Qtty, Note) VALUES (20, 1, '2026-12-08 12:15:00', 1, 4, 2, 0, 33, "
+               "0, 1, '')");
+    Poll();
+    EXPECT_EQ(platform::SoundRequestCount(), ++sounds);
+    EXPECT_EQ(window_->GetOrdersCount(), 4);
+
+    // Finish the whole active order: one UPDATE per item, no sound.
+    ConfigurationSettings.FinishWholeOrder = true;
+    window_->btnAction_Click(Button("Finish"));
+    EXPECT_EQ(platform::SoundRequestCount(), sounds);
+    EXPECT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(
+        Database().ExecuteScalar("SELECT COUNT(*) FROM operations WHERE SrcDocID = -1").ToLong(),
+        4);
+}
+
+TEST_F(DatabaseViewTest, FinishingOneItemKeepsTheOrder) {
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    ConfigurationSettings.FinishWholeOrder = false;
+    window_->dgView()->SetRow(1);
+    window_->btnAction_Click(Button("Finish"));
+    EXPECT_EQ(Database().ExecuteScalar("SELECT SrcDocID FROM operations WHERE ID = 2").ToLong(),
+              -1);
+    EXPECT_EQ(Database().ExecuteScalar("SELECT SrcDocID FROM operations WHERE ID = 1").ToLong(), 0);
+    EXPECT_EQ(window_->GetItemsCount(), 2);
+}
+
+TEST_F(DatabaseViewTest, TheActiveOrderFollowsAShrinkingList) {
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    window_->SetActiveOrder(3);
+    SqliteExec(db_, "UPDATE operations SET SrcDocID = -1 WHERE ObjectID = 5");
+    Poll();
+    EXPECT_EQ(window_->GetOrdersCount(), 2);
+    EXPECT_EQ(window_->ActiveOrder(), 2);
+    SqliteExec(db_, "UPDATE operations SET SrcDocID = -1");
+    Poll();
+    EXPECT_EQ(window_->GetOrdersCount(), 0);
+    EXPECT_EQ(window_->ActiveOrder(), 0);
+    EXPECT_EQ(window_->dgView()->Rows(), 0);
+    window_->tmrPassedTime_Timer();
+    EXPECT_EQ(window_->lblPassedTime()->text(), "00:00:00");
+}
+
+TEST_F(DatabaseViewTest, GroupNamesAndTheStationsGroups) {
+    QString code = "001xyz";
+    const QString name = window_->GetGroupNameByCode(code);
+    EXPECT_EQ(code, "001");
+    EXPECT_FALSE(name.isEmpty());
+    QString missing = "999";
+    EXPECT_EQ(window_->GetGroupNameByCode(missing), "");
+}
