@@ -6,6 +6,7 @@
 #include "board/HotKeys.h"
 #include "board/KeyboardLock.h"
 #include "board/MainWindow.h"
+#include "board/UsersLoginForm.h"
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
@@ -17,7 +18,11 @@
 #include "data/DatabaseClass.h"
 #include "data/NomObjects.h"
 #include "data/NomUsers.h"
+#include "dialogs/AboutForm.h"
+#include "dialogs/FileOpen.h"
+#include "dialogs/HelpForm.h"
 #include "localization/BuiltInTexts.h"
+#include "localization/LocalizationForm.h"
 #include "localization/MsgBoxExClass.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
@@ -198,9 +203,7 @@ void AskExitOrSetup() {
 void RunSetup(bool showSetup) {
     ConfigurationRecord& c = ConfigurationSettings;
     if (c.Communication != 2 && !rt::Trim(c.Password_2).isEmpty()) {
-        const bool accepted = Hooks().ShowLoginDialog && Hooks().ShowLoginDialog(false);
-        DialogAccepted = accepted;
-        if (!accepted)
+        if (!ShowUsersLoginForm(false))
             return;
     }
     SetHourglass(true);
@@ -257,11 +260,11 @@ bool Main() {
     ConfigurationSettings.Country = GetCountryFromLanguage(ConfigurationSettings.Language);
     SelectSkin();                                                               // 11
     if (platform::CommandLine().toLower().contains(QStringLiteral("local"))) {  // 12
-        // The translation editor is the window the program lives in here;
-        // without it there is nothing to run.
-        SetHourglass(false);
-        qWarning("Kestrelle: the translation editor is not available in this build.");
-        return false;
+        // The translation editor is the window the program lives in; the
+        // program ends when it closes.
+        SetLocalizationFormClosed([] { EndProgram(); });
+        ShowLocalizationForm();
+        return true;
     }
     InitMessageBoxes();                       // 13
     Users().SetErrorLogging(&ErrorLogger());  // 14
@@ -269,6 +272,10 @@ bool Main() {
     MainWindow& window = Window();
     Hooks().RunSetup = [](bool showSetup) { RunSetup(showSetup); };
     Hooks().EndProgram = [] { EndProgram(); };
+    Hooks().ShowHelp = [] { ShowHelpForm(); };
+    Hooks().ShowAbout = [] { ShowAboutForm(); };
+    Hooks().ShowLoginDialog = [](bool changing) { return ShowUsersLoginForm(changing); };
+    Hooks().UnloadOtherWindows = [] { UnloadAuxiliaryWindows(); };
     window.show();
     QCoreApplication::processEvents();
     ConfigLoaded = LoadConfiguration();  // 15
