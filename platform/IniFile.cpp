@@ -238,27 +238,44 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
     clean.replace(QLatin1String("\r\n"), QLatin1String(" "));
     clean.replace('\r', ' ').replace('\n', ' ').remove(QChar(0));
 
+    // The value as a later parse of the line will read it.
+    const QString parsed = Unquote(TrimBlanks(clean));
+    const QString lowerKey = keyName.toLower();
     const auto s = doc.sectionIndex.constFind(sectionName.toLower());
     if (s == doc.sectionIndex.constEnd()) {
         // Drop trailing empty lines so that the new section follows the content.
         while (!doc.lines.isEmpty() && TrimBlanks(doc.lines.back()).isEmpty())
             doc.lines.removeLast();
+        // Appended at the end: the index grows by the new section alone.
         doc.lines.append('[' + sectionName + ']');
         doc.lines.append(keyName + '=' + clean);
-    } else {
-        const Section& sec = doc.sections[size_t(*s)];
-        const auto k = sec.keys.constFind(keyName.toLower());
-        if (k != sec.keys.constEnd()) {
-            // In place: no line moves, so only this entry's value changes.
-            QString written;
-            QString ignored;
-            ParseKey(doc.lines[k->line], written, ignored);
-            doc.lines[k->line] = written + '=' + clean;
-            doc.sections[size_t(*s)].keys[keyName.toLower()].value = clean;
-            return true;
-        }
-        doc.lines.insert(sec.lastContentLine + 1, keyName + '=' + clean);
+        const int header = int(doc.lines.size()) - 2;
+        Section added{sectionName, header, header + 1, {}, {keyName}};
+        added.keys.insert(lowerKey, Entry{parsed, header + 1});
+        doc.sections.push_back(std::move(added));
+        doc.sectionIndex.insert(sectionName.toLower(), int(doc.sections.size()) - 1);
+        return true;
     }
+    Section& sec = doc.sections[size_t(*s)];
+    const auto k = sec.keys.constFind(lowerKey);
+    if (k != sec.keys.constEnd()) {
+        // In place: no line moves, so only this entry's value changes.
+        QString written;
+        QString ignored;
+        ParseKey(doc.lines[k->line], written, ignored);
+        doc.lines[k->line] = written + '=' + clean;
+        sec.keys[lowerKey].value = parsed;
+        return true;
+    }
+    if (sec.lastContentLine + 1 == doc.lines.size()) {
+        // A new key at the very end of the file: no other line moves.
+        doc.lines.append(keyName + '=' + clean);
+        sec.lastContentLine = int(doc.lines.size()) - 1;
+        sec.keys.insert(lowerKey, Entry{parsed, sec.lastContentLine});
+        sec.keyOrder.append(keyName);
+        return true;
+    }
+    doc.lines.insert(sec.lastContentLine + 1, keyName + '=' + clean);
     Index(doc);
     return true;
 }

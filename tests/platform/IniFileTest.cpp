@@ -148,3 +148,30 @@ TEST_F(IniFileTest, SeveralWritesLandTogetherOrNotAtAll) {
     EXPECT_FALSE(IniWriteMany(File(), {{"Count", "Value", "3"}, {"", "Rows", "1"}}));
     EXPECT_EQ(IniRead(File(), "Count", "Value", 255), "2");
 }
+
+// What the writer's own index answers equals what a fresh parse of the file
+// answers, whatever order sections, keys and quoted values are written in.
+TEST_F(IniFileTest, TheWritersIndexAgreesWithAFreshParse) {
+    QRandomGenerator rng(11);
+    QList<IniEntry> written;
+    for (int round = 0; round < 60; ++round) {
+        QList<IniEntry> batch;
+        for (int i = 0; i < 1 + int(rng.bounded(5)); ++i) {
+            const QString section = QString("S%1").arg(rng.bounded(8));
+            const QString key = QString("K%1").arg(rng.bounded(6));
+            const QString values[] = {"plain", "  padded  ", "\"quoted\"", "",
+                                      QString("v%1").arg(round)};
+            batch.append({section, key, values[rng.bounded(5)]});
+        }
+        ASSERT_TRUE(IniWriteMany(File(), batch));
+        written += batch;
+    }
+    QHash<QString, QString> cached;
+    for (const IniEntry& e : written)
+        cached[e.section + '|' + e.key] = IniRead(File(), e.section, e.key, 255);
+    IniClearCache();
+    for (const IniEntry& e : written)
+        EXPECT_EQ(IniRead(File(), e.section, e.key, 255), cached[e.section + '|' + e.key])
+            << e.section.toStdString();
+    EXPECT_EQ(IniRead(File(), "S1", "K1", 255), cached.value("S1|K1"));
+}
