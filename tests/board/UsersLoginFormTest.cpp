@@ -339,6 +339,7 @@ TEST_F(UsersLoginFormTest, NoBreakSpaceNeverReachesThePasswordBox) {
     Key(&form, Qt::Key_nobreakspace, QString(QChar(0x00A0)));
     Key(&form, Qt::Key_2, "2");
     EXPECT_EQ(form.tbPassword()->text(), "12");
+    EXPECT_EQ(form.tbPassword()->displayText(), "**");
 }
 
 TEST_F(UsersLoginFormTest, CloseRulesWithRestrictionAndInModeTwo) {
