@@ -296,7 +296,7 @@ void MainWindow::KeyDownDispatcher(int32_t action) {
     if (action == kFnDatabaseStatus) {
         if (DatabaseMode()) {
             const QString text = GetDatabaseStatusText(true);
-            setWindowFlag(Qt::WindowStaysOnTopHint, false);
+            SetNotTopMost(this);
             MsgBoxEx().Show(text, 64, ResManager().GetResString(QStringLiteral("strActiveBase")));
         }
     } else if (action == kFnSetup) {

@@ -59,6 +59,11 @@ void SetTopMost(QWidget* window) {
         SetStaysOnTop(top, true);
 }
 
+void SetNotTopMost(QWidget* window) {
+    if (window)
+        SetStaysOnTop(window->window(), false);
+}
+
 void HideTaskbar() {
     if (!ConfigurationSettings.Restriction) {
         ShowTaskbar();

@@ -17,6 +17,8 @@ void SetMainForm(QWidget* window);
 // Makes the window stay above the others; the main window only while
 // Restriction is on, otherwise it is made not top-most.
 void SetTopMost(QWidget* window);
+// Lets other windows above it again (a box that must not hide behind it).
+void SetNotTopMost(QWidget* window);
 
 // There is no taskbar window of our own to hide: with Restriction on the main
 // window takes the full-screen state, covering the desktop's panels; without
