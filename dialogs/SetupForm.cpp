@@ -1,0 +1,432 @@
+// The settings dialog: its controls, loading, activation, layout and keys.
+#include "dialogs/SetupForm.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <memory>
+
+#include "core/Configuration.h"
+#include "core/ErrorController.h"
+#include "core/Globals.h"
+#include "core/ModCommon.h"
+#include "core/ModControls.h"
+#include "core/ModSkin.h"
+#include "core/ModWindowState.h"
+#include "localization/ResManagerClass.h"
+#include "network/CSocketMaster.h"
+#include "platform/AppError.h"
+#include "platform/Runtime.h"
+#include "platform/System.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/ControlIndex.h"
+#include "platform/controls/DataGrid.h"
+#include "platform/controls/SkinManager.h"
+#include "platform/controls/VirtualKeys.h"
+
+namespace {
+
+// Design values in pixels; the rules that move controls work from these.
+constexpr int kWidth = 500;
+constexpr int kTabHeight = 34;
+constexpr int kPageTop = kTabHeight + 4;
+constexpr int kPageHeight = 354;
+constexpr int kRowStep = 30;
+constexpr int kLabelLeft = 8;
+constexpr int kLabelWidth = 170;
+constexpr int kInputLeft = 184;
+constexpr int kInputWidth = 296;
+constexpr int kRowHeight = 24;
+
+struct Country {
+    const char* Resource;
+    int32_t Code;
+};
+
+// Codes 12 and 17 are not used.
+constexpr Country kCountries[] = {
+    {"strBulgaria", 0},  {"strRussia", 1}, {"strRomania", 2}, {"strKenya", 3},
+    {"strMalta", 4},     {"strGreece", 5}, {"strCyprus", 6},  {"strMoldova", 7},
+    {"strKazahstan", 8}, {"strUSA", 9},    {"strCanada", 10}, {"strBelarus", 11},
+    {"strGermany", 13},  {"strSpain", 14}, {"strMexico", 15}, {"strTurkey", 16},
+    {"strUkraine", 18},
+};
+
+// The built-in caption of one of the dialog's controls.
+QString Design(const QString& control) {
+    return ResManager().GetDefaultResource(QStringLiteral("SetupForm|") + control);
+}
+
+void FillList(QComboBox* list, const QStringList& texts) {
+    const QSignalBlocker blocker(list);
+    list->clear();
+    list->addItems(texts);
+    list->setCurrentIndex(-1);
+}
+
+}  // namespace
+
+SetupForm::SetupForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SetupForm"));
+    // Top-most from the start: activation asks for it again, and changing the
+    // flag of a shown window would hide it, which ends a modal loop.
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    BuildControls();
+    qApp->installEventFilter(this);
+    Form_Load();
+}
+
+SetupForm::~SetupForm() {
+    qApp->removeEventFilter(this);
+}
+
+QLabel* SetupForm::AddLabel(QWidget* page, const char* name, int x, int y, int w) {
+    auto* label = new QLabel(page);
+    label->setObjectName(QLatin1String(name));
+    label->setText(Design(QLatin1String(name)));
+    label->setGeometry(x, y + 2, w, kRowHeight - 2);
+    return label;
+}
+
+QLineEdit* SetupForm::AddTextBox(QWidget* page, const char* name, int x, int y, int w) {
+    auto* box = new QLineEdit(page);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(x, y, w, kRowHeight);
+    return box;
+}
+
+QComboBox* SetupForm::AddList(QWidget* page, const char* name, int x, int y, int w) {
+    auto* list = new QComboBox(page);
+    list->setObjectName(QLatin1String(name));
+    list->setGeometry(x, y, w, kRowHeight);
+    return list;
+}
+
+void SetupForm::BuildControls() {
+    setWindowTitle(Design(QStringLiteral("ME")));
+    setFixedSize(kWidth, kPageTop + kPageHeight + 48);
+
+    for (int i = 0; i < 3; ++i) {
+        auto* button = new platform::CommandButton(QStringLiteral("btnTab"), i, this);
+        button->SetCaption(Design(QStringLiteral("btnTab|%1").arg(i)));
+        button->setGeometry(0, 0, kWidth / 3, kTabHeight);
+        connect(button, &platform::CommandButton::Click, this, [this, i] { ShowTab(i); });
+        tabButtons_.append(button);
+        auto* frame = new QFrame(this);
+        frame->setObjectName(QStringLiteral("frmTab"));
+        platform::SetControlIndex(frame, i);
+        frame->setFrameShape(QFrame::StyledPanel);
+        frame->setGeometry(4, kPageTop, kWidth - 8, kPageHeight);
+        frame->setVisible(i == 0);
+        tabFrames_.append(frame);
+    }
+
+    QWidget* page = frmTab(0);
+    int y = 10;
+    lblCommunication = AddLabel(page, "lblCommunication", kLabelLeft, y, kLabelWidth);
+    cbCommunicationMethod = AddList(page, "cbCommunicationMethod", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblDBType = AddLabel(page, "lblDBType", kLabelLeft, y, kLabelWidth);
+    cbDBType = AddList(page, "cbDBType", kInputLeft, y, 150);
+    btnTestConnection = new platform::CommandButton(page);
+    btnTestConnection->setObjectName(QStringLiteral("btnTestConnection"));
+    btnTestConnection->SetCaption(Design(QStringLiteral("btnTestConnection")));
+    btnTestConnection->setGeometry(kInputLeft + 156, y, kInputWidth - 156, kRowHeight);
+    y += kRowStep;
+    lblPath = AddLabel(page, "lblPath", kLabelLeft, y, kLabelWidth);
+    tbPath = AddTextBox(page, "tbPath", kInputLeft, y, kInputWidth - 30);
+    btnFileOpen = new platform::CommandButton(page);
+    btnFileOpen->setObjectName(QStringLiteral("btnFileOpen"));
+    btnFileOpen->SetCaption(Design(QStringLiteral("btnFileOpen")));
+    btnFileOpen->setGeometry(kInputLeft + kInputWidth - 26, y, 26, kRowHeight);
+    y += kRowStep;
+    lblServerName = AddLabel(page, "lblServerName", kLabelLeft, y, kLabelWidth);
+    tbServerName = AddTextBox(page, "tbServerName", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblLocalServerName = AddLabel(page, "lblLocalServerName", kLabelLeft, y, kLabelWidth);
+    tbLocalServerName = AddTextBox(page, "tbLocalServerName", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblName = AddLabel(page, "lblName", kLabelLeft, y, kLabelWidth);
+    tbName = AddTextBox(page, "tbName", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblUser = AddLabel(page, "lblUser", kLabelLeft, y, kLabelWidth);
+    tbUser = AddTextBox(page, "tbUser", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblPassword = AddLabel(page, "lblPassword", kLabelLeft, y, kLabelWidth);
+    tbPassword = AddTextBox(page, "tbPassword", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblLanguage = AddLabel(page, "lblLanguage", kLabelLeft, y, kLabelWidth);
+    cbLanguage = AddList(page, "cbLanguage", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblCountry = AddLabel(page, "lblCountry", kLabelLeft, y, kLabelWidth);
+    cbCountry = AddList(page, "cbCountry", kInputLeft, y, kInputWidth);
+    y += kRowStep;
+    lblColorScheme = AddLabel(page, "lblColorScheme", kLabelLeft, y, kLabelWidth);
+    cbColorScheme = AddList(page, "cbColorScheme", kInputLeft, y, kInputWidth);
+
+    // The rows of modes 0 and 1; the resize rule puts them in the places of
+    // the database rows.
+    lblIPPort = AddLabel(page, "lblIPPort", kLabelLeft, 0, kLabelWidth);
+    tbIP = AddTextBox(page, "tbIP", kInputLeft, 0, 150);
+    // Shown for the installer's information; the station binds to every
+    // address, so the text is never read back.
+    tbIP->setReadOnly(true);
+    tbPortUDP = AddTextBox(page, "tbPortUDP", kInputLeft + 156, 0, 60);
+    tbPortTCP = AddTextBox(page, "tbPortTCP", kInputLeft + 156, 0, 60);
+    lblPass1 = AddLabel(page, "lblPass1", kLabelLeft, 0, kLabelWidth);
+    tbPass1 = AddTextBox(page, "tbPass1", kInputLeft, 0, kInputWidth);
+    lblPass2 = AddLabel(page, "lblPass2", kLabelLeft, 0, kLabelWidth);
+    tbPass2 = AddTextBox(page, "tbPass2", kInputLeft, 0, kInputWidth);
+    for (QLineEdit* secret : {tbPassword, tbPass1, tbPass2}) {
+        secret->setEchoMode(QLineEdit::Password);
+        secret->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    }
+
+    BuildOptionsGrid(frmTab(1));
+
+    btnSave = new platform::CommandButton(this);
+    btnSave->setObjectName(QStringLiteral("btnSave"));
+    btnSave->SetCaption(Design(QStringLiteral("btnSave")));
+    btnSave->setGeometry(kWidth - 248, kPageTop + kPageHeight + 8, 120, 34);
+    btnCancel = new platform::CommandButton(this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->SetCaption(Design(QStringLiteral("btnCancel")));
+    btnCancel->setGeometry(kWidth - 124, kPageTop + kPageHeight + 8, 120, 34);
+
+    connect(cbCommunicationMethod, &QComboBox::currentIndexChanged, this,
+            [this] { cbCommunicationMethod_Click(); });
+    connect(cbDBType, &QComboBox::currentIndexChanged, this, [this] { cbDBType_Click(); });
+    connect(cbLanguage, &QComboBox::currentIndexChanged, this, [this] { cbLanguage_Click(); });
+    connect(cbColorScheme, &QComboBox::currentIndexChanged, this,
+            [this] { cbColorScheme_Click(); });
+    for (QLineEdit* box : {tbName, tbUser, tbPassword, tbServerName, tbPath}) {
+        connect(box, &QLineEdit::textChanged, this, [this, box] { ConnectionText_Change(box); });
+    }
+    for (QLineEdit* box : {tbPortUDP, tbPortTCP})
+        connect(box, &QLineEdit::textChanged, this, [this, box] { tbPort_Change(box); });
+    connect(btnFileOpen, &platform::CommandButton::Click, this, [this] { btnFileOpen_Click(); });
+    connect(btnTestConnection, &platform::CommandButton::Click, this,
+            [this] { btnTestConnection_Click(); });
+    connect(btnSave, &platform::CommandButton::Click, this, [this] { btnSave_Click(); });
+    connect(btnCancel, &platform::CommandButton::Click, this, [this] { btnCancel_Click(); });
+}
+
+void SetupForm::Form_Load() {
+    ConfigurationRecord& c = ConfigurationSettings;
+    std::unique_ptr<CSocketMaster> socket;
+    try {
+        ResManager().SetLanguage(this);
+        ApplySkinToForm(this);
+
+        DialogAccepted = false;
+        ActivatedOnce = false;
+        ConnectionChanged = false;
+        DropDownOpen = false;
+        GoodsGroupsSelection = c.GoodsGroups;
+
+        // The combo is filled quietly; the preview then runs once, in the
+        // current language.
+        ResManager().GetLanguages(c.ConfigFile);
+        {
+            const QSignalBlocker blocker(cbLanguage);
+            ResManager().FillLanguageCombo(cbLanguage);
+        }
+        cbLanguage_Click();
+
+        FillList(cbCommunicationMethod, {QStringLiteral("UDP"), QStringLiteral("Instant Messaging"),
+                                         QStringLiteral("Direct Database Access")});
+        FillList(cbDBType,
+                 {QStringLiteral("MS Access"), QStringLiteral("MSDE"), QStringLiteral("My SQL"),
+                  QStringLiteral("MS SQL Server"), QStringLiteral("Oracle")});
+
+        int skinPosition = 0;
+        {
+            const QSignalBlocker blocker(cbColorScheme);
+            cbColorScheme->clear();
+            platform::SkinManager& skins = SkinManager();
+            for (int i = 0; i < skins.Count(); ++i) {
+                const QString name = skins.Item(i);
+                const QString text = ResManager().GetResString(QStringLiteral("str") + name);
+                cbColorScheme->addItem(rt::Trim(text).isEmpty() ? name : text);
+                if (name == c.Skin)
+                    skinPosition = i;
+            }
+            cbColorScheme->setCurrentIndex(-1);
+        }
+
+        {
+            const QSignalBlocker blocker(cbCountry);
+            cbCountry->clear();
+            for (const Country& country : kCountries)
+                cbCountry->addItem(ResManager().GetResString(QLatin1String(country.Resource)),
+                                   country.Code);
+            cbCountry->setCurrentIndex(-1);
+        }
+
+        // A mode the list does not hold (a hand-edited file) opens as the
+        // first one rather than leaving the dialog half loaded.
+        cbCommunicationMethod->setCurrentIndex(
+            c.Communication >= 0 && c.Communication <= 2 ? c.Communication : 0);
+        cbDBType->setCurrentIndex(c.DatabaseType >= 0 && c.DatabaseType <= 4 ? c.DatabaseType : 0);
+
+        tbName->setText(c.DatabaseName);
+        tbPath->setText(c.DatabasePath);
+        tbPath->setToolTip(c.DatabasePath);
+        tbServerName->setText(c.ServerName);
+        tbLocalServerName->setText(c.LocalServerName);
+        tbUser->setText(c.UserName);
+        tbPassword->setText(c.Password);
+
+        socket = std::make_unique<CSocketMaster>();
+        tbIP->setText(socket->LocalIP());
+        socket.reset();
+
+        tbPortUDP->setText(QString::number(c.PortUDP));
+        tbPortTCP->setText(QString::number(c.PortTCP));
+        tbPass1->setText(c.Password_2);
+        tbPass2->setText(c.Password_2);
+
+        cbColorScheme->setCurrentIndex(skinPosition);
+        cbCountry->setCurrentIndex(cbCountry->findData(c.Country));
+
+        ShowTab(0);
+        ConnectionChanged = false;
+    } catch (const AppError& e) {
+        socket.reset();
+        ErrorLogger().Add(1, e.Number(), e.Description(), QStringLiteral("Setupform.Load"));
+    } catch (const std::exception& e) {
+        socket.reset();
+        ErrorLogger().Add(1, 0, QString::fromUtf8(e.what()), QStringLiteral("Setupform.Load"));
+    }
+}
+
+void SetupForm::Form_Activate() {
+    try {
+        SetTopMost(this);
+        if (!ActivatedOnce)
+            cbCommunicationMethod->setFocus();
+        SetHourglass(false);
+        ActivatedOnce = true;
+    } catch (...) {
+    }
+}
+
+void SetupForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void SetupForm::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    Form_Resize();
+}
+
+void SetupForm::Form_Resize() {
+    if (!dgView)
+        return;
+    const int tpp = platform::TwipsPerPixelX();
+    const int count = int(tabButtons_.size());
+    const double w = rt::RoundHalfEven(double(width() * tpp - 60) / count);
+    const int wPixels = int(w) / tpp;
+    for (int i = 0; i < count; ++i) {
+        btnTab(i)->setGeometry(i * wPixels, 0, wPixels, kTabHeight);
+        frmTab(i)->move(60 / tpp, frmTab(i)->y());
+    }
+
+    const int a = dgView->width() * tpp - GetColumnWidthExtra(false);
+    dgView->SetColumnWidth(0, int(a * 0.6));
+    dgView->SetColumnWidth(1, a - dgView->ColumnWidth(0));
+
+    if (resizedOnce_)
+        return;
+    resizedOnce_ = true;
+    if (ConfigurationSettings.Language == QLatin1String("GR")) {
+        const int shift = 660 / tpp;
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 cbCommunicationMethod, cbDBType, tbPath, tbServerName, tbLocalServerName, tbName,
+                 tbUser, tbPassword, cbLanguage, cbCountry, cbColorScheme}) {
+            w->setGeometry(w->x() + shift, w->y(), w->width() - shift, w->height());
+        }
+        for (QWidget* w : {tbIP, tbPass1, tbPass2})
+            w->resize(w->width() - shift, w->height());
+    }
+    lblIPPort->move(lblIPPort->x(), lblDBType->y());
+    tbIP->move(cbDBType->x(), cbDBType->y());
+    tbPortUDP->move(btnTestConnection->x(), cbDBType->y());
+    tbPortTCP->move(btnTestConnection->x(), cbDBType->y());
+    lblPass1->move(lblPass1->x(), lblPath->y());
+    tbPass1->move(tbPath->x(), tbPath->y());
+    lblPass2->move(lblPass2->x(), lblServerName->y());
+    tbPass2->move(tbServerName->x(), tbServerName->y());
+}
+
+bool SetupForm::Form_KeyDown(int keyCode, int shift) {
+    switch (keyCode) {
+        case 13:
+            if (!DropDownOpen)
+                btnSave_Click();
+            return true;
+        case 27:
+            btnCancel_Click();
+            return true;
+        case 49:
+        case 50:
+            if (shift != 2)
+                return false;
+            ShowTab(keyCode - 49);
+            return true;
+        case 118:
+            ShowTab(0);
+            return true;
+        case 119:
+            ShowTab(1);
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool SetupForm::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return QDialog::eventFilter(watched, event);
+    auto* box = qobject_cast<QLineEdit*>(widget);
+    switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (Form_KeyDown(platform::VirtualKeyFromEvent(key),
+                             platform::ShiftStateFromModifiers(key->modifiers())))
+                return true;
+            // Port boxes take digits and Backspace; other characters are
+            // dropped, editing keys pass.
+            if (box == tbPortUDP || box == tbPortTCP) {
+                const QString text = key->text();
+                if (text.size() == 1 && text[0].isPrint() &&
+                    !(text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9')))
+                    return true;
+            }
+            break;
+        }
+        case QEvent::FocusIn:
+            if (box && box->parentWidget() == frmTab(0))
+                SelectAllText(box);
+            break;
+        case QEvent::FocusOut:
+            if (box == tbPortUDP || box == tbPortTCP)
+                tbPort_LostFocus(box);
+            break;
+        default:
+            break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ShowSetupForm() {
+    SetupForm form(MainForm());
+    form.exec();
+}

@@ -1,0 +1,150 @@
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+#include "platform/Variant.h"
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+struct ConfigurationRecord;
+namespace platform {
+class CommandButton;
+class DataGrid;
+}  // namespace platform
+
+// The settings dialog: notification mode, database connection, station port
+// and password, language, country and colour scheme on the first tab, the
+// station options grid on the second. It edits ConfigurationSettings and, on
+// Save, writes the configuration file; the outcome reaches the opener through
+// DialogAccepted and ConnectionChanged. Everything after the dialog
+// (reconnecting, restoring a previewed language or skin after Cancel) is the
+// opener's.
+//
+// Loading runs in the constructor. Selecting list entries and setting texts
+// raise the controls' handlers synchronously, and the loading order relies on
+// that; ConnectionChanged is cleared once loading is over. The dialog watches
+// every key of its own window before the focused control sees it.
+class SetupForm final : public QDialog {
+    Q_OBJECT
+public:
+    explicit SetupForm(QWidget* parent = nullptr);
+    ~SetupForm() override;
+
+    // The display text of a station option's value; empty for an index the
+    // option does not know.
+    static QString GetOptionDisplayText(const QString& key, int16_t index);
+    // Sets the record's field of one options-grid row from its stored value;
+    // the goods-group row takes the dialog's selection instead. Unknown keys
+    // set nothing.
+    static void CopyOptionIntoRecord(ConfigurationRecord& record, const QString& key,
+                                     const QString& realValue, const QString& goodsGroupsSelection);
+    // The port a port box's text stands for when saved: its number when it
+    // is 1 to 65535, else the stored port.
+    static int32_t PortFromText(const QString& text, int32_t storedPort);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Construction and layout (SetupForm.cpp).
+    void BuildControls();
+    QLabel* AddLabel(QWidget* page, const char* name, int x, int y, int w);
+    QLineEdit* AddTextBox(QWidget* page, const char* name, int x, int y, int w);
+    QComboBox* AddList(QWidget* page, const char* name, int x, int y, int w);
+    void Form_Load();
+    void Form_Activate();
+    void Form_Resize();
+    // True when the key was the dialog's.
+    bool Form_KeyDown(int keyCode, int shift);
+
+    // The first tab (SetupFormConnection.cpp).
+    void ArrangeConnectionControls();
+    void cbCommunicationMethod_Click();
+    void cbDBType_Click();
+    void cbLanguage_Click();
+    void cbColorScheme_Click();
+    void ConnectionText_Change(QLineEdit* box);
+    void tbPort_Change(QLineEdit* box);
+    void tbPort_LostFocus(QLineEdit* box);
+    void ShowTab(int index);
+    void btnFileOpen_Click();
+    void btnTestConnection_Click();
+    void btnSave_Click();
+    void btnCancel_Click();
+
+    // The options grid (SetupOptionsGrid.cpp).
+    void BuildOptionsGrid(QWidget* page);
+    void FillOptionsGrid();
+    void AddOptionRow(const QString& caption, const QString& key, const Variant& value);
+    void CopyOptionsIntoRecord();
+    QString CurrentOptionKey() const;
+    void dgView_RowColChange();
+    void dgView_Change();
+    void dgView_DblClick();
+    void dgView_KeyDown(int* keyCode);
+    void dgView_KeyPress(int* keyAscii);
+    void dgView_BtnClick();
+
+    platform::CommandButton* btnTab(int i) const { return tabButtons_.value(i); }
+    QFrame* frmTab(int i) const { return tabFrames_.value(i); }
+
+    QList<platform::CommandButton*> tabButtons_;
+    QList<QFrame*> tabFrames_;
+    QLabel* lblCommunication = nullptr;
+    QComboBox* cbCommunicationMethod = nullptr;
+    QLabel* lblDBType = nullptr;
+    QComboBox* cbDBType = nullptr;
+    QLabel* lblPath = nullptr;
+    QLineEdit* tbPath = nullptr;
+    platform::CommandButton* btnFileOpen = nullptr;
+    QLabel* lblServerName = nullptr;
+    QLineEdit* tbServerName = nullptr;
+    QLabel* lblLocalServerName = nullptr;
+    QLineEdit* tbLocalServerName = nullptr;
+    QLabel* lblName = nullptr;
+    QLineEdit* tbName = nullptr;
+    QLabel* lblUser = nullptr;
+    QLineEdit* tbUser = nullptr;
+    QLabel* lblPassword = nullptr;
+    QLineEdit* tbPassword = nullptr;
+    platform::CommandButton* btnTestConnection = nullptr;
+    QLabel* lblIPPort = nullptr;
+    QLineEdit* tbIP = nullptr;
+    QLineEdit* tbPortUDP = nullptr;
+    QLineEdit* tbPortTCP = nullptr;
+    QLabel* lblPass1 = nullptr;
+    QLineEdit* tbPass1 = nullptr;
+    QLabel* lblPass2 = nullptr;
+    QLineEdit* tbPass2 = nullptr;
+    QLabel* lblLanguage = nullptr;
+    QComboBox* cbLanguage = nullptr;
+    QLabel* lblCountry = nullptr;
+    QComboBox* cbCountry = nullptr;
+    QLabel* lblColorScheme = nullptr;
+    QComboBox* cbColorScheme = nullptr;
+    platform::DataGrid* dgView = nullptr;
+    platform::CommandButton* btnSave = nullptr;
+    platform::CommandButton* btnCancel = nullptr;
+
+    bool DropDownOpen = false;
+    bool ActivatedOnce = false;
+    QString GoodsGroupsSelection;
+    // The language-dependent widening of the first tab's labels is applied
+    // once, however often the dialog is resized.
+    bool resizedOnce_ = false;
+};
+
+// Shows the settings dialog modally; DialogAccepted and ConnectionChanged
+// tell the outcome.
+void ShowSetupForm();
+
+// The database file chosen by the operator starting from `current` (a full
+// path, or empty); `current` itself when nothing was chosen.
+QString BrowseDatabaseFile(const QString& current);

@@ -1,0 +1,304 @@
+#include "dialogs/SetupGroupsForm.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+
+#include "core/Configuration.h"
+#include "core/ErrorController.h"
+#include "core/ModCommon.h"
+#include "core/ModControls.h"
+#include "core/ModSkin.h"
+#include "core/ModWindowState.h"
+#include "data/DatabaseClass.h"
+#include "data/ModOperations.h"
+#include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
+#include "platform/System.h"
+#include "platform/controls/CommandButton.h"
+#include "platform/controls/DataGrid.h"
+#include "platform/controls/VirtualKeys.h"
+#include "platform/sql/Recordset.h"
+
+namespace {
+
+constexpr int kItem = 0;
+constexpr int kValue = 1;
+constexpr int kIndex = 2;
+constexpr int kRows = 15;
+
+// The picker's answer belongs to no window: it outlives every picker.
+QString& StoredResult() {
+    static QString result;
+    return result;
+}
+
+QString Design(const QString& control) {
+    return ResManager().GetDefaultResource(QStringLiteral("SetupGroupsForm|") + control);
+}
+
+platform::CommandButton* AddButton(QWidget* parent, const char* name, int x, int y) {
+    auto* button = new platform::CommandButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->SetCaption(Design(QLatin1String(name)));
+    button->setGeometry(x, y, 130, 34);
+    return button;
+}
+
+}  // namespace
+
+SetupGroupsForm::SetupGroupsForm(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("SetupGroupsForm"));
+    // Top-most from the start: activation asks for it again, and changing the
+    // flag of a shown window would hide it, which ends a modal loop.
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setWindowTitle(Design(QStringLiteral("ME")));
+    setFixedSize(420, 470);
+
+    dgView = new platform::DataGrid(this);
+    dgView->setObjectName(QStringLiteral("dgView"));
+    dgView->setGeometry(4, 4, 412, 416);
+    dgView->AddColumn(QStringLiteral("Item"), QString());
+    dgView->AddColumn(QStringLiteral("Value"), QString());
+    dgView->AddColumn(QStringLiteral("Index"), QString());
+    dgView->AddColumn(QStringLiteral("RealValue"), QString());
+    dgView->SetColumnVisible(kIndex, false);
+    dgView->SetColumnVisible(3, false);
+    dgView->horizontalHeader()->setVisible(false);
+    dgView->setSelectionMode(QAbstractItemView::SingleSelection);
+    dgView->SetColumnWidth(kItem, 1800);
+    dgView->SetColumnEditStyle(kValue, platform::ColumnStyle::DropDown);
+    const platform::CellStyle disabled{QColor(96, 96, 96), QColor(236, 236, 236), false};
+    for (const char* suffix : {"", "RO", "GR", "HY", "ES", "TR"})
+        dgView->AddStyleSet(QStringLiteral("Disabled") + QLatin1String(suffix), disabled);
+
+    btnSave = AddButton(this, "btnSave", 4, 428);
+    btnDefault = AddButton(this, "btnDefault", 145, 428);
+    btnCancel = AddButton(this, "btnCancel", 286, 428);
+
+    connect(dgView, &platform::DataGrid::RowColChange, this, [this] { dgView_RowColChange(); });
+    connect(dgView, &platform::DataGrid::GotFocus, this, [this] { dgView_GotFocus(); });
+    connect(dgView, &platform::DataGrid::Click, this, [this] { SelectActiveCellText(dgView); });
+    connect(dgView, &platform::DataGrid::KeyDown, this,
+            [this](int*, int) { SelectActiveCellText(dgView); });
+    connect(dgView, &platform::DataGrid::RowLoaded, this,
+            [this] { SetColumnCellStyle(dgView, kItem, QStringLiteral("Disabled")); });
+    connect(dgView, &platform::DataGrid::DropDownOpened, this, [this] { DropDownOpen = true; });
+    connect(dgView, &platform::DataGrid::DropDownClosed, this, [this] { DropDownOpen = false; });
+    connect(dgView, &platform::DataGrid::Change, this, [this] { MapChoiceToCode(); });
+    connect(dgView, &platform::DataGrid::DblClick, this, [this] { dgView_DblClick(); });
+    connect(btnSave, &platform::CommandButton::Click, this, [this] { btnSave_Click(); });
+    connect(btnDefault, &platform::CommandButton::Click, this, [this] { btnDefault_Click(); });
+    connect(btnCancel, &platform::CommandButton::Click, this, [this] { btnCancel_Click(); });
+
+    qApp->installEventFilter(this);
+    Form_Load();
+}
+
+SetupGroupsForm::~SetupGroupsForm() {
+    qApp->removeEventFilter(this);
+}
+
+QString SetupGroupsForm::result() const {
+    return StoredResult();
+}
+
+void SetupGroupsForm::AddGroupRow(int16_t position, const QString& name, const QString& code) {
+    const QString tab = QStringLiteral("\t");
+    dgView->AddItem(ResManager().GetResString(QStringLiteral("strPosition")) + QLatin1Char(' ') +
+                    QString::number(position) + tab + name + tab + code + tab +
+                    QStringLiteral("0") + tab);
+}
+
+QString SetupGroupsForm::BuildSelection(const QStringList& codes) {
+    QString accumulator;
+    for (const QString& code : codes) {
+        const QString entry = code + QLatin1Char('|');
+        // Whole entries are compared: "01|" must not match inside "101|".
+        const QString bounded = QLatin1Char('|') + accumulator;
+        if (!code.isEmpty() && !bounded.contains(QLatin1Char('|') + entry))
+            accumulator += entry;
+    }
+    if (accumulator.endsWith(QLatin1Char('|')))
+        accumulator.chop(1);
+    return accumulator;
+}
+
+void SetupGroupsForm::Form_Load() {
+    try {
+        ResManager().SetLanguage(this);
+        ApplySkinToForm(this);
+        LoadRows();
+    } catch (const AppError& e) {
+        ErrorLogger().Add(1, e.Number(), e.Description(), QStringLiteral("SetupGroupsForm.Load"));
+    } catch (const std::exception& e) {
+        ErrorLogger().Add(1, 0, QString::fromUtf8(e.what()),
+                          QStringLiteral("SetupGroupsForm.Load"));
+    }
+}
+
+void SetupGroupsForm::LoadRows() {
+    dgView->ClearColumnList(kValue);
+    dgView->AddColumnListItem(kValue, QString(), 0);
+    if (Database().IsConnected()) {
+        LoadGoodsGroups();
+        platform::Recordset& rs = *GoodsGroupsRecordset();
+        const QString codeField = QStringLiteral("Code");
+        const QString nameField = QStringLiteral("Name");
+        for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+            if (rs.Fields(codeField).ToString().size() == 3)
+                dgView->AddColumnListItem(kValue, rs.Fields(nameField).ToString(),
+                                          rs.Fields(QStringLiteral("ID")).ToLong());
+        }
+        const QString stored = ConfigurationSettings.GoodsGroups;
+        const QStringList parts = stored.isEmpty() ? QStringList() : stored.split(QLatin1Char('|'));
+        for (int k = 1; k <= kRows; ++k) {
+            QString name;
+            QString code;
+            if (k <= parts.size()) {
+                const QString part = parts[k - 1];
+                if (part == QLatin1String("000")) {
+                    name = ResManager().GetResString(QStringLiteral("strAll"));
+                    code = part;
+                } else {
+                    // The filter compares without case; a group whose code
+                    // is the stored one exactly wins over the first match,
+                    // so "abc" does not turn into "ABC".
+                    rs.SetFilter(QStringLiteral("Code = '") + part + QStringLiteral("' "));
+                    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
+                        const QString found = rs.Fields(codeField).ToString();
+                        if (code.isEmpty() || found == part) {
+                            name = rs.Fields(nameField).ToString();
+                            code = found;
+                        }
+                        if (found == part)
+                            break;
+                    }
+                    rs.SetFilter(QString());
+                }
+            }
+            AddGroupRow(int16_t(k), name, code);
+        }
+    }
+    dgView->SetColumnWidth(kValue, dgView->width() * platform::TwipsPerPixelX() -
+                                       dgView->ColumnWidth(kItem) - GetColumnWidthExtra(true));
+    dgView->SetColumnLocked(kValue, true);
+    if (dgView->Rows() > 0)
+        dgView->SetRow(0);
+}
+
+void SetupGroupsForm::Form_Activate() {
+    try {
+        SetTopMost(this);
+        dgView->setFocus();
+        SetHourglass(false);
+    } catch (...) {
+    }
+}
+
+void SetupGroupsForm::changeEvent(QEvent* event) {
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
+}
+
+void SetupGroupsForm::MapChoiceToCode() {
+    try {
+        if (dgView->Col() != kValue)
+            return;
+        const int row = dgView->Row();
+        const int p = dgView->ActiveListPosition();
+        if (p < 0)
+            return;
+        if (p == 0) {
+            dgView->SetCellText(row, kIndex, QString());
+            return;
+        }
+        const auto& rs = GoodsGroupsRecordset();
+        if (!rs)
+            return;
+        rs->SetFilter(QStringLiteral(" ID = ") +
+                      QString::number(dgView->ColumnListItemData(kValue, p).toLongLong()));
+        if (rs->RecordCount() > 0) {
+            rs->MoveFirst();
+            dgView->SetCellText(row, kIndex, rs->Fields(QStringLiteral("Code")).ToString());
+        }
+        rs->SetFilter(QString());
+    } catch (...) {
+    }
+}
+
+void SetupGroupsForm::dgView_RowColChange() {
+    if (dgView->Row() < 0)
+        return;
+    if (dgView->Col() != kValue)
+        dgView->SetCol(kValue);
+    SelectActiveCellText(dgView);
+}
+
+void SetupGroupsForm::dgView_GotFocus() {
+    // No arrow key is synthesised to place the caret: the value cell's editor
+    // is opened with its text selected when the cell becomes current, and a
+    // posted key would come back here as the focus returns from the editor.
+    if (dgView->Rows() > 0)
+        dgView->SetCol(kValue);
+}
+
+void SetupGroupsForm::dgView_DblClick() {
+    if (dgView->Col() != kValue)
+        return;
+    const int count = dgView->ColumnListCount(kValue);
+    if (count == 0)
+        return;
+    const int next = (dgView->ActiveListPosition() + 1) % count;
+    dgView->SetText(dgView->ColumnListText(kValue, next));
+    MapChoiceToCode();
+}
+
+void SetupGroupsForm::btnSave_Click() {
+    SetHourglass(true);
+    QStringList codes;
+    try {
+        for (int row = 0; row < dgView->Rows(); ++row)
+            codes << dgView->CellText(row, kIndex);
+    } catch (...) {
+    }
+    StoredResult() = BuildSelection(codes);
+    SetHourglass(false);
+    accept();
+}
+
+void SetupGroupsForm::btnDefault_Click() {
+    SetHourglass(true);
+    StoredResult().clear();
+    SetHourglass(false);
+    accept();
+}
+
+void SetupGroupsForm::btnCancel_Click() {
+    SetHourglass(true);
+    StoredResult() = ConfigurationSettings.GoodsGroups;
+    SetHourglass(false);
+    reject();
+}
+
+bool SetupGroupsForm::eventFilter(QObject* watched, QEvent* event) {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (event->type() != QEvent::KeyPress || !widget || widget->window() != this)
+        return QDialog::eventFilter(watched, event);
+    switch (platform::VirtualKeyFromEvent(static_cast<QKeyEvent*>(event))) {
+        case 13:
+            if (!DropDownOpen)
+                btnSave_Click();
+            return true;
+        case 27:
+            btnCancel_Click();
+            return true;
+        case 116:
+            btnDefault_Click();
+            return true;
+        default:
+            return QDialog::eventFilter(watched, event);
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+namespace platform {
+class CommandButton;
+class DataGrid;
+}  // namespace platform
+
+// The goods-group picker: up to 15 rows, each a top-level goods group chosen
+// from a list, handed back as one selection string (codes joined by "|").
+// It starts from the stored GoodsGroups setting and writes nothing itself.
+//
+// Loading runs in the constructor. The opener shows it modally and then reads
+// result(), which outlives the window: it keeps the last value any picker
+// set (Save, Default or Cancel) and is empty before the first.
+class SetupGroupsForm final : public QDialog {
+    Q_OBJECT
+public:
+    explicit SetupGroupsForm(QWidget* parent = nullptr);
+    ~SetupGroupsForm() override;
+
+    QString result() const;
+
+    // Appends one row: caption with the position, name, code, "0".
+    void AddGroupRow(int16_t position, const QString& name, const QString& code);
+
+    // The selection string of the rows' codes in order: empty codes skipped,
+    // each code once at the place of its first row (case-sensitive).
+    static QString BuildSelection(const QStringList& codes);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void Form_Load();
+    void Form_Activate();
+    void LoadRows();
+    // Maps the current row's chosen list entry to its group code.
+    void MapChoiceToCode();
+    void dgView_RowColChange();
+    void dgView_GotFocus();
+    void dgView_DblClick();
+    void btnSave_Click();
+    void btnDefault_Click();
+    void btnCancel_Click();
+
+    platform::DataGrid* dgView = nullptr;
+    platform::CommandButton* btnSave = nullptr;
+    platform::CommandButton* btnDefault = nullptr;
+    platform::CommandButton* btnCancel = nullptr;
+    bool DropDownOpen = false;
+};

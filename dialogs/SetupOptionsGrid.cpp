@@ -1,0 +1,276 @@
+// The settings dialog's second tab: the station options grid.
+#include <QComboBox>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <cmath>
+
+#include "core/Configuration.h"
+#include "core/ModCommon.h"
+#include "core/ModControls.h"
+#include "core/ModWindowState.h"
+#include "data/ModOperations.h"
+#include "dialogs/SetupForm.h"
+#include "dialogs/SetupGroupsForm.h"
+#include "localization/ResManagerClass.h"
+#include "platform/Runtime.h"
+#include "platform/controls/DataGrid.h"
+
+namespace {
+
+constexpr int kItem = 0;
+constexpr int kValue = 1;
+constexpr int kIndex = 2;
+constexpr int kRealValue = 3;
+
+QString Res(const char* name) {
+    return ResManager().GetResString(QLatin1String(name));
+}
+
+bool IsChoiceRow(const QString& key) {
+    return key != QLatin1String("GoodsGroups") && key != QLatin1String("PrefixUsers");
+}
+
+// One step that may fail on its own without stopping the grid's handling.
+template <typename F>
+void Step(F&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+void SetupForm::BuildOptionsGrid(QWidget* page) {
+    dgView = new platform::DataGrid(page);
+    dgView->setObjectName(QStringLiteral("dgView"));
+    dgView->setGeometry(4, 4, page->width() - 8, page->height() - 8);
+    dgView->AddColumn(QStringLiteral("Item"), QString());
+    dgView->AddColumn(QStringLiteral("Value"), QString());
+    dgView->AddColumn(QStringLiteral("Index"), QString());
+    dgView->AddColumn(QStringLiteral("RealValue"), QString());
+    dgView->SetColumnVisible(kIndex, false);
+    dgView->SetColumnVisible(kRealValue, false);
+    dgView->horizontalHeader()->setVisible(false);
+    dgView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The caption column is read, not edited: one style per character set.
+    const platform::CellStyle disabled{QColor(96, 96, 96), QColor(236, 236, 236), false};
+    for (const char* suffix : {"", "RO", "GR", "HY", "ES", "TR"})
+        dgView->AddStyleSet(QStringLiteral("Disabled") + QLatin1String(suffix), disabled);
+
+    connect(dgView, &platform::DataGrid::GotFocus, this, [this] {
+        if (dgView->Rows() > 0)
+            dgView->SetCol(kValue);
+    });
+    connect(dgView, &platform::DataGrid::RowLoaded, this,
+            [this] { SetColumnCellStyle(dgView, kItem, QStringLiteral("Disabled")); });
+    connect(dgView, &platform::DataGrid::Click, this, [this] { SelectActiveCellText(dgView); });
+    connect(dgView, &platform::DataGrid::KeyDown, this,
+            [this](int* keyCode, int) { dgView_KeyDown(keyCode); });
+    connect(dgView, &platform::DataGrid::KeyPress, this,
+            [this](int* keyAscii) { dgView_KeyPress(keyAscii); });
+    connect(dgView, &platform::DataGrid::DropDownOpened, this, [this] { DropDownOpen = true; });
+    connect(dgView, &platform::DataGrid::DropDownClosed, this, [this] { DropDownOpen = false; });
+    connect(dgView, &platform::DataGrid::RowColChange, this, [this] { dgView_RowColChange(); });
+    connect(dgView, &platform::DataGrid::Change, this, [this] { dgView_Change(); });
+    connect(dgView, &platform::DataGrid::DblClick, this, [this] { dgView_DblClick(); });
+    connect(dgView, &platform::DataGrid::BtnClick, this, [this] { dgView_BtnClick(); });
+}
+
+QString SetupForm::GetOptionDisplayText(const QString& key, int16_t index) {
+    if (key == QLatin1String("ObjectCodeRange")) {
+        static const char* const kRanges[] = {"001 - 100", "101 - 200", "201 - 300", "301 - 400",
+                                              "401 - 500", "501 - 600", "601 - 700", "701 - 800",
+                                              "801 - 900", "001 - 1000"};
+        return index >= 0 && index <= 9 ? QLatin1String(kRanges[index]) : QString();
+    }
+    if (key == QLatin1String("GoodsGroups")) {
+        if (index == 0)
+            return Res("strDefault");
+        return index == 1 ? Res("strByChoice") : QString();
+    }
+    if (key == QLatin1String("PrefixUsers"))
+        return rt::Format(index, QStringLiteral("000"));
+    return index != 0 ? Res("strEnable") : Res("strDisable");
+}
+
+void SetupForm::AddOptionRow(const QString& caption, const QString& key, const Variant& value) {
+    int16_t index = 0;
+    const QString text = value.ToString();
+    if (key == QLatin1String("GoodsGroups"))
+        index = text.isEmpty() ? 0 : 1;
+    else if (!text.isEmpty())
+        index = value.ToInteger();
+    const QString tab = QStringLiteral("\t");
+    dgView->AddItem(caption + tab + GetOptionDisplayText(key, index) + tab + key + tab +
+                    QString::number(std::abs(int(index))) + tab);
+}
+
+void SetupForm::FillOptionsGrid() {
+    const ConfigurationRecord& c = ConfigurationSettings;
+    Step([&] { dgView->RemoveAll(); });
+    // A row whose value does not convert is left out; the others still come.
+    auto row = [&](const char* caption, const char* key, const Variant& value) {
+        Step([&] { AddOptionRow(Res(caption), QLatin1String(key), value); });
+    };
+    row("strRestriction", "Restriction", c.Restriction);
+    row("strAssistant", "Assistant", c.Assistant);
+    row("strSoundNotification", "SoundNotification", c.SoundNotification);
+    row("strFocusNewOrder", "FocusNewOrder", c.FocusNewOrder);
+    if (cbCommunicationMethod->currentIndex() == 2) {
+        row("strObjectCodeRange", "ObjectCodeRange", Variant(int32_t(c.ObjectCodeRange - 1)));
+        row("strGoodsGroups", "GoodsGroups", c.GoodsGroups);
+        row("strAutoLock", "AutoLock", c.AutoLock);
+        row("strFinishWholeOrder", "FinishWholeOrder", c.FinishWholeOrder);
+        row("strPrefixUsers", "PrefixUsers", c.PrefixUsers);
+    }
+    Step([&] { dgView->SetRow(0); });
+}
+
+QString SetupForm::CurrentOptionKey() const {
+    return dgView->CellText(dgView->Row(), kIndex);
+}
+
+void SetupForm::dgView_RowColChange() {
+    if (dgView->Row() < 0)
+        return;
+    if (dgView->Col() == kItem || dgView->Col() < 0) {
+        // The move raises this handler again, for the value column.
+        dgView->SetCol(kValue);
+        if (dgView->Col() == kValue)
+            return;
+    }
+    const bool wasLocked = dgView->ColumnLocked(kValue);
+    Step([&] {
+        const QString key = CurrentOptionKey();
+        const bool onValue = dgView->Col() == kValue;
+        if (IsChoiceRow(key)) {
+            if (!onValue)
+                return;
+            dgView->SetColumnEditStyle(kValue, platform::ColumnStyle::DropDown);
+            dgView->ClearColumnList(kValue);
+            const int last = key == QLatin1String("ObjectCodeRange") ? 9 : 1;
+            for (int i = 0; i <= last; ++i)
+                dgView->AddColumnListItem(kValue, GetOptionDisplayText(key, int16_t(i)));
+            dgView->SetColumnLocked(kValue, true);
+            SelectActiveCellText(dgView);
+        } else if (key == QLatin1String("PrefixUsers")) {
+            dgView->SetColumnEditStyle(kValue, platform::ColumnStyle::Edit);
+            dgView->SetColumnLocked(kValue, false);
+            SelectActiveCellText(dgView);
+        } else if (onValue) {
+            dgView->SetColumnEditStyle(kValue, platform::ColumnStyle::EditButton);
+            dgView->SetText(GetOptionDisplayText(key, GoodsGroupsSelection.isEmpty() ? 0 : 1));
+            dgView->SetColumnLocked(kValue, true);
+        }
+        if (dgView->ColumnLocked(kValue) != wasLocked)
+            dgView->SetCol(kValue);
+    });
+}
+
+void SetupForm::dgView_Change() {
+    if (dgView->Col() != kValue)
+        return;
+    const int row = dgView->Row();
+    const QString key = CurrentOptionKey();
+    if (key == QLatin1String("GoodsGroups"))
+        return;
+    if (key == QLatin1String("PrefixUsers")) {
+        QString text = dgView->Text();
+        if (!text.isEmpty() && text.size() > 3) {
+            text = text.left(3);
+            dgView->SetText(text);
+            if (auto* line = qobject_cast<QLineEdit*>(dgView->ActiveEditor()))
+                line->setCursorPosition(3);
+        }
+        dgView->SetCellText(row, kRealValue, dgView->Text());
+        return;
+    }
+    const int position = dgView->ActiveListPosition();
+    if (position >= 0)
+        dgView->SetCellText(row, kRealValue, QString::number(position));
+}
+
+void SetupForm::dgView_DblClick() {
+    Step([&] {
+        const QString key = CurrentOptionKey();
+        // A plain text cell has no list to step through.
+        if (key == QLatin1String("GoodsGroups") || key == QLatin1String("PrefixUsers") ||
+            dgView->Col() != kValue)
+            return;
+        const int count = dgView->ColumnListCount(kValue);
+        if (count == 0)
+            return;
+        const int next = (dgView->ActiveListPosition() + 1) % count;
+        dgView->SetText(dgView->ColumnListText(kValue, next));
+        dgView_Change();
+    });
+}
+
+void SetupForm::dgView_KeyDown(int* keyCode) {
+    Q_UNUSED(keyCode);
+    if (CurrentOptionKey() != QLatin1String("PrefixUsers"))
+        SelectActiveCellText(dgView);
+}
+
+void SetupForm::dgView_KeyPress(int* keyAscii) {
+    if (CurrentOptionKey() != QLatin1String("PrefixUsers"))
+        return;
+    const int ch = *keyAscii;
+    if (!((ch >= 48 && ch <= 57) || ch == 8))
+        *keyAscii = 0;
+}
+
+void SetupForm::dgView_BtnClick() {
+    if (!GoodsGroupsRecordset())
+        return;
+    SetHourglass(true);
+    {
+        SetupGroupsForm picker(this);
+        picker.exec();
+        GoodsGroupsSelection = picker.result();
+    }
+    SetTopMost(this);
+    dgView->SetText(
+        GetOptionDisplayText(CurrentOptionKey(), GoodsGroupsSelection.isEmpty() ? 0 : 1));
+    SelectActiveCellText(dgView);
+}
+
+void SetupForm::CopyOptionsIntoRecord() {
+    ConfigurationRecord& c = ConfigurationSettings;
+    // Every value already reached its cell as it was typed or chosen; the
+    // rows are read without redrawing.
+    dgView->SetRedraw(false);
+    for (int row = 0; row < dgView->Rows(); ++row) {
+        Step([&] {
+            CopyOptionIntoRecord(c, dgView->CellText(row, kIndex),
+                                 dgView->CellText(row, kRealValue), GoodsGroupsSelection);
+        });
+    }
+    dgView->SetRedraw(true);
+}
+
+void SetupForm::CopyOptionIntoRecord(ConfigurationRecord& c, const QString& key,
+                                     const QString& realValue,
+                                     const QString& goodsGroupsSelection) {
+    const int16_t v = rt::CInt(rt::Val(realValue));
+    if (key == QLatin1String("Restriction"))
+        c.Restriction = v != 0;
+    else if (key == QLatin1String("Assistant"))
+        c.Assistant = v != 0;
+    else if (key == QLatin1String("SoundNotification"))
+        c.SoundNotification = v != 0;
+    else if (key == QLatin1String("FocusNewOrder"))
+        c.FocusNewOrder = v != 0;
+    else if (key == QLatin1String("ObjectCodeRange"))
+        c.ObjectCodeRange = int16_t(v + 1);
+    else if (key == QLatin1String("GoodsGroups"))
+        c.GoodsGroups = goodsGroupsSelection;
+    else if (key == QLatin1String("AutoLock"))
+        c.AutoLock = v != 0;
+    else if (key == QLatin1String("FinishWholeOrder"))
+        c.FinishWholeOrder = v != 0;
+    else if (key == QLatin1String("PrefixUsers"))
+        c.PrefixUsers = rt::Format(v, QStringLiteral("000"));
+}
