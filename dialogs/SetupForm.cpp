@@ -281,8 +281,14 @@ void SetupForm::Form_Load() {
         tbUser->setText(c.UserName);
         tbPassword->setText(c.Password);
 
-        socket = std::make_unique<CSocketMaster>();
-        tbIP->setText(socket->LocalIP());
+        // A host name that does not resolve is recorded, but the rows after
+        // it still load: a Save must not store an empty station password.
+        try {
+            socket = std::make_unique<CSocketMaster>();
+            tbIP->setText(socket->LocalIP());
+        } catch (const AppError& e) {
+            ErrorLogger().Add(1, e.Number(), e.Description(), QStringLiteral("Setupform.Load"));
+        }
         socket.reset();
 
         tbPortUDP->setText(QString::number(c.PortUDP));
