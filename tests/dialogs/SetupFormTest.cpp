@@ -361,6 +361,24 @@ TEST_F(SetupFormTest, LanguagePreviewIsStoredOnlyBySave) {
     EXPECT_EQ(ConfigurationSettings.Language, code);
 }
 
+TEST_F(SetupFormTest, LanguagePreviewTranslatesTheDialogFromTheDictionary) {
+    const QString dictionary = PathIn(QStringLiteral("Dictionary_Kestrelle.lng"));
+    WriteBytes(dictionary, "[SetupForm|lblLanguage]\nEN=Language:\n");
+    const QString previous = ResManager().DictionaryFile();
+    ResManager().SetDictionaryFile(dictionary);
+    Open();
+    const QString builtIn = Find<QLabel>("lblLanguage")->text();
+    int en = 0;
+    while (en < ResManager().CountLanguages() && ResManager().LanguageAbbrev(en) != "EN")
+        ++en;
+    List("cbLanguage")->setCurrentIndex(en);
+    EXPECT_EQ(Find<QLabel>("lblLanguage")->text(), QStringLiteral("Language:"));
+    EXPECT_EQ(ResManager().CurrentLanguage(), QStringLiteral("BG"));
+    Button("btnCancel")->Press();
+    ResManager().SetDictionaryFile(previous);
+    EXPECT_EQ(builtIn, ResManager().GetDefaultResource("SetupForm|lblLanguage"));
+}
+
 TEST_F(SetupFormTest, SkinPreviewChangesTheComponentAndSaveStoresTheName) {
     Open();
     List("cbColorScheme")->setCurrentIndex(2);
