@@ -21,6 +21,7 @@
 #include "dialogs/AboutForm.h"
 #include "dialogs/FileOpen.h"
 #include "dialogs/HelpForm.h"
+#include "dialogs/SetupForm.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/LocalizationForm.h"
 #include "localization/MsgBoxExClass.h"
@@ -49,12 +50,6 @@ MainWindow& Window() {
     if (!window)
         window = new MainWindow();
     return *window;
-}
-
-// The settings dialog opens here once it exists; until then nothing is
-// confirmed.
-void ShowSetupForm() {
-    DialogAccepted = false;
 }
 
 }  // namespace
