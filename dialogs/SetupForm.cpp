@@ -31,7 +31,7 @@
 namespace {
 
 // Design values in pixels; the rules that move controls work from these.
-constexpr int kWidth = 500;
+constexpr int kWidth = 540;
 constexpr int kTabHeight = 34;
 constexpr int kPageTop = kTabHeight + 4;
 constexpr int kPageHeight = 354;
@@ -39,7 +39,7 @@ constexpr int kRowStep = 30;
 constexpr int kLabelLeft = 8;
 constexpr int kLabelWidth = 170;
 constexpr int kInputLeft = 184;
-constexpr int kInputWidth = 296;
+constexpr int kInputWidth = 336;
 constexpr int kRowHeight = 24;
 
 struct Country {
