@@ -13,6 +13,7 @@
 #include "core/ErrorController.h"
 #include "core/ModControls.h"
 #include "core/ModWindowState.h"
+#include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
 #include "network/ModServer.h"
 #include "platform/controls/CommandButton.h"
@@ -120,6 +121,12 @@ void MainWindow::CreateControls() {
                                    "Quantity", "Hour", "Sum",     "Lot"};
     for (const char* c : columns)
         dgView_->AddColumn(QString::fromLatin1(c), QString::fromLatin1(c));
+    // Columns 1 to 5 carry the window's own texts; the dictionary, when
+    // there is one, translates them later.
+    for (int col = 1; col <= 5; ++col)
+        dgView_->SetColumnCaption(
+            col,
+            ResManager().GetResString(QStringLiteral("MainWindow|dgView|") + QString::number(col)));
     for (const char* hidden : {"ID", "Group", "Hour", "Sum", "Lot"})
         dgView_->SetColumnVisible(dgView_->ColumnIndex(QString::fromLatin1(hidden)), false);
     dgView_->SetColumnAlignment(dgView_->ColumnIndex("Quantity"),

@@ -94,7 +94,10 @@ void MainWindow::InitForm() {
                 Step([&] { LoadGoodsGroups(); });
                 Step([&] {
                     QString names;
-                    for (QString code : c.GoodsGroups.split('|'))
+                    // An empty setting names no group at all (not one empty one).
+                    const QStringList codes =
+                        c.GoodsGroups.isEmpty() ? QStringList() : c.GoodsGroups.split('|');
+                    for (QString code : codes)
                         names += GetGroupNameByCode(code) + QStringLiteral(", ");
                     groupNamesText_ = names.size() < 2
                                           ? ResManager().GetResString(QStringLiteral("strAll"))

@@ -188,3 +188,22 @@ TEST_F(DatabaseViewTest, GroupNamesAndTheStationsGroups) {
     QString missing = "999";
     EXPECT_EQ(window_->GetGroupNameByCode(missing), "");
 }
+
+TEST_F(DatabaseViewTest, StartWithOneOperatorLogsInAndNamesTheGroups) {
+    SqliteExec(db_, "UPDATE operations SET OperatorID = 1");
+    SqliteExec(db_, "DELETE FROM users WHERE ID <> 1");
+    window_->InitForm();
+    EXPECT_EQ(Users().ActiveUser().ID(), 1);
+    EXPECT_EQ(window_->GroupNamesText(), ResManager().GetResString("strAll"));
+    EXPECT_EQ(window_->btnAction(7)->Tag(), "Refresh");
+    // Objects of codes 1 to 99 only: the bar (code 101) is another station's.
+    EXPECT_EQ(window_->GetOrdersCount(), 2);
+    EXPECT_TRUE(
+        window_->tbDbOrder()->toPlainText().startsWith(window_->GroupNamesText() + "\r\n") ||
+        window_->tbDbOrder()->toPlainText().startsWith(window_->GroupNamesText() + "\n"));
+
+    ConfigurationSettings.GoodsGroups = "001";
+    window_->InitForm();
+    QString code = "001";
+    EXPECT_EQ(window_->GroupNamesText(), window_->GetGroupNameByCode(code));
+}
