@@ -138,10 +138,16 @@ NomUsersItem NomUsers::FindByCard(QString& card, const QString& prefix) {
         platform::Recordset& rs = *recordset_;
         rs.MoveFirst();
         card.remove(QChar(160));
+        // An empty card number would match every user without a card (the
+        // service user among them): nothing is found for it.
+        if (rt::Trim(card).isEmpty())
+            return NomUsersItem();
         rs.Find(QStringLiteral(" CardNumber='") + card + QStringLiteral("'"));
         if (rs.IsEOF() && card.startsWith(prefix)) {
             // Always three characters, whatever the prefix's length.
             card = card.mid(3);
+            if (rt::Trim(card).isEmpty())
+                return NomUsersItem();
             rs.MoveFirst();
             rs.Find(QStringLiteral(" CardNumber='") + card + QStringLiteral("'"));
         }

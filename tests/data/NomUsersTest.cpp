@@ -64,6 +64,12 @@ TEST_P(NomUsersTest, FindsByCardWithOrWithoutThePrefix) {
 
     card = QStringLiteral("   ");
     EXPECT_EQ(list_.FindByCard(card, QStringLiteral("971")).ID(), 0);
+    // The bare prefix, or no-break spaces alone, never find the users that
+    // carry no card (the service user among them).
+    card = QStringLiteral("971");
+    EXPECT_EQ(list_.FindByCard(card, QStringLiteral("971")).ID(), 0);
+    card = QStringLiteral("\u00A0\u00A0");
+    EXPECT_EQ(list_.FindByCard(card, QStringLiteral("971")).ID(), 0);
     card = QStringLiteral("99910002");  // another prefix: nothing dropped
     EXPECT_EQ(list_.FindByCard(card, QStringLiteral("971")).ID(), 0);
     card = QStringLiteral("10'002");
