@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "DataTestSupport.h"
+#include "board/ApplicationLog.h"
+#include "board/DatabaseMonitor.h"
 #include "data/DatabaseClass.h"
 #include "platform/sql/Recordset.h"
 
@@ -11,38 +13,13 @@ namespace {
 
 using SchemaTest = DataTest;
 
+// The board's own queries, with two chosen groups and four objects.
 QString OrdersQuery(int32_t type) {
-    return QStringLiteral("SELECT objects.ID AS ObjID, objects.name AS ObjName, ") +
-           QStringLiteral(" partners.ID AS PartID, partners.Company, ") +
-           QStringLiteral(" users.ID AS UserID, users.Name AS UserName ") +
-           QStringLiteral(" FROM operations, objects, partners, users, goods, goodsgroups ") +
-           QStringLiteral(" WHERE operations.ObjectID = objects.ID ") +
-           QStringLiteral(" AND operations.PartnerID = partners.ID ") +
-           QStringLiteral(" AND operations.OperatorID = users.ID ") +
-           QStringLiteral(" AND operations.GoodID = goods.ID ") +
-           QStringLiteral(" AND goods.GroupID = goodsgroups.ID ") +
-           QStringLiteral("AND ( goodsgroups.Code LIKE '001%' OR goodsgroups.Code LIKE '002%')") +
-           QStringLiteral("AND operations.ObjectID IN (1,2,3,5)") +
-           QStringLiteral(" AND operations.Opertype=33") +
-           QStringLiteral(" AND operations.Acct=0 ") +
-           QStringLiteral(" AND operations.SrcDocID=0 ") +
-           QStringLiteral(
-               " GROUP BY objects.ID, objects.name, partners.ID, partners.Company, "
-               "users.ID, users.Name ") +
-           (type == kDbMySql ? QStringLiteral(" ORDER BY objects.name ")
-                             : QStringLiteral(" ORDER BY Min(operations.ID)"));
+    return BuildOrdersQuery(BuildGroupFilter(QStringLiteral("001|002")),
+                            BuildObjectFilter({1, 2, 3, 5}), type);
 }
 
-const QString kItemsQuery =
-    QStringLiteral("SELECT operations.ID, operations.GoodID, operations.UserRealTime, ") +
-    QStringLiteral(" operations.PartnerID, operations.ObjectID, operations.OperatorID, ") +
-    QStringLiteral(" goods.Measure1, goods.Name, goods.Name2, goods.Code, operations.SrcDocID, ") +
-    QStringLiteral(" goodsgroups.Code AS GCODE, operations.Qtty, operations.Note ") +
-    QStringLiteral(" FROM operations, goods, goodsgroups") +
-    QStringLiteral(" WHERE operations.GoodID = goods.ID ") +
-    QStringLiteral(" AND goods.GroupID= goodsgroups.ID ") +
-    QStringLiteral(" AND operations.Opertype=33") + QStringLiteral(" AND operations.Acct=0") +
-    QStringLiteral(" ORDER BY operations.SrcDocID DESC, operations.ID");
+const QString kItemsQuery = BuildItemsQuery(QString(), QString());
 
 }  // namespace
 
@@ -80,14 +57,9 @@ TEST_P(SchemaTest, TheFailedLoginRowIsWritten) {
     DatabaseClass& db = Database();
     const QString message = DatabaseClass::QualifySQL(
         QStringLiteral("Въведена грешна парола за потребител от компютър 'kitchen' (127.0.0.1)"));
-    const QString sql = QStringLiteral(
-                            " INSERT INTO applicationlog (Message, MessageSource, UserID, "
-                            "UserRealTime) ") +
-                        QStringLiteral(" VALUES (") + QStringLiteral("'") + message +
-                        QStringLiteral("', ") + QStringLiteral("'") +
-                        DatabaseClass::QualifySQL(QStringLiteral("Quillbarrow Kestrelle")) +
-                        QStringLiteral("', ") + QStringLiteral(" 0, ") +
-                        QStringLiteral("'2026-12-08 19:30:00' ") + QStringLiteral(")");
+    // The station's own statement.
+    const QString sql = BuildApplicationLogInsert(message, 0, db.ConnectTo(),
+                                                  QDateTime(QDate(2026, 12, 8), QTime(19, 30)));
     EXPECT_EQ(db.ExecuteNonQuery(sql), 1);
     auto rs = db.ExecuteRecordset(QStringLiteral("SELECT * FROM applicationlog"), 1);
     ASSERT_EQ(rs->RecordCount(), 1);
