@@ -27,6 +27,13 @@ TaskbarState& Taskbar() {
 
 void SetStaysOnTop(QWidget* window, bool onTop) {
     const bool current = window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+    // New flags re-create a shown window, which ends a modal dialog's loop:
+    // a modal window that is already shown is only raised.
+    if (current != onTop && window->isVisible() && window->isModal()) {
+        if (onTop)
+            window->raise();
+        return;
+    }
     if (current != onTop) {
         // Changing the flags of a shown window hides it; show it again.
         const bool visible = window->isVisible();
