@@ -37,14 +37,6 @@ void Logged(const char* method, F&& step) {
     }
 }
 
-template <typename F>
-void Ignored(F&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-
 bool Open(const std::shared_ptr<platform::Recordset>& rs) {
     return rs && rs->State() == 1;
 }
@@ -73,7 +65,7 @@ void MainWindow::RefreshOrders() {
     tmrOrders_->stop();
     tmrOrders_Timer();
     tmrOrders_->start();
-    Ignored([&] { dgView_->setFocus(); });
+    rt::IgnoreErrors([&] { dgView_->setFocus(); });
 }
 
 void MainWindow::ReadOrdersFromDatabase() {
@@ -162,7 +154,7 @@ void MainWindow::LoadOrderItems() {
 }
 
 void MainWindow::FillItemsGrid() {
-    Ignored([&] {
+    rt::IgnoreErrors([&] {
         dgView_->SetRedraw(false);
         dgView_->RemoveAll();
         int select = 0;
@@ -293,7 +285,7 @@ void MainWindow::CompareStates() {
 
 QString MainWindow::GetGroupNameByCode(QString& code) {
     QString name;
-    Ignored([&] {
+    rt::IgnoreErrors([&] {
         if (code.size() > 3)
             code = code.left(3);
         const auto groups = GoodsGroupsRecordset();
@@ -310,7 +302,7 @@ QString MainWindow::GetGroupNameByCode(QString& code) {
 }
 
 void MainWindow::tmrPassedTime_Timer() {
-    Ignored([&] {
+    rt::IgnoreErrors([&] {
         QString text = QStringLiteral("00:00:00");
         QColor colour(0, 0, 0);
         if (GetOrdersCount() > 0) {
@@ -331,7 +323,7 @@ void MainWindow::tmrPassedTime_Timer() {
 }
 
 void MainWindow::LayoutItemsGrid() {
-    Ignored([&] {
+    rt::IgnoreErrors([&] {
         const int avail =
             dgView_->width() * platform::TwipsPerPixelX() - GetColumnWidthExtra(false);
         const int comment = dgView_->ColumnIndex(QStringLiteral("Comment"));

@@ -18,21 +18,11 @@
 #include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
 #include "network/ModServer.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/SkinManager.h"
-
-namespace {
-// One step of a routine that ignores failing steps and goes on.
-template <typename F>
-void Step(F&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-}  // namespace
 
 void MainWindow::Form_Load() {
     ResManager().SetLanguage(this);
@@ -42,18 +32,18 @@ void MainWindow::Form_Load() {
 
 void MainWindow::InitForm() {
     const ConfigurationRecord& c = ConfigurationSettings;
-    Step([&] { server_.reset(); });
-    Step([&] { imServer_->CloseAllClients(); });
-    Step([&] {
+    rt::IgnoreErrors([&] { server_.reset(); });
+    rt::IgnoreErrors([&] { imServer_->CloseAllClients(); });
+    rt::IgnoreErrors([&] {
         Panels(2)->clear();
         Panels(3)->clear();
         Panels(5)->clear();
     });
-    Step([&] {
+    rt::IgnoreErrors([&] {
         frmOrders(0)->setVisible(c.Communication != 2);
         frmOrders(1)->setVisible(c.Communication == 2);
     });
-    Step([&] {
+    rt::IgnoreErrors([&] {
         if (c.Communication == 0) {
             server_ = std::make_unique<CSocketMaster>();
             connect(server_.get(), &CSocketMasterEvents::DataArrival, this,
@@ -83,16 +73,16 @@ void MainWindow::InitForm() {
             Panels(5)->clear();
             SetStatusText(GetDatabaseStatusText(false));
             if (Database().IsConnected()) {
-                Step([&] {
+                rt::IgnoreErrors([&] {
                     Users().Load(Database());
                     Users().SetActiveUser(Users().FindByID(1));
                 });
-                Step([&] {
+                rt::IgnoreErrors([&] {
                     Objects().Load(Database());
                     Objects().FillComboBoxRestaurant(cbObjects_, c.ObjectCodeRange, false);
                 });
-                Step([&] { LoadGoodsGroups(); });
-                Step([&] {
+                rt::IgnoreErrors([&] { LoadGoodsGroups(); });
+                rt::IgnoreErrors([&] {
                     QString names;
                     // An empty setting names no group at all (not one empty one).
                     const QStringList codes =
@@ -120,14 +110,14 @@ void MainWindow::InitForm() {
     });
     if (unloaded_)
         return;
-    Step([&] {
+    rt::IgnoreErrors([&] {
         const int next = GetActionButtonIndex(QStringLiteral("Finish")) + 1;
         const QString tag =
             c.Communication == 2 ? QStringLiteral("Refresh") : QStringLiteral("Clear");
         btnAction(next)->SetTag(tag);
         btnAction(next)->SetPicture(SkinManager().GetButtonPicture(tag));
     });
-    Step([&] {
+    rt::IgnoreErrors([&] {
         if (c.Communication != 2)
             timArrival_->start();
         else
@@ -141,7 +131,7 @@ void MainWindow::InitForm() {
         }
     });
     activePanel_ = -1;
-    Step([&] {
+    rt::IgnoreErrors([&] {
         if (LoadArrivalsBackup()) {
             SetActiveOrder(1);
             activePanel_ = 0;
@@ -180,13 +170,13 @@ void MainWindow::Form_Unload() {
     unloaded_ = true;
     SaveConfiguration();
     ShowTaskbar();
-    Step([&] {
+    rt::IgnoreErrors([&] {
         if (Hooks().UnloadOtherWindows)
             Hooks().UnloadOtherWindows();
     });
     server_.reset();
     if (ConfigurationSettings.Communication == 1)
-        Step([&] { imServer_->StopServer(); });
+        rt::IgnoreErrors([&] { imServer_->StopServer(); });
     if (Hooks().EndProgram)
         Hooks().EndProgram();
 }

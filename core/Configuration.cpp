@@ -1,6 +1,6 @@
 #include "core/Configuration.h"
+#include "platform/AppError.h"
 
-#include <functional>
 
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
@@ -28,21 +28,13 @@ QString Read(const QString& key) {
     return ReadIniValue(key, QStringLiteral("Value"), ConfigurationSettings.ConfigFile, 255);
 }
 
-// One key's conversion; a failure leaves its field as it was.
-void Step(const std::function<void()>& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-
 void ReadBoolean(const QString& key, bool& field) {
     if (const auto b = rt::TryCBool(Read(key)))
         field = *b;
 }
 
 void ReadPort(const QString& key, int32_t& field) {
-    Step([&] {
+    rt::IgnoreErrors([&] {
         const int32_t port = rt::CLng(Read(key));
         if (port > 0 && port <= 65535)
             field = port;
@@ -74,13 +66,13 @@ bool LoadConfiguration() {
 
     bool result = false;
     if (FileExists(c.ConfigFile)) {
-        Step([&] {
+        rt::IgnoreErrors([&] {
             const QString text = Read("Communication");
             const double v = rt::Val(text);
             if (!text.isEmpty() && v >= 0 && v <= 2)
                 c.Communication = rt::CLng(v);
         });
-        Step([&] { c.DatabaseType = rt::CInt(rt::Val(Read("DatabaseType"))); });
+        rt::IgnoreErrors([&] { c.DatabaseType = rt::CInt(rt::Val(Read("DatabaseType"))); });
         c.DatabasePath = Read("DatabasePath");
         c.ServerName = Read("ServerName");
         c.LocalServerName = Read("LocalServerName");
@@ -90,7 +82,7 @@ bool LoadConfiguration() {
         c.Language = Read("Language");
         if (c.Language.isEmpty())
             c.Language = QStringLiteral("BG");
-        Step([&] {
+        rt::IgnoreErrors([&] {
             const QString text = Read("Country");
             if (rt::Val(text) >= 0)
                 c.Country = rt::CInt(text);
@@ -106,7 +98,7 @@ bool LoadConfiguration() {
             if (digits.size() == 3)
                 c.PrefixUsers = digits;
         }
-        Step([&] { c.ObjectCodeRange = rt::CInt(Read("ObjectCodeRange")); });
+        rt::IgnoreErrors([&] { c.ObjectCodeRange = rt::CInt(Read("ObjectCodeRange")); });
         if (c.ObjectCodeRange < 1 || c.ObjectCodeRange > 10)
             c.ObjectCodeRange = 1;
         ReadBoolean("UserDefineKeys", c.UserDefineKeys);

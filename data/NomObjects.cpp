@@ -1,4 +1,5 @@
 #include "data/NomObjects.h"
+#include "platform/AppError.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -6,19 +7,6 @@
 #include "data/DatabaseClass.h"
 #include "platform/Runtime.h"
 #include "platform/sql/Recordset.h"
-
-namespace {
-
-// Runs one step whose failure the list ignores.
-template <typename F>
-void Step(F&& f) {
-    try {
-        f();
-    } catch (...) {
-    }
-}
-
-}  // namespace
 
 void NomObjectsItem::Clear() {
     id_ = 0;
@@ -61,8 +49,8 @@ int32_t NomObjects::Load(DatabaseClass& database) {
     sql += QStringLiteral(" WHERE Deleted<>-1 ");
     sql += QStringLiteral(" ORDER BY IsVeryUsed, 1, Code, Name, Name2");
     int32_t count = 0;
-    Step([&] { recordset_ = database.ExecuteRecordsetRepl(sql, 1); });
-    Step([&] { count = recordset_->RecordCount(); });
+    rt::IgnoreErrors([&] { recordset_ = database.ExecuteRecordsetRepl(sql, 1); });
+    rt::IgnoreErrors([&] { count = recordset_->RecordCount(); });
     return count;
 }
 
@@ -90,13 +78,14 @@ NomObjectsItem NomObjects::Item(int16_t index) {
 NomObjectsItem NomObjects::ReadActiveObject() const {
     NomObjectsItem item;
     const platform::Recordset& rs = *recordset_;
-    Step([&] { item.SetID(rs.Fields(QStringLiteral("ID")).ToLong()); });
-    Step([&] { item.SetCode(rs.Fields(QStringLiteral("Code")).ToString()); });
-    Step([&] { item.SetName(rs.Fields(QStringLiteral("Name")).ToString()); });
-    Step([&] { item.SetName2(rs.Fields(QStringLiteral("Name2")).ToString()); });
-    Step([&] { item.SetIsVeryUsed(rs.Fields(QStringLiteral("IsVeryUsed")).ToInteger()); });
-    Step([&] { item.SetGroupID(rs.Fields(QStringLiteral("GroupID")).ToLong()); });
-    Step([&] { item.SetPriceGroup(rs.Fields(QStringLiteral("PriceGroup")).ToLong()); });
+    rt::IgnoreErrors([&] { item.SetID(rs.Fields(QStringLiteral("ID")).ToLong()); });
+    rt::IgnoreErrors([&] { item.SetCode(rs.Fields(QStringLiteral("Code")).ToString()); });
+    rt::IgnoreErrors([&] { item.SetName(rs.Fields(QStringLiteral("Name")).ToString()); });
+    rt::IgnoreErrors([&] { item.SetName2(rs.Fields(QStringLiteral("Name2")).ToString()); });
+    rt::IgnoreErrors(
+        [&] { item.SetIsVeryUsed(rs.Fields(QStringLiteral("IsVeryUsed")).ToInteger()); });
+    rt::IgnoreErrors([&] { item.SetGroupID(rs.Fields(QStringLiteral("GroupID")).ToLong()); });
+    rt::IgnoreErrors([&] { item.SetPriceGroup(rs.Fields(QStringLiteral("PriceGroup")).ToLong()); });
     return item;
 }
 

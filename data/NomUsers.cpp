@@ -11,14 +11,6 @@
 
 namespace {
 
-template <typename F>
-void Step(F&& f) {
-    try {
-        f();
-    } catch (...) {
-    }
-}
-
 constexpr int16_t kFunctionSetup = 2;
 
 }  // namespace
@@ -54,8 +46,8 @@ int32_t NomUsers::Load(DatabaseClass& database) {
         QStringLiteral(" SELECT ID, Code, Name, Name2, UserLevel, Password, CardNumber ") +
         QStringLiteral(" FROM users WHERE Deleted<>-1 ORDER BY Name, Name2");
     int32_t count = 0;
-    Step([&] { recordset_ = database.ExecuteRecordsetRepl(sql, 1); });
-    Step([&] { count = recordset_->RecordCount(); });
+    rt::IgnoreErrors([&] { recordset_ = database.ExecuteRecordsetRepl(sql, 1); });
+    rt::IgnoreErrors([&] { count = recordset_->RecordCount(); });
     return count;
 }
 
@@ -84,13 +76,14 @@ NomUsersItem NomUsers::Item(int16_t index) {
 NomUsersItem NomUsers::CreateItemFromRecord() const {
     NomUsersItem item;
     const platform::Recordset& rs = *recordset_;
-    Step([&] { item.SetID(rs.Fields(QStringLiteral("ID")).ToLong()); });
-    Step([&] { item.SetCode(rs.Fields(QStringLiteral("Code")).ToString()); });
-    Step([&] { item.SetName(rs.Fields(QStringLiteral("Name")).ToString()); });
-    Step([&] { item.SetName2(rs.Fields(QStringLiteral("Name2")).ToString()); });
-    Step([&] { item.Setlevel(rs.Fields(QStringLiteral("UserLevel")).ToLong()); });
-    Step([&] { item.SetPassword(rs.Fields(QStringLiteral("Password")).ToString()); });
-    Step([&] { item.SetCardNumber(rs.Fields(QStringLiteral("CardNumber")).ToString()); });
+    rt::IgnoreErrors([&] { item.SetID(rs.Fields(QStringLiteral("ID")).ToLong()); });
+    rt::IgnoreErrors([&] { item.SetCode(rs.Fields(QStringLiteral("Code")).ToString()); });
+    rt::IgnoreErrors([&] { item.SetName(rs.Fields(QStringLiteral("Name")).ToString()); });
+    rt::IgnoreErrors([&] { item.SetName2(rs.Fields(QStringLiteral("Name2")).ToString()); });
+    rt::IgnoreErrors([&] { item.Setlevel(rs.Fields(QStringLiteral("UserLevel")).ToLong()); });
+    rt::IgnoreErrors([&] { item.SetPassword(rs.Fields(QStringLiteral("Password")).ToString()); });
+    rt::IgnoreErrors(
+        [&] { item.SetCardNumber(rs.Fields(QStringLiteral("CardNumber")).ToString()); });
     return item;
 }
 
@@ -168,7 +161,7 @@ NomUsersItem NomUsers::FindByPassword(const QString& password, const CryptoClass
         const int32_t rows = rs.RecordCount();
         for (int32_t i = 0; i < rows && !rs.IsEOF(); ++i) {
             int32_t id = 0;
-            Step([&] { id = rs.Fields(QStringLiteral("ID")).ToLong(); });
+            rt::IgnoreErrors([&] { id = rs.Fields(QStringLiteral("ID")).ToLong(); });
             if (id > 1) {
                 try {
                     const QString plain =
@@ -196,7 +189,7 @@ bool NomUsers::CheckPassowrds() {
         platform::Recordset& rs = *recordset_;
         for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
             int32_t id = 0;
-            Step([&] { id = rs.Fields(QStringLiteral("ID")).ToLong(); });
+            rt::IgnoreErrors([&] { id = rs.Fields(QStringLiteral("ID")).ToLong(); });
             if (id == 1)
                 continue;
             QString plain;

@@ -13,6 +13,7 @@
 #include "dialogs/SetupForm.h"
 #include "dialogs/SetupGroupsForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 #include "platform/controls/DataGrid.h"
 
@@ -29,15 +30,6 @@ QString Res(const char* name) {
 
 bool IsChoiceRow(const QString& key) {
     return key != QLatin1String("GoodsGroups") && key != QLatin1String("PrefixUsers");
-}
-
-// One step that may fail on its own without stopping the grid's handling.
-template <typename F>
-void Step(F&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
 }
 
 }  // namespace
@@ -109,10 +101,10 @@ void SetupForm::AddOptionRow(const QString& caption, const QString& key, const V
 
 void SetupForm::FillOptionsGrid() {
     const ConfigurationRecord& c = ConfigurationSettings;
-    Step([&] { dgView->RemoveAll(); });
+    rt::IgnoreErrors([&] { dgView->RemoveAll(); });
     // A row whose value does not convert is left out; the others still come.
     auto row = [&](const char* caption, const char* key, const Variant& value) {
-        Step([&] { AddOptionRow(Res(caption), QLatin1String(key), value); });
+        rt::IgnoreErrors([&] { AddOptionRow(Res(caption), QLatin1String(key), value); });
     };
     row("strRestriction", "Restriction", c.Restriction);
     row("strAssistant", "Assistant", c.Assistant);
@@ -125,7 +117,7 @@ void SetupForm::FillOptionsGrid() {
         row("strFinishWholeOrder", "FinishWholeOrder", c.FinishWholeOrder);
         row("strPrefixUsers", "PrefixUsers", c.PrefixUsers);
     }
-    Step([&] { dgView->SetRow(0); });
+    rt::IgnoreErrors([&] { dgView->SetRow(0); });
 }
 
 QString SetupForm::CurrentOptionKey() const {
@@ -142,7 +134,7 @@ void SetupForm::dgView_RowColChange() {
             return;
     }
     const bool wasLocked = dgView->ColumnLocked(kValue);
-    Step([&] {
+    rt::IgnoreErrors([&] {
         const QString key = CurrentOptionKey();
         const bool onValue = dgView->Col() == kValue;
         if (IsChoiceRow(key)) {
@@ -193,7 +185,7 @@ void SetupForm::dgView_Change() {
 }
 
 void SetupForm::dgView_DblClick() {
-    Step([&] {
+    rt::IgnoreErrors([&] {
         const QString key = CurrentOptionKey();
         // A plain text cell has no list to step through.
         if (key == QLatin1String("GoodsGroups") || key == QLatin1String("PrefixUsers") ||
@@ -243,7 +235,7 @@ void SetupForm::CopyOptionsIntoRecord() {
     // rows are read without redrawing.
     dgView->SetRedraw(false);
     for (int row = 0; row < dgView->Rows(); ++row) {
-        Step([&] {
+        rt::IgnoreErrors([&] {
             CopyOptionIntoRecord(c, dgView->CellText(row, kIndex),
                                  dgView->CellText(row, kRealValue), GoodsGroupsSelection);
         });

@@ -31,4 +31,14 @@ inline constexpr int kErrTypeMismatch = 13;
 inline constexpr int kErrInvalidNull = 94;
 [[noreturn]] void RaiseOverflow(const QString& source = QString());
 [[noreturn]] void RaiseTypeMismatch(const QString& source = QString());
+
+// Runs one step of a routine that ignores failing steps one by one: whatever
+// the step raises is dropped and the routine goes on with its next step.
+template <typename F>
+void IgnoreErrors(F&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
 }  // namespace rt
