@@ -18,15 +18,18 @@
 
 namespace modal {
 
-// Runs action(window) on the next shown modal window.
+// Runs action(window) on the next shown modal window. A modal window that is
+// already up when this is called (the dialog whose handler arms it) is not
+// the next one: a box it opens may pump events before it shows itself.
 inline void WhenModal(std::function<void(QWidget*)> action, int timeoutMs = 10000) {
     auto* timer = new QTimer(qApp);
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, action, timeoutMs] {
+    QPointer<QWidget> current = QApplication::activeModalWidget();
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, clock, action, timeoutMs, current] {
         QWidget* w = QApplication::activeModalWidget();
-        if (w && w->isVisible()) {
+        if (w && w->isVisible() && w != current.data()) {
             timer->stop();
             timer->deleteLater();
             action(w);
