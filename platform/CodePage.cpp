@@ -22,20 +22,21 @@ QString CodePageFromEnvironment() {
 }
 
 // A single-byte code page is converted through a 256-entry table built once
-// with iconv; multi-byte code pages go through iconv on every call.
+// with iconv; multi-byte code pages, and those whose decoder holds a letter
+// back for a combining mark that may follow (Vietnamese, Hebrew), go through
+// iconv on every call.
 struct CodePage {
     QString name;
+    bool known = false;
     bool singleByte = false;
     std::array<char16_t, 256> toUnicode{};
     QHash<char16_t, char> fromUnicode;
 
     explicit CodePage(QString n) : name(std::move(n)) {
         iconv_t cd = iconv_open("UTF-16LE", name.toLatin1().constData());
-        if (cd == iconv_t(-1)) {
-            // An unknown name falls back to the default rather than failing.
-            name = QStringLiteral("CP1251");
-            cd = iconv_open("UTF-16LE", "CP1251");
-        }
+        if (cd == iconv_t(-1))
+            return;
+        known = true;
         singleByte = true;
         for (int b = 0; b < 256; ++b) {
             char in = char(b);
@@ -46,8 +47,9 @@ struct CodePage {
             size_t outLeft = sizeof(out);
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
             const size_t r = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-            if (r == size_t(-1) && errno == EINVAL) {
-                singleByte = false;  // a lead byte of a multi-byte sequence
+            if ((r == size_t(-1) && errno == EINVAL) ||
+                (r != size_t(-1) && outLeft == sizeof(out))) {
+                singleByte = false;  // a lead byte, or a letter held back
                 break;
             }
             const bool ok = r != size_t(-1) && outLeft == sizeof(out) - 2;
@@ -65,12 +67,31 @@ struct CodePage {
 
 std::mutex gMutex;
 std::shared_ptr<const CodePage> gCodePage;
+QHash<QString, std::shared_ptr<const CodePage>> gNamed;
 
 std::shared_ptr<const CodePage> Current() {
     std::lock_guard lock(gMutex);
-    if (!gCodePage)
-        gCodePage = std::make_shared<CodePage>(CodePageFromEnvironment());
+    if (!gCodePage) {
+        auto cp = std::make_shared<const CodePage>(CodePageFromEnvironment());
+        // An unknown name falls back to the default rather than failing.
+        gCodePage = cp->known ? cp : std::make_shared<const CodePage>(QStringLiteral("CP1251"));
+    }
     return gCodePage;
+}
+
+std::shared_ptr<const CodePage> Named(const QString& name) {
+    if (name.isEmpty())
+        return Current();
+    std::shared_ptr<const CodePage> cp;
+    {
+        std::lock_guard lock(gMutex);
+        cp = gNamed.value(name);
+        if (!cp) {
+            cp = std::make_shared<const CodePage>(name);
+            gNamed.insert(name, cp);
+        }
+    }
+    return cp->known ? cp : Current();
 }
 
 // Streams through iconv, replacing what cannot be converted.
@@ -81,9 +102,17 @@ QByteArray IconvConvert(const QByteArray& in, const char* to, const char* from,
         return QByteArray();
     QByteArray out;
     out.reserve(in.size() * 2 + 16);
+    char buffer[4096];
+    // Emits what the converter holds back (a letter waiting for a combining
+    // mark) before its state is reset or the input ends.
+    auto flush = [&] {
+        char* outp = buffer;
+        size_t outLeft = sizeof(buffer);
+        iconv(cd, nullptr, nullptr, &outp, &outLeft);
+        out.append(buffer, qsizetype(sizeof(buffer) - outLeft));
+    };
     char* inp = const_cast<char*>(in.constData());
     size_t inLeft = size_t(in.size());
-    char buffer[4096];
     while (inLeft > 0) {
         char* outp = buffer;
         size_t outLeft = sizeof(buffer);
@@ -93,6 +122,7 @@ QByteArray IconvConvert(const QByteArray& in, const char* to, const char* from,
             if (errno == E2BIG)
                 continue;
             // Invalid or incomplete input: replace one unit and go on.
+            flush();
             out.append(replacement);
             const size_t skip = std::min<size_t>(size_t(unitSize), inLeft);
             inp += skip;
@@ -100,8 +130,45 @@ QByteArray IconvConvert(const QByteArray& in, const char* to, const char* from,
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
+    flush();
     iconv_close(cd);
     return out;
+}
+
+QString Decode(const CodePage& cp, const char* data, qsizetype size) {
+    if (cp.singleByte) {
+        QString out(size, Qt::Uninitialized);
+        QChar* o = out.data();
+        for (qsizetype i = 0; i < size; ++i)
+            o[i] = QChar(cp.toUnicode[uchar(data[i])]);
+        return out;
+    }
+    const QByteArray utf16 =
+        IconvConvert(QByteArray::fromRawData(data, size), "UTF-16LE",
+                     cp.name.toLatin1().constData(), QByteArray("\xFD\xFF", 2), 1);
+    return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
+}
+
+QByteArray Encode(const CodePage& cp, const QString& text) {
+    if (cp.singleByte) {
+        QByteArray out;
+        out.reserve(text.size());
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t u = text[i].unicode();
+            if (u < 0x80 && cp.toUnicode[u] == u) {
+                out.append(char(u));
+                continue;
+            }
+            // A surrogate pair is one character, and one "?".
+            if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+                ++i;
+            const auto it = cp.fromUnicode.constFind(u);
+            out.append(it == cp.fromUnicode.constEnd() ? '?' : *it);
+        }
+        return out;
+    }
+    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return IconvConvert(utf16, cp.name.toLatin1().constData(), "UTF-16LE", QByteArray("?"), 2);
 }
 
 }  // namespace
@@ -116,18 +183,7 @@ void ResetAnsiCodePage() {
 }
 
 QString FromAnsi(const char* data, qsizetype size) {
-    const auto cp = Current();
-    if (cp->singleByte) {
-        QString out(size, Qt::Uninitialized);
-        QChar* o = out.data();
-        for (qsizetype i = 0; i < size; ++i)
-            o[i] = QChar(cp->toUnicode[uchar(data[i])]);
-        return out;
-    }
-    const QByteArray utf16 =
-        IconvConvert(QByteArray::fromRawData(data, size), "UTF-16LE",
-                     cp->name.toLatin1().constData(), QByteArray("\xFD\xFF", 2), 1);
-    return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
+    return Decode(*Current(), data, size);
 }
 
 QString FromAnsi(const QByteArray& bytes) {
@@ -135,26 +191,50 @@ QString FromAnsi(const QByteArray& bytes) {
 }
 
 QByteArray ToAnsi(const QString& text) {
-    const auto cp = Current();
-    if (cp->singleByte) {
-        QByteArray out;
-        out.reserve(text.size());
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t u = text[i].unicode();
-            if (u < 0x80 && cp->toUnicode[u] == u) {
-                out.append(char(u));
-                continue;
-            }
-            // A surrogate pair is one character, and one "?".
-            if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-                ++i;
-            const auto it = cp->fromUnicode.constFind(u);
-            out.append(it == cp->fromUnicode.constEnd() ? '?' : *it);
-        }
-        return out;
+    return Encode(*Current(), text);
+}
+
+QString CharsetCodePage(int charset) {
+    switch (charset) {
+        case 0:
+            return QStringLiteral("CP1252");
+        case 238:
+            return QStringLiteral("CP1250");
+        case 204:
+            return QStringLiteral("CP1251");
+        case 161:
+            return QStringLiteral("CP1253");
+        case 162:
+            return QStringLiteral("CP1254");
+        case 177:
+            return QStringLiteral("CP1255");
+        case 178:
+            return QStringLiteral("CP1256");
+        case 186:
+            return QStringLiteral("CP1257");
+        case 163:
+            return QStringLiteral("CP1258");
+        case 222:
+            return QStringLiteral("CP874");
+        case 128:
+            return QStringLiteral("CP932");
+        case 134:
+            return QStringLiteral("CP936");
+        case 129:
+            return QStringLiteral("CP949");
+        case 136:
+            return QStringLiteral("CP950");
+        default:
+            return QString();
     }
-    const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    return IconvConvert(utf16, cp->name.toLatin1().constData(), "UTF-16LE", QByteArray("?"), 2);
+}
+
+QByteArray ToCodePage(const QString& text, const QString& codePage) {
+    return Encode(*Named(codePage), text);
+}
+
+QString FromCodePage(const QByteArray& bytes, const QString& codePage) {
+    return Decode(*Named(codePage), bytes.constData(), bytes.size());
 }
 
 }  // namespace platform

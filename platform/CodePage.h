@@ -17,6 +17,17 @@ QByteArray ToAnsi(const QString& text);
 QString FromAnsi(const QByteArray& bytes);
 QString FromAnsi(const char* data, qsizetype size);
 
+// The ANSI code page of a font character set: "CP1252" for 0 (Western),
+// "CP1250" for 238 (Central European), "CP1251" for 204 (Cyrillic) and so on;
+// empty for a set that has none (1 default, 2 symbol, 255 OEM, ...), whose
+// texts are in the station's code page.
+QString CharsetCodePage(int charset);
+
+// Text to and from a named code page, with the rules of ToAnsi and FromAnsi;
+// an empty or unknown name is the station's code page.
+QByteArray ToCodePage(const QString& text, const QString& codePage);
+QString FromCodePage(const QByteArray& bytes, const QString& codePage);
+
 // Re-reads KESTRELLE_CODEPAGE (tests switch code pages within one process).
 void ResetAnsiCodePage();
 

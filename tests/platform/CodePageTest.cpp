@@ -41,3 +41,37 @@ TEST_F(CodePageTest, EnvironmentChoosesAnother) {
     ResetAnsiCodePage();
     EXPECT_EQ(AnsiCodePageName(), "CP1251");
 }
+
+TEST_F(CodePageTest, CodePagesThatHoldACharacterBackLoseNone) {
+    // Vietnamese and Hebrew decoders wait for a combining mark after each
+    // letter: a letter at the end of the text must still come out.
+    EXPECT_EQ(FromCodePage(QByteArray("Ab"), "CP1258"), "Ab");
+    EXPECT_EQ(FromCodePage(QByteArray("A\xec"), "CP1258"), "Á");
+    EXPECT_EQ(ToCodePage("ế", "CP1258"), QByteArray("\xea\xec"));
+    EXPECT_EQ(FromCodePage(QByteArray("\xf9\xe0"), "CP1255"), "שא");
+    qputenv("KESTRELLE_CODEPAGE", "1258");
+    ResetAnsiCodePage();
+    EXPECT_EQ(FromAnsi(QByteArray("Tab")), "Tab");
+}
+
+TEST_F(CodePageTest, FontCharacterSetsNameTheirCodePages) {
+    const std::pair<int, const char*> sets[] = {
+        {0, "CP1252"},   {238, "CP1250"}, {204, "CP1251"}, {161, "CP1253"}, {162, "CP1254"},
+        {177, "CP1255"}, {178, "CP1256"}, {186, "CP1257"}, {163, "CP1258"}, {222, "CP874"},
+        {128, "CP932"},  {134, "CP936"},  {129, "CP949"},  {136, "CP950"}};
+    for (const auto& [charset, name] : sets)
+        EXPECT_EQ(CharsetCodePage(charset), name) << charset;
+    // Default, symbol and OEM sets have none: their texts are the station's.
+    for (int charset : {1, 2, 255, -5})
+        EXPECT_EQ(CharsetCodePage(charset), "") << charset;
+
+    // Texts of several code pages side by side, whatever the station uses.
+    EXPECT_EQ(FromCodePage(QByteArray("T\xfcr"), "CP1252"), "Tür");
+    EXPECT_EQ(FromCodePage(QByteArray("\xc2\xef\xde\xe8\xe5\xe9\xe1"), "CP1253"), "Βοήθεια");
+    EXPECT_EQ(ToCodePage("Βοήθεια", "CP1253"), QByteArray("\xc2\xef\xde\xe8\xe5\xe9\xe1"));
+    EXPECT_EQ(ToCodePage("Tür Б", "CP1252"), QByteArray("T\xfcr ?"));
+    EXPECT_EQ(FromCodePage(QByteArray("\x93\xfa\x96\x7b"), "CP932"), "日本");
+    // No name: the station's code page.
+    EXPECT_EQ(FromCodePage(QByteArray("\xc0"), ""), "А");
+    EXPECT_EQ(ToCodePage("А", ""), QByteArray("\xc0"));
+}
