@@ -15,6 +15,29 @@ namespace platform {
 
 namespace {
 
+// How a file's bytes become the text the parser works on: decoded from the
+// station's code page, or one character per byte (U+0000..U+00FF), which
+// keeps bytes of any code page as they are. A file is cached per coding.
+enum class Coding { Ansi, Bytes };
+
+QString DecodeText(const QByteArray& bytes, Coding coding) {
+    return coding == Coding::Ansi ? FromAnsi(bytes) : QString::fromLatin1(bytes);
+}
+
+QByteArray EncodeText(const QString& text, Coding coding) {
+    return coding == Coding::Ansi ? ToAnsi(text) : text.toLatin1();
+}
+
+// Names in a byte-coded file: their bytes in the station's code page.
+QString NameIn(const QString& name, Coding coding) {
+    return coding == Coding::Ansi ? name : QString::fromLatin1(ToAnsi(name));
+}
+
+std::string CacheKey(const QByteArray& path, Coding coding) {
+    // No path holds a NUL character.
+    return coding == Coding::Ansi ? path.toStdString() : path.toStdString() + '\0' + "bytes";
+}
+
 struct Entry {
     QString value;
     int line = -1;
@@ -133,9 +156,9 @@ void Index(Document& doc) {
         doc.sectionIndex.insert(doc.sections[s].name.toLower(), s);
 }
 
-std::shared_ptr<Document> Parse(const QByteArray& bytes) {
+std::shared_ptr<Document> Parse(const QByteArray& bytes, Coding coding) {
     auto doc = std::make_shared<Document>();
-    const QString text = FromAnsi(bytes);
+    const QString text = DecodeText(bytes, coding);
     qsizetype start = 0;
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
@@ -167,17 +190,18 @@ std::mutex gMutex;
 std::unordered_map<std::string, CacheSlot> gCache;
 
 // The parsed file, or nullptr when it does not exist or cannot be read.
-std::shared_ptr<Document> Load(const QString& file) {
+std::shared_ptr<Document> Load(const QString& file, Coding coding = Coding::Ansi) {
     const QByteArray path = QFile::encodeName(file);
+    const std::string cacheKey = CacheKey(path, coding);
     Identity id;
     if (!StatFile(path, id)) {
         std::lock_guard lock(gMutex);
-        gCache.erase(path.toStdString());
+        gCache.erase(cacheKey);
         return nullptr;
     }
     {
         std::lock_guard lock(gMutex);
-        const auto it = gCache.find(path.toStdString());
+        const auto it = gCache.find(cacheKey);
         if (it != gCache.end() && it->second.id == id)
             return it->second.doc;
     }
@@ -185,13 +209,13 @@ std::shared_ptr<Document> Load(const QString& file) {
     const QByteArray bytes = ReadWholeFile(file, &ok);
     if (!ok)
         return nullptr;
-    auto doc = Parse(bytes);
+    auto doc = Parse(bytes, coding);
     // The file may have changed while it was read; the identity taken after
     // the read is the one that matches the parsed text only if both agree.
     Identity after;
     if (StatFile(path, after) && after == id) {
         std::lock_guard lock(gMutex);
-        gCache[path.toStdString()] = CacheSlot{id, doc};
+        gCache[cacheKey] = CacheSlot{id, doc};
     }
     return doc;
 }
@@ -282,8 +306,10 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
 
 }  // namespace
 
-bool IniWriteMany(const QString& file, const QList<IniEntry>& entries) {
-    const auto existing = Load(file);
+namespace {
+
+bool WriteEntries(const QString& file, const QList<IniEntry>& entries, Coding coding) {
+    const auto existing = Load(file, coding);
     if (!existing && QFile::exists(file))
         return false;  // there but unreadable: never clobber it
     auto doc = std::make_shared<Document>();
@@ -299,7 +325,7 @@ bool IniWriteMany(const QString& file, const QList<IniEntry>& entries) {
 
     QString text = doc->lines.join(QLatin1String("\r\n"));
     text += QLatin1String("\r\n");
-    if (!WriteFileAtomically(file, ToAnsi(text)))
+    if (!WriteFileAtomically(file, EncodeText(text, coding)))
         return false;
 
     // Serve the next read from what was just written.
@@ -307,9 +333,34 @@ bool IniWriteMany(const QString& file, const QList<IniEntry>& entries) {
     const QByteArray path = QFile::encodeName(file);
     if (StatFile(path, id)) {
         std::lock_guard lock(gMutex);
-        gCache[path.toStdString()] = CacheSlot{id, doc};
+        gCache[CacheKey(path, coding)] = CacheSlot{id, doc};
     }
     return true;
+}
+
+}  // namespace
+
+bool IniWriteMany(const QString& file, const QList<IniEntry>& entries) {
+    return WriteEntries(file, entries, Coding::Ansi);
+}
+
+std::optional<QByteArray> IniLookupBytes(const QString& file, const QString& section,
+                                         const QString& key) {
+    const auto doc = Load(file, Coding::Bytes);
+    if (!doc)
+        return std::nullopt;
+    const Entry* e = Find(*doc, NameIn(section, Coding::Bytes), NameIn(key, Coding::Bytes));
+    if (!e)
+        return std::nullopt;
+    return e->value.toLatin1();
+}
+
+bool IniWriteBytes(const QString& file, const QString& section, const QString& key,
+                   const QByteArray& value) {
+    return WriteEntries(file,
+                        {IniEntry{NameIn(section, Coding::Bytes), NameIn(key, Coding::Bytes),
+                                  QString::fromLatin1(value)}},
+                        Coding::Bytes);
 }
 
 bool IniWrite(const QString& file, const QString& section, const QString& key,

@@ -38,6 +38,17 @@ struct IniEntry {
 };
 bool IniWriteMany(const QString& file, const QList<IniEntry>& entries);
 
+// A file whose values are in several code pages (the dictionary keeps each
+// language's texts in the code page of that language) is read and written
+// byte for byte: a value comes back as the bytes the file holds and is
+// written as given, every other byte of the file staying as it was. Section
+// and key names are in the station's code page. The rules above hold
+// otherwise; line-break bytes inside a value become blanks.
+std::optional<QByteArray> IniLookupBytes(const QString& file, const QString& section,
+                                         const QString& key);
+bool IniWriteBytes(const QString& file, const QString& section, const QString& key,
+                   const QByteArray& value);
+
 // Section names in file order (first occurrences), and a section's key names.
 QStringList IniSectionNames(const QString& file);
 QStringList IniKeyNames(const QString& file, const QString& section);

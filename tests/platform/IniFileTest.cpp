@@ -175,3 +175,23 @@ TEST_F(IniFileTest, TheWritersIndexAgreesWithAFreshParse) {
             << e.section.toStdString();
     EXPECT_EQ(IniRead(File(), "S1", "K1", 255), cached.value("S1|K1"));
 }
+
+// The dictionary holds each language's texts in its own code page.
+TEST_F(IniFileTest, ValuesOfSeveralCodePagesKeepTheirBytes) {
+    const QByteArray file(
+        "[T\xfc\xf0]\r\nDE=T\xfcr\r\nGR=\xc2\xef\xde\r\nJA=\x88\x98\r\n[Next]\r\nX=1\r\n");
+    WriteBytes(File(), file);
+    EXPECT_EQ(IniLookupBytes(File(), "Tüр", "gr"), std::nullopt);  // names are CP1251
+    EXPECT_EQ(IniLookupBytes(File(), "tьр", "gr"), QByteArray("\xc2\xef\xde"));
+    EXPECT_EQ(IniLookupBytes(File(), "Tьр", "JA"), QByteArray("\x88\x98"));
+    ASSERT_TRUE(IniWriteBytes(File(), "Tьр", "ES", "A\xf1o"));
+    ASSERT_TRUE(IniWriteBytes(File(), "Next", "X", "\xfe\r\n\xff"));
+    EXPECT_EQ(ReadBytes(File()),
+              "[T\xfc\xf0]\r\nDE=T\xfcr\r\nGR=\xc2\xef\xde\r\nJA=\x88\x98\r\nES=A\xf1o\r\n"
+              "[Next]\r\nX=\xfe \xff\r\n");
+    EXPECT_EQ(IniLookupBytes(File(), "Tьр", "ES"), QByteArray("A\xf1o"));
+    // The same file read through the station's code page sees the writes.
+    EXPECT_EQ(IniRead(File(), "Tьр", "DE", 255), "Tьr");
+    ASSERT_TRUE(IniWrite(File(), "Tьр", "DE", "Ть"));
+    EXPECT_EQ(IniLookupBytes(File(), "Tьр", "DE"), QByteArray("\xd2\xfc"));
+}
