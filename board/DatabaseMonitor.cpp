@@ -1,7 +1,29 @@
 #include "board/DatabaseMonitor.h"
 
+#include <QHash>
+
 #include "data/DatabaseClass.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
+#include "platform/sql/Recordset.h"
+
+namespace {
+
+struct StateColumns {
+    int ID, GoodID, Qtty;
+};
+
+StateColumns ColumnsOf(const platform::Recordset& items) {
+    StateColumns c{items.FieldIndex(QStringLiteral("ID")),
+                   items.FieldIndex(QStringLiteral("GoodID")),
+                   items.FieldIndex(QStringLiteral("Qtty"))};
+    if (c.ID < 0 || c.GoodID < 0 || c.Qtty < 0)
+        throw AppError(3265, QStringLiteral("Item cannot be found in the collection corresponding "
+                                            "to the requested name or ordinal."));
+    return c;
+}
+
+}  // namespace
 
 QString BuildGroupFilter(const QString& goodsGroups) {
     const QString setting = rt::Trim(goodsGroups);
@@ -65,7 +87,69 @@ QString BuildItemsQuery(const QString& groupFilter, const QString& objectFilter)
            QStringLiteral(" ORDER BY operations.SrcDocID DESC, operations.ID");
 }
 
+QString BuildOrderItemsFilter(const OrderHeader& order) {
+    return QStringLiteral(" PartnerID = ") + QString::number(order.PartID) +
+           QStringLiteral(" AND ObjectID = ") + QString::number(order.ObjID) +
+           QStringLiteral(" AND OperatorID = ") + QString::number(order.UserID) +
+           QStringLiteral(" AND SrcDocID = 0");
+}
+
 QString BuildFinishItemSql(int32_t itemId) {
     return QStringLiteral("UPDATE operations SET SrcDocID = -1 WHERE ID = ") +
            QString::number(itemId);
+}
+
+QString SaveItemsState(platform::Recordset& items) {
+    const StateColumns c = ColumnsOf(items);
+    QString state;
+    state.reserve(items.RecordCount() * 24);
+    for (items.MoveFirst(); !items.IsEOF(); items.MoveNext()) {
+        state += items.Fields(c.ID).ToString();
+        state += '|';
+        state += items.Fields(c.GoodID).ToString();
+        state += '|';
+        state += items.Fields(c.Qtty).ToString();
+        state += QLatin1String("\r\n");
+    }
+    return state;
+}
+
+bool ItemsChangedSince(const QString& oldState, platform::Recordset& items) {
+    const StateColumns c = ColumnsOf(items);
+    // The re-read rows by ID, counted: an ID that does not name exactly one
+    // row compares with nothing.
+    struct Row {
+        int Count = 0;
+        bool Old = false;
+        Variant GoodID;
+        Variant Qtty;
+    };
+    QHash<int32_t, Row> rows;
+    rows.reserve(items.RecordCount());
+    for (items.MoveFirst(); !items.IsEOF(); items.MoveNext()) {
+        Row& row = rows[items.Fields(c.ID).ToLong()];
+        ++row.Count;
+        row.GoodID = items.Fields(c.GoodID);
+        row.Qtty = items.Fields(c.Qtty);
+    }
+    bool anyLine = false;
+    for (const QStringView line : QStringView(oldState).split(QStringView(u"\r\n"))) {
+        if (rt::Trim(line.toString()).isEmpty())
+            continue;
+        anyLine = true;
+        const QList<QStringView> f = line.split('|');
+        const auto found = rows.find(rt::CLng(f.value(0).toString()));
+        if (found == rows.end())
+            continue;
+        found->Old = true;
+        if (found->Count == 1 && (found->GoodID.ToLong() != rt::CLng(f.value(1).toString()) ||
+                                  found->Qtty.ToString() != f.value(2)))
+            return true;
+    }
+    if (!anyLine)
+        return false;
+    for (const Row& row : rows)
+        if (!row.Old)
+            return true;
+    return false;
 }

@@ -6,7 +6,12 @@
 #include <cstdint>
 
 // The SQL of mode 2's order board, free of any window: the station's group
-// and object filters and the two queries.
+// and object filters and the two queries; and the state of the items between
+// two polls.
+
+namespace platform {
+class Recordset;
+}
 
 struct OrderHeader {
     int32_t ObjID = 0;
@@ -33,5 +38,19 @@ QString BuildObjectFilter(const QList<int32_t>& objectIds);
 QString BuildOrdersQuery(const QString& groupFilter, const QString& objectFilter,
                          int32_t databaseType);
 QString BuildItemsQuery(const QString& groupFilter, const QString& objectFilter);
+// The recordset filter of one order's open items: its three keys, whatever
+// their values, and SrcDocID = 0.
+QString BuildOrderItemsFilter(const OrderHeader& order);
 // The UPDATE that finishes one item.
 QString BuildFinishItemSql(int32_t itemId);
+
+// The items before a poll: a line "ID|GoodID|Qtty" per row of the items
+// recordset, from its first row, each ended by CR LF. Moves the recordset.
+QString SaveItemsState(platform::Recordset& items);
+// Whether the items re-read by a poll changed against the lines saved before
+// it: an old row whose GoodID or Qtty now differs (quantities compared in the
+// text the saved line holds, so a value compares equal to itself), or a row
+// that is new. Rows that disappeared are no change, nor is any row when the
+// saved state has no line. Moves the recordset; raises the recordset's error
+// for a missing column.
+bool ItemsChangedSince(const QString& oldState, platform::Recordset& items);

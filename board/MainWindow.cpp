@@ -133,6 +133,8 @@ void MainWindow::CreateControls() {
                                 Qt::AlignRight | Qt::AlignVCenter);
     dgView_->SetColumnAlignment(dgView_->ColumnIndex("Hour"), Qt::AlignCenter);
     dgView_->SetColumnNumberFormat(dgView_->ColumnIndex("Quantity"), QStringLiteral("0.000"));
+    // The items are for looking only: a tapped row is selected, never edited.
+    dgView_->SetAllowUpdate(false);
     // Hot keys work while the grid has the focus.
     connect(dgView_, &platform::DataGrid::KeyDown, this, [this](int* keyCode, int shift) {
         if (keyCode)
@@ -145,7 +147,9 @@ void MainWindow::CreateControls() {
                 btnAction(GetActionButtonIndex(QStringLiteral("Finish")));
             if (!finish)
                 return;
-            finish->SetEnabled(GetOrdersCount() > 0);
+            // A poll disables every button while it rebuilds the items; a
+            // row moved inside its event pump must not give Finish back.
+            finish->SetEnabled(GetOrdersCount() > 0 && !pollBusy_);
             if (!finish->Enabled())
                 ResetFinishPicture();
         } catch (...) {

@@ -145,6 +145,9 @@ private:
     void CreateTimers();
     void ResetFinishPicture();
     void ClearActiveOrder();
+    // Finish of mode 2: writes the active order's items (all, or the grid's
+    // current one) with the polling timer stopped, then polls again.
+    void FinishDatabaseItems();
     void UpdateOrdersStatus();
     void FocusActiveView();
     void LogActionError(const QString& message, int number, const QString& tag);

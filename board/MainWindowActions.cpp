@@ -1,6 +1,7 @@
 // The action buttons, their enabling, and the hot keys.
 #include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include "board/BoardHooks.h"
@@ -111,26 +112,7 @@ void MainWindow::btnAction_Click(int index) {
                 panel->setFocus();
                 rtbOrder_GotFocus(activePanel_);
             } else {
-                tmrOrders_->stop();
-                if (!ReconnectToDB(1)) {
-                    tmrOrders_->start();
-                } else {
-                    tmrOrders_->setProperty("Tag", QStringLiteral("Finish"));
-                    if (ConfigurationSettings.FinishWholeOrder) {
-                        for (int i = 0; i < GetItemsCount(); ++i)
-                            Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID),
-                                                       false);
-                    } else {
-                        const int i =
-                            int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
-                        if (i < 0 || i >= GetItemsCount())
-                            throw AppError(9, QStringLiteral("Subscript out of range"));
-                        Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);
-                    }
-                    RefreshOrders();
-                    tmrOrders_->setProperty("Tag", QString());
-                    tmrOrders_->start();
-                }
+                FinishDatabaseItems();
             }
         } else if (tag == "refresh") {
             RefreshOrders();
@@ -188,6 +170,32 @@ void MainWindow::btnAction_Click(int index) {
         if (login >= 0)
             btnAction_Click(login);
     }
+}
+
+void MainWindow::FinishDatabaseItems() {
+    // A poll rebuilds the items the grid's rows point into; a Finish that
+    // reached here from inside its event pump waits for the next press.
+    if (pollBusy_)
+        return;
+    tmrOrders_->stop();
+    // Whatever happens below, polling goes on and its sound is back.
+    const auto resume = qScopeGuard([this] {
+        tmrOrders_->setProperty("Tag", QString());
+        tmrOrders_->start();
+    });
+    if (!ReconnectToDB(1))
+        return;
+    tmrOrders_->setProperty("Tag", QStringLiteral("Finish"));
+    if (ConfigurationSettings.FinishWholeOrder) {
+        for (int i = 0; i < GetItemsCount(); ++i)
+            Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);
+    } else {
+        const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
+        if (i < 0 || i >= GetItemsCount())
+            throw AppError(9, QStringLiteral("Subscript out of range"));
+        Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);
+    }
+    RefreshOrders();
 }
 
 void MainWindow::ClearActiveOrder() {

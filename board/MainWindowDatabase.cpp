@@ -118,12 +118,9 @@ void MainWindow::LoadOrderItems() {
             throw AppError(9, QStringLiteral("Subscript out of range"));
         const OrderHeader& h = orderHeaders_[activeOrder_ - 1];
         const auto items = itemsRecordset_;
-        if (h.PartID != 0 && h.ObjID != 0 && h.UserID != 0) {
-            items->SetFilter(QStringLiteral(" PartnerID = ") + QString::number(h.PartID) +
-                             QStringLiteral(" AND ObjectID = ") + QString::number(h.ObjID) +
-                             QStringLiteral(" AND OperatorID = ") + QString::number(h.UserID) +
-                             QStringLiteral(" AND SrcDocID = 0"));
-        }
+        // 0 is a key like any other (a "no partner" row): the filter always
+        // holds all three, or Finish would reach the items of other tables.
+        items->SetFilter(BuildOrderItemsFilter(h));
         if (items->RecordCount() <= 0) {
             orderItems_.clear();
             FillItemsGrid();
@@ -217,12 +214,7 @@ void MainWindow::SaveOldState() {
         if (!Open(items))
             throw AppError(3704,
                            QStringLiteral("Operation is not allowed when the object is closed."));
-        items->MoveFirst();
-        while (!items->IsEOF()) {
-            oldState_ += items->Fields("ID").ToString() + '|' + items->Fields("GoodID").ToString() +
-                         '|' + items->Fields("Qtty").ToString() + QStringLiteral("\r\n");
-            items->MoveNext();
-        }
+        oldState_ = SaveItemsState(*items);
     });
 }
 
@@ -244,36 +236,8 @@ void MainWindow::CompareStates() {
         if (!Open(items))
             throw AppError(3704,
                            QStringLiteral("Operation is not allowed when the object is closed."));
-        QString tokens;
-        items->MoveFirst();
-        while (!items->IsEOF()) {
-            tokens += '<' + items->Fields("ID").ToString() + '>';
-            items->MoveNext();
-        }
-        bool anyLine = false;
-        for (const QString& line : oldState_.split(QStringLiteral("\r\n"))) {
-            if (rt::Trim(line).isEmpty())
-                continue;
-            anyLine = true;
-            const QStringList f = line.split('|');
-            const int32_t id = rt::CLng(f.value(0));
-            items->SetFilter(QStringLiteral("ID = ") + QString::number(id));
-            if (items->RecordCount() == 1) {
-                const Variant qtty = items->Fields("Qtty");
-                if (items->Fields("GoodID").ToLong() != rt::CLng(f.value(1)) ||
-                    (qtty.IsNull() ? 0 : qtty.ToDouble()) !=
-                        rt::CDbl(f.value(2).isEmpty() ? "0" : f.value(2)))
-                    changed = true;
-            }
-            tokens.remove('<' + QString::number(id) + '>');
-            if (changed)
-                break;
-        }
+        changed = ItemsChangedSince(oldState_, *items);
         items->SetFilter(QString());
-        if (!anyLine)
-            tokens.clear();
-        if (!tokens.isEmpty())
-            changed = true;
     });
     QCoreApplication::processEvents();
     SetActiveOrder(savedActiveOrder_);

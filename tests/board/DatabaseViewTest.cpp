@@ -1,10 +1,12 @@
-// The board in mode 2 against a real SQLite point-of-sale database: the poll,
-// the change detection and its sound, the items grid and Finish.
+// The board in mode 2 against a real SQLite point-of-sale database (and the
+// MariaDB server of scripts/test where the dialect matters): the poll, the
+// change detection and its sound, the items grid and Finish.
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTimer>
 
 #include "DbTestSupport.h"
@@ -14,6 +16,7 @@
 #include "common/TestSupport.h"
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
+#include "core/ErrorController.h"
 #include "data/DatabaseClass.h"
 #include "data/ModOperations.h"
 #include "data/NomUsers.h"
@@ -30,6 +33,8 @@ protected:
         TempAppDataTest::SetUp();
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
+        previousLog_ = ErrorLogger().LogFileName();
+        ErrorLogger().SetLogFileName(PathIn("Error.log"));
         AppVersion().SetApplication(8);  // the database must carry the program's version
         db_ = PathIn("pos.db");
         CreateSqliteDatabase(db_, true);
@@ -66,6 +71,8 @@ protected:
     void TearDown() override {
         window_.reset();
         Database().CloseConnection();
+        mysql_.reset();
+        ErrorLogger().SetLogFileName(previousLog_);
         TempAppDataTest::TearDown();
     }
     void Poll(const char* tag = "") {
@@ -74,8 +81,32 @@ protected:
         window_->tmrOrders()->setProperty("Tag", QString());
     }
     int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
+    // Moves the board to a database of the same data on the MariaDB server.
+    void UseMySql() {
+        mysql_ = std::make_unique<TempMySqlDatabase>(true);
+        DatabaseClass& d = Database();
+        d.CloseConnection();
+        d.SetConnectTo(kDbMySql);
+        d.SetServerName(mysql_->Server().ServerName());
+        d.SetDatabaseName(mysql_->Name());
+        d.SetUser(mysql_->Server().user);
+        d.SetPassword(mysql_->Server().password);
+        ASSERT_TRUE(d.OpenConnection());
+    }
+    // Runs statements on the board's database, outside the board.
+    void Exec(const QString& sql) {
+        if (mysql_)
+            mysql_->Exec(sql);
+        else
+            SqliteExec(db_, sql);
+    }
+    int32_t Count(const QString& where) {
+        return Database().ExecuteScalar("SELECT COUNT(*) FROM operations WHERE " + where).ToLong();
+    }
 
     QString db_;
+    QString previousLog_;
+    std::unique_ptr<TempMySqlDatabase> mysql_;
     std::unique_ptr<MainWindow> window_;
     QTimer* guard_ = nullptr;
 };
@@ -122,9 +153,12 @@ TEST_F(DatabaseViewTest, FirstPollShowsTheOrdersQuietly) {
 }
 
 TEST_F(DatabaseViewTest, ChangesPlayTheSoundAndFinishingDoesNot) {
+    // Three portions of 0.1 kg: a sum that no decimal text of 15 digits holds.
+    SqliteExec(db_, "UPDATE operations SET Qtty = 0.1 + 0.1 + 0.1 WHERE ID = 4");
     window_->SetActiveOrder(1);
     Poll("InitForm");
     int sounds = platform::SoundRequestCount();
+    Poll();
     Poll();
     EXPECT_EQ(platform::SoundRequestCount(), sounds);  // nothing changed
 
@@ -161,6 +195,61 @@ TEST_F(DatabaseViewTest, FinishingOneItemKeepsTheOrder) {
               -1);
     EXPECT_EQ(Database().ExecuteScalar("SELECT SrcDocID FROM operations WHERE ID = 1").ToLong(), 0);
     EXPECT_EQ(window_->GetItemsCount(), 2);
+}
+
+TEST_F(DatabaseViewTest, NothingFinishesWhileAPollRuns) {
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    ConfigurationSettings.FinishWholeOrder = false;
+    // The operator picks the second row and presses F9 while the poll pumps.
+    bool duringPoll = false;
+    QTimer::singleShot(0, window_.get(), [&] {
+        duringPoll = window_->PollBusy();
+        window_->dgView()->SetRow(1);
+        QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    });
+    Poll();
+    EXPECT_TRUE(duringPoll);
+    EXPECT_EQ(Count("SrcDocID = -1"), 1);  // the demo data's finished item 7
+    window_->dgView()->SetRow(1);
+    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (2, 7)"), 2);
+}
+
+TEST_F(DatabaseViewTest, AFailedFinishStillPollsWithSound) {
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    window_->tmrOrders()->start();
+    ConfigurationSettings.FinishWholeOrder = false;
+    // The current row names an item the order no longer has.
+    window_->dgView()->SetCellText(0, window_->dgView()->ColumnIndex("Sum"), "9");
+    window_->dgView()->SetRow(0);
+    window_->btnAction_Click(Button("Finish"));
+    EXPECT_TRUE(ReadBytes(ErrorLogger().LogFileName()).contains("btnAction_Click"));
+    EXPECT_TRUE(window_->tmrOrders()->isActive());
+    const int sounds = platform::SoundRequestCount();
+    SqliteExec(db_, "UPDATE operations SET Qtty = 7 WHERE ID = 1");
+    window_->tmrOrders_Timer();
+    EXPECT_EQ(platform::SoundRequestCount(), sounds + 1);
+}
+
+TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    platform::DataGrid* grid = window_->dgView();
+    const int name = grid->ColumnIndex("Name");
+    const QString before = grid->CellText(1, name);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(1, name)).center());
+    EXPECT_EQ(grid->Row(), 1);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    QTest::keyClicks(QApplication::focusWidget(), "xy");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(grid->CellText(1, name), before);
+    EXPECT_EQ(grid->ActiveEditor(), nullptr);
 }
 
 TEST_F(DatabaseViewTest, TheActiveOrderFollowsAShrinkingList) {
@@ -206,4 +295,55 @@ TEST_F(DatabaseViewTest, StartWithOneOperatorLogsInAndNamesTheGroups) {
     window_->InitForm();
     QString code = "001";
     EXPECT_EQ(window_->GroupNamesText(), window_->GetGroupNameByCode(code));
+}
+
+// The board's database on SQLite (false) and on the MariaDB server (true).
+class DatabaseViewDialectTest : public DatabaseViewTest,
+                                public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        DatabaseViewTest::SetUp();
+        if (GetParam())
+            UseMySql();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Databases, DatabaseViewDialectTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "MariaDB" : "SQLite"; });
+
+TEST_P(DatabaseViewDialectTest, FinishWritesOnlyTheActiveOrdersRows) {
+    // A "no partner" row with the key 0, and an order of two items at table 2
+    // for it, beside the open orders of the other tables.
+    Exec("INSERT INTO partners (ID, Company) VALUES (3, 'Без партньор')");
+    Exec("UPDATE partners SET ID = 0 WHERE ID = 3");
+    Exec(
+        "INSERT INTO operations (ID, GoodID, UserRealTime, PartnerID, ObjectID, OperatorID, "
+        "SrcDocID, Opertype, Acct, Qtty, Note) VALUES (30, 1, '2026-12-08 12:12:00', 0, 2, 3, 0, "
+        "33, 0, 1, ''), (31, 2, '2026-12-08 12:13:00', 0, 2, 3, 0, 33, 0, 4, 'за вкъщи')");
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    ASSERT_EQ(window_->GetOrdersCount(), 4);
+    int16_t zero = 0;
+    for (int i = 0; i < window_->OrderHeaders().size(); ++i)
+        if (window_->OrderHeaders()[i].PartID == 0)
+            zero = int16_t(i + 1);
+    ASSERT_GT(zero, 0);
+    window_->btnAction_Click(Button("Last"));
+    while (window_->ActiveOrder() > zero)
+        window_->btnAction_Click(Button("Previous"));
+    ASSERT_EQ(window_->ActiveOrder(), zero);
+    EXPECT_EQ(window_->dgView()->Rows(), 2);
+    EXPECT_EQ(window_->dgView()->CellText(1, "Comment"), "за вкъщи");
+
+    ConfigurationSettings.FinishWholeOrder = false;
+    window_->dgView()->SetRow(1);
+    window_->btnAction_Click(Button("Finish"));
+    EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (7, 31)"), 2);
+    EXPECT_EQ(Count("SrcDocID = -1"), 2);
+
+    ConfigurationSettings.FinishWholeOrder = true;
+    EXPECT_EQ(window_->GetItemsCount(), 1);
+    window_->btnAction_Click(Button("Finish"));
+    EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (7, 30, 31)"), 3);
+    EXPECT_EQ(Count("SrcDocID = 0"), 6);  // every other table's items are still open
+    EXPECT_EQ(window_->GetOrdersCount(), 3);
 }
