@@ -88,6 +88,14 @@ PanelRange ComputePanelRange(int ordersCount, int panelCount, int activeOrder, i
     return r;
 }
 
+int PanelOfActiveOrder(int ordersCount, int panelCount, int activeOrder, int activePanel) {
+    if (ordersCount < 1 || activeOrder < 1)
+        return -1;
+    const PanelRange r =
+        ComputePanelRange(ordersCount, panelCount, activeOrder, std::max(activePanel, 0));
+    return activeOrder - 1 - r.first;
+}
+
 QString BackupSectionName(int index) {
     return QStringLiteral("Order_") + rt::Format(index, "00");
 }

@@ -62,6 +62,9 @@ struct PanelRange {
     int last = -1;
 };
 PanelRange ComputePanelRange(int ordersCount, int panelCount, int activeOrder, int activePanel);
+// The panel that shows the active order once the panels are refilled around
+// it (the panel index kept where it already does); -1 when there is no order.
+int PanelOfActiveOrder(int ordersCount, int panelCount, int activeOrder, int activePanel);
 
 // "Order_" + index formatted "00" (three digits from 100).
 QString BackupSectionName(int index);

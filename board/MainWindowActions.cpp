@@ -218,8 +218,10 @@ void MainWindow::ClearActiveOrder() {
         ResetFinishPicture();
     }
     SetActiveOrder(int16_t(activeOrder_ - 1));
-    if (activePanel_ >= GetOrdersCount())
-        --activePanel_;
+    // The white panel is what the operator acts on: after the list shrank it
+    // must show the active order, wherever the panels' window now starts.
+    activePanel_ =
+        int16_t(PanelOfActiveOrder(GetOrdersCount(), kOrderPanels, activeOrder_, activePanel_));
 }
 
 bool MainWindow::ReconnectToDB(int16_t attempts) {

@@ -86,6 +86,12 @@ TEST(Panels, WindowOverTheOrders) {
     EXPECT_EQ(r.last, 1);
     r = ComputePanelRange(0, 3, 0, -1);
     EXPECT_GT(r.first, r.last);
+    // After a Clear: the panel that shows the active order.
+    EXPECT_EQ(PanelOfActiveOrder(4, 4, 2, 0), 1);  // 5 orders became 4: all fit again
+    EXPECT_EQ(PanelOfActiveOrder(9, 3, 8, 2), 2);  // the window moved with the order
+    EXPECT_EQ(PanelOfActiveOrder(9, 3, 2, 2), 1);  // the window met the first order
+    EXPECT_EQ(PanelOfActiveOrder(3, 4, 1, -1), 0);
+    EXPECT_EQ(PanelOfActiveOrder(0, 4, 0, 0), -1);
 }
 
 class BackupFileTest : public TempAppDataTest {

@@ -155,6 +155,29 @@ TEST_F(MainWindowTest, ClearInTheMiddleRewritesTheBackup) {
     EXPECT_EQ(platform::IniRead(file, "Order_02", "Row_000", 255), "Order 4");
 }
 
+TEST_F(MainWindowTest, AfterClearTheKeysActOnTheHighlightedOrder) {
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
+    window_->InitForm();
+    Add(3);
+    QTest::mouseClick(window_->rtbOrder(1)->viewport(), Qt::LeftButton);
+    ASSERT_EQ(window_->ActiveOrder(), 2);
+    ASSERT_EQ(window_->ActivePanel(), 1);
+    Press("Clear");
+    ASSERT_EQ(window_->ActiveOrder(), 1);
+    window_->timArrival_Timer();
+    platform::RichTextBox* white = nullptr;
+    for (int i = 0; i < window_->OrderPanelCount(); ++i)
+        if (window_->rtbOrder(i)->BackColor() == QColor(255, 255, 255))
+            white = window_->rtbOrder(i);
+    ASSERT_NE(white, nullptr);
+    EXPECT_EQ(white->Text(), "Order 1");
+    QTest::keyClick(window_.get(), Qt::Key_F9);  // Finish
+    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
+    EXPECT_TRUE(window_->Arrivals()[1].IsNew);
+}
+
 TEST_F(MainWindowTest, HotKeysRespectLevelAndSkipDownAndNumLock) {
     window_->InitForm();
     Add(3);
