@@ -102,18 +102,88 @@ QString BackupSectionName(int index) {
 
 namespace {
 
+// Rows and line breaks of the backup. An order's text is split at every line
+// break, whatever it is; "Breaks" holds one letter per break, in order: W for
+// CR LF, N for LF alone, R for CR alone. A section without it (written before
+// breaks were kept) joins its rows with CR LF.
+constexpr QChar kBreakCrLf = 'W';
+constexpr QChar kBreakLf = 'N';
+constexpr QChar kBreakCr = 'R';
+
+struct Rows {
+    QStringList lines;
+    QString breaks;
+};
+
+Rows SplitRows(const QString& text) {
+    Rows rows;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        rows.lines.append(text.mid(start, i - start));
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            rows.breaks += kBreakCrLf;
+            ++i;
+        } else {
+            rows.breaks += c == '\r' ? kBreakCr : kBreakLf;
+        }
+        start = i + 1;
+    }
+    rows.lines.append(text.mid(start));
+    return rows;
+}
+
+QString JoinRows(const QStringList& lines, const QString& breaks) {
+    QString text;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            const QChar b = i - 1 < breaks.size() ? breaks[i - 1] : kBreakCrLf;
+            text += b == kBreakLf   ? QStringLiteral("\n")
+                    : b == kBreakCr ? QStringLiteral("\r")
+                                    : QStringLiteral("\r\n");
+        }
+        text += lines[i];
+    }
+    return text;
+}
+
+bool IsBlank(QChar c) {
+    return c == ' ' || c == '\t';
+}
+
+// A row as stored: the profile layer drops blanks and tabs at both ends of a
+// value and one pair of matching quotes around it, so a row it would change
+// is stored inside quotes, which the layer takes off again. Other rows are
+// stored as they are, as they always were.
+QString StoredRow(const QString& row) {
+    if (row.isEmpty())
+        return row;
+    const bool quotes =
+        row.size() >= 2 && (row.front() == '"' || row.front() == '\'') && row.back() == row.front();
+    if (quotes || IsBlank(row.front()) || IsBlank(row.back()))
+        return '"' + row + '"';
+    return row;
+}
+
 // The entries of one order's section, in the file's key order.
 void AppendSectionEntries(QList<platform::IniEntry>& entries, const ArrivedOrder& order,
                           int index) {
     const QString section = BackupSectionName(index);
-    const QStringList rows = order.Text.split(QStringLiteral("\r\n"));
-    for (int line = 0; line < rows.size(); ++line)
-        entries.append({section, QStringLiteral("Row_") + rt::Format(line, "000"), rows[line]});
-    entries.append({section, QStringLiteral("Rows"), QString::number(rows.size())});
+    const Rows rows = SplitRows(order.Text);
+    for (int line = 0; line < rows.lines.size(); ++line)
+        entries.append({section, QStringLiteral("Row_") + rt::Format(line, "000"),
+                        StoredRow(rows.lines[line])});
+    entries.append({section, QStringLiteral("Rows"), QString::number(rows.lines.size())});
     // The day number with "." whatever the locale: it is read back by Val.
     entries.append({section, QStringLiteral("Time"), QString::number(order.ArrivalTime, 'f', 8)});
     entries.append({section, QStringLiteral("IsNew"),
                     order.IsNew ? QStringLiteral("-1") : QStringLiteral("0")});
+    // Written for every text of several rows, so that no letters of an
+    // earlier order at this index are left to be read with this one's rows.
+    if (rows.lines.size() > 1)
+        entries.append({section, QStringLiteral("Breaks"), rows.breaks});
 }
 
 platform::IniEntry CountEntry(const QList<ArrivedOrder>& arrivals) {
@@ -165,7 +235,8 @@ std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
                 platform::IniLookup(file, section, QStringLiteral("Row_") + rt::Format(line, "000"))
                     .value_or(QString()));
         }
-        order.Text = lines.join(QStringLiteral("\r\n"));
+        order.Text =
+            JoinRows(lines, platform::IniLookup(file, section, "Breaks").value_or(QString()));
         order.ArrivalTime = rt::Val(platform::IniRead(file, section, "Time", 255));
         order.IsNew = rt::TryCBool(platform::IniRead(file, section, "IsNew", 255)).value_or(true);
         orders.append(order);

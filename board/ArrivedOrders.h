@@ -70,7 +70,9 @@ int PanelOfActiveOrder(int ordersCount, int panelCount, int activeOrder, int act
 QString BackupSectionName(int index);
 
 // The entries that store the count and (for a valid index) one order's
-// section, in the file's key order; written in one atomic replacement.
+// section, in the file's key order; written in one atomic replacement. Every
+// line of the text, whatever break ended it, comes back from the file as it
+// was: its blanks, tabs and quotes, and the break itself.
 bool SaveArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals, int index);
 
 // The count and every order's section in one atomic replacement.

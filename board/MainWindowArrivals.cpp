@@ -66,7 +66,11 @@ void MainWindow::Server_DataArrival(int32_t bytesTotal) {
 
 void MainWindow::AddArrivedOrder(const QString& text) {
     try {
-        arrivals_.append(ArrivedOrder{text, rt::ToDateSerial(rt::Now()), true});
+        // NUL is no character of an order and the backup cannot hold it: it
+        // is dropped here, so the panel, the backup and the history agree.
+        QString kept = text;
+        kept.remove(QChar(0));
+        arrivals_.append(ArrivedOrder{kept, rt::ToDateSerial(rt::Now()), true});
         SaveArrivalsBackup(int16_t(arrivals_.size() - 1));
         if (GetOrdersCount() == 1) {
             activePanel_ = 0;

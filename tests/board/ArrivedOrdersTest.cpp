@@ -99,29 +99,45 @@ protected:
     QString File() const { return PathIn("BackUp.log"); }
 };
 
-TEST_F(BackupFileTest, RoundTripWithSeveralLines) {
-    QList<ArrivedOrder> orders = {{"Table 4\r\n2 x Soup\r\n  1 x Bread", 40716.25, true},
-                                  {"Маса 7\r\nКафе", 40716.5, false},
-                                  {QString(600, 'L'), 40717.125, true}};
+TEST_F(BackupFileTest, EveryLineComesBackAsItWent) {
+    QList<ArrivedOrder> orders = {
+        {"Table 4\r\n2 x Soup\r\n  1 x Bread", 40716.25, true},
+        {"Маса 7\r\nКафе", 40716.5, false},
+        {QString(600, 'L'), 40717.125, true},
+        {"\tTable 5 \n\"2 x Soup\"\r'Bread'\r\n \n\n\r\r\nend\t", 40717.5, true},
+        {"\"", 40718, true},
+        {"", 40718, false}};
     for (int i = 0; i < orders.size(); ++i)
         ASSERT_TRUE(SaveArrivalsBackupFile(File(), orders, i));
     const QByteArray bytes = ReadBytes(File());
+    // Ordinary rows are stored as they always were.
     EXPECT_TRUE(
-        bytes.startsWith("[OrdersCount]\r\nValue=3\r\n[Order_00]\r\nRow_000=Table 4\r\n"
-                         "Row_001=2 x Soup\r\nRow_002=  1 x Bread\r\nRows=3\r\nTime="));
-    EXPECT_TRUE(bytes.contains("IsNew=-1\r\n[Order_01]"));
+        bytes.startsWith("[OrdersCount]\r\nValue=6\r\n[Order_00]\r\nRow_000=Table 4\r\n"
+                         "Row_001=2 x Soup\r\nRow_002=\"  1 x Bread\"\r\nRows=3\r\nTime="));
+    EXPECT_TRUE(bytes.contains("IsNew=-1\r\nBreaks=WW\r\n[Order_01]"));
 
-    const auto loaded = LoadArrivalsBackupFile(File());
+    auto loaded = LoadArrivalsBackupFile(File());
     ASSERT_TRUE(loaded);
-    ASSERT_EQ(loaded->size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        // Blanks at the start of a row are lost by the INI format; the rest is kept.
-        if (i != 0)
-            EXPECT_EQ((*loaded)[i].Text, orders[i].Text);
+    ASSERT_EQ(loaded->size(), orders.size());
+    for (int i = 0; i < orders.size(); ++i) {
+        EXPECT_EQ((*loaded)[i].Text, orders[i].Text) << i;
         EXPECT_DOUBLE_EQ((*loaded)[i].ArrivalTime, orders[i].ArrivalTime);
         EXPECT_EQ((*loaded)[i].IsNew, orders[i].IsNew);
     }
-    EXPECT_EQ((*loaded)[0].Text, "Table 4\r\n2 x Soup\r\n1 x Bread");
+
+    // A later order at the same index leaves nothing of the earlier one's breaks.
+    orders[3].Text = "one\r\ntwo\r\nthree";
+    ASSERT_TRUE(SaveArrivalsBackupFile(File(), orders, 3));
+    EXPECT_EQ((*LoadArrivalsBackupFile(File()))[3].Text, orders[3].Text);
+
+    // A backup of the earlier format: rows joined with CR LF.
+    WriteBytes(File(),
+               "[OrdersCount]\r\nValue=1\r\n[Order_00]\r\nRow_000=Table 4\r\nRow_001=Soup\r\n"
+               "Rows=2\r\nTime=40716.25\r\nIsNew=0\r\n");
+    loaded = LoadArrivalsBackupFile(File());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ((*loaded)[0].Text, "Table 4\r\nSoup");
+    EXPECT_FALSE((*loaded)[0].IsNew);
 }
 
 TEST_F(BackupFileTest, BrokenOrMissingBackups) {

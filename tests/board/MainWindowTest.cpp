@@ -240,18 +240,22 @@ TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
     SendUdp(port, OrderDatagram(2, "T2", "Маса 5: 1 x Кафе"));
     SendUdp(port, OrderDatagram(3, "T1", "nineteen!"));  // 19 characters: ignored
     SendUdp(port, OrderDatagram(2, "T1", "third order here"));
-    ASSERT_TRUE(WaitForOrders(3));
+    SendUdp(port, OrderDatagram(3, "T2", QString("Table 6:") + QChar(0) + " 1 x Tea" + QChar(0)));
+    ASSERT_TRUE(WaitForOrders(4));
     QApplication::processEvents();
-    EXPECT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->GetOrdersCount(), 4);
     EXPECT_EQ(window_->Arrivals()[0].Text, "Table 4\r\n2 x Soup");
     EXPECT_EQ(window_->Arrivals()[1].Text, "Маса 5: 1 x Кафе");
     EXPECT_EQ(window_->Arrivals()[2].Text, "third order here");
+    // NUL is kept neither on the board nor in the backup.
+    EXPECT_EQ(window_->Arrivals()[3].Text, "Table 6: 1 x Tea");
     EXPECT_EQ(window_->ActiveOrder(), 1);
     window_->btnAction_Click(Button("Finish"));
 
     window_ = std::make_unique<MainWindow>();
     window_->InitForm();
-    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    ASSERT_EQ(window_->GetOrdersCount(), 4);
+    EXPECT_EQ(window_->Arrivals()[3].Text, "Table 6: 1 x Tea");
     EXPECT_EQ(window_->ActiveOrder(), 1);
     EXPECT_EQ(window_->ActivePanel(), 0);
     EXPECT_EQ(window_->Arrivals()[0].Text, "Table 4\r\n2 x Soup");
