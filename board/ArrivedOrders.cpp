@@ -6,6 +6,7 @@
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "platform/Locale.h"
 #include "platform/Runtime.h"
 
 std::optional<OrderDatagram> ParseOrderDatagram(const QString& datagram) {
@@ -247,7 +248,8 @@ std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
 }
 
 bool AppendOrderHistoryFile(const QString& file, const QString& text) {
-    const QString block = QStringLiteral("Finish time: ") + rt::FormatDate(rt::Now(), "hh:nn:ss") +
-                          QStringLiteral("\r\n") + text + QStringLiteral("\r\n\r\n");
+    const QString block = QStringLiteral("Finish time: ") +
+                          platform::LocaleTimeText(rt::Now().time()) + QStringLiteral("\r\n") +
+                          text + QStringLiteral("\r\n\r\n");
     return platform::AppendToFile(file, platform::ToAnsi(block));
 }

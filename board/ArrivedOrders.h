@@ -82,5 +82,6 @@ bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& a
 // Sections that the count names but the file lacks are skipped.
 std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file);
 
-// Appends "Finish time: <time>", the order's text and an empty line.
+// Appends "Finish time: " with the time in the locale's time format, the
+// order's text and an empty line.
 bool AppendOrderHistoryFile(const QString& file, const QString& text);

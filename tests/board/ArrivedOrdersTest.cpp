@@ -178,4 +178,12 @@ TEST_F(BackupFileTest, HistoryLines) {
               "Finish time: 20:01:02\r\nTable 1\r\nSoup\r\n\r\nFinish time: "
               "20:01:02\r\n\xca\xe0\xf4\xe5\r\n\r\n");
     EXPECT_FALSE(AppendOrderHistoryFile(PathIn("no/folder/history.txt"), "x"));
+
+    // The finish time follows the locale's time format.
+    const QByteArray pinned = qgetenv("KESTRELLE_TIMEFORMAT");
+    qputenv("KESTRELLE_TIMEFORMAT", "h.mm.ss' h'");
+    const bool appended = AppendOrderHistoryFile(PathIn("local.txt"), "Tea");
+    qputenv("KESTRELLE_TIMEFORMAT", pinned);
+    ASSERT_TRUE(appended);
+    EXPECT_EQ(ReadBytes(PathIn("local.txt")), "Finish time: 20.01.02 h\r\nTea\r\n\r\n");
 }

@@ -10,9 +10,11 @@ int main(int argc, char** argv) {
     QTemporaryDir appData;
     if (qEnvironmentVariableIsEmpty("KESTRELLE_COMMON_APPDATA"))
         qputenv("KESTRELLE_COMMON_APPDATA", appData.path().toLocal8Bit());
-    // A fixed short-date pattern keeps formatted dates independent of the machine.
+    // Fixed date and time patterns keep formatted dates independent of the machine.
     if (qEnvironmentVariableIsEmpty("KESTRELLE_SHORTDATE"))
         qputenv("KESTRELLE_SHORTDATE", "dd.MM.yyyy");
+    if (qEnvironmentVariableIsEmpty("KESTRELLE_TIMEFORMAT"))
+        qputenv("KESTRELLE_TIMEFORMAT", "HH:mm:ss");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
