@@ -78,8 +78,18 @@ QString ListMessage(const QString& userList) {
     return QStringLiteral("LST") + kFieldSeparator + userList + kEndOfMessage;
 }
 
+QString CleanName(const QString& name) {
+    QString clean = name;
+    for (QChar& c : clean) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = ' ';
+    }
+    return clean;
+}
+
 QString ConversationLogText(const QString& sender, const QString& addressee, const QString& text) {
-    return "[" + sender + " -> " + addressee + "]: " + kCrLf + text;
+    return "[" + CleanName(sender) + " -> " + CleanName(addressee) + "]: " + kCrLf + text;
 }
 
 QByteArray LogEntry(const QDateTime& when, const QString& text) {

@@ -61,7 +61,15 @@ QString AcknowledgeMessage(const QString& sender, const QString& id);
 QString UserList(const QString& serverName, const QStringList& names);
 QString ListMessage(const QString& userList);
 
-// The log text of a chat line or an accepted order.
+// A terminal's name as the server lists, announces and logs it: every control
+// character (line breaks, tabs, the protocol's separators) becomes a blank, so
+// that a name is always one entry of the "LST" list and stays on its line of
+// the log. Names are cleaned rather than refused: the terminal still joins,
+// learns the server's name and gets its orders acknowledged.
+QString CleanName(const QString& name);
+
+// The log text of a chat line or an accepted order; the sender and the
+// addressee are names, cleaned as above.
 QString ConversationLogText(const QString& sender, const QString& addressee, const QString& text);
 
 // One log entry as appended to the file, ANSI: the header line

@@ -218,8 +218,12 @@ void ModServer::BroadcastMessage(const QString& text) {
 }
 
 bool ModServer::Broadcast(const QString& text) {
+    return Broadcast(platform::ToAnsi(text));
+}
+
+bool ModServer::Broadcast(const QByteArray& message) {
     const std::weak_ptr<bool> alive = alive_;
-    const Variant bytes(platform::ToAnsi(text));
+    const Variant bytes(message);
     // The highest index is read again on every round: the pumping below may
     // load new indexes or unload them all.
     for (int i = 1; i <= sckServerIM_->UBound(); ++i) {
@@ -338,19 +342,12 @@ void ModServer::HandleMessage(int index, uint64_t connection, const QByteArray& 
         return;
     const QString command = message.left(3);
     if (command == QLatin1String("MSG")) {
-        HandleChatMessage(index, message);
+        HandleChatMessage(index, bytes);
     } else if (command == QLatin1String("CON")) {
         if (RecordBelongsTo(index, connection))
             HandleConnect(index, message);
     } else if (command == QLatin1String("ORD")) {
-        const std::weak_ptr<bool> alive = alive_;
-        const QString text = HandleOrderMessage(index, message);
-        if (alive.expired() || rt::Trim(text).isEmpty() || !OrderArrived)
-            return;
-        // A copy: the receiver may destroy this server, and the function
-        // object with it, while it runs.
-        const std::function<void(const QString&)> handOver = OrderArrived;
-        handOver(text);
+        HandleOrderMessage(index, message);
     }
 }
 
@@ -362,7 +359,7 @@ void ModServer::HandleConnect(int index, const QString& message) {
         return;
     if (index < 1 || index > GetClientsUBound())
         return;
-    const QString name = Field(message, 2);
+    const QString name = CleanName(Field(message, 2));
     imClients_[size_t(index)].Name = name;
     const uint64_t connection = imClients_[size_t(index)].Connection;
     if (!Broadcast(EnterMessage(name)))
@@ -374,20 +371,28 @@ void ModServer::HandleConnect(int index, const QString& message) {
         SendUserList(index);
 }
 
-void ModServer::HandleChatMessage(int index, const QString& message) {
-    const std::optional<ChatMessage> chat = ParseChat(message);
+void ModServer::HandleChatMessage(int index, const QByteArray& message) {
+    const std::optional<ChatMessage> chat = ParseChat(platform::FromAnsi(message));
     if (!chat)
         return;
     WriteServerLog(ConversationLogText(chat->Sender, chat->Addressee, chat->Text));
-    Broadcast(message + kEndOfMessage);
+    Broadcast(message + kEndOfMessageByte);
 }
 
 QString ModServer::HandleOrderMessage(int index, const QString& message) {
     const std::optional<OrderMessage> order = ParseOrder(message);
     if (!order || order->Addressee != imServerName_)
         return QString();
-    if (!Broadcast(AcknowledgeMessage(order->Sender, order->Id)))
-        return QString();
     WriteServerLog(ConversationLogText(order->Sender, order->Addressee, order->Text));
+    const std::weak_ptr<bool> alive = alive_;
+    if (!rt::Trim(order->Text).isEmpty() && OrderArrived) {
+        // A copy: the receiver may destroy this server, and the function
+        // object with it, while it runs.
+        const std::function<void(const QString&)> handOver = OrderArrived;
+        handOver(order->Text);
+        if (alive.expired())
+            return order->Text;
+    }
+    Broadcast(AcknowledgeMessage(order->Sender, order->Id));
     return order->Text;
 }

@@ -26,8 +26,8 @@ struct ClientRecord {
 
 // The station's message server for notification mode 1: point-of-sale
 // terminals join over TCP, chat, and send orders addressed to the server,
-// which acknowledges them to every terminal, logs them to "QVKServer.log" and
-// hands their texts to the order board through OrderArrived.
+// which logs them to "QVKServer.log", hands their texts to the order board
+// through OrderArrived and then acknowledges them to every terminal.
 //
 // Everything runs on the user-interface thread. Broadcasting pumps events
 // after every send, so any handler of the server may run inside another one:
@@ -81,8 +81,9 @@ public:
     void StopServer();
 
     // Receives the text of every accepted order whose text is not only
-    // blanks, once per order, after its acknowledgement was broadcast. May
-    // pump events.
+    // blanks, once per order, before its acknowledgement is broadcast: a
+    // terminal that has its acknowledgement knows the board holds the order.
+    // May pump events.
     std::function<void(const QString&)> OrderArrived;
 
     // The server log's path: the program's Logs folder (created) followed by
@@ -95,9 +96,13 @@ public:
     // Sends the text to every loaded client index, pumping events after each
     // send; a failing index is skipped.
     void BroadcastMessage(const QString& text);
+    // Names the terminal, cleaned (ImServerProtocol::CleanName).
     void HandleConnect(int index, const QString& message);
-    void HandleChatMessage(int index, const QString& message);
-    // The order text of an accepted order; empty when the order is refused.
+    // Logs the line and relays the message's bytes as received (`message`
+    // without its EOT), so that bytes the code page lacks reach the others.
+    void HandleChatMessage(int index, const QByteArray& message);
+    // An order addressed to this server is logged, handed to OrderArrived
+    // and only then acknowledged. Answers its text; empty when refused.
     QString HandleOrderMessage(int index, const QString& message);
     QString BuildUserList() const;
     void SendUserList(int index);
@@ -126,6 +131,7 @@ private:
     // Broadcast with its answer: false when the server was destroyed by a
     // handler that ran inside the pumping.
     bool Broadcast(const QString& text);
+    bool Broadcast(const QByteArray& bytes);
     void Drain(uint64_t connection);
     void HandleMessage(int index, uint64_t connection, const QByteArray& bytes);
     // The close of a client, by its peer or by the server: the record is

@@ -3,6 +3,10 @@
 // on the board's backup once, and the server's log tells the story.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <unistd.h>
+
+// Ahead of the terminal helpers, whose OrderDatagram() hides the struct.
+#include "board/ArrivedOrders.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -38,7 +42,82 @@ QStringList BackedUpOrders(const QString& backup) {
     return texts;
 }
 
+// A terminal on a blocking socket that gives up after a time-out.
+class RawTerminal {
+public:
+    explicit RawTerminal(int port) : fd_(ConnectTcp(port)) {
+        const timeval limit{15, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    }
+    ~RawTerminal() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    bool Connected() const { return fd_ >= 0; }
+    void Send(const QString& text) {
+        const QByteArray bytes = platform::ToAnsi(text);
+        ASSERT_EQ(::send(fd_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL), bytes.size());
+    }
+    // The next message that starts with `start`; empty when none came in time.
+    QString ReadUntil(const QString& start) {
+        for (;;) {
+            qsizetype end;
+            while ((end = buffer_.indexOf('\x04')) >= 0) {
+                const QString message = platform::FromAnsi(buffer_.left(end));
+                buffer_.remove(0, end + 1);
+                if (message.startsWith(start))
+                    return message;
+            }
+            char chunk[4096];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n <= 0)
+                return QString();
+            buffer_.append(chunk, int(n));
+        }
+    }
+
+private:
+    int fd_;
+    QByteArray buffer_;
+};
+
 }  // namespace
+
+TEST(ImStation, AnAcknowledgedOrderIsAlreadyInTheBackup) {
+    StationProcess station;
+    const int port = FreePort(SOCK_STREAM);
+    station.Configure({{"Communication", "1"},
+                       {"Restriction", "False"},
+                       {"SoundNotification", "False"},
+                       {"PortTCP", QString::number(port)}});
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_STREAM, port); }, 15000))
+        << station.Output().toStdString();
+    const QString STX(QChar(2));
+    RawTerminal pos(port);
+    ASSERT_TRUE(pos.Connected());
+    pos.Send("CON" + STX + "POS" + QChar(4));
+    const QString serverName = pos.ReadUntil("LST").section(STX, 1).section("\r\n", 0, 0);
+    ASSERT_FALSE(serverName.isEmpty());
+    // Other terminals listening, so the acknowledgement has many to go to.
+    std::vector<std::unique_ptr<RawTerminal>> others;
+    for (int i = 0; i < 40; ++i) {
+        others.push_back(std::make_unique<RawTerminal>(port));
+        others.back()->Send("CON" + STX + "Idle-" + QString::number(i) + QChar(4));
+        ASSERT_EQ(pos.ReadUntil("ENT" + STX + "Idle-"), "ENT" + STX + "Idle-" + QString::number(i));
+    }
+    pos.Send("ORD" + STX + "POS" + STX + serverName + STX + "1" + QChar(3) + "Table 3: 2 x Soup" +
+             QChar(4));
+    ASSERT_EQ(pos.ReadUntil("ORA"), "ORA" + STX + "ACK" + STX + "POS" + STX + "1");
+    station.Kill();
+
+    const auto kept = LoadArrivalsBackupFile(station.DataFolder() + "BackUp.log");
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->size(), 1);
+    EXPECT_EQ(kept->first().Text, "Table 3: 2 x Soup");
+    EXPECT_TRUE(platform::FromAnsi(ReadBytes(station.DataFolder() + "Logs/QVKServer.log"))
+                    .contains("]: \r\nTable 3: 2 x Soup\r\n"));
+}
 
 TEST(ImStation, AcknowledgedOrdersOfSeveralTerminalsAreOnTheBoardOnce) {
     ASSERT_TRUE(QFile::exists(QCoreApplication::applicationDirPath() + "/kestrelle_simulator"));

@@ -96,6 +96,26 @@ TEST_F(ModServerBadInputTest, EmptyNameJoinsUnlistedAndLeavesEmpty) {
     EXPECT_EQ(watcher->MessagesOf("LEA"), QList<QString>{"LEA" + STX});
 }
 
+TEST_F(ModServerBadInputTest, ControlCharactersInNamesForgeNoListEntryAndNoLogLine) {
+    // Each control character becomes a blank: the name stays one entry and one line.
+    const QString header = "----- 01.01.2020 00:00:00---------- ";
+    auto forger = Join("Bar\r\n" + header + "\r\nKitchen\t" + QChar(3));
+    const QString cleaned = "Bar  " + header + "  Kitchen  ";
+    auto next = Join("Next");
+    const QString name = server->ImServerName();
+    EXPECT_EQ(next->MessagesOf("LST"),
+              QList<QString>{"LST" + STX + name + "\r\n" + cleaned + "\r\nNext"});
+    forger->SendText(OrdMessage("Bar\r\n" + header + "\r\nKitchen", name, "7", "Soup"));
+    ASSERT_TRUE(WaitForOrders(1));
+    // The terminal still knows its acknowledgement by the name it sent.
+    ASSERT_TRUE(WaitFor([&] { return !forger->MessagesOf("ORA").isEmpty(); }));
+    EXPECT_EQ(forger->MessagesOf("ORA").first(),
+              "ORA" + STX + "ACK" + STX + "Bar\r\n" + header + "\r\nKitchen" + STX + "7");
+    const QStringList log = LogTexts();
+    EXPECT_TRUE(log.contains(cleaned + " has joined the room.")) << log.join('|').toStdString();
+    EXPECT_EQ(log.last(), "[Bar  " + header + "  Kitchen -> " + name + "]: \r\nSoup");
+}
+
 TEST_F(ModServerBadInputTest, CutInTheMiddleOfAMessage) {
     auto watcher = Join("Watcher");
     auto t = Join("Cut");

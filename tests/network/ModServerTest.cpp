@@ -193,8 +193,19 @@ TEST_F(ModServerTest, TwoMessagesInOneArrivalAreHandledInOrderAndAHalfIsKept) {
 TEST_F(ModServerTest, OrderIsAcknowledgedToEveryoneLoggedAndHandedOver) {
     auto t1 = Join("T1");
     auto t2 = Join("T2");
+    // The board has the order, and the log its entry, before any terminal
+    // hears the acknowledgement.
+    int acksBeforeHandOver = -1;
+    QString logBeforeHandOver;
+    server->OrderArrived = [&](const QString& text) {
+        acksBeforeHandOver = int(t1->MessagesOf("ORA").size() + t2->MessagesOf("ORA").size());
+        logBeforeHandOver = LogTexts().last();
+        orders.append(text);
+    };
     t1->SendText(OrdMessage("T1", server->ImServerName(), "17", "2 x Soup"));
     ASSERT_TRUE(WaitForOrders(1));
+    EXPECT_EQ(acksBeforeHandOver, 0);
+    EXPECT_EQ(logBeforeHandOver, "[T1 -> " + server->ImServerName() + "]: \r\n2 x Soup");
     const QString ack = "ORA" + STX + "ACK" + STX + "T1" + STX + "17";
     ASSERT_TRUE(WaitFor([&] { return !t2->MessagesOf("ORA").isEmpty(); }));
     EXPECT_EQ(t1->MessagesOf("ORA"), QList<QString>{ack});
@@ -250,6 +261,11 @@ TEST_F(ModServerTest, ChatIsRelayedUnchangedToEveryoneWithTheSender) {
     EXPECT_EQ(t1->MessagesOf("MSG"), QList<QString>{line});
     EXPECT_EQ(t2->MessagesOf("MSG"), t1->MessagesOf("MSG"));
     EXPECT_EQ(LogTexts().last(), QString::fromUtf8("[T1 -> T2]: \r\nДве супи"));
+
+    // Bytes the code page does not define are relayed as received.
+    const QByteArray raw("MSG\x02T1\x02T2\x02\x98 and \xff\x04");
+    t1->Send(raw);
+    ASSERT_TRUE(WaitFor([&] { return t2->Received().endsWith(raw); }));
 }
 
 TEST_F(ModServerTest, UnknownShortAndIncompleteMessagesAreIgnored) {
