@@ -5,8 +5,11 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStyle>
+#include <QTextLayout>
 #include <cmath>
 
 #include "core/ModCommon.h"
@@ -76,6 +79,62 @@ QString EnglishCaption(const QString& key) {
     return QStringLiteral("No");
 }
 
+QTextOption PromptWrapping(Qt::Alignment alignment) {
+    QTextOption option(alignment);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
+}
+
+// The height of a text wrapped at word boundaries, and anywhere inside a word
+// wider than the line, as QPainter::drawText lays it out.
+int WrappedTextHeight(const QFont& font, const QString& text, int width) {
+    QTextLayout layout(text, font);
+    layout.setTextOption(PromptWrapping(Qt::AlignLeft));
+    const qreal leading = QFontMetricsF(font).leading();
+    qreal height = -leading;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        height += leading;
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+    return int(std::ceil(std::max<qreal>(height, 0)));
+}
+
+// A line of the prompt. The prompt is plain text whatever it looks like (it
+// may hold a name or path someone typed). A wrapped line breaks at word
+// boundaries and inside a word that is wider than the line, so nothing is cut
+// off on the right; its height for a width is the height of that wrapping.
+class PromptLabel final : public QLabel {
+public:
+    explicit PromptLabel(QWidget* parent) : QLabel(parent) {
+        setObjectName(QStringLiteral("lblMessage"));
+        setTextFormat(Qt::PlainText);
+    }
+    int heightForWidth(int width) const override {
+        if (!wordWrap())
+            return QLabel::heightForWidth(width);
+        const QMargins m = contentsMargins();
+        return WrappedTextHeight(font(), text(), width - m.left() - m.right()) + m.top() +
+               m.bottom();
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        if (!wordWrap()) {
+            QLabel::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.setFont(font());
+        painter.setPen(
+            palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+        painter.drawText(QRectF(contentsRect()), text(), PromptWrapping(alignment()));
+    }
+};
+
 QPixmap IconPicture(QStyle* style, int icon) {
     static const QStyle::StandardPixmap kinds[] = {
         QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxQuestion, QStyle::SP_MessageBoxWarning,
@@ -95,8 +154,7 @@ MsgBoxExForm::MsgBoxExForm(QWidget* parent) : QDialog(parent) {
         images_->Add(IconPicture(style(), i));
     imgIcon_ = new QLabel(this);
     imgIcon_->setObjectName(QStringLiteral("imgIcon"));
-    auto* first = new QLabel(this);
-    first->setObjectName(QStringLiteral("lblMessage"));
+    auto* first = new PromptLabel(this);
     first->setProperty("Index", 0);
     lblMessage_.append(first);
     frmButtons_ = new QFrame(this);
@@ -136,14 +194,15 @@ void MsgBoxExForm::FormLoad() {
 
     if (messageFont_)
         lblMessage_[0]->setFont(*messageFont_);
-    const QStringList lines = prompt_.split(QStringLiteral("\r\n"));
+    // A lone line feed ends a line as CR LF does.
+    static const QRegularExpression lineEnd(QStringLiteral("\r?\n"));
+    const QStringList lines = prompt_.split(lineEnd);
     if (lines.size() == 1) {
         lblMessage_[0]->setText(prompt_);
     } else {
         for (int i = 0; i < lines.size(); ++i) {
             if (i >= lblMessage_.size()) {
-                auto* label = new QLabel(this);
-                label->setObjectName(QStringLiteral("lblMessage"));
+                auto* label = new PromptLabel(this);
                 label->setProperty("Index", i);
                 label->setFont(lblMessage_[0]->font());
                 label->setPalette(lblMessage_[0]->palette());
@@ -229,9 +288,9 @@ void MsgBoxExForm::ArrangeControls() {
         const int width = platform::TextWidthPixels(f, label->text());
         const int lineHeight = platform::TextHeightPixels(f, QStringLiteral("Ag"));
         if (width > maxWidth) {
-            const int n = (width + maxWidth - 1) / maxWidth;
+            // A line too wide wraps inside its label, as tall as its text.
             label->setWordWrap(true);
-            label->setGeometry(linesLeft, top, maxWidth, n * lineHeight + 2);
+            label->setGeometry(linesLeft, top, maxWidth, label->heightForWidth(maxWidth));
         } else {
             label->setWordWrap(false);
             label->setGeometry(linesLeft, top, width, lineHeight);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QScreen>
 
@@ -14,6 +16,23 @@
 #include "platform/controls/CommandButton.h"
 
 namespace {
+
+// What a widget paints apart from its background, in its own coordinates.
+QRect InkBounds(QWidget* w) {
+    const QImage image = w->grab().toImage();
+    const QColor background = w->palette().color(w->backgroundRole());
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green()) +
+                    std::abs(c.blue() - background.blue()) >
+                96)
+                ink |= QRect(x, y, 1, 1);
+        }
+    }
+    return ink;
+}
 
 struct Seen {
     QStringList Captions;
@@ -187,9 +206,57 @@ TEST_F(MsgBoxExTest, LinesStackAndLongLinesWrapAtFiftyFivePercent) {
     EXPECT_EQ(l->width(), max);
     EXPECT_TRUE(l->wordWrap());
     const int lh = platform::TextHeightPixels(l->font(), "Ag");
-    const int w = platform::TextWidthPixels(l->font(), text);
-    EXPECT_EQ(l->height(), ((w + max - 1) / max) * lh + 2);
-    EXPECT_GE(l->height(), 3 * lh + 2);
+    EXPECT_GE(l->height(), 3 * lh);
+}
+
+TEST_F(MsgBoxExTest, EveryLineOfAPromptIsShownWhole) {
+    const int max = int(platform::ScreenWidthPixels() * 0.55);
+    const QFont font = QApplication::font();
+    // Words a little wider than half a line: each wrapped line holds one and
+    // wastes the rest, so the text needs far more lines than its width says.
+    QString word = "Z";
+    while (platform::TextWidthPixels(font, word) < max * 0.55)
+        word += "z";
+    const QString words = QStringList(6, word).join(' ');
+    // A name without a break opportunity is wrapped anywhere, not cut off.
+    QString name = "kestrelle";
+    while (platform::TextWidthPixels(font, name) < max * 1.5)
+        name += "_orders_2024";
+    for (const auto& [prompt, wrap] :
+         {std::pair{words, Qt::TextWordWrap}, std::pair{name, Qt::TextWrapAnywhere}}) {
+        MsgBoxExForm form;
+        form.SetConfigFile(config_);
+        form.SetPrompt(prompt);
+        form.FormLoad();
+        QLabel* l = form.MessageLines()[0];
+        EXPECT_EQ(l->width(), max);
+        const QFontMetrics metrics(l->font());
+        EXPECT_GE(l->height(),
+                  metrics.boundingRect(QRect(0, 0, max, 100000), wrap, prompt).height())
+            << prompt.left(20).toStdString();
+        // More than one line of ink, the first one not cut at the top.
+        const QRect ink = InkBounds(l);
+        EXPECT_GT(ink.height(), metrics.height()) << prompt.left(20).toStdString();
+        EXPECT_GT(ink.top(), 0);
+    }
+
+    // Markup in a prompt is shown as it is, and measured as shown.
+    MsgBoxExForm html;
+    html.SetConfigFile(config_);
+    html.SetPrompt("Database <b>Kitchen</b> on <i>server</i>");
+    html.FormLoad();
+    QLabel* l = html.MessageLines()[0];
+    EXPECT_GT(InkBounds(l).right(), l->width() * 9 / 10);
+
+    // A lone line feed breaks the prompt as CR LF does.
+    MsgBoxExForm lf;
+    lf.SetConfigFile(config_);
+    lf.SetPrompt("First\nSecond\r\nThird");
+    lf.FormLoad();
+    ASSERT_EQ(lf.MessageLines().size(), 3);
+    EXPECT_EQ(lf.MessageLines()[1]->text(), "Second");
+    EXPECT_EQ(lf.MessageLines()[1]->y(),
+              lf.MessageLines()[0]->y() + lf.MessageLines()[0]->height());
 }
 
 TEST_F(MsgBoxExTest, ButtonsAndWindowAreCentred) {
