@@ -114,7 +114,7 @@ void MainWindow::CreateControls() {
     lblPassedTime_ = new QLabel(frmOrders_[1]);
     lblPassedTime_->setObjectName(QStringLiteral("lblPassedTime"));
     lblPassedTime_->setText(QStringLiteral("00:00:00"));
-    lblPassedTime_->resize(120, 24);
+    lblPassedTime_->setAlignment(Qt::AlignCenter);
     dgView_ = new platform::DataGrid(frmOrders_[1]);
     dgView_->setObjectName(QStringLiteral("dgView"));
     const char* const columns[] = {"ID",       "Name", "Comment", "Group",

@@ -28,6 +28,8 @@ QRect ToPixels(const QRect& twips) {
     return QRect(twips.left() / Tx(), twips.top() / Ty(), twips.width() / Tx(),
                  twips.height() / Ty());
 }
+// The waiting-time label's size in the design.
+constexpr QSize kPassedTimeDesignSize(120, 24);
 QSize ToTwips(const QSize& pixels) {
     return QSize(pixels.width() * Tx(), pixels.height() * Ty());
 }
@@ -50,7 +52,8 @@ void MainWindow::SetStatusText(const QString& text) {
 
 void MainWindow::tmrClock_Timer() {
     const QDateTime now = rt::Now();
-    if (GetScreenWidthPixels() < 800) {
+    // An 800-pixel screen is a small one: the long form does not fit its panel.
+    if (GetScreenWidthPixels() <= 800) {
         Panels(4)->setText(rt::FormatDate(now, QStringLiteral("dd.mm.yy hh:nn")));
     } else {
         const QString pattern =
@@ -104,10 +107,17 @@ void MainWindow::Form_Resize() {
     for (QFrame* frame : frmOrders_)
         frame->setGeometry(gap, gap, width() - 2 * gap, frmButtons_->y() - gap - gap);
 
-    // Database view.
+    // Database view. The waiting time is written in the order panels' font,
+    // its label at least as large as its text.
+    const PanelFont f = OrderPanelFont(GetScreenWidthPixels());
     QFrame* db = frmOrders_[1];
     const int textHeight = 4 * GetTextHeight(tbDbOrder_, QStringLiteral("Test")) / Ty();
     tbDbOrder_->setGeometry(0, 0, db->width(), textHeight);
+    QFont timeFont = lblPassedTime_->font();
+    timeFont.setPointSize(f.pointSize);
+    timeFont.setBold(f.bold);
+    lblPassedTime_->setFont(timeFont);
+    lblPassedTime_->resize(lblPassedTime_->sizeHint().expandedTo(kPassedTimeDesignSize));
     lblPassedTime_->move(db->width() / 2 - lblPassedTime_->width() / 2,
                          db->height() - lblPassedTime_->height());
     dgView_->setGeometry(0, textHeight + gap, db->width(),
@@ -115,7 +125,6 @@ void MainWindow::Form_Resize() {
     LayoutItemsGrid();
 
     // Order panels.
-    const PanelFont f = OrderPanelFont(GetScreenWidthPixels());
     QFrame* orders = frmOrders_[0];
     const int labelHeight = lblTime_[0]->sizeHint().height() + 4;
     const QList<QRect> panels =

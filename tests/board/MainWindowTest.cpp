@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
 #include <QTest>
 
@@ -13,6 +14,7 @@
 #include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
+#include "core/ModCommon.h"
 #include "data/NomUsers.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
@@ -319,4 +321,34 @@ TEST_F(MainWindowTest, KeysReachTheBoardBeforeItsControls) {
     EXPECT_FALSE(window_->Arrivals()[0].IsNew);
     QTest::keyClick(window_.get(), Qt::Key_Delete, Qt::ControlModifier);  // Clear
     EXPECT_EQ(window_->GetOrdersCount(), 3);
+}
+
+TEST_F(MainWindowTest, ClockFitsTheScreenAndTheWaitingTimeIsCentredInThePanelFont) {
+    rt::SetNow(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+    window_->tmrClock_Timer();
+    rt::ClearNow();
+    // An 800 x 600 screen is a small one: the short form.
+    EXPECT_EQ(window_->Panels(4)->text(),
+              QString(GetScreenWidthPixels() <= 800 ? "05.03.24 14:07" : "05.03.2024 14:07:09"));
+
+    window_->resize(1000, 700);
+    QLabel* passed = window_->lblPassedTime();
+    const QFont panel = window_->rtbOrder(0)->font();
+    EXPECT_EQ(passed->font().pointSize(), panel.pointSize());
+    EXPECT_EQ(passed->font().bold(), panel.bold());
+    // The text stands in the middle of the label, whole.
+    const QImage image = passed->grab().toImage();
+    const QColor background = passed->palette().color(passed->backgroundRole());
+    int left = image.width(), right = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (qGray(image.pixel(x, y)) < qGray(background.rgb()) - 64) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+        }
+    }
+    ASSERT_GE(right, left);
+    EXPECT_LE(std::abs(left - (image.width() - 1 - right)), 2);
+    EXPECT_GT(left, 0);
 }
