@@ -263,11 +263,14 @@ void HelpForm::AddButtonItem(const QString& pictureName, const QString& caption,
     lvHelp_->AddListItem(text, imlButtons_->Count());
 }
 
-HelpForm::Sizes HelpForm::ComputeSizes(int keyListWidth, int keyLineCount, int screenHeightTwips) {
+HelpForm::Sizes HelpForm::ComputeSizes(int keyListWidth, int keyLineCount, int screenHeightTwips,
+                                       int tabsWidth) {
     Sizes s;
     double width = keyListWidth + 390;
     if (width < 7500)
         width = 7500;
+    // The window is at least as wide as its three tabs with their captions.
+    width = std::max(width, double(tabsWidth - 195));
     double height = 290.0 * keyLineCount;
     const double limit = 0.95 * screenHeightTwips;
     if (height + kFrameHeight > limit) {
@@ -284,8 +287,12 @@ HelpForm::Sizes HelpForm::ComputeSizes(int keyListWidth, int keyLineCount, int s
 }
 
 void HelpForm::ApplySizes() {
+    int widestTab = 0;
+    for (const platform::CommandButton* tab : btnTab_)
+        widestTab = std::max(widestTab, tab->sizeHint().width());
     const Sizes s = ComputeSizes(keyListWidth_, keyLineCount_,
-                                 platform::ScreenHeightPixels() * platform::TwipsPerPixelY());
+                                 platform::ScreenHeightPixels() * platform::TwipsPerPixelY(),
+                                 int(btnTab_.size()) * widestTab * platform::TwipsPerPixelX());
     keyListWidth_ = int16_t(std::min(s.ListWidth, int(INT16_MAX)));
     const QRect list(PxX(kListLeft), PxY(kListTop), PxX(s.ListWidth), PxY(s.ListHeight));
     rtbHelp_->setGeometry(list);
@@ -359,11 +366,11 @@ void HelpForm::LoadErrorLog() {
 }
 
 QString HelpForm::LogFolder(const QString& logFileName) {
-    QString folder = logFileName;
-    const QString name = GetFileNameFromPath(logFileName);
-    if (!name.isEmpty())
-        folder.remove(QLatin1Char('/') + name);
-    return folder;
+    // The last path component only: a folder may carry the file's name too.
+    const qsizetype slash = logFileName.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return logFileName;
+    return slash == 0 ? QStringLiteral("/") : logFileName.left(slash);
 }
 
 void HelpForm::btnOpen_Click() {

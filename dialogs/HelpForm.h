@@ -50,7 +50,9 @@ public:
         int WindowWidth = 0;
         int WindowHeight = 0;
     };
-    static Sizes ComputeSizes(int keyListWidth, int keyLineCount, int screenHeightTwips);
+    // tabsWidth: what the three tabs need to show their captions whole.
+    static Sizes ComputeSizes(int keyListWidth, int keyLineCount, int screenHeightTwips,
+                              int tabsWidth = 0);
 
     platform::CommandButton* btnTab(int i) const { return btnTab_.value(i); }
     platform::RichTextBox* rtbHelp() const { return rtbHelp_; }

@@ -151,6 +151,8 @@ TEST_F(HelpFormTest, SizesFollowTheKeyList) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(form.btnTab(i)->width(), form.width() / 3);
         EXPECT_EQ(form.btnTab(i)->x(), i * (form.width() / 3));
+        // Each tab shows its whole caption.
+        EXPECT_GE(form.btnTab(i)->width(), form.btnTab(i)->sizeHint().width()) << i;
     }
 }
 
@@ -206,7 +208,8 @@ TEST_F(HelpFormTest, PageKeysNeedExactlyShiftOrCtrl) {
 TEST_F(HelpFormTest, FolderButtonClosesTheWindowAndOpensTheLogsFolder) {
     FolderCatcher catcher;
     QDesktopServices::setUrlHandler("file", &catcher, "Open");
-    ErrorLogger().SetLogFileName(PathIn("Logs/Error.log"));
+    // Only the file's own name is cut, not a folder that holds it too.
+    ErrorLogger().SetLogFileName(PathIn("Error.log.d/Logs/Error.log"));
     EXPECT_EQ(HelpForm::LogFolder("/var/x/Error.log"), "/var/x");
     Use(2, 2);
     modal::WhenModal([](QWidget* w) {
@@ -218,7 +221,7 @@ TEST_F(HelpFormTest, FolderButtonClosesTheWindowAndOpensTheLogsFolder) {
     ShowHelpForm();
     QDesktopServices::unsetUrlHandler("file");
     ASSERT_EQ(catcher.Opened.size(), 1);
-    EXPECT_EQ(catcher.Opened[0].toLocalFile(), PathIn("Logs"));
+    EXPECT_EQ(catcher.Opened[0].toLocalFile(), PathIn("Error.log.d/Logs"));
 
     modal::PressKey(Qt::Key_Escape);
     ShowHelpForm();
