@@ -25,10 +25,10 @@ namespace {
 
 // The design is laid out in twips, as the positions the box computes are.
 int PxX(int twips) {
-    return twips / platform::TwipsPerPixelX();
+    return platform::TwipsToPixelsX(twips);
 }
 int PxY(int twips) {
-    return twips / platform::TwipsPerPixelY();
+    return platform::TwipsToPixelsY(twips);
 }
 
 constexpr int kInnerWidth = 6300;
@@ -86,7 +86,7 @@ QPointer<AboutForm>& Shown() {
 
 }  // namespace
 
-AboutForm::AboutForm(QWidget* parent) : QDialog(parent) {
+AboutForm::AboutForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("За програмата"));
     // Set before the first show; changing it on a shown modal window would
@@ -94,8 +94,6 @@ AboutForm::AboutForm(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Build();
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
     Form_Load();
 }
 
@@ -255,32 +253,13 @@ void AboutForm::Form_Load() {
     }
 }
 
-bool AboutForm::PreviewKey(QKeyEvent* event) {
+bool AboutForm::PreviewKey(QWidget*, QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
         event->key() == Qt::Key_Enter) {
         accept();
         return true;
     }
     return false;
-}
-
-bool AboutForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && isVisible())
-        return PreviewKey(static_cast<QKeyEvent*>(event));
-    return QDialog::eventFilter(watched, event);
-}
-
-void AboutForm::keyPressEvent(QKeyEvent* event) {
-    if (!PreviewKey(event))
-        QDialog::keyPressEvent(event);
-}
-
-bool AboutForm::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) {
-        SetTopMost(this);
-        SetHourglass(false);
-    }
-    return QDialog::event(event);
 }
 
 void ShowAboutForm() {

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <QVector>
+
+#include "core/KeyPreviewDialog.h"
 
 class QFrame;
 class QLabel;
@@ -14,7 +15,7 @@ class CommandButton;
 // The modal about box: caption, version line, the logo of the language and
 // either the maker's frame or, for a dealer's language and country, the
 // contacts frame with the maker's and the dealer's blocks. It changes nothing.
-class AboutForm final : public QDialog {
+class AboutForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
     explicit AboutForm(QWidget* parent = nullptr);
@@ -39,14 +40,12 @@ public:
     platform::CommandButton* btnOK() const { return btnOK_; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool event(QEvent* event) override;
+    // Escape and Enter close the box; other keys are passed on.
+    bool PreviewKey(QWidget* receiver, QKeyEvent* event) override;
 
 private:
     void Build();
     void Form_Load();
-    bool PreviewKey(QKeyEvent* event);
 
     QLabel* image1_ = nullptr;
     QLabel* image2_ = nullptr;

@@ -299,7 +299,7 @@ void AddHiddenFolders(DirListBox* list, bool includeSystem,
 
 // ------------------------------------------------------------------- chooser
 
-FileOpen::FileOpen(QWidget* parent) : QDialog(parent) {
+FileOpen::FileOpen(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("FileOpen"));
     setWindowTitle(QStringLiteral("Изберете файл"));
     // Set before the first show: changing the flag of a shown modal window
@@ -336,8 +336,6 @@ FileOpen::FileOpen(QWidget* parent) : QDialog(parent) {
     connect(file1_, &FileListBox::DblClick, this, &FileOpen::btnOK_Click);
     connect(btnOK_, &platform::CommandButton::Click, this, &FileOpen::btnOK_Click);
     connect(btnCancel_, &platform::CommandButton::Click, this, &FileOpen::btnCancel_Click);
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
 
     Dir1_Change();
     DialogAccepted = false;
@@ -372,9 +370,7 @@ void FileOpen::reject() {
     btnCancel_Click();
 }
 
-bool FileOpen::PreviewKey(QKeyEvent* event) {
-    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
-        return false;
+bool FileOpen::PreviewKey(QWidget*, QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
@@ -386,23 +382,6 @@ bool FileOpen::PreviewKey(QKeyEvent* event) {
         default:
             return false;
     }
-}
-
-bool FileOpen::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && isVisible())
-        return PreviewKey(static_cast<QKeyEvent*>(event));
-    return QDialog::eventFilter(watched, event);
-}
-
-void FileOpen::keyPressEvent(QKeyEvent* event) {
-    if (!PreviewKey(event))
-        QDialog::keyPressEvent(event);
-}
-
-bool FileOpen::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        SetTopMost(this);
-    return QDialog::event(event);
 }
 
 void FileOpen::showEvent(QShowEvent* event) {

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QComboBox>
-#include <QDialog>
 #include <QListWidget>
 #include <QString>
 #include <vector>
+
+#include "core/KeyPreviewDialog.h"
 
 namespace platform {
 class CommandButton;
@@ -121,7 +122,7 @@ QString TrimAtNul(const QString& text, int charCode);
 // File1's selection, shows it modally, reads DialogAccepted, Dir1()->Path()
 // and File1()->FileName() after it returns, then unloads it. OK and Cancel
 // only hide the window, so the lists keep their state for the opener.
-class FileOpen final : public QDialog {
+class FileOpen final : public KeyPreviewDialog {
     Q_OBJECT
 public:
     explicit FileOpen(QWidget* parent = nullptr);
@@ -138,17 +139,13 @@ public:
     void Dir1_Change();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    // Enter presses OK and Escape Cancel, whatever Shift, Ctrl or Alt is held;
+    // other keys are passed on.
+    bool PreviewKey(QWidget* receiver, QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void reject() override;
 
 private:
-    // Enter and Escape for the window and each of its controls; answers
-    // whether the key was taken.
-    bool PreviewKey(QKeyEvent* event);
-
     DriveListBox* drive1_ = nullptr;
     DirListBox* dir1_ = nullptr;
     FileListBox* file1_ = nullptr;

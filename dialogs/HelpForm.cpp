@@ -34,10 +34,10 @@
 namespace {
 
 int PxX(double twips) {
-    return int(std::lround(twips / platform::TwipsPerPixelX()));
+    return platform::TwipsToPixelsX(twips);
 }
 int PxY(double twips) {
-    return int(std::lround(twips / platform::TwipsPerPixelY()));
+    return platform::TwipsToPixelsY(twips);
 }
 
 constexpr qint64 kLogTailBytes = 100000;
@@ -110,7 +110,7 @@ QPointer<HelpForm>& Shown() {
 
 }  // namespace
 
-HelpForm::HelpForm(QWidget* parent) : QDialog(parent) {
+HelpForm::HelpForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("HelpForm"));
     setWindowTitle(QStringLiteral("Помощ"));
     // Set before the first show; changing it on a shown modal window would
@@ -118,8 +118,6 @@ HelpForm::HelpForm(QWidget* parent) : QDialog(parent) {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Build();
-    for (QWidget* child : findChildren<QWidget*>())
-        child->installEventFilter(this);
     Form_Load();
 }
 
@@ -388,7 +386,7 @@ void HelpForm::btnOK_Click() {
     done(QDialog::Accepted);
 }
 
-bool HelpForm::PreviewKey(QKeyEvent* event) {
+bool HelpForm::PreviewKey(QWidget*, QKeyEvent* event) {
     const int key = event->key();
     if (key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) {
         btnOK_Click();
@@ -408,25 +406,10 @@ bool HelpForm::PreviewKey(QKeyEvent* event) {
     return false;
 }
 
-bool HelpForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && isVisible())
-        return PreviewKey(static_cast<QKeyEvent*>(event));
-    if (watched == lblActivefolder_ && event->type() == QEvent::FocusIn)
+bool HelpForm::ControlEvent(QWidget* control, QEvent* event) {
+    if (control == lblActivefolder_ && event->type() == QEvent::FocusIn)
         SelectAllText(lblActivefolder_);
-    return QDialog::eventFilter(watched, event);
-}
-
-void HelpForm::keyPressEvent(QKeyEvent* event) {
-    if (!PreviewKey(event))
-        QDialog::keyPressEvent(event);
-}
-
-bool HelpForm::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) {
-        SetTopMost(this);
-        SetHourglass(false);
-    }
-    return QDialog::event(event);
+    return false;
 }
 
 void ShowHelpForm() {

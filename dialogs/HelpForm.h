@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <QVector>
 #include <cstdint>
+
+#include "core/KeyPreviewDialog.h"
 
 class QLineEdit;
 namespace platform {
@@ -18,7 +19,7 @@ class RichTextBox;
 // the error log with a button that opens the log's folder. It reads the
 // hot-key table, the active user, the notification mode and the log, and
 // changes nothing. Built anew at each show.
-class HelpForm final : public QDialog {
+class HelpForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
     explicit HelpForm(QWidget* parent = nullptr);
@@ -65,9 +66,11 @@ public:
     platform::CommandButton* btnOK() const { return btnOK_; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    bool event(QEvent* event) override;
+    // Escape and Enter close the window; F7 to F9, and 1 to 3 of the main
+    // keyboard with exactly Shift or Ctrl, choose page 0 to 2.
+    bool PreviewKey(QWidget* receiver, QKeyEvent* event) override;
+    // Focus on the log's path selects it.
+    bool ControlEvent(QWidget* control, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -78,7 +81,6 @@ private:
     void ApplySizes();
     // The tab buttons share the inner width in three equal parts.
     void LayoutTabs();
-    bool PreviewKey(QKeyEvent* event);
 
     QVector<platform::CommandButton*> btnTab_;
     platform::RichTextBox* rtbHelp_ = nullptr;

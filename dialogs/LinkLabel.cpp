@@ -14,6 +14,8 @@
 #include <QUrl>
 #include <array>
 
+#include "platform/controls/ControlIndex.h"
+
 namespace {
 
 constexpr std::array<const char*, 9> kPrefixes{"ftp://",   "gopher://", "http://",
@@ -54,7 +56,11 @@ LinkLabel::LinkLabel(QWidget* parent) : QWidget(parent) {
     connect(mnucopy_, &QAction::triggered, this, &LinkLabel::mnucopy_Click);
 
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    TakeContainerColour();
+    // One control for the skin and the translator: they must not re-colour or
+    // re-caption the inner label. The control paints no background of its own,
+    // so its container's colour stays behind it, also when the container is
+    // re-coloured later.
+    platform::SetCompositeControl(this);
     FitToLabel();
 }
 
@@ -156,7 +162,9 @@ bool LinkLabel::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (mouse->button() == Qt::RightButton) {
-            mnumain_->popup(lblurl_->mapToGlobal(QPoint(0, lblurl_->height())), mnucopy_);
+            // The default item is the highlighted one: Enter chooses it.
+            mnumain_->popup(lblurl_->mapToGlobal(QPoint(0, lblurl_->height())));
+            mnumain_->setActiveAction(mnucopy_);
             return true;
         }
     }
@@ -168,12 +176,6 @@ void LinkLabel::resizeEvent(QResizeEvent* event) {
     FitToLabel();
 }
 
-void LinkLabel::changeEvent(QEvent* event) {
-    QWidget::changeEvent(event);
-    if (event->type() == QEvent::ParentChange)
-        TakeContainerColour();
-}
-
 void LinkLabel::FitToLabel() {
     lblurl_->move(0, 0);
     const QSize size = lblurl_->sizeHint();
@@ -181,13 +183,4 @@ void LinkLabel::FitToLabel() {
     if (this->size() != size)
         resize(size);
     updateGeometry();
-}
-
-void LinkLabel::TakeContainerColour() {
-    if (QWidget* container = parentWidget()) {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::Window, container->palette().color(QPalette::Window));
-        setPalette(palette);
-        setAutoFillBackground(true);
-    }
 }

@@ -57,11 +57,9 @@ signals:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     void FitToLabel();
-    void TakeContainerColour();
 
     QLabel* lblurl_ = nullptr;
     QMenu* mnumain_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QScreen>
 #include <QStyle>
+#include <cmath>
 
 namespace platform {
 
@@ -47,6 +48,14 @@ int TwipsPerPixelX() {
 int TwipsPerPixelY() {
     QScreen* s = Primary();
     return TwipsFor(s ? s->logicalDotsPerInchY() : 96);
+}
+
+int TwipsToPixelsX(double twips) {
+    return int(std::lround(twips / TwipsPerPixelX()));
+}
+
+int TwipsToPixelsY(double twips) {
+    return int(std::lround(twips / TwipsPerPixelY()));
 }
 
 int VerticalScrollBarWidthPixels() {

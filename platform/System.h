@@ -14,6 +14,11 @@ int ScreenWidthPixels();
 int ScreenHeightPixels();
 int TwipsPerPixelX();
 int TwipsPerPixelY();
+// A length in twips as whole screen pixels, to the nearest pixel (halves away
+// from zero): the one conversion the windows laid out in twips place their
+// controls with.
+int TwipsToPixelsX(double twips);
+int TwipsToPixelsY(double twips);
 
 // Width of a vertical scroll bar in pixels.
 int VerticalScrollBarWidthPixels();

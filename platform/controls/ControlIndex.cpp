@@ -9,6 +9,7 @@ namespace platform {
 namespace {
 constexpr const char* kIndexProperty = "Index";
 constexpr const char* kTagProperty = "Tag";
+constexpr const char* kCompositeProperty = "CompositeControl";
 
 void CollectChildren(const QObject* parent, QList<QWidget*>& out) {
     for (QObject* child : parent->children()) {
@@ -18,7 +19,8 @@ void CollectChildren(const QObject* parent, QList<QWidget*>& out) {
             if (w->isWindow())
                 continue;
             out.append(w);
-            CollectChildren(w, out);
+            if (!IsCompositeControl(w))
+                CollectChildren(w, out);
         }
     }
 }
@@ -47,6 +49,15 @@ QString ControlTag(const QWidget* control) {
 void SetControlTag(QWidget* control, const QString& tag) {
     if (control)
         control->setProperty(kTagProperty, tag);
+}
+
+void SetCompositeControl(QWidget* control) {
+    if (control)
+        control->setProperty(kCompositeProperty, true);
+}
+
+bool IsCompositeControl(const QWidget* control) {
+    return control && control->property(kCompositeProperty).toBool();
 }
 
 QList<QWidget*> WindowControls(const QWidget* window) {

@@ -21,7 +21,15 @@ bool HasControlIndex(const QWidget* control);
 QString ControlTag(const QWidget* control);
 void SetControlTag(QWidget* control, const QString& tag);
 
-// The window's controls in creation order (depth first), the window excluded.
+// A composite control (a hyperlink label with its inner label, say) is one
+// control of its window: its parts belong to it, and routines that walk a
+// window (the skin, the translator) never reach them, so the control keeps the
+// look and texts it gives its parts.
+void SetCompositeControl(QWidget* control);
+bool IsCompositeControl(const QWidget* control);
+
+// The window's controls in creation order (depth first), the window excluded;
+// a composite control without its parts.
 QList<QWidget*> WindowControls(const QWidget* window);
 
 // The member of the named group with that index, or nullptr.

@@ -1,17 +1,25 @@
 // The about box by language and country: dealer blocks, logos, links and the
 // version line.
 #include <gtest/gtest.h>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
+#include <QMenu>
+#include <QTest>
 
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
+#include "core/ModSkin.h"
 #include "dialogs/AboutForm.h"
 #include "dialogs/LinkLabel.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
+#include "platform/IniFile.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
+#include "platform/controls/SkinManager.h"
 #include "tests/common/ModalHelper.h"
 #include "tests/common/TestSupport.h"
 
@@ -118,4 +126,69 @@ TEST_F(AboutFormTest, EscapeAndEnterCloseTheBox) {
     }
     modal::PressButton("OK");
     ShowAboutForm();
+}
+
+TEST_F(AboutFormTest, LinksKeepTheirLookOnTheFramesColourUnderEverySkin) {
+    Use("BG", 0);
+    // The translator leaves a link alone, also under its inner label's name.
+    const QString dictionary = PathIn("Dictionary_Kestrelle.lng");
+    WriteBytes(dictionary, "[AboutForm|lblurl]\nBG=translated\n");
+    platform::IniClearCache();
+    const QString previousDictionary = ResManager().DictionaryFile();
+    ResManager().SetDictionaryFile(dictionary);
+    const QString previousSkin = SkinManager().SelectedSkin();
+    for (const char* scheme : {"Default", "Blue", "Lila", "Lime"}) {
+        SkinManager().SetSelectedSkin(scheme);
+        AboutForm box;
+        box.show();
+        const QImage shot = box.grab().toImage();
+        LinkLabel* link = box.lnkAbout(0);
+        EXPECT_EQ(link->URL(), "www.quillbarrow.example");
+        const QRect r(link->mapTo(&box, QPoint(0, 0)), link->size());
+        QMap<QRgb, int> count;
+        bool blue = false;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            for (int x = r.left(); x <= r.right(); ++x) {
+                ++count[shot.pixel(x, y)];
+                blue = blue || shot.pixelColor(x, y) == QColor(Qt::blue);
+            }
+        }
+        // Blue text (its underline is solid) on the colour of the frame around it.
+        EXPECT_TRUE(blue) << scheme;
+        const QRgb background =
+            std::max_element(count.keyValueBegin(), count.keyValueEnd(), [](auto a, auto b) {
+                return a.second < b.second;
+            })->first;
+        EXPECT_EQ(QColor(background), shot.pixelColor(r.left() - 3, r.center().y())) << scheme;
+        EXPECT_EQ(QColor(background), SkinManager().BackColorWindow()) << scheme;
+        EXPECT_TRUE(link->lblurl()->font().underline());
+    }
+    SkinManager().SetSelectedSkin(previousSkin);
+    ResManager().SetDictionaryFile(previousDictionary);
+}
+
+TEST_F(AboutFormTest, KeysInALinksMenuActInTheMenu) {
+    Use("BG", 0);
+    QGuiApplication::clipboard()->clear();
+    bool stillOpen = false;
+    modal::WhenModal([&](QWidget* w) {
+        auto* box = qobject_cast<AboutForm*>(w);
+        ASSERT_TRUE(box);
+        LinkLabel* link = box->lnkAbout(1);
+        QMenu* menu = link->mnumain();
+        // Esc closes the menu only; Enter chooses its item, "&Copy URL".
+        QTest::mouseClick(link->lblurl(), Qt::RightButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
+        QTest::keyClick(menu, Qt::Key_Escape);
+        EXPECT_FALSE(menu->isVisible());
+        QTest::mouseClick(link->lblurl(), Qt::RightButton);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 5000));
+        QTest::keyClick(menu, Qt::Key_Return);
+        QTest::qWait(50);
+        stillOpen = box->isVisible();
+        box->btnOK()->Press();
+    });
+    ShowAboutForm();
+    EXPECT_TRUE(stillOpen);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "office@quillbarrow.example");
 }

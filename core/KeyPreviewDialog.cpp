@@ -1,0 +1,51 @@
+#include "core/KeyPreviewDialog.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+#include "core/ModCommon.h"
+#include "core/ModWindowState.h"
+
+KeyPreviewDialog::KeyPreviewDialog(QWidget* parent) : QDialog(parent) {
+    // Watching the application rather than each control: controls created
+    // later are covered, and popups (a link's menu, a combo's list) are
+    // windows of their own that the filter can tell apart.
+    qApp->installEventFilter(this);
+}
+
+KeyPreviewDialog::~KeyPreviewDialog() {
+    qApp->removeEventFilter(this);
+}
+
+bool KeyPreviewDialog::PreviewKey(QWidget*, QKeyEvent*) {
+    return false;
+}
+
+bool KeyPreviewDialog::ControlEvent(QWidget*, QEvent*) {
+    return false;
+}
+
+void KeyPreviewDialog::Form_Activate() {
+    try {
+        SetTopMost(this);
+        SetHourglass(false);
+    } catch (...) {
+    }
+}
+
+bool KeyPreviewDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (!watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this)
+        return false;
+    if (event->type() == QEvent::KeyPress)
+        return PreviewKey(widget, static_cast<QKeyEvent*>(event));
+    return widget != this && ControlEvent(widget, event);
+}
+
+bool KeyPreviewDialog::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QDialog::event(event);
+}
