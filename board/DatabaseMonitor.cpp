@@ -1,6 +1,7 @@
 #include "board/DatabaseMonitor.h"
 
 #include <QHash>
+#include <algorithm>
 
 #include "data/DatabaseClass.h"
 #include "platform/AppError.h"
@@ -21,6 +22,18 @@ StateColumns ColumnsOf(const platform::Recordset& items) {
         throw AppError(3265, QStringLiteral("Item cannot be found in the collection corresponding "
                                             "to the requested name or ordinal."));
     return c;
+}
+
+// The whole number a field of a saved line holds, as CLng reads it; plain
+// digits, all the saved lines hold, are read without a copy.
+int32_t LongOf(QStringView text) {
+    bool ok = false;
+    const int32_t n = text.toInt(&ok);
+    return ok ? n : rt::CLng(text.toString());
+}
+
+bool Blank(QStringView line) {
+    return std::all_of(line.begin(), line.end(), [](QChar c) { return c == ' '; });
 }
 
 }  // namespace
@@ -134,16 +147,16 @@ bool ItemsChangedSince(const QString& oldState, platform::Recordset& items) {
     }
     bool anyLine = false;
     for (const QStringView line : QStringView(oldState).split(QStringView(u"\r\n"))) {
-        if (rt::Trim(line.toString()).isEmpty())
+        if (Blank(line))
             continue;
         anyLine = true;
         const QList<QStringView> f = line.split('|');
-        const auto found = rows.find(rt::CLng(f.value(0).toString()));
+        const auto found = rows.find(LongOf(f.value(0)));
         if (found == rows.end())
             continue;
         found->Old = true;
-        if (found->Count == 1 && (found->GoodID.ToLong() != rt::CLng(f.value(1).toString()) ||
-                                  found->Qtty.ToString() != f.value(2)))
+        if (found->Count == 1 &&
+            (found->GoodID.ToLong() != LongOf(f.value(1)) || found->Qtty.ToString() != f.value(2)))
             return true;
     }
     if (!anyLine)
