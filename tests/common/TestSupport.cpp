@@ -3,6 +3,7 @@
 #include <QFile>
 #include <ostream>
 
+#include "common/ModalHelper.h"
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"
 
@@ -20,6 +21,7 @@ void TempAppDataTest::SetUp() {
 }
 
 void TempAppDataTest::TearDown() {
+    modal::CancelPending();
     qputenv("KESTRELLE_COMMON_APPDATA", previous_);
     rt::ClearNow();
     platform::IniClearCache();

@@ -11,7 +11,8 @@ void PrintTo(const QString& s, std::ostream* os);
 void PrintTo(const QByteArray& b, std::ostream* os);
 
 // A fixture with its own common application-data folder, set for the test and
-// restored afterwards, and the clock released.
+// restored afterwards, and the clock released. A modal handler still waiting
+// when the test ends fails it (the window it expected never appeared).
 class TempAppDataTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -8,7 +8,6 @@
 void DataTest::SetUp() {
     TempAppDataTest::SetUp();
     ErrorLogger().SetLogFileName(LogPath());
-    Database().SetErrorLogging(&ErrorLogger());
     Users().SetActiveUser(NomUsersItem());
     if (Backend() == TestBackend::Sqlite) {
         sqlitePath_ = PathIn(QStringLiteral("quillbarrow.mdb"));
