@@ -4,9 +4,10 @@
 #include <QString>
 #include <cstdint>
 
-// The message box every Part asks and informs through. Show returns the
-// pressed button's number (1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes,
-// 7 No); it blocks its caller while window events keep running.
+// The one message box through which the program asks and informs, one
+// program-wide instance set up at start. Show returns the pressed button's
+// number (1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No); it blocks
+// its caller while window events keep running.
 class MsgBoxExClass final {
 public:
     // Blank reads as the full product name of the application whose

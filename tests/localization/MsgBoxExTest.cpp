@@ -39,6 +39,8 @@ struct Seen {
     QString Focused;
     QString Title;
     int Lines = 0;
+    // The answering key itself closed the box (it pressed a button).
+    bool KeyClosed = false;
 };
 
 class MsgBoxExTest : public TempAppDataTest {
@@ -68,11 +70,14 @@ protected:
         });
         return box_.Show("Prompt", style, title);
     }
-    static std::function<void(QWidget*)> Key(int key) {
-        return [key](QWidget* w) {
+    // Every set's Escape button answers the set's closing result, so whether
+    // the key pressed a button shows only in whether it closed the box.
+    std::function<void(QWidget*)> Key(int key) {
+        return [this, key](QWidget* w) {
             QWidget* target = w->focusWidget() ? w->focusWidget() : w;
             QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
             QCoreApplication::sendEvent(target, &press);
+            seen_.KeyClosed = !w->isVisible();
             // A key that pressed nothing leaves the box open: close it.
             if (w->isVisible())
                 QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
@@ -113,6 +118,7 @@ TEST(MsgBoxStyleTest, DecodingRules) {
 
 TEST_F(MsgBoxExTest, Style17EscapeAnswersCancel) {
     EXPECT_EQ(ShowAndAnswer(17, Key(Qt::Key_Escape)), 2);
+    EXPECT_TRUE(seen_.KeyClosed);
     EXPECT_EQ(seen_.Captions, (QStringList{"OK", "Cancel"}));
     EXPECT_EQ(seen_.Focused, "OK");
     EXPECT_EQ(ShowAndAnswer(17, Click("OK")), 1);
@@ -124,25 +130,33 @@ TEST_F(MsgBoxExTest, Style36FocusOnYesAndEscapeDoesNothing) {
     EXPECT_EQ(seen_.Focused, "Yes");
     // Escape presses nothing; closing keeps the set's result, No.
     EXPECT_EQ(ShowAndAnswer(36, Key(Qt::Key_Escape)), 7);
+    EXPECT_FALSE(seen_.KeyClosed);
 }
 
 TEST_F(MsgBoxExTest, Style292FocusOnNoAndEnterPressesIt) {
     EXPECT_EQ(ShowAndAnswer(292, Key(Qt::Key_Return)), 7);
+    EXPECT_TRUE(seen_.KeyClosed);
     EXPECT_EQ(seen_.Focused, "No");
+    EXPECT_EQ(ShowAndAnswer(292, Key(Qt::Key_Escape)), 7);
+    EXPECT_FALSE(seen_.KeyClosed);
     EXPECT_EQ(ShowAndAnswer(292, Click("Yes")), 6);
 }
 
 TEST_F(MsgBoxExTest, Style6ShowsOneOkButton) {
     EXPECT_EQ(ShowAndAnswer(6, Key(Qt::Key_Escape)), 1);
+    EXPECT_TRUE(seen_.KeyClosed);
     EXPECT_EQ(seen_.Captions, (QStringList{"OK"}));
 }
 
 TEST_F(MsgBoxExTest, OtherSetsAndTheirClosingResults) {
     EXPECT_EQ(ShowAndAnswer(2, Key(Qt::Key_Escape)), 4);
+    EXPECT_FALSE(seen_.KeyClosed);
     EXPECT_EQ(seen_.Captions, (QStringList{"Abort", "Retry", "Ignore"}));
     EXPECT_EQ(ShowAndAnswer(3, Key(Qt::Key_Escape)), 2);
+    EXPECT_FALSE(seen_.KeyClosed);
     EXPECT_EQ(seen_.Captions, (QStringList{"Yes", "No", "Cancel"}));
     EXPECT_EQ(ShowAndAnswer(5, Key(Qt::Key_Escape)), 2);
+    EXPECT_TRUE(seen_.KeyClosed);
     EXPECT_EQ(seen_.Captions, (QStringList{"Retry", "Cancel"}));
     EXPECT_EQ(ShowAndAnswer(2, Click("Ignore")), 5);
 }
