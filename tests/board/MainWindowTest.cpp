@@ -208,6 +208,7 @@ TEST_F(MainWindowTest, HotKeysRespectLevelAndSkipDownAndNumLock) {
     key = 116;  // F5 names Refresh, which mode 0 does not have: nothing happens
     window_->Form_KeyDown(key, 0);
     EXPECT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->ActiveOrder(), 3) << "F5 pressed another button";
 }
 
 TEST_F(MainWindowTest, AgesTurnRedAtTenMinutesAndGreyWhenFinished) {

@@ -8,7 +8,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 
 #include "board/UsersLoginForm.h"
 #include "common/ModalHelper.h"
@@ -56,26 +55,6 @@ void AnswerBox(int result, QString* prompt) {
         box->reject();
     });
 }
-
-// While it lives, a message box that turns up fails the test and is closed:
-// for actions that must ask nothing.
-class NoMessageBox final {
-public:
-    NoMessageBox() {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [] {
-            auto* box = qobject_cast<MsgBoxExForm*>(QApplication::activeModalWidget());
-            if (box && box->isVisible()) {
-                ADD_FAILURE() << "unexpected message box: " << box->Prompt().toStdString();
-                box->reject();
-            }
-        });
-        timer_.start();
-    }
-
-private:
-    QTimer timer_;
-};
 
 // A key as the keyboard or the card reader sends it: to the focused control.
 void Key(QWidget* window, int key, const QString& text = QString()) {
@@ -225,7 +204,7 @@ TEST_F(UsersLoginFormTest, KeypadTypesLikeTheKeyboardAndOkChecksTheStationPasswo
 
 TEST_F(UsersLoginFormTest, StationPasswordIsExactAndTheServicePasswordAlsoOpens) {
     UsersLoginForm& form = Open();
-    NoMessageBox none;
+    modal::NoModalWindow none;
     for (const char* wrong : {" 741", "741 ", "7410", "74"}) {
         form.tbPassword()->setText(QString::fromLatin1(wrong));
         form.CheckLogin();
@@ -278,7 +257,7 @@ TEST_F(UsersLoginFormTest, ModeTwoFindsServiceCardAndPasswordUsersAndLogsFailure
 
     Users().ActiveUser().Clear();
     UsersLoginForm& form = Open();
-    NoMessageBox none;
+    modal::NoModalWindow none;
     // A deleted user's password, a wrong one, and the bare card prefix,
     // which must not match the users without a card.
     for (const char* wrong : {"8888", "4321", "971", "10004"}) {
@@ -295,7 +274,7 @@ TEST_F(UsersLoginFormTest, ModeTwoFindsServiceCardAndPasswordUsersAndLogsFailure
 TEST_F(UsersLoginFormTest, CardReaderKeysLogTheCardHolderIn) {
     OpenUsersDatabase();
     UsersLoginForm& form = Open();
-    NoMessageBox none;
+    modal::NoModalWindow none;
     // A reader that drops one Clear loses that character: no such card.
     Key(&form, Qt::Key_Clear);
     Key(&form, Qt::Key_1, "1");
@@ -378,7 +357,7 @@ TEST_F(UsersLoginFormTest, CloseRulesWithRestrictionAndInModeTwo) {
 
 TEST_F(UsersLoginFormTest, ModeZeroWithoutLockClosesWithoutAQuestion) {
     UsersLoginForm& form = Open();
-    NoMessageBox none;
+    modal::NoModalWindow none;
     Key(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(DialogAccepted);
