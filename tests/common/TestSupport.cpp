@@ -1,5 +1,6 @@
 #include "common/TestSupport.h"
 
+#include <QColor>
 #include <QFile>
 #include <ostream>
 
@@ -12,6 +13,9 @@ void PrintTo(const QString& s, std::ostream* os) {
 }
 void PrintTo(const QByteArray& b, std::ostream* os) {
     *os << '"' << b.toStdString() << '"';
+}
+void PrintTo(const QColor& c, std::ostream* os) {
+    *os << c.name(QColor::HexArgb).toStdString();
 }
 
 void TempAppDataTest::SetUp() {

@@ -5,10 +5,12 @@
 #include <QString>
 #include <QTemporaryDir>
 
+class QColor;
 class QDateTime;
 class QString;
 void PrintTo(const QString& s, std::ostream* os);
 void PrintTo(const QByteArray& b, std::ostream* os);
+void PrintTo(const QColor& c, std::ostream* os);
 
 // A fixture with its own common application-data folder, set for the test and
 // restored afterwards, and the clock released. A modal handler still waiting

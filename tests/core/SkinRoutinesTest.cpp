@@ -125,8 +125,17 @@ TEST_F(SkinRoutinesTest, TabButtonsOfTheHelpWindow) {
     platform::CommandButton* tabs[3];
     for (int i = 0; i < 3; ++i)
         tabs[i] = new platform::CommandButton("btnTab", i, &help);
+    auto* plain = new platform::CommandButton("btnOK", 0, &help);
     SkinManager().SetSelectedSkin("Lila");
     ApplySkinToForm(&help);
-    for (auto* t : tabs)
+    // The tab style is what tells the tabs from the window's other buttons.
+    QWidget other;
+    auto* tabStyled = new platform::CommandButton("btnTab", 0, &other);
+    SkinManager().SetTabButtonStyle(tabStyled);
+    const QColor tabColour = tabStyled->palette().color(QPalette::Highlight);
+    ASSERT_NE(plain->palette().color(QPalette::Highlight), tabColour);
+    for (auto* t : tabs) {
         EXPECT_EQ(t->palette().color(QPalette::Button), SkinManager().ButtonColor());
+        EXPECT_EQ(t->palette().color(QPalette::Highlight), tabColour);
+    }
 }

@@ -100,11 +100,12 @@ TEST_F(WindowStateTest, SoundFallsBackFromSoundsToRelatedDocumentsToTheFolder) {
 
 TEST_F(WindowStateTest, SoundPlaysOnlyWithTheSettingAndShipsBesideTheProgram) {
     ConfigurationSettings.SoundNotification = false;
-    const QString before = platform::LastPlayedSound();
+    const int before = platform::SoundRequestCount();
     PlayNotificationSound();
-    EXPECT_EQ(platform::LastPlayedSound(), before);
+    EXPECT_EQ(platform::SoundRequestCount(), before);
     ConfigurationSettings.SoundNotification = true;
     PlayNotificationSound();
+    EXPECT_EQ(platform::SoundRequestCount(), before + 1);
     EXPECT_EQ(platform::LastPlayedSound(), platform::ProgramFolder() + "/Sounds/Positive.wav");
     EXPECT_TRUE(QFile::exists(platform::LastPlayedSound()));
 }
