@@ -122,7 +122,7 @@ TEST_F(AboutFormTest, VersionLineKeepsTwoBlanksAfterTheWord) {
 TEST_F(AboutFormTest, EscapeAndEnterCloseTheBox) {
     for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
         modal::PressKey(key);
-        ShowAboutForm();  // returns only when the key closed it
+        ShowAboutForm();  // a key that leaves the box open fails the test
     }
     modal::PressButton("OK");
     ShowAboutForm();

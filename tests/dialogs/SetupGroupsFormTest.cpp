@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 #include "common/ModalHelper.h"
@@ -154,10 +155,13 @@ TEST_F(SetupGroupsFormTest, KeysSaveCancelAndDefault) {
     ConfigurationSettings.GoodsGroups = QStringLiteral("101|205");
     Open();
     Choose(0, 0);
-    emit grid_->DropDownOpened();
+    grid_->SelectActiveCellText();
+    auto* list = qobject_cast<QComboBox*>(grid_->ActiveEditor());
+    ASSERT_TRUE(list);
+    list->showPopup();
     QTest::keyClick(grid_, Qt::Key_Return);
     EXPECT_TRUE(picker_->isVisible()) << "Enter in an open list does not save";
-    emit grid_->DropDownClosed();
+    list->hidePopup();
     QTest::keyClick(grid_, Qt::Key_Escape);
     EXPECT_FALSE(picker_->isVisible());
     EXPECT_EQ(picker_->result(), "101|205") << "Cancel hands back the stored setting";
@@ -200,16 +204,25 @@ TEST_F(SetupGroupsFormTest, OptionsGridTakesThePickersAnswer) {
     grid->SetRow(row);
     grid->SetCol(1);
 
+    // The cell's own button, shown as a click into the cell shows it.
+    const auto clickCellButton = [grid] {
+        grid->SelectActiveCellText();
+        QWidget* editor = grid->ActiveEditor();
+        auto* button =
+            editor ? editor->findChild<QToolButton*>(QStringLiteral("CellButton")) : nullptr;
+        ASSERT_TRUE(button);
+        button->click();
+    };
     modal::WhenModal([](QWidget* w) {
         w->findChild<platform::CommandButton*>(QStringLiteral("btnCancel"))->Press();
     });
-    emit grid->BtnClick();
+    clickCellButton();
     EXPECT_EQ(grid->CellText(row, 1), Res("strByChoice"));
 
     modal::WhenModal([](QWidget* w) {
         w->findChild<platform::CommandButton*>(QStringLiteral("btnDefault"))->Press();
     });
-    emit grid->BtnClick();
+    clickCellButton();
     EXPECT_EQ(grid->CellText(row, 1), Res("strDefault"));
     form->findChild<platform::CommandButton*>(QStringLiteral("btnSave"))->Press();
     EXPECT_TRUE(DialogAccepted);

@@ -5,12 +5,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
+#include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
 #include "core/Globals.h"
 #include "core/ModSkin.h"
+#include "data/ModOperations.h"
 #include "dialogs/SetupForm.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
@@ -78,6 +81,19 @@ protected:
         ASSERT_TRUE(combo);
         combo->setCurrentIndex(position);
         emit combo->activated(position);
+    }
+    // Opens the real drop-down list of the current cell.
+    QComboBox* OpenList() {
+        auto* combo = qobject_cast<QComboBox*>(grid_->ActiveEditor());
+        if (combo)
+            combo->showPopup();
+        return combo;
+    }
+    // The button of the current cell, shown as a click into the cell shows it.
+    QToolButton* CellButton() {
+        grid_->SelectActiveCellText();
+        QWidget* editor = grid_->ActiveEditor();
+        return editor ? editor->findChild<QToolButton*>(QStringLiteral("CellButton")) : nullptr;
     }
     QLineEdit* Editor() {
         QWidget* e = grid_->ActiveEditor();
@@ -211,14 +227,20 @@ TEST_F(SetupOptionsGridTest, ClearedPrefixStoresZeros) {
 }
 
 TEST_F(SetupOptionsGridTest, GoodsGroupsRowShowsWhetherASelectionExists) {
+    GoodsGroupsRecordset().reset();
     ConfigurationSettings.GoodsGroups = QStringLiteral("001|003");
     Open();
     EXPECT_EQ(Value("GoodsGroups"), Res("strByChoice"));
     Select("GoodsGroups");
     EXPECT_EQ(grid_->ColumnEditStyle(1), platform::ColumnStyle::EditButton);
-    // Without the board's goods groups the cell button opens nothing.
-    emit grid_->BtnClick();
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    QToolButton* button = CellButton();
+    ASSERT_TRUE(button);
+    {
+        // Without the board's goods groups the cell button opens nothing.
+        modal::NoModalWindow none;
+        button->click();
+    }
+    EXPECT_EQ(Value("GoodsGroups"), Res("strByChoice"));
     Save();
     EXPECT_EQ(ConfigurationSettings.GoodsGroups, "001|003");
 }
@@ -239,11 +261,12 @@ TEST_F(SetupOptionsGridTest, ShowingTheTabAgainDiscardsGridEdits) {
 TEST_F(SetupOptionsGridTest, EnterDoesNotSaveWhileAListIsOpen) {
     Open();
     Select("Assistant");
-    emit grid_->DropDownOpened();
+    QComboBox* list = OpenList();
+    ASSERT_TRUE(list);
     QTest::keyClick(grid_, Qt::Key_Return);
     EXPECT_FALSE(DialogAccepted);
     EXPECT_TRUE(form_->isVisible());
-    emit grid_->DropDownClosed();
+    list->hidePopup();
     QTest::keyClick(grid_, Qt::Key_Return);
     EXPECT_TRUE(DialogAccepted);
 }
