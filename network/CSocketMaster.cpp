@@ -544,13 +544,17 @@ void CSocketMaster::OnAccept() {
 // ---- listening and accepting -------------------------------------------------------
 
 void CSocketMaster::Listen() {
+    Listen(5);
+}
+
+void CSocketMaster::Listen(int backlog) {
     if (state_ != sckClosed && state_ != sckOpen)
         Raise(kErrInvalidState, kInvalidStateText, "Listen");
     if (!SocketExists())
         return;
     if (!BindInternal(Variant(), Variant()))
         return;
-    const int error = platform::ListenSocket(socket_, 5);
+    const int error = platform::ListenSocket(socket_, backlog);
     if (error)
         RaiseWinsock(error, "Listen");
     state_ = sckListening;

@@ -123,7 +123,10 @@ public:
     void GetData(Variant& data, const Variant& type = Variant(), const Variant& maxLen = Variant());
     void PeekData(Variant& data, const Variant& type = Variant(),
                   const Variant& maxLen = Variant());
+    // Listens with the classic backlog of 5 connections waiting to be
+    // accepted, or with `backlog`.
     void Listen();
+    void Listen(int backlog);
     void Accept(int32_t& requestID);
 
 private:

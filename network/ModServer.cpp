@@ -14,6 +14,7 @@
 #include "platform/Files.h"
 #include "platform/Runtime.h"
 #include "platform/Variant.h"
+#include "platform/sockets/SocketApi.h"
 
 using namespace ImServerProtocol;
 
@@ -43,7 +44,10 @@ void ModServer::StartServer(int port) {
     CSocketMaster& listener = sckServerIM_->Item(0);
     listener.CloseSck();
     listener.SetLocalPort(port);
-    listener.Listen();
+    // Terminals of a large site join at once (after a power cut, at the
+    // start of a shift) while this thread may be busy broadcasting: the
+    // system keeps as many of them waiting as it can.
+    listener.Listen(platform::MaxListenBacklog());
     WriteServerLog("Server started on local IP (" + listener.LocalIP() + ":" +
                    QString::number(port) + ").");
 }

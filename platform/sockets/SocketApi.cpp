@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -198,6 +199,17 @@ int ListenSocket(SocketHandle socket, int backlog) {
         return LastError();
     detail::NoteListening(socket);
     return 0;
+}
+
+int MaxListenBacklog() {
+    int backlog = SOMAXCONN;
+    if (FILE* f = std::fopen("/proc/sys/net/core/somaxconn", "r")) {
+        int value = 0;
+        if (std::fscanf(f, "%d", &value) == 1 && value > 0)
+            backlog = value;
+        std::fclose(f);
+    }
+    return backlog;
 }
 
 int AcceptSocket(SocketHandle listener, SocketHandle* accepted) {

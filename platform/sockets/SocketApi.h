@@ -86,6 +86,9 @@ int CloseSocket(SocketHandle socket);
 
 int BindSocket(SocketHandle socket, uint32_t address, uint16_t port);
 int ListenSocket(SocketHandle socket, int backlog);
+// The longest listen queue the system grants (net.core.somaxconn, else
+// SOMAXCONN): for a listener that many peers may reach at once.
+int MaxListenBacklog();
 // The accepted socket is non-blocking and inherits the listener's
 // notification selection, as Winsock's accept does.
 int AcceptSocket(SocketHandle listener, SocketHandle* accepted);

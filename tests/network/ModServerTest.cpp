@@ -3,7 +3,12 @@
 // wire rules underneath.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+
 #include <QDateTime>
+#include <QElapsedTimer>
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
@@ -370,6 +375,36 @@ TEST_F(ModServerTest, RestartClosesEveryClientAndForgetsThem) {
     EXPECT_FALSE(LogTexts().join("|").contains("has left"));
     auto t3 = Join("T3");
     EXPECT_EQ(IndexOf("T3"), 1);
+}
+
+TEST_F(ModServerTest, TerminalsJoiningAtOnceAllWaitInTheListenQueue) {
+    // While the station's thread is busy (no events pumped here), the system
+    // completes every connection into the listen queue; none is held back
+    // to try again a second later.
+    constexpr int kTerminals = 100;
+    std::vector<nettest::PlainSocket> terminals;
+    std::vector<pollfd> fds;
+    for (int i = 0; i < kTerminals; ++i) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        sockaddr_in sa{};
+        sa.sin_family = AF_INET;
+        sa.sin_port = htons(Port());
+        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+        terminals.emplace_back(fd);
+        fds.push_back({fd, POLLOUT, 0});
+    }
+    int connected = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (connected < kTerminals && clock.elapsed() < 500) {
+        ::poll(fds.data(), fds.size(), 50);
+        connected = 0;
+        for (pollfd& p : fds)
+            connected += (p.revents & POLLOUT) ? 1 : 0;
+    }
+    EXPECT_EQ(connected, kTerminals);
+    EXPECT_TRUE(WaitFor([&] { return ConnectedClients() == kTerminals; }));
 }
 
 TEST_F(ModServerTest, StopRunsOnceAndClosesEverything) {
