@@ -62,6 +62,20 @@ TEST_F(SimulatorTest, TerminalsJoinChatAndWaitForEveryAcknowledgement) {
                                                     "All" + QChar(2) + "Chat 1 before order 3"));
 }
 
+TEST_F(SimulatorTest, TerminalsJoiningAtOnceHaveEveryOrderAcknowledgedAndHandedOverOnce) {
+    int exitCode = 0;
+    const QString output =
+        RunSimulator({"im", "--port", QString::number(Port()), "--terminals", "200", "--count", "2",
+                      "--at-once", "--wait-ack", "--quiet", "--timeout", "120"},
+                     &exitCode);
+    EXPECT_EQ(exitCode, 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("joined 200 of 200 terminals")) << output.toStdString();
+    EXPECT_TRUE(output.contains("acknowledged 400 of 400, doubled 0")) << output.toStdString();
+    ASSERT_TRUE(WaitForOrders(400));
+    EXPECT_EQ(orders.size(), 400);
+    EXPECT_EQ(QSet<QString>(orders.begin(), orders.end()).size(), 400);
+}
+
 TEST_F(SimulatorTest, UnacknowledgedOrdersEndInAFailure) {
     int exitCode = 0;
     const QString output =

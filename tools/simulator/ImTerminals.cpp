@@ -25,9 +25,8 @@ const QString STX(QChar(2));
 const QString ETX(QChar(3));
 const QString EOT(QChar(4));
 
-// The station's listen queue is short: joining in small waves keeps the
-// system from dropping connection requests (which it would retry only after
-// a second).
+// Without atOnce, terminals join in small waves and send only once all have
+// joined, so that the time of the orders holds no joining.
 constexpr int kJoinsInFlight = 4;
 
 enum class Stage { Waiting, Connecting, Joining, Joined, Closed };
@@ -94,12 +93,18 @@ public:
                 break;
             }
             StartJoins();
-            if (!ordersStarted_ && AllJoined()) {
+            if (!allJoined_ && AllJoined()) {
+                allJoined_ = true;
+                summary_.joinMs = MsSince(start_);
+            }
+            // At once: each terminal sends as soon as it has its list.
+            if (!ordersStarted_ && (options_.atOnce ? AnyJoined() : AllJoined())) {
                 ordersStarted_ = true;
                 ordersStart_ = Clock::now();
-                summary_.joinMs = MsSince(start_);
-                for (Terminal& t : terminals_)
-                    t.nextAt = ordersStart_;
+                if (!options_.atOnce) {
+                    for (Terminal& t : terminals_)
+                        t.nextAt = ordersStart_;
+                }
             }
             if (ordersStarted_) {
                 QueueOrders();
@@ -124,12 +129,20 @@ private:
         return true;
     }
 
+    bool AnyJoined() const {
+        for (const Terminal& t : terminals_) {
+            if (t.stage == Stage::Joined)
+                return true;
+        }
+        return false;
+    }
+
     void StartJoins() {
         int inFlight = 0;
         for (const Terminal& t : terminals_)
             inFlight += t.stage == Stage::Connecting || t.stage == Stage::Joining ? 1 : 0;
         for (Terminal& t : terminals_) {
-            if (inFlight >= kJoinsInFlight)
+            if (!options_.atOnce && inFlight >= kJoinsInFlight)
                 return;
             if (t.stage != Stage::Waiting)
                 continue;
@@ -176,7 +189,7 @@ private:
 
     bool Done() {
         for (const Terminal& t : terminals_) {
-            if (t.sender && t.nextOrder <= options_.count && t.stage == Stage::Joined)
+            if (t.sender && t.nextOrder <= options_.count && t.stage != Stage::Closed)
                 return false;
         }
         if (options_.waitAck) {
@@ -309,6 +322,7 @@ private:
     Clock::time_point lastOrderAt_;
     Clock::time_point lastAckAt_;
     bool ordersStarted_ = false;
+    bool allJoined_ = false;
 };
 
 }  // namespace

@@ -26,6 +26,7 @@ struct ImOptions {
     QString text = QStringLiteral("%n x Soup for table %i (%s)");
     QString addressee;     // empty: the server's name from the "LST" answer
     bool waitAck = false;  // stay until every order is acknowledged
+    bool atOnce = false;   // every terminal connects at once and sends as soon as it joined
     int timeoutMs = 60000;
     int lingerMs = 300;  // without waitAck: how long to listen after the last order
     bool quiet = false;  // print only the summary

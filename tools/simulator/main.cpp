@@ -41,6 +41,7 @@ void Usage() {
         "  --chat L        chat lines before each order (default 0)\n"
         "  --to NAME       address orders to NAME instead of the server's own name\n"
         "  --wait-ack      stay until every order is acknowledged (exit 1 when not)\n"
+        "  --at-once       every terminal connects at once and sends as soon as it joined\n"
         "  --timeout S     give up after S seconds (default 60)\n"
         "  --quiet         print only the summary\n",
         stderr);
@@ -129,6 +130,8 @@ int main(int argc, char** argv) {
                 im.addressee = QString::fromLocal8Bit(value().c_str());
             else if (arg == "--wait-ack")
                 im.waitAck = true;
+            else if (arg == "--at-once")
+                im.atOnce = true;
             else if (arg == "--timeout")
                 im.timeoutMs = std::stoi(value()) * 1000;
             else if (arg == "--quiet")

@@ -1,9 +1,11 @@
 // The message server under load from the terminal simulator on 127.0.0.1:
-// terminals each sending 20 orders with a chat line before each, the time
+// terminals each sending their orders with a chat line before each, the time
 // from the first order until every order is acknowledged to its sender and
 // handed to the board, with none lost or doubled. Two servers: a ModServer in
 // this process (the board's hand-over counted here), and the real station
 // executable in mode 1 (the orders read back from its "BackUp.log").
+// Arguments: sending terminals, idle terminals, orders per sender, and 1 when
+// every terminal joins at once and sends as soon as it has joined.
 // Run by hand:
 //   build/bench/server_bench
 //   build/bench/server_bench --benchmark_filter=Station
@@ -27,7 +29,6 @@
 
 namespace {
 
-constexpr int kOrdersPerTerminal = 20;
 const QString kBinDir = QStringLiteral(KESTRELLE_BIN_DIR);
 
 struct SimulatorRun {
@@ -41,13 +42,34 @@ struct SimulatorRun {
 
 // Starts the simulator and pumps this thread's events (the in-process
 // server's) until it ends.
-SimulatorRun RunSimulator(uint16_t port, int senders, int idle) {
+struct Load {
+    int senders = 0;
+    int idle = 0;
+    int orders = 0;
+    bool atOnce = false;
+    explicit Load(const benchmark::State& state)
+        : senders(int(state.range(0))),
+          idle(int(state.range(1))),
+          orders(int(state.range(2))),
+          atOnce(state.range(3) != 0) {}
+    int Expected() const { return senders * orders; }
+    // The time to take off the board's clock: joining, when it came before
+    // the orders; at once, joining and ordering overlap and count both.
+    int64_t JoinedBeforeOrders(const SimulatorRun& run) const { return atOnce ? 0 : run.joinMs; }
+};
+
+SimulatorRun RunSimulator(uint16_t port, const Load& load) {
     QProcess simulator;
     simulator.setProgram(kBinDir + "/kestrelle_simulator");
-    simulator.setArguments({"im", "--port", QString::number(port), "--name", "POS", "--terminals",
-                            QString::number(senders), "--idle", QString::number(idle), "--count",
-                            QString::number(kOrdersPerTerminal), "--chat", "1", "--wait-ack",
-                            "--quiet", "--timeout", "300"});
+    QStringList arguments = {"im", "--port", QString::number(port), "--name", "POS"};
+    arguments << "--terminals" << QString::number(load.senders) << "--idle"
+              << QString::number(load.idle) << "--count" << QString::number(load.orders);
+    arguments << "--chat" << QString::number(1) << "--wait-ack"
+              << "--quiet"
+              << "--timeout" << QString::number(300);
+    if (load.atOnce)
+        arguments << "--at-once";
+    simulator.setArguments(arguments);
     QEventLoop loop;
     QObject::connect(&simulator, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&simulator, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
@@ -89,9 +111,8 @@ void Report(benchmark::State& state, const SimulatorRun& run, int expected, int 
 // ---- the server in this process ------------------------------------------------
 
 void BM_ModServer(benchmark::State& state) {
-    const int senders = int(state.range(0));
-    const int idle = int(state.range(1));
-    const int expected = senders * kOrdersPerTerminal;
+    const Load load(state);
+    const int expected = load.Expected();
     QTemporaryDir appData;
     qputenv("KESTRELLE_COMMON_APPDATA", appData.path().toLocal8Bit());
     for (auto _ : state) {
@@ -109,8 +130,7 @@ void BM_ModServer(benchmark::State& state) {
         server.StartServer(0);
         const uint16_t port = uint16_t(server.sckServerIM()(0).LocalPort());
         clock.start();
-        const SimulatorRun run = RunSimulator(port, senders, idle);
-        // The last hand-over follows its acknowledgement's broadcast.
+        const SimulatorRun run = RunSimulator(port, load);
         QElapsedTimer wait;
         wait.start();
         while (texts.size() < expected && wait.elapsed() < 10000)
@@ -121,7 +141,7 @@ void BM_ModServer(benchmark::State& state) {
         }
         // The simulator's clock starts at its own start, as this one does
         // (within a process start-up), so the join time comes off both.
-        const int64_t boardMs = lastHandOver - run.joinMs;
+        const int64_t boardMs = lastHandOver - load.JoinedBeforeOrders(run);
         state.SetIterationTime(double(std::max(run.ackMs, boardMs)) / 1000.0);
         Report(state, run, expected, int(texts.size()), doubled, boardMs);
         server.StopServer();
@@ -135,9 +155,8 @@ QString ReadIni(const QString& path, const QString& section, const QString& key)
 }
 
 void BM_StationExecutable(benchmark::State& state) {
-    const int senders = int(state.range(0));
-    const int idle = int(state.range(1));
-    const int expected = senders * kOrdersPerTerminal;
+    const Load load(state);
+    const int expected = load.Expected();
     const QString station = kBinDir + "/kestrelle";
     if (!QFile::exists(station)) {
         state.SkipWithError("no station executable in the program folder");
@@ -180,7 +199,7 @@ void BM_StationExecutable(benchmark::State& state) {
         }
         QElapsedTimer clock;
         clock.start();
-        const SimulatorRun run = RunSimulator(port, senders, idle);
+        const SimulatorRun run = RunSimulator(port, load);
         // On the board: the backup file counts every order the board holds.
         const QString backup = folder + "BackUp.log";
         int64_t boardMs = -1;
@@ -188,7 +207,7 @@ void BM_StationExecutable(benchmark::State& state) {
         while (clock.elapsed() < deadline) {
             platform::IniClearCache();
             if (ReadIni(backup, "OrdersCount", "Value").toInt() >= expected) {
-                boardMs = clock.elapsed() - run.joinMs;
+                boardMs = clock.elapsed() - load.JoinedBeforeOrders(run);
                 break;
             }
             QThread::msleep(5);
@@ -219,18 +238,21 @@ void BM_StationExecutable(benchmark::State& state) {
 
 }  // namespace
 
-// 50 terminals sending; 50 sending among 200 connected; 200 sending.
+// 50 terminals sending; 50 sending among 200 connected; 200 sending; 500
+// joining at once with 2 orders each.
 BENCHMARK(BM_ModServer)
-    ->Args({50, 0})
-    ->Args({50, 150})
-    ->Args({200, 0})
+    ->Args({50, 0, 20, 0})
+    ->Args({50, 150, 20, 0})
+    ->Args({200, 0, 20, 0})
+    ->Args({500, 0, 2, 1})
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StationExecutable)
-    ->Args({50, 0})
-    ->Args({50, 150})
-    ->Args({200, 0})
+    ->Args({50, 0, 20, 0})
+    ->Args({50, 150, 20, 0})
+    ->Args({200, 0, 20, 0})
+    ->Args({500, 0, 2, 1})
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
