@@ -213,7 +213,11 @@ void ModServer::CloseClient(int index) {
 
 // ---- sending -------------------------------------------------------------------------------
 
-void ModServer::PumpEvents() {
+void ModServer::PumpEventsWhenDue() {
+    if (sincePump_.isValid() && sincePump_.elapsed() < kPumpIntervalMs)
+        return;
+    // Restarted before the pump: broadcasts inside it count from here too.
+    sincePump_.start();
     QCoreApplication::processEvents();
 }
 
@@ -247,7 +251,7 @@ bool ModServer::Broadcast(const QByteArray& message) {
             if (alive.expired())
                 return false;
         }
-        PumpEvents();
+        PumpEventsWhenDue();
         if (alive.expired())
             return false;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -30,7 +31,8 @@ struct ClientRecord {
 // through OrderArrived and then acknowledges them to every terminal.
 //
 // Everything runs on the user-interface thread. Broadcasting pumps events
-// after every send, so any handler of the server may run inside another one:
+// between its sends (at most every kPumpIntervalMs), so any handler of the
+// server may run inside another one:
 // a second arrival of the same connection, a new connection that grows
 // ImClients, a close that clears a record, even a restart that erases them
 // all. The server stays correct by construction:
@@ -56,6 +58,10 @@ public:
     // broken terminal could take the station's memory.
     static constexpr qsizetype kMaxMessageBytes = qsizetype(1) << 20;
     static constexpr int64_t kMaxSendBacklogBytes = int64_t(1) << 20;
+    // Waiting events are handled while a broadcast runs, but at most this
+    // often: a pump looks at every socket of the process, so one pump per
+    // send made a broadcast's cost grow with the square of the terminals.
+    static constexpr int kPumpIntervalMs = 10;
 
     explicit ModServer(QObject* parent = nullptr);
     ~ModServer() override;
@@ -93,8 +99,8 @@ public:
     int GetFreeSocketIndex();
     // The highest index of ImClients; 0 when it holds nothing.
     int GetClientsUBound() const;
-    // Sends the text to every loaded client index, pumping events after each
-    // send; a failing index is skipped.
+    // Sends the text to every loaded client index, pumping events between
+    // the sends (see kPumpIntervalMs); a failing index is skipped.
     void BroadcastMessage(const QString& text);
     // Names the terminal, cleaned (ImServerProtocol::CleanName).
     void HandleConnect(int index, const QString& message);
@@ -140,7 +146,8 @@ private:
     void CloseClient(int index);
     void sckServerIM_Error(int index);
     bool RecordBelongsTo(int index, uint64_t connection) const;
-    void PumpEvents();
+    // Pumps when kPumpIntervalMs have passed since the server's last pump.
+    void PumpEventsWhenDue();
 
     std::unique_ptr<IndexedServerSocket> sckServerIM_;
     QString imServerName_;
@@ -150,6 +157,7 @@ private:
     int clientIndexLimit_ = kMaxClientIndex;
     uint64_t lastConnection_ = 0;
     std::map<uint64_t, Inbox> inboxes_;
+    QElapsedTimer sincePump_;
     // Cleared by the destructor; loops that pump hold a weak copy.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

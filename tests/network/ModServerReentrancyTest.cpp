@@ -1,5 +1,5 @@
 // Handlers of the message server running inside one another. Broadcasting
-// pumps events after every send; these tests take over that moment (a send
+// pumps events between its sends; these tests take over such a moment (a send
 // completing inside a broadcast raises SendComplete, whose handler here pumps
 // events as the broadcast would) and make other connections send, connect,
 // close, the server restart or the window go away, then check that every
