@@ -8,6 +8,7 @@
 #include "board/BoardHooks.h"
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
+#include "core/ErrorController.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
@@ -23,6 +24,21 @@
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/SkinManager.h"
+
+namespace {
+
+// A listener that could not be opened (its port taken by another program) is
+// logged with its socket error, and the status bar shows the port and the
+// error in place of an address the station does not listen on. The board
+// goes on; the next InitForm (Setup, restart) tries the port again.
+QString ListenFailed(const QString& prefix, int port, const AppError& e) {
+    ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                      QStringLiteral("MainWindow.InitForm"));
+    return prefix + ':' + QString::number(port) + QStringLiteral(" (") +
+           QString::number(e.Number()) + QStringLiteral(") ") + e.Description();
+}
+
+}  // namespace
 
 void MainWindow::Form_Load() {
     ResManager().SetLanguage(this);
@@ -52,19 +68,19 @@ void MainWindow::InitForm() {
             server_->CloseSck();
             try {
                 server_->Bind(Variant(int32_t(c.PortUDP)));
-            } catch (...) {
-                // A port in use: the status shows what was set and the board goes on.
+                SetStatusText(QStringLiteral(" UDP  ") + server_->LocalIP() + ':' +
+                              QString::number(c.PortUDP));
+            } catch (const AppError& e) {
+                SetStatusText(ListenFailed(QStringLiteral(" UDP  "), c.PortUDP, e));
             }
-            SetStatusText(QStringLiteral(" UDP  ") + server_->LocalIP() + ':' +
-                          QString::number(c.PortUDP));
         } else if (c.Communication == 1) {
             try {
                 imServer_->StartServer(c.PortTCP);
-            } catch (...) {
-                // A port in use: the status shows what was set and the board goes on.
+                SetStatusText(QStringLiteral(" IM  ") + imServer_->ListenerLocalIP() + ':' +
+                              QString::number(c.PortTCP));
+            } catch (const AppError& e) {
+                SetStatusText(ListenFailed(QStringLiteral(" IM  "), c.PortTCP, e));
             }
-            SetStatusText(QStringLiteral(" IM  ") + imServer_->ListenerLocalIP() + ':' +
-                          QString::number(c.PortTCP));
         } else if (c.Communication == 2) {
             dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Hour")), false);
             dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Group")), false);

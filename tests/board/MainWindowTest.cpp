@@ -1,12 +1,14 @@
 // The board window driven offscreen: the controller's rules, the arrived
 // orders through a real UDP socket, and the backup across a restart.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QTest>
 
 #include "board/HotKeys.h"
@@ -14,6 +16,7 @@
 #include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
+#include "core/ErrorController.h"
 #include "core/ModCommon.h"
 #include "data/NomUsers.h"
 #include "localization/BuiltInTexts.h"
@@ -305,6 +308,42 @@ TEST_F(MainWindowTest, MessageServerOrdersReachTheBoardAndARestartDropsTheOldCli
     EXPECT_TRUE(closed);
     ::close(fd);
     EXPECT_EQ(window_->GetOrdersCount(), 1);  // restored from the backup
+}
+
+TEST_F(MainWindowTest, ATakenPortIsLoggedAndShownAndALaterStartTakesIt) {
+    const QString previousLog = ErrorLogger().LogFileName();
+    ErrorLogger().SetLogFileName(PathIn("Error.log"));
+    for (const int type : {SOCK_DGRAM, SOCK_STREAM}) {
+        const int port = FreePort(type);
+        const bool udp = type == SOCK_DGRAM;
+        ConfigurationSettings.Communication = udp ? 0 : 1;
+        (udp ? ConfigurationSettings.PortUDP : ConfigurationSettings.PortTCP) = port;
+        const QString prefix = udp ? " UDP  " : " IM  ";
+        // Another program holds the port.
+        const int holder = ::socket(AF_INET, type, 0);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_port = htons(uint16_t(port));
+        ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        if (!udp)
+            ::listen(holder, 1);
+        window_->InitForm();
+        EXPECT_EQ(window_->Panels(1)->text(),
+                  prefix + ":" + QString::number(port) + " (10048) Address already in use.");
+        const QString log = platform::FromAnsi(ReadBytes(PathIn("Error.log")));
+        EXPECT_EQ(log.count("Error code:      10048"), udp ? 1 : 2) << log.toStdString();
+        EXPECT_TRUE(log.contains("Method Name:     MainWindow.InitForm"));
+
+        // Free again: the next start (Setup, restart) takes it.
+        ::close(holder);
+        window_->InitForm();
+        EXPECT_TRUE(QRegularExpression("^" + prefix + "[0-9.]+:" + QString::number(port) + "$")
+                        .match(window_->Panels(1)->text())
+                        .hasMatch())
+            << window_->Panels(1)->text().toStdString();
+        EXPECT_TRUE(PortTaken(type, port));
+    }
+    ErrorLogger().SetLogFileName(previousLog);
 }
 
 TEST_F(MainWindowTest, KeysReachTheBoardBeforeItsControls) {
