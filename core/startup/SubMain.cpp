@@ -31,6 +31,7 @@
 #include "platform/Registry.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
+#include "platform/TerminationSignals.h"
 #include "platform/controls/SkinManager.h"
 
 namespace {
@@ -62,6 +63,21 @@ void EndProgram() {
 
 bool ProgramEnded() {
     return gEnded;
+}
+
+void EndOnTerminationSignals() {
+    static platform::TerminationSignals* watcher = new platform::TerminationSignals(
+        [](int) {
+            if (MainWindow* board = Board()) {
+                SetHourglass(false);
+                board->close();
+                return;
+            }
+            QApplication::closeAllWindows();
+            EndProgram();
+        },
+        qApp);
+    Q_UNUSED(watcher);
 }
 
 int32_t GetCountryFromLanguage(const QString& language) {

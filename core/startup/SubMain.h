@@ -39,6 +39,11 @@ QString GetFerromontInstallPath(bool useBinPath);
 void InitErrorController();
 void InitMessageBoxes();
 
+// SIGTERM, SIGHUP and SIGINT end the program from then on as the board's Exit
+// does (its unload saves the settings and stops the message server); without
+// a board, the open windows are closed and the program ends.
+void EndOnTerminationSignals();
+
 // Ends the program at once (after a Yes at the exit prompt or a failed
 // reconnect): the event loop is left and nothing more runs.
 void EndProgram();

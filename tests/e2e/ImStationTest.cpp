@@ -2,6 +2,7 @@
 // message server, chat and send orders; every order they see acknowledged is
 // on the board's backup once, and the server's log tells the story.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -117,6 +118,36 @@ TEST(ImStation, AnAcknowledgedOrderIsAlreadyInTheBackup) {
     EXPECT_EQ(kept->first().Text, "Table 3: 2 x Soup");
     EXPECT_TRUE(platform::FromAnsi(ReadBytes(station.DataFolder() + "Logs/QVKServer.log"))
                     .contains("]: \r\nTable 3: 2 x Soup\r\n"));
+}
+
+TEST(ImStation, TerminationSignalsEndTheStationThroughItsUnload) {
+    const QString STX(QChar(2));
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        StationProcess station;
+        const int port = FreePort(SOCK_STREAM);
+        station.Configure({{"Communication", "1"},
+                           {"Restriction", "False"},
+                           {"SoundNotification", "False"},
+                           {"PortTCP", QString::number(port)}});
+        ASSERT_TRUE(station.Start());
+        ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_STREAM, port); }, 15000));
+        RawTerminal pos(port);
+        pos.Send("CON" + STX + "POS" + QChar(4));
+        const QString name = pos.ReadUntil("LST").section(STX, 1).section("\r\n", 0, 0);
+        pos.Send("ORD" + STX + "POS" + STX + name + STX + "1" + QChar(3) + "Soup" + QChar(4));
+        ASSERT_FALSE(pos.ReadUntil("ORA").isEmpty());
+
+        station.Signal(signal);
+        ASSERT_TRUE(station.EndedCleanly(15000)) << signal << station.Output().toStdString();
+        // The unload saved every setting, and the order is kept.
+        const QString config = station.DataFolder() + "KestrelleApp.config";
+        platform::IniClearCache();
+        EXPECT_EQ(platform::IniRead(config, "DatabaseType", "Value", 255), "0") << signal;
+        EXPECT_EQ(platform::IniRead(config, "PortTCP", "Value", 255), QString::number(port));
+        const auto kept = LoadArrivalsBackupFile(station.DataFolder() + "BackUp.log");
+        ASSERT_TRUE(kept);
+        EXPECT_EQ(kept->first().Text, "Soup");
+    }
 }
 
 TEST(ImStation, AcknowledgedOrdersOfSeveralTerminalsAreOnTheBoardOnce) {

@@ -1,5 +1,7 @@
 #include "StationProcess.h"
 
+#include <signal.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -42,6 +44,16 @@ void StationProcess::Stop() {
     process_.terminate();
     if (!process_.waitForFinished(10000))
         Kill();
+}
+
+void StationProcess::Signal(int signal) {
+    ::kill(pid_t(process_.processId()), signal);
+}
+
+bool StationProcess::EndedCleanly(int milliseconds) {
+    if (!process_.waitForFinished(milliseconds))
+        return false;
+    return process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {

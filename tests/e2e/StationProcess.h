@@ -23,8 +23,14 @@ public:
     bool Start(const QStringList& arguments = {});
     // SIGKILL: no unload, no chance to tidy up.
     void Kill();
-    // Closes it as an operator would not: SIGTERM, then waits.
+    // Ends it as a service stop would: SIGTERM, then waits (SIGKILL when it
+    // does not end).
     void Stop();
+    // Sends a signal (SIGTERM, SIGHUP, SIGINT, ...) to the running station.
+    void Signal(int signal);
+    // Waits for the station to end; true when it ended by itself with exit
+    // code 0 (not killed by a signal).
+    bool EndedCleanly(int milliseconds);
     bool Running() const { return process_.state() != QProcess::NotRunning; }
     QByteArray Output() { return process_.readAll(); }
 
