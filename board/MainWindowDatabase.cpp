@@ -114,8 +114,13 @@ void MainWindow::LoadOrderItems() {
         }
         if (activeOrder_ <= 0)
             return;
-        if (activeOrder_ > orderHeaders_.size() || !Open(itemsRecordset_))
+        if (activeOrder_ > orderHeaders_.size() || !Open(itemsRecordset_)) {
+            // The items kept so far belong to the order shown before; Finish
+            // must not take them for the active one's.
+            orderItems_.clear();
+            FillItemsGrid();
             throw AppError(9, QStringLiteral("Subscript out of range"));
+        }
         const OrderHeader& h = orderHeaders_[activeOrder_ - 1];
         const auto items = itemsRecordset_;
         // 0 is a key like any other (a "no partner" row): the filter always

@@ -225,6 +225,21 @@ TEST_F(DatabaseViewTest, AFailedFinishStillPollsWithSound) {
     EXPECT_EQ(platform::SoundRequestCount(), sounds + 1);
 }
 
+TEST_F(DatabaseViewTest, ItemsThatCannotBeReadAreNotFinishedAsAnotherOrders) {
+    window_->SetActiveOrder(1);
+    Poll("InitForm");
+    ASSERT_EQ(window_->GetItemsCount(), 3);
+    // The orders still read, the items query no longer does.
+    SqliteExec(db_, "ALTER TABLE goods RENAME COLUMN Measure1 TO Measure9");
+    Poll();
+    window_->SetActiveOrder(2);
+    ConfigurationSettings.FinishWholeOrder = true;
+    window_->btnAction_Click(Button("Finish"));
+    EXPECT_EQ(Count("SrcDocID = 0 AND ID IN (1, 2, 3)"), 3);  // order 1 stays open
+    EXPECT_EQ(window_->dgView()->Rows(), 0);
+    EXPECT_EQ(window_->GetItemsCount(), 0);
+}
+
 TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
     window_->show();
     window_->activateWindow();
