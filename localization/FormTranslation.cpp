@@ -48,9 +48,12 @@ void ResManagerClass::SetLanguage(QWidget* window, const QString& languageIn) {
         return;
     const QString language = languageIn.isEmpty() ? currentLanguage_ : languageIn;
     const QString form = window->objectName();
+    // The texts are in the code page of their own language; the fonts below
+    // take the current language's character set.
+    const int32_t textCharset = LanguageCharset(language);
     // A value that is blank leaves the text as it is; any other is set as read.
     auto read = [&](const QString& key, const std::function<void(const QString&)>& apply) {
-        const QString value = ReadIniValue(key, language, file, 255);
+        const QString value = ReadDictionaryText(file, key, language, textCharset, 255);
         if (!rt::Trim(value).isEmpty())
             apply(value);
     };

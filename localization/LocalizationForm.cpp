@@ -175,9 +175,8 @@ void LocalizationForm::cbIndex_Click() {
 
 void LocalizationForm::btnSave_Click() {
     WithHourglass([this] {
-        ResManagerClass& rm = ResManager();
-        WriteIniValue(cbIndex_->currentText(), SelectedCode(), Variant(tbselected_->toPlainText()),
-                      rm.DictionaryFile());
+        ResManager().WriteResString(cbIndex_->currentText(), SelectedCode(),
+                                    tbselected_->toPlainText());
     });
 }
 

@@ -15,6 +15,7 @@
 #include "core/ModCommon.h"
 #include "core/ModControls.h"
 #include "core/ModSpecialFolders.h"
+#include "localization/ResManagerClass.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
@@ -134,6 +135,17 @@ protected:
         painter.drawText(QRectF(contentsRect()), text(), PromptWrapping(alignment()));
     }
 };
+
+// The character set the configuration stores for the language, else the
+// language's default.
+int32_t LanguageCharset(const QString& language, const QString& configFile) {
+    const QString stored = rt::Trim(ReadIniValue(
+        QStringLiteral("Languages"), QStringLiteral("charset_") + language, configFile, 255));
+    if (stored.isEmpty())
+        return ResManagerClass::GetCharsetDefault(language);
+    const double charset = rt::Val(stored);
+    return (charset > INT32_MAX || charset < INT32_MIN) ? 1 : int32_t(charset);
+}
 
 QPixmap IconPicture(QStyle* style, int icon) {
     static const QStyle::StandardPixmap kinds[] = {
@@ -257,7 +269,8 @@ void MsgBoxExForm::LoadResultButton(int number, const QString& captionKey, int32
     if (!rt::Trim(dictionaryFile_).isEmpty() && FileExists(dictionaryFile_))
         language = rt::Trim(
             ReadIniValue(QStringLiteral("Language"), QStringLiteral("Value"), ConfigFile(), 255));
-    QString caption = rt::Trim(ReadIniValue(captionKey, language, dictionaryFile_, 255));
+    QString caption = rt::Trim(ReadDictionaryText(dictionaryFile_, captionKey, language,
+                                                  LanguageCharset(language, ConfigFile()), 255));
     if (caption.isEmpty())
         caption = EnglishCaption(captionKey);
     button->SetCaption(caption);

@@ -6,7 +6,9 @@
 #include <QStringList>
 
 #include "core/ModCommon.h"
+#include "platform/CodePage.h"
 #include "platform/Folders.h"
+#include "platform/IniFile.h"
 #include "platform/Runtime.h"
 
 namespace {
@@ -28,6 +30,22 @@ int CounterValue(const QString& text) {
 }
 
 }  // namespace
+
+QString ReadDictionaryText(const QString& file, const QString& name, const QString& language,
+                           int32_t charset, int bufferSize) {
+    if (bufferSize <= 1)
+        return QString();
+    const auto bytes = platform::IniLookupBytes(file, name, language);
+    if (!bytes)
+        return QString();
+    return platform::FromCodePage(*bytes, platform::CharsetCodePage(charset)).left(bufferSize - 1);
+}
+
+bool WriteDictionaryText(const QString& file, const QString& name, const QString& language,
+                         int32_t charset, const QString& text) {
+    return platform::IniWriteBytes(file, name, language,
+                                   platform::ToCodePage(text, platform::CharsetCodePage(charset)));
+}
 
 ResManagerClass::ResManagerClass() {
     const QString folder = AddBackslash(platform::ProgramFolder());
@@ -207,6 +225,19 @@ int16_t ResManagerClass::GetCharsetDefault(const QString& language) {
     return 1;
 }
 
+int32_t ResManagerClass::LanguageCharset(const QString& language) const {
+    for (const LanguageEntry& e : languages_) {
+        if (e.Abbreviation == language)
+            return e.Charset;
+    }
+    return GetCharsetDefault(language);
+}
+
+bool ResManagerClass::WriteResString(const QString& name, const QString& language,
+                                     const QString& text) {
+    return WriteDictionaryText(DictionaryFile(), name, language, LanguageCharset(language), text);
+}
+
 void ResManagerClass::AddResource(const QString& name, const QString& text) {
     AppendResource(name, text, false);
 }
@@ -232,7 +263,8 @@ QString ResManagerClass::GetResString(const QString& name) {
     QString text;
     const QString file = DictionaryFile();
     if (!file.isEmpty() && FileExists(file)) {
-        text = ReadIniValue(name, currentLanguage_, file, 1024);
+        text = ReadDictionaryText(file, name, currentLanguage_, LanguageCharset(currentLanguage_),
+                                  1024);
         if (rt::Trim(text).isEmpty())
             text = GetDefaultResource(name);
     } else {
@@ -245,7 +277,8 @@ QString ResManagerClass::GetResString(const QString& name) {
 QString ResManagerClass::ResString(const QString& name, const QString& languageIn) {
     const QString language = languageIn.isEmpty() ? QStringLiteral("BG") : languageIn;
     const int size = name.left(3) == QLatin1String("str") ? 1024 : 255;
-    QString text = ReadIniValue(name, language, DictionaryFile(), size);
+    QString text =
+        ReadDictionaryText(DictionaryFile(), name, language, LanguageCharset(language), size);
     if (language == QLatin1String("BG") && rt::Trim(text).isEmpty())
         text = GetDefaultResource(name);
     return text;

@@ -19,11 +19,22 @@ struct ResourceEntry {
     bool IsForm = false;
 };
 
+// The dictionary is an INI file, one section per resource name and one key
+// per language code, that keeps each language's texts in the ANSI code page
+// of the language's font character set (the station's code page for a set
+// without one). These read and write one text of one language: the read is
+// cut to bufferSize - 1 characters and empty when the file, the name or the
+// language is missing; the write answers False when the file could not be
+// written.
+QString ReadDictionaryText(const QString& file, const QString& name, const QString& language,
+                           int32_t charset, int bufferSize);
+bool WriteDictionaryText(const QString& file, const QString& name, const QString& language,
+                         int32_t charset, const QString& text);
+
 // The resource manager: the language list with captions and character sets,
 // the current language, the built-in (Bulgarian) texts and the dictionary
-// look-ups. The dictionary is an INI file in the ANSI code page, one section
-// per resource name and one key per language code; it is read afresh on
-// every look-up, so a text written a moment ago is seen by the next one.
+// look-ups. The dictionary is read afresh on every look-up, so a text
+// written a moment ago is seen by the next one.
 // Failing steps are ignored one by one: a look-up returns what the rules give
 // and never raises. User-interface thread only.
 class ResManagerClass final {
@@ -61,6 +72,12 @@ public:
 
     // Font character set of a language code (exact, case-sensitive).
     static int16_t GetCharsetDefault(const QString& language);
+    // The character set a language's dictionary texts are in: its entry's in
+    // the language list, else GetCharsetDefault.
+    int32_t LanguageCharset(const QString& language) const;
+    // Writes one text of a language into the dictionary (see
+    // WriteDictionaryText); False when it could not be written.
+    bool WriteResString(const QString& name, const QString& language, const QString& text);
 
     void AddResource(const QString& name, const QString& text);
     // name = window & "|" & control ("lblName", "btnTab|0" or "ME").
@@ -85,10 +102,11 @@ public:
     QString GetDictionaryKey(int16_t index) const;
 
     // Dictionary maintenance of the translation tools, defined in their own
-    // source file of this folder.
-    void CreateNewLanguage(const QString& code);
-    void ImportResources(const QString& file, const QString& code);
-    void AddNewResource(const QString& name);
+    // source file of this folder. Each answers False when a text could not
+    // be written into the dictionary (a new language stops at the first).
+    bool CreateNewLanguage(const QString& code);
+    bool ImportResources(const QString& file, const QString& code);
+    bool AddNewResource(const QString& name);
     void ExportResources(bool onlyUntranslated, const QString& code);
 
     // The tables as they stand, for the translation tools.

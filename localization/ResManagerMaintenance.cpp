@@ -18,10 +18,11 @@ const QString kNotTranslated = QStringLiteral("NOT TRANSLATED");
 const QString kDashes = QStringLiteral("----------");
 
 // The export is read by translators with plain text tools: every line goes
-// out on its own, in the ANSI code page, ending in CR LF. A line that cannot
-// be written is lost; the export goes on.
-void AppendLine(const QString& file, const QString& line) {
-    platform::AppendToFile(file, platform::ToAnsi(line + QStringLiteral("\r\n")));
+// out on its own, ending in CR LF, each text in its language's code page as
+// the dictionary holds it. A line that cannot be written is lost; the export
+// goes on.
+void AppendLine(const QString& file, const QByteArray& line) {
+    platform::AppendToFile(file, line + "\r\n");
 }
 
 // The languages an export of all languages leaves out.
@@ -32,45 +33,58 @@ bool SkippedInFullExport(const QString& code) {
 
 }  // namespace
 
-void ResManagerClass::CreateNewLanguage(const QString& code) {
-    const QString file = DictionaryFile();
+bool ResManagerClass::CreateNewLanguage(const QString& code) {
     for (const ResourceEntry& entry : std::vector<ResourceEntry>(resources_)) {
-        WriteIniValue(entry.Name, code, Variant(kNotTranslated), file);
+        if (!WriteResString(entry.Name, code, kNotTranslated))
+            return false;
         // Long runs keep the window responsive; handlers may run between writes.
         QCoreApplication::processEvents();
     }
+    return true;
 }
 
-void ResManagerClass::ImportResources(const QString& file, const QString& code) {
+bool ResManagerClass::ImportResources(const QString& file, const QString& code) {
     if (!FileExists(file))
-        return;
+        return true;
     bool ok = false;
     const QByteArray bytes = platform::ReadWholeFile(file, &ok);
     if (!ok)
-        return;
+        return true;
+    // Names are in the station's code page, texts in the language's: the
+    // line is split on its bytes (one character per byte) before either is
+    // decoded.
+    const int32_t charset = LanguageCharset(code);
+    const QString codePage = platform::CharsetCodePage(charset);
     const QString dictionary = DictionaryFile();
+    bool written = true;
     static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
-    for (const QString& line : platform::FromAnsi(bytes).split(lineEnd)) {
+    for (const QString& line : QString::fromLatin1(bytes).split(lineEnd)) {
         const QStringList fields = line.split(QLatin1Char('\t'));
         // A line without a tab has no text field and cannot be used.
-        if (fields.size() < 2 || rt::Trim(fields[1]).isEmpty())
+        if (fields.size() < 2)
             continue;
-        const QString name = rt::Trim(fields[0]);
+        const QString text = platform::FromCodePage(fields[1].toLatin1(), codePage);
+        if (rt::Trim(text).isEmpty())
+            continue;
+        const QString name = rt::Trim(platform::FromAnsi(fields[0].toLatin1()));
         if (name.isEmpty())
             continue;
-        const QString stored = ReadIniValue(name, code, dictionary, 2048);
-        if (fields[1] != stored)
-            WriteIniValue(name, code, Variant(rt::Trim(fields[1])), dictionary);
+        const QString stored = ReadDictionaryText(dictionary, name, code, charset, 2048);
+        if (text != stored && !WriteResString(name, code, rt::Trim(text)))
+            written = false;
     }
+    return written;
 }
 
-void ResManagerClass::AddNewResource(const QString& name) {
-    const QString file = DictionaryFile();
+bool ResManagerClass::AddNewResource(const QString& name) {
+    bool written = true;
     for (const LanguageEntry& language : std::vector<LanguageEntry>(languages_)) {
         const QString text = language.Abbreviation == QLatin1String("BG") ? GetDefaultResource(name)
                                                                           : kNotTranslated;
-        WriteIniValue(name, language.Abbreviation, Variant(text), file);
+        if (!WriteResString(name, language.Abbreviation, text))
+            written = false;
     }
+    return written;
 }
 
 void ResManagerClass::ExportResources(bool onlyUntranslated, const QString& codeIn) {
@@ -80,26 +94,30 @@ void ResManagerClass::ExportResources(bool onlyUntranslated, const QString& code
     if (QFile::exists(file))
         QFile::remove(file);
 
+    const QString bulgarian = QStringLiteral("BG");
+    const QString bulgarianPage = platform::CharsetCodePage(LanguageCharset(bulgarian));
     // One block of rows for a language; the trailer only after some row.
     auto block = [&](const QString& language) {
+        const QString page = platform::CharsetCodePage(LanguageCharset(language));
         int count = 0;
         for (int16_t j = 0; j < CountResources(); ++j) {
             const QString name = GetDictionaryKey(j);
-            QString row = QString::number(j) + QLatin1Char('\t') + AlignText(name, 40, 1) +
-                          QLatin1Char('\t') + ResString(name, QStringLiteral("BG")) +
-                          QLatin1Char('\t');
+            QByteArray row = platform::ToAnsi(QString::number(j) + QLatin1Char('\t') +
+                                              AlignText(name, 40, 1) + QLatin1Char('\t')) +
+                             platform::ToCodePage(ResString(name, bulgarian), bulgarianPage) + '\t';
             if (onlyUntranslated) {
                 if (ResString(name, language).toUpper() != kNotTranslated)
                     continue;
             } else {
-                row += ResString(name, language) + QLatin1Char('\t');
+                row += platform::ToCodePage(ResString(name, language), page) + '\t';
             }
             AppendLine(file, row);
             ++count;
         }
         if (count > 0) {
-            AppendLine(file, kDashes + QStringLiteral(" Resources = ") + QString::number(count) +
-                                 QLatin1Char(' ') + kDashes + QLatin1Char('\t'));
+            AppendLine(file, platform::ToAnsi(kDashes + QStringLiteral(" Resources = ") +
+                                              QString::number(count) + QLatin1Char(' ') + kDashes +
+                                              QLatin1Char('\t')));
         }
     };
 
@@ -110,8 +128,9 @@ void ResManagerClass::ExportResources(bool onlyUntranslated, const QString& code
     for (const LanguageEntry& language : std::vector<LanguageEntry>(languages_)) {
         if (SkippedInFullExport(language.Abbreviation))
             continue;
-        AppendLine(file, QStringLiteral("\r\n") + kDashes + QLatin1Char(' ') + language.Caption +
-                             QLatin1Char(' ') + kDashes + QLatin1Char('\t'));
+        AppendLine(file, platform::ToAnsi(QStringLiteral("\r\n") + kDashes + QLatin1Char(' ') +
+                                          language.Caption + QLatin1Char(' ') + kDashes +
+                                          QLatin1Char('\t')));
         block(language.Abbreviation);
     }
 }

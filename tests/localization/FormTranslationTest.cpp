@@ -126,19 +126,26 @@ TEST_F(FormTranslationTest, EveryControlKindGetsItsKey) {
 }
 
 TEST_F(FormTranslationTest, EmptyLanguageMeansTheCurrentOneAndLaterCallsOverwriteOnlyTheirTexts) {
-    WriteDictionary(
-        "[HelpForm|ME]\nBG=Помощ\nGR=Βοήθεια\n"
-        "[HelpForm|btnOK]\nBG=Добре\n");
+    // Each language's texts are in the code page of its character set, side
+    // by side in the one file: Greek (161), Spanish (0) and German (238)
+    // read right under the station's CP1251.
+    WriteBytes(dict_, platform::ToAnsi("[HelpForm|ME]\nBG=Помощ\n") +
+                          "GR=\xc2\xef\xde\xe8\xe5\xe9\xe1\nES=A\xf1o\n" +
+                          platform::ToAnsi("[HelpForm|btnOK]\nBG=Добре\n") + "DE=T\xfcr\n");
+    platform::IniClearCache();
     TestWindow t;
     rm_.SetLanguage(&t.w, "");
     EXPECT_EQ(t.w.windowTitle(), "Помощ");
     EXPECT_EQ(t.btnOK->Caption(), "Добре");
     rm_.SetLanguage(&t.w, "GR");
-    // Greek is outside the station's code page: the characters arrive as "?",
-    // but the caption is replaced and the untranslated button keeps its text.
-    EXPECT_NE(t.w.windowTitle(), "Помощ");
+    EXPECT_EQ(t.w.windowTitle(), "Βοήθεια");
     EXPECT_EQ(t.btnOK->Caption(), "Добре");
     EXPECT_EQ(t.lblNote->property("Charset").toInt(), 204);
+    rm_.SetLanguage(&t.w, "DE");
+    EXPECT_EQ(t.btnOK->Caption(), "Tür");
+    EXPECT_EQ(t.w.windowTitle(), "Βοήθεια");
+    rm_.SetLanguage(&t.w, "ES");
+    EXPECT_EQ(t.w.windowTitle(), "Año");
 }
 
 TEST_F(FormTranslationTest, NoDictionaryChangesNothingNotEvenFonts) {

@@ -181,7 +181,7 @@ protected:
         // The settings file's path is fixed once per process; its folder may
         // belong to an earlier test's temporary folder.
         QDir().mkpath(QFileInfo(GetConfigFileName()).path());
-        rm.LoadLanguages("BG,EN,DE", GetConfigFileName(), AppData());
+        rm.LoadLanguages("BG,EN,DE,GR", GetConfigFileName(), AppData());
         if (rm.CountResources() == 0)
             RegisterBuiltInTexts();
     }
@@ -225,24 +225,33 @@ TEST_F(LocalizationFormTest, ShowsEveryBuiltInNameAndBothTexts) {
     EXPECT_EQ(form.btnExport(1)->Caption(), "Всички - NOT TRANSLATED");
 }
 
+// Each language's texts go into the dictionary in its own code page.
 TEST_F(LocalizationFormTest, SaveAndImportWriteTheChosenLanguage) {
     LocalizationForm form;
-    form.cbLanguages()->setCurrentIndex(2);  // DE
+    form.cbLanguages()->setCurrentIndex(3);  // GR
     form.cbIndex()->setCurrentIndex(1);
     const QString name = form.cbIndex()->currentText();
-    form.tbselected()->setPlainText("Относно");
+    form.tbselected()->setPlainText("Σχετικά");
     form.btnSave()->Press();
-    EXPECT_EQ(ReadIniValue(name, "DE", dict_, 1024), "Относно");
+    EXPECT_EQ(platform::IniLookupBytes(dict_, name, "GR"),
+              QByteArray("\xd3\xf7\xe5\xf4\xe9\xea\xdc"));
     form.cbIndex()->setCurrentIndex(0);
     form.cbIndex()->setCurrentIndex(1);
-    EXPECT_EQ(form.tbselected()->toPlainText(), "Относно");
+    EXPECT_EQ(form.tbselected()->toPlainText(), "Σχετικά");
 
-    WriteBytes(PathIn("de.txt"), platform::ToAnsi(name + "\tПреглед\r\n"));
+    form.cbLanguages()->setCurrentIndex(2);  // DE
+    form.tbselected()->setPlainText("Über");
+    form.btnSave()->Press();
+    WriteBytes(PathIn("de.txt"), name.toLatin1() +
+                                     "\t\xdc"
+                                     "bersicht\r\n");
     form.Text1()->setText(PathIn("de.txt"));
     form.btnImport()->Press();
-    EXPECT_EQ(ReadIniValue(name, "DE", dict_, 1024), "Преглед");
+    EXPECT_EQ(platform::IniLookupBytes(dict_, name, "DE"), QByteArray("\xdc"
+                                                                      "bersicht"));
+    EXPECT_EQ(ResManager().ResString(name, "DE"), "Übersicht");
     // The boxes are not refreshed by an import.
-    EXPECT_EQ(form.tbselected()->toPlainText(), "Относно");
+    EXPECT_EQ(form.tbselected()->toPlainText(), "Über");
 }
 
 TEST_F(LocalizationFormTest, ExportButtonOfTheChosenLanguage) {

@@ -10,6 +10,7 @@
 #include "common/TestSupport.h"
 #include "localization/MsgBoxExClass.h"
 #include "localization/MsgBoxExForm.h"
+#include "localization/ResManagerClass.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
 #include "platform/System.h"
@@ -38,6 +39,7 @@ struct Seen {
     QStringList Captions;
     QString Focused;
     QString Title;
+    QString Text;
     int Lines = 0;
     // The answering key itself closed the box (it pressed a button).
     bool KeyClosed = false;
@@ -55,7 +57,8 @@ protected:
     // Shows the box, records what it shows, then sends a key or clicks a
     // button by caption.
     int32_t ShowAndAnswer(int32_t style, const std::function<void(QWidget*)>& answer,
-                          const QString& title = QString()) {
+                          const QString& title = QString(),
+                          const QString& prompt = QStringLiteral("Prompt")) {
         modal::WhenModal([this, answer](QWidget* w) {
             auto* form = qobject_cast<MsgBoxExForm*>(w);
             ASSERT_NE(form, nullptr);
@@ -66,9 +69,10 @@ protected:
                 seen_.Focused = f->Caption();
             seen_.Title = form->windowTitle();
             seen_.Lines = int(form->MessageLines().size());
+            seen_.Text = form->MessageLines()[0]->text();
             answer(w);
         });
-        return box_.Show("Prompt", style, title);
+        return box_.Show(prompt, style, title);
     }
     // Every set's Escape button answers the set's closing result, so whether
     // the key pressed a button shows only in whether it closed the box.
@@ -83,11 +87,15 @@ protected:
                 QMetaObject::invokeMethod(w, "reject", Qt::QueuedConnection);
         };
     }
+    // A caption the box does not show fails the test and closes the box.
     static std::function<void(QWidget*)> Click(const QString& caption) {
         return [caption](QWidget* w) {
-            QAbstractButton* b = modal::FindButton(w, caption);
-            ASSERT_NE(b, nullptr) << caption.toStdString();
-            b->click();
+            if (QAbstractButton* b = modal::FindButton(w, caption)) {
+                b->click();
+            } else {
+                ADD_FAILURE() << "no button " << caption.toStdString();
+                w->close();
+            }
         };
     }
 
@@ -167,6 +175,26 @@ TEST_F(MsgBoxExTest, CaptionsComeFromTheDictionaryInTheConfiguredLanguage) {
     platform::IniClearCache();
     EXPECT_EQ(ShowAndAnswer(4, Click("Да")), 6);
     EXPECT_EQ(seen_.Captions, (QStringList{"Да", "No"}));
+}
+
+// Prompt and captions in the code page of the language's character set: the
+// configured one, else the language's default.
+TEST_F(MsgBoxExTest, EachLanguageShowsItsOwnLetters) {
+    WriteBytes(config_, "[Language]\nValue=GR\n[Languages]\ncharset_GR=161\n");
+    WriteBytes(dict_,
+               "[strVBYes]\nGR=\xcd\xe1\xe9\n[strVBNo]\nGR=\xbc\xf7\xe9\n"
+               "[strExit]\nGR=\xb8\xee\xef\xe4\xef\xf2;\nDE=T\xfcr schlie\xdf"
+               "en?\n");
+    platform::IniClearCache();
+    ResManagerClass rm;
+    rm.SetDictionaryFile(dict_);
+    rm.SetCurrentLanguage("GR");
+    EXPECT_EQ(ShowAndAnswer(4, Click("Ναι"), "", rm.GetResString("strExit")), 6);
+    EXPECT_EQ(seen_.Captions, (QStringList{"Ναι", "Όχι"}));
+    EXPECT_EQ(seen_.Text, "Έξοδος;");
+    rm.SetCurrentLanguage("DE");
+    ShowAndAnswer(4, Click("Όχι"), "", rm.GetResString("strExit"));
+    EXPECT_EQ(seen_.Text, "Tür schließen?");
 }
 
 TEST_F(MsgBoxExTest, BlankTitleBecomesTheProductName) {
