@@ -15,6 +15,7 @@
 
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
+#include "localization/MsgBoxExClass.h"
 #include "localization/ResManagerClass.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
@@ -22,6 +23,19 @@
 namespace {
 
 const QString kNotTranslatedSuffix = QStringLiteral(" - NOT TRANSLATED");
+const QString kLineBreakToken = QStringLiteral("|vbNewLine|");
+
+// A dictionary value cannot hold a line break: the editor shows the
+// dictionary's token as one and stores every typed one as the token.
+QString TokensToLineBreaks(QString text) {
+    return text.replace(kLineBreakToken, QStringLiteral("\n"));
+}
+
+QString LineBreaksToTokens(QString text) {
+    text.replace(QStringLiteral("\r\n"), kLineBreakToken);
+    text.replace(QLatin1Char('\r'), kLineBreakToken);
+    return text.replace(QLatin1Char('\n'), kLineBreakToken);
+}
 
 std::function<void()>& ClosedHandler() {
     static std::function<void()> handler;
@@ -169,19 +183,34 @@ void LocalizationForm::cbIndex_Click() {
     if (name.isEmpty())
         return;
     ResManagerClass& rm = ResManager();
-    tbBulgarian_->setPlainText(rm.ResString(name, QStringLiteral("BG")));
-    tbselected_->setPlainText(rm.ResString(name, SelectedCode()));
+    tbBulgarian_->setPlainText(TokensToLineBreaks(rm.ResString(name, QStringLiteral("BG"))));
+    tbselected_->setPlainText(TokensToLineBreaks(rm.ResString(name, SelectedCode())));
 }
 
 void LocalizationForm::btnSave_Click() {
-    WithHourglass([this] {
-        ResManager().WriteResString(cbIndex_->currentText(), SelectedCode(),
-                                    tbselected_->toPlainText());
+    bool saved = false;
+    WithHourglass([this, &saved] {
+        saved = ResManager().WriteResString(cbIndex_->currentText(), SelectedCode(),
+                                            LineBreaksToTokens(tbselected_->toPlainText()));
     });
+    if (!saved)
+        ReportWriteFailure();
 }
 
 void LocalizationForm::btnImport_Click() {
-    WithHourglass([this] { ResManager().ImportResources(text1_->text(), SelectedCode()); });
+    bool imported = false;
+    WithHourglass([this, &imported] {
+        imported = ResManager().ImportResources(text1_->text(), SelectedCode());
+    });
+    if (!imported)
+        ReportWriteFailure();
+}
+
+void LocalizationForm::ReportWriteFailure() {
+    // The editor's texts are its own design, like its captions.
+    MsgBoxEx().Show(
+        QStringLiteral("Речникът не може да бъде записан:\r\n") + ResManager().DictionaryFile(), 16,
+        windowTitle());
 }
 
 void LocalizationForm::btnExport_Click(int index) {

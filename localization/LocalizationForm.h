@@ -52,6 +52,8 @@ private:
     void Form_Load();
     // The code of the language chosen in cbLanguages.
     QString SelectedCode() const;
+    // Tells the translator that the dictionary could not be written; modal.
+    void ReportWriteFailure();
 
     QLabel* lblIndex_ = nullptr;
     QComboBox* cbIndex_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "core/ModCommon.h"
+#include "core/ModSpecialFolders.h"
 #include "platform/CodePage.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
@@ -43,6 +44,9 @@ QString ReadDictionaryText(const QString& file, const QString& name, const QStri
 
 bool WriteDictionaryText(const QString& file, const QString& name, const QString& language,
                          int32_t charset, const QString& text) {
+    const qsizetype slash = file.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0 && !FileExists(file))
+        CreateFolderPath(file.left(slash));
     return platform::IniWriteBytes(file, name, language,
                                    platform::ToCodePage(text, platform::CharsetCodePage(charset)));
 }

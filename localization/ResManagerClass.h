@@ -24,8 +24,8 @@ struct ResourceEntry {
 // of the language's font character set (the station's code page for a set
 // without one). These read and write one text of one language: the read is
 // cut to bufferSize - 1 characters and empty when the file, the name or the
-// language is missing; the write answers False when the file could not be
-// written.
+// language is missing; the write creates the file, and its folder, when
+// there is none yet, and answers False when the file could not be written.
 QString ReadDictionaryText(const QString& file, const QString& name, const QString& language,
                            int32_t charset, int bufferSize);
 bool WriteDictionaryText(const QString& file, const QString& name, const QString& language,

@@ -4,17 +4,21 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 
+#include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/LocalizationForm.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/CodePage.h"
 #include "platform/Folders.h"
@@ -252,6 +256,92 @@ TEST_F(LocalizationFormTest, SaveAndImportWriteTheChosenLanguage) {
     EXPECT_EQ(ResManager().ResString(name, "DE"), "Übersicht");
     // The boxes are not refreshed by an import.
     EXPECT_EQ(form.tbselected()->toPlainText(), "Über");
+}
+
+// No dictionary ships with the station: the first write creates it, and its
+// folder, where the station's next start looks for it.
+TEST_F(LocalizationFormTest, WithoutADictionaryTheEditorCreatesIt) {
+    QFile::remove(dict_);
+    ResManager().SetDictionaryFile(dict_);
+    LocalizationForm form;
+    form.cbLanguages()->setCurrentIndex(2);  // DE
+    form.cbIndex()->setCurrentIndex(1);
+    const QString name = form.cbIndex()->currentText();
+    form.tbselected()->setPlainText("Über");
+    form.btnSave()->Press();
+    WriteBytes(PathIn("en.txt"), "strAttention\tAttention\r\n");
+    form.cbLanguages()->setCurrentIndex(1);  // EN
+    form.Text1()->setText(PathIn("en.txt"));
+    form.btnImport()->Press();
+    ResManager().CreateNewLanguage("RO");
+
+    const QByteArray bytes = ReadBytes(PathIn("Related Documents/Dictionary_Kestrelle.lng"));
+    EXPECT_TRUE(bytes.contains("[" + name.toLatin1() +
+                               "]\r\nDE=\xdc"
+                               "ber\r\nRO=NOT TRANSLATED\r\n"))
+        << bytes.left(200).toStdString();
+    EXPECT_TRUE(bytes.contains("[strAttention]\r\nEN=Attention\r\nRO=NOT TRANSLATED\r\n"));
+
+    // The next start sets the path in the program folder, as start-up does.
+    ResManagerClass next;
+    next.SetDictionaryFile(dict_);
+    next.SetCurrentLanguage("DE");
+    EXPECT_EQ(next.GetResString(name), "Über");
+    next.SetCurrentLanguage("EN");
+    EXPECT_EQ(next.GetResString("strAttention"), "Attention");
+}
+
+TEST_F(LocalizationFormTest, AFailedWriteTellsTheTranslator) {
+    // A file where the dictionary's folder would have to be.
+    QFile::remove(dict_);
+    WriteBytes(PathIn("Related Documents"), "in the way");
+    ResManager().SetDictionaryFile(dict_);
+    LocalizationForm form;
+    form.cbLanguages()->setCurrentIndex(1);  // EN
+    WriteBytes(PathIn("en.txt"), "strAttention\tAttention\r\n");
+    form.Text1()->setText(PathIn("en.txt"));
+    const std::function<void()> actions[] = {[&] { form.btnSave()->Press(); },
+                                             [&] { form.btnImport()->Press(); }};
+    for (const auto& action : actions) {
+        QString prompt;
+        modal::WhenModal(
+            [&](QWidget* w) {
+                if (auto* box = qobject_cast<MsgBoxExForm*>(w)) {
+                    for (QLabel* line : box->MessageLines())
+                        prompt += line->text() + '\n';
+                }
+                w->close();
+            },
+            2000);
+        action();
+        // Without a box, the wait's time-out fails the test here.
+        QElapsedTimer clock;
+        clock.start();
+        while (prompt.isEmpty() && clock.elapsed() < 2500)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        EXPECT_EQ(prompt, "Речникът не може да бъде записан:\n" +
+                              PathIn("Related Documents/Dictionary_Kestrelle.lng") + '\n');
+    }
+}
+
+// The dictionary cannot hold a line break in a value: an Enter typed into the
+// text is stored as the dictionary's token and shown again as a line break.
+TEST_F(LocalizationFormTest, EnterInTheTextIsKeptAsALineBreak) {
+    LocalizationForm form;
+    form.cbLanguages()->setCurrentIndex(1);  // EN
+    form.cbIndex()->setCurrentIndex(1);
+    const QString name = form.cbIndex()->currentText();
+    form.tbselected()->clear();
+    QTest::keyClicks(form.tbselected(), "First");
+    QTest::keyClick(form.tbselected(), Qt::Key_Return);
+    QTest::keyClicks(form.tbselected(), "second");
+    form.btnSave()->Press();
+    EXPECT_EQ(platform::IniLookupBytes(dict_, name, "EN"), QByteArray("First|vbNewLine|second"));
+    form.cbIndex()->setCurrentIndex(0);
+    form.cbIndex()->setCurrentIndex(1);
+    EXPECT_EQ(form.tbselected()->toPlainText(), "First\nsecond");
+    ResManager().SetCurrentLanguage("EN");
+    EXPECT_EQ(ResManager().GetResString(name), "First\r\nsecond");
 }
 
 TEST_F(LocalizationFormTest, ExportButtonOfTheChosenLanguage) {
