@@ -52,6 +52,15 @@ void BM_GetResStringHit(benchmark::State& state) {
 }
 BENCHMARK(BM_GetResStringHit);
 
+// Greek texts are in their own code page, not the station's.
+void BM_GetResStringOtherCodePage(benchmark::State& state) {
+    Dictionary();
+    ResManager().SetCurrentLanguage("GR");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ResManager().GetResString("strVBNo"));
+}
+BENCHMARK(BM_GetResStringOtherCodePage);
+
 void BM_GetResStringBuiltInFallback(benchmark::State& state) {
     Dictionary();
     ResManager().SetCurrentLanguage("XX");
