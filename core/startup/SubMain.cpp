@@ -1,6 +1,7 @@
 #include "core/startup/SubMain.h"
 
 #include <QApplication>
+#include <QPointer>
 
 #include "board/BoardHooks.h"
 #include "board/HotKeys.h"
@@ -46,8 +47,9 @@ int32_t Box(const QString& prompt, int32_t style, const char* title) {
     return MsgBoxEx().Show(prompt, style, Text(title));
 }
 
+// The board, made on first use; a board that was deleted is made anew.
 MainWindow& Window() {
-    static MainWindow* window = nullptr;
+    static QPointer<MainWindow> window;
     if (!window)
         window = new MainWindow();
     return *window;
@@ -255,6 +257,7 @@ void RunSetup(bool showSetup) {
 }
 
 bool Main() {
+    gEnded = false;
     SetHourglass(true);                          // 1
     AppVersion().SetApplication(kAppKestrelle);  // 2
     GetConfigFileName();                         // 3

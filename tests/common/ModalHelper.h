@@ -161,17 +161,22 @@ inline void PressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) 
 
 // While it lives, a modal window that turns up (other than one already up
 // when it was made) fails the test and is closed: for calls that must open
-// no window, so that a wrongly opened one fails instead of hanging.
+// no window, so that a wrongly opened one fails instead of hanging. Closing a
+// box answers its kept result; code that would ask again forever is stopped
+// by onUnexpected, which runs after each such window.
 class NoModalWindow final {
 public:
-    NoModalWindow() : before_(QApplication::activeModalWidget()) {
+    explicit NoModalWindow(std::function<void()> onUnexpected = {})
+        : before_(QApplication::activeModalWidget()) {
         timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
+        QObject::connect(&timer_, &QTimer::timeout, [this, onUnexpected] {
             QWidget* w = QApplication::activeModalWidget();
             if (w && w->isVisible() && w != before_.data()) {
                 ++seen_;
                 ADD_FAILURE() << "unexpected modal window: " << Describe(w);
                 ForceClose(w);
+                if (onUnexpected)
+                    onUnexpected();
             }
         });
         timer_.start();

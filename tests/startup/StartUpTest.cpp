@@ -1,0 +1,154 @@
+// The start of the program: the database loop of mode 2 with its exit prompt,
+// what the validation says about a database and in which order, the moved
+// Access database, the country from the language and the "local" switch.
+#include <gtest/gtest.h>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+
+#include "DbTestSupport.h"
+#include "StartUpFixture.h"
+#include "board/MainWindow.h"
+#include "core/BuildVersionClass.h"
+#include "core/Configuration.h"
+#include "core/startup/SubMain.h"
+#include "data/DatabaseClass.h"
+#include "data/NomUsers.h"
+#include "dialogs/SetupForm.h"
+#include "localization/BuiltInTexts.h"
+#include "localization/LocalizationForm.h"
+#include "localization/ResManagerClass.h"
+#include "platform/Registry.h"
+#include "platform/System.h"
+
+namespace {
+
+constexpr const char* kFerromontKey = "SOFTWARE\\Quillbarrow\\Ferromont";
+
+class StartUpDatabaseTest : public StartUpTest {
+protected:
+    void SetUp() override {
+        StartUpTest::SetUp();
+        // What Main sets up before it first connects.
+        if (ResManager().CountResources() == 0)
+            RegisterBuiltInTexts();
+        AppVersion().SetApplication(8);
+        ConfigurationSettings.Communication = 2;
+        ConfigurationSettings.DatabaseType = 0;
+    }
+};
+
+}  // namespace
+
+TEST_F(StartUpTest, ModeTwoAsksUntilTheDatabaseOpensAndTheOneUserIsLoggedIn) {
+    SqliteExec(db_, "DELETE FROM users WHERE ID <> 1");
+    Configure({{"Communication", "2"}, {"DatabasePath", PathIn("moved.db")}});
+    Answer({Press(kOk), Press(kNo),
+            Settings([this](SetupForm* f) { SetText(f, "tbPath", db_); }, true)});
+    EXPECT_TRUE(Main());
+    EXPECT_EQ(shown_,
+              (QStringList{Box(16, Res("strDBConn")), Box(36, Res("strExit")), "SetupForm"}));
+    EXPECT_FALSE(ProgramEnded());
+    EXPECT_TRUE(Database().IsConnected());
+    EXPECT_EQ(Setting("DatabasePath"), db_) << "the dialog saved the path the loop then used";
+    // The only user is the service user, ID 1: no login dialog.
+    EXPECT_EQ(Users().ActiveUser().ID(), 1);
+    EXPECT_EQ(Board()->Panels(2)->text(), "Сервиз");
+    EXPECT_TRUE(Board()->SetupAllowed());
+}
+
+TEST_F(StartUpTest, YesAtTheExitPromptEndsTheProgramWhateverTheDialogChanged) {
+    Configure({{"Communication", "2"}, {"DatabasePath", PathIn("moved.db")}});
+    // The mode is tested once, before the loop: leaving mode 2 in the
+    // dialog does not leave the loop.
+    Answer({Press(kOk), Press(kNo),
+            Settings([](SetupForm* f) { Combo(f, "cbCommunicationMethod")->setCurrentIndex(0); },
+                     true),
+            Press(kOk), Press(kYes)});
+    EXPECT_FALSE(Main());
+    EXPECT_TRUE(ProgramEnded());
+    const QString connection = Box(16, Res("strDBConn"));
+    const QString exit = Box(36, Res("strExit"));
+    EXPECT_EQ(shown_, (QStringList{connection, exit, "SetupForm", connection, exit}));
+    EXPECT_EQ(Setting("Communication"), "0");
+    EXPECT_FALSE(Board()->SetupAllowed()) << "the board was started";
+}
+
+TEST_F(StartUpDatabaseTest, ValidationNamesWhatIsWrongBeforeTheConnectionBox) {
+    ConfigurationSettings.DatabasePath = db_;
+    Answer({});
+    EXPECT_TRUE(ConnectDatabase()) << "version 3.07 of product 1 is this program's";
+    Database().CloseConnection();
+
+    const QString unknown =
+        Box(48, Res("strDatabaseLoad") + " '" + db_ + "' " + Res("strUnknownProduct"));
+    const std::pair<const char*, QString> cases[] = {
+        {"UPDATE system SET Version = '3.070'",
+         Box(48, Res("strDiffVersion1") + " 3.070 " + Res("strDiffVersion2") + " 3.07" +
+                     Res("strDiffVersion3"))},
+        // The product is checked before the version.
+        {"UPDATE system SET Version = '3.06', ProductID = 2", unknown},
+        {"DROP TABLE system", unknown},
+    };
+    for (const auto& [sql, message] : cases) {
+        CreateSqliteDatabase(db_, true);
+        SqliteExec(db_, sql);
+        shown_.clear();
+        Answer({Press(kOk), Press(kOk)});
+        EXPECT_FALSE(ConnectDatabase()) << sql;
+        EXPECT_EQ(shown_, (QStringList{message, Box(16, Res("strDBConn"))})) << sql;
+        Database().CloseConnection();
+    }
+    // The missing table is a failed query, which the log records.
+    EXPECT_TRUE(LogText().contains("FROM [system] WHERE ProductID=1")) << LogText().toStdString();
+}
+
+TEST_F(StartUpDatabaseTest, AnAccessPathInTheInstallFolderIsLookedForInTheDataFolder) {
+    const QString moved = AppData() + "/Quillbarrow/Ferromont/pos.mdb";
+    ASSERT_TRUE(QDir().mkpath(AppData() + "/Quillbarrow/Ferromont"));
+    CreateSqliteDatabase(moved, true);
+    using platform::RegistryRoot;
+    ASSERT_TRUE(platform::RegistryWriteString(RegistryRoot::LocalMachine, kFerromontKey,
+                                              "Install Bin Path", "/opt/ferromont/bin/"));
+    ASSERT_TRUE(platform::RegistryWriteString(RegistryRoot::LocalMachine, kFerromontKey,
+                                              "Install Path", "/opt/ferromont/"));
+    for (const QString path : {"/opt/ferromont/bin/pos.mdb", "/opt/ferromont/pos.mdb"}) {
+        ConfigurationSettings.DatabasePath = path;
+        Answer({});
+        EXPECT_TRUE(ConnectDatabase()) << path.toStdString();
+        EXPECT_EQ(Database().DatabasePath(), moved);
+        EXPECT_EQ(ConfigurationSettings.DatabasePath, path) << "the setting keeps its path";
+        Database().CloseConnection();
+    }
+    // The comparison is exact: another spelling is not the install folder.
+    ConfigurationSettings.DatabasePath = "/opt/Ferromont/bin/pos.mdb";
+    Answer({Press(kOk)});
+    EXPECT_FALSE(ConnectDatabase());
+    EXPECT_EQ(Database().DatabasePath(), "/opt/Ferromont/bin/pos.mdb");
+}
+
+TEST(CountryFromLanguage, ExactCodesElseZero) {
+    const std::pair<const char*, int32_t> cases[] = {{"RU", 1}, {"EN", 4},  {"RO", 2},  {"GR", 5},
+                                                     {"US", 9}, {"ES", 15}, {"TR", 16}, {"ru", 0},
+                                                     {"BG", 0}, {"DE", 0},  {"RUS", 0}, {"", 0}};
+    for (const auto& [language, country] : cases)
+        EXPECT_EQ(GetCountryFromLanguage(language), country) << language;
+}
+
+TEST_F(StartUpTest, LocalInAnyCaseAnywhereOpensTheTranslationEditorInstead) {
+    for (const char* line : {"local", "-LOCAL", "/NoLocalMenu x"}) {
+        platform::SetCommandLine(line);
+        Answer({});
+        EXPECT_TRUE(Main()) << line;
+        LocalizationForm* editor = LocalizationFormInstance();
+        ASSERT_TRUE(editor && editor->isVisible()) << line;
+        EXPECT_EQ(Board(), nullptr) << "the board was made for " << line;
+        EXPECT_FALSE(ProgramEnded());
+        editor->close();
+        EXPECT_TRUE(ProgramEnded()) << "closing the editor ends the program";
+        ForgetTheEnd();
+    }
+    platform::SetCommandLine("loca l");
+    EXPECT_TRUE(StartBoard());
+    EXPECT_TRUE(Board()->isVisible());
+}
