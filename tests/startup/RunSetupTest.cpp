@@ -69,7 +69,8 @@ TEST_F(StartUpTest, ACancelledDialogTakesBackTheSkinAndASavedOneRestartsTheBoard
 
 TEST_F(StartUpTest, AFailedReconnectAfterTheDialogEndsTheProgram) {
     SqliteExec(db_, "DELETE FROM users WHERE ID <> 1");
-    Configure({{"Communication", "2"}, {"DatabasePath", db_}});
+    // The station password guards modes 0 and 1 only.
+    Configure({{"Communication", "2"}, {"DatabasePath", db_}, {"Password_2", "741"}});
     ASSERT_TRUE(StartBoard());
     ASSERT_TRUE(Database().IsConnected());
     Answer({Settings([this](SetupForm* f) { SetText(f, "tbPath", PathIn("gone.db")); }, true),

@@ -101,6 +101,20 @@ TEST_F(StartUpDatabaseTest, ValidationNamesWhatIsWrongBeforeTheConnectionBox) {
     }
     // The missing table is a failed query, which the log records.
     EXPECT_TRUE(LogText().contains("FROM [system] WHERE ProductID=1")) << LogText().toStdString();
+
+    // A server database is named by its database name, two blanks after it.
+    TempMySqlDatabase server(true);
+    server.Exec("DELETE FROM `system`");
+    ConfigurationSettings.DatabaseType = kDbMySql;
+    ConfigurationSettings.ServerName = server.Server().ServerName();
+    ConfigurationSettings.DatabaseName = server.Name();
+    ConfigurationSettings.UserName = server.Server().user;
+    ConfigurationSettings.Password = server.Server().password;
+    shown_.clear();
+    Answer({Press(kOk), Press(kOk)});
+    EXPECT_FALSE(ConnectDatabase());
+    EXPECT_EQ(shown_.value(0), Box(48, Res("strDatabaseLoad") + " '" + server.Name() + "'  " +
+                                           Res("strUnknownProduct")));
 }
 
 TEST_F(StartUpDatabaseTest, AnAccessPathInTheInstallFolderIsLookedForInTheDataFolder) {
