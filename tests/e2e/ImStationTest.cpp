@@ -54,7 +54,12 @@ public:
         if (fd_ >= 0)
             ::close(fd_);
     }
-    bool Connected() const { return fd_ >= 0; }
+    // Sends "CON" with the name; answers the server's name from the list
+    // it answers with, empty when none came.
+    QString Join(const QString& name) {
+        Send("CON" + QString(QChar(2)) + name + QChar(4));
+        return ReadUntil("LST").section(QChar(2), 1).section("\r\n", 0, 0);
+    }
     void Send(const QString& text) {
         const QByteArray bytes = platform::ToAnsi(text);
         ASSERT_EQ(::send(fd_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL), bytes.size());
@@ -82,23 +87,28 @@ private:
     QByteArray buffer_;
 };
 
-}  // namespace
-
-TEST(ImStation, AnAcknowledgedOrderIsAlreadyInTheBackup) {
-    StationProcess station;
+// Starts the station in mode 1 on a free port; answers the port, or 0 when
+// the station did not listen.
+int StartMessageServer(StationProcess& station) {
     const int port = FreePort(SOCK_STREAM);
     station.Configure({{"Communication", "1"},
                        {"Restriction", "False"},
                        {"SoundNotification", "False"},
                        {"PortTCP", QString::number(port)}});
-    ASSERT_TRUE(station.Start());
-    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_STREAM, port); }, 15000))
-        << station.Output().toStdString();
+    if (!station.Start() || !WaitUntil([&] { return PortTaken(SOCK_STREAM, port); }, 15000))
+        return 0;
+    return port;
+}
+
+}  // namespace
+
+TEST(ImStation, AnAcknowledgedOrderIsAlreadyInTheBackup) {
+    StationProcess station;
+    const int port = StartMessageServer(station);
+    ASSERT_NE(port, 0) << station.Output().toStdString();
     const QString STX(QChar(2));
     RawTerminal pos(port);
-    ASSERT_TRUE(pos.Connected());
-    pos.Send("CON" + STX + "POS" + QChar(4));
-    const QString serverName = pos.ReadUntil("LST").section(STX, 1).section("\r\n", 0, 0);
+    const QString serverName = pos.Join("POS");
     ASSERT_FALSE(serverName.isEmpty());
     // Other terminals listening, so the acknowledgement has many to go to.
     std::vector<std::unique_ptr<RawTerminal>> others;
@@ -124,16 +134,10 @@ TEST(ImStation, TerminationSignalsEndTheStationThroughItsUnload) {
     const QString STX(QChar(2));
     for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
         StationProcess station;
-        const int port = FreePort(SOCK_STREAM);
-        station.Configure({{"Communication", "1"},
-                           {"Restriction", "False"},
-                           {"SoundNotification", "False"},
-                           {"PortTCP", QString::number(port)}});
-        ASSERT_TRUE(station.Start());
-        ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_STREAM, port); }, 15000));
+        const int port = StartMessageServer(station);
+        ASSERT_NE(port, 0) << station.Output().toStdString();
         RawTerminal pos(port);
-        pos.Send("CON" + STX + "POS" + QChar(4));
-        const QString name = pos.ReadUntil("LST").section(STX, 1).section("\r\n", 0, 0);
+        const QString name = pos.Join("POS");
         pos.Send("ORD" + STX + "POS" + STX + name + STX + "1" + QChar(3) + "Soup" + QChar(4));
         ASSERT_FALSE(pos.ReadUntil("ORA").isEmpty());
 
@@ -153,16 +157,10 @@ TEST(ImStation, TerminationSignalsEndTheStationThroughItsUnload) {
 TEST(ImStation, AcknowledgedOrdersOfSeveralTerminalsAreOnTheBoardOnce) {
     ASSERT_TRUE(QFile::exists(QCoreApplication::applicationDirPath() + "/kestrelle_simulator"));
     StationProcess station;
-    const int port = FreePort(SOCK_STREAM);
-    station.Configure({{"Communication", "1"},
-                       {"Restriction", "False"},
-                       {"SoundNotification", "False"},
-                       {"PortTCP", QString::number(port)}});
     const QString backup = station.DataFolder() + "BackUp.log";
     const QString serverLog = station.DataFolder() + "Logs/QVKServer.log";
-    ASSERT_TRUE(station.Start());
-    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_STREAM, port); }, 15000))
-        << station.Output().toStdString();
+    const int port = StartMessageServer(station);
+    ASSERT_NE(port, 0) << station.Output().toStdString();
 
     int exitCode = 0;
     const QString output =
