@@ -154,6 +154,26 @@ TEST(ImStation, TerminationSignalsEndTheStationThroughItsUnload) {
     }
 }
 
+TEST(ImStation, TerminationSignalEndsAStartWaitingForItsDatabase) {
+    // Mode 2 with a database that cannot be opened: start-up asks about it.
+    StationProcess station;
+    station.Configure({{"Communication", "2"},
+                       {"Restriction", "False"},
+                       {"DatabaseType", "0"},
+                       {"DatabasePath", station.AppData() + "/missing.mdb"}});
+    ASSERT_TRUE(station.Start());
+    const QString errorLog = station.DataFolder() + "Logs/Error.log";
+    ASSERT_TRUE(
+        WaitUntil([&] { return ReadBytes(errorLog).contains("Database.OpenConnection"); }, 15000))
+        << station.Output().toStdString();
+    station.Signal(SIGTERM);
+    EXPECT_TRUE(station.EndedCleanly(15000)) << station.Output().toStdString();
+    platform::IniClearCache();
+    EXPECT_EQ(
+        platform::IniRead(station.DataFolder() + "KestrelleApp.config", "PortTCP", "Value", 255),
+        "7003");
+}
+
 TEST(ImStation, AcknowledgedOrdersOfSeveralTerminalsAreOnTheBoardOnce) {
     ASSERT_TRUE(QFile::exists(QCoreApplication::applicationDirPath() + "/kestrelle_simulator"));
     StationProcess station;
