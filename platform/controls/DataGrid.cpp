@@ -26,13 +26,16 @@ public:
     ListCombo(QWidget* parent, std::function<void(bool)> onPopup)
         : QComboBox(parent), onPopup_(std::move(onPopup)) {}
     void showPopup() override {
-        onPopup_(true);
+        if (onPopup_)
+            onPopup_(true);
         QComboBox::showPopup();
     }
     void hidePopup() override {
         QComboBox::hidePopup();
-        onPopup_(false);
+        if (onPopup_)
+            onPopup_(false);
     }
+    void Silence() { onPopup_ = nullptr; }
 
 private:
     std::function<void(bool)> onPopup_;
@@ -189,6 +192,13 @@ private:
     DataGrid* grid_;
     mutable QPointer<QWidget> current_;
 };
+
+DataGrid::~DataGrid() {
+    for (QComboBox* combo : findChildren<QComboBox*>()) {
+        if (auto* list = dynamic_cast<ListCombo*>(combo))
+            list->Silence();
+    }
+}
 
 DataGrid::DataGrid(QWidget* parent) : QTableWidget(parent) {
     delegate_ = new Delegate(this);

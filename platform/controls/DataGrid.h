@@ -40,6 +40,9 @@ class DataGrid final : public QTableWidget {
     Q_OBJECT
 public:
     explicit DataGrid(QWidget* parent = nullptr);
+    // Drop-down editors still open report no closing: their receivers must
+    // not hear from a grid that is half destroyed.
+    ~DataGrid() override;
 
     // Columns.
     int AddColumn(const QString& name, const QString& caption = QString());

@@ -128,6 +128,28 @@ TEST(DataGridTest, DropDownCellOffersItsListWithItemData) {
     EXPECT_EQ(g.ColumnListItemData(value, g.ActiveListPosition()).toInt(), 23);
 }
 
+TEST(DataGridTest, AGridGoingAwayReportsNoListClosing) {
+    auto* g = new DataGrid;
+    AddOptionColumns(*g);
+    g->SetColumnEditStyle(1, ColumnStyle::DropDown);
+    g->AddColumnListItem(1, "Drinks", 17);
+    g->AddItem("Group 1\t\t\t0\t");
+    g->show();
+    g->SetRow(0);
+    g->SetCol(1);
+    g->SelectActiveCellText();
+    auto* combo = qobject_cast<QComboBox*>(g->ActiveEditor());
+    ASSERT_NE(combo, nullptr);
+    int closings = 0;
+    QObject::connect(g, &DataGrid::DropDownClosed, [&] { ++closings; });
+    combo->showPopup();
+    combo->hidePopup();
+    ASSERT_EQ(closings, 1);
+    // Receivers must never hear from a grid that is half destroyed.
+    delete g;
+    EXPECT_EQ(closings, 1);
+}
+
 TEST(DataGridTest, KeyPressHandlerFiltersTypedCharacters) {
     DataGrid g;
     AddOptionColumns(g);
