@@ -171,6 +171,11 @@ TEST_F(ModServerBadInputTest, TerminalThatNeverReadsIsDroppedWhenItsBacklogIsFul
 }
 
 TEST_F(ModServerBadInputTest, RequestsWaitWhileTheProcessHasNoDescriptorLeft) {
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers test memory through a pipe: with no descriptor left they
+    // take sound objects for broken ones.
+    GTEST_SKIP() << "needs descriptors that a sanitized build uses for itself";
+#endif
     auto t = Join("T1");
     // Three terminals wait in the listen queue; then every descriptor the
     // process may open is taken, so the station cannot accept them.
