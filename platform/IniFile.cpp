@@ -252,11 +252,27 @@ QString IniRead(const QString& file, const QString& section, const QString& key,
 
 namespace {
 
-// Applies one key = value to the document's lines and re-indexes it.
+bool HasLineBreakOrNul(const QString& name) {
+    return name.contains('\r') || name.contains('\n') || name.contains(QChar(0));
+}
+
+// Whether a parse reads the line as the key (in any letter case) and not as
+// a section header.
+bool ReadsAsKey(const QString& line, const QString& key) {
+    QString header, name, value;
+    return !ParseHeader(line, header) && ParseKey(line, name, value) &&
+           name.compare(key, Qt::CaseInsensitive) == 0;
+}
+
+// Applies one key = value to the document's lines and re-indexes it. A write
+// that a parse of the file would not read back as written (a name holding a
+// line break or "=", a key line that would read as a section header) is
+// refused.
 bool ApplyWrite(Document& doc, const QString& section, const QString& key, const QString& value) {
     const QString sectionName = TrimBlanks(section);
     const QString keyName = TrimBlanks(key);
-    if (sectionName.isEmpty() || keyName.isEmpty())
+    if (sectionName.isEmpty() || keyName.isEmpty() || HasLineBreakOrNul(sectionName) ||
+        HasLineBreakOrNul(keyName))
         return false;
     QString clean = value;
     clean.replace(QLatin1String("\r\n"), QLatin1String(" "));
@@ -265,6 +281,8 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
     // The value as a later parse of the line will read it.
     const QString parsed = Unquote(TrimBlanks(clean));
     const QString lowerKey = keyName.toLower();
+    if (!ReadsAsKey(keyName + '=' + clean, keyName))
+        return false;
     const auto s = doc.sectionIndex.constFind(sectionName.toLower());
     if (s == doc.sectionIndex.constEnd()) {
         // Drop trailing empty lines so that the new section follows the content.
@@ -287,6 +305,8 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
         QString written;
         QString ignored;
         ParseKey(doc.lines[k->line], written, ignored);
+        if (!ReadsAsKey(written + '=' + clean, keyName))
+            return false;
         doc.lines[k->line] = written + '=' + clean;
         sec.keys[lowerKey].value = parsed;
         return true;

@@ -25,7 +25,9 @@ std::optional<QString> IniLookup(const QString& file, const QString& section, co
 
 // Sets key = value in the section, creating the file, section or key as
 // needed; line breaks inside the value become blanks so a value can never
-// forge a section. False when the file cannot be written (the old file stays).
+// forge a section. False when the file cannot be written, or when a read
+// would not give the write back (a name holding a line break or "=", a key
+// line that would read as a section header); the old file stays.
 bool IniWrite(const QString& file, const QString& section, const QString& key,
               const QString& value);
 

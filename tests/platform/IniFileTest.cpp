@@ -75,6 +75,15 @@ TEST_F(IniFileTest, AValueCannotForgeASection) {
     ASSERT_TRUE(IniWrite(File(), "A", "k", "x\r\n[Evil]\r\nk=y"));
     EXPECT_EQ(IniRead(File(), "A", "k", 255), "x [Evil] k=y");
     EXPECT_EQ(IniSectionNames(File()), QStringList({"A"}));
+    // A write the reader would not read back as written is refused: a key
+    // line that would turn into a header, a name that a parse would cut.
+    WriteBytes(File(), "[A]\r\n[k=1\r\n");
+    EXPECT_FALSE(IniWrite(File(), "A", "[k", "x]"));
+    EXPECT_FALSE(IniWrite(File(), "A", "k=2", "v"));
+    EXPECT_FALSE(IniWrite(File(), "B\r\n[C", "k", "v"));
+    EXPECT_FALSE(IniWrite(File(), "B", "k\nx", "v"));
+    EXPECT_EQ(ReadBytes(File()), "[A]\r\n[k=1\r\n");
+    EXPECT_EQ(IniRead(File(), "A", "[k", 255), "1");
 }
 
 TEST_F(IniFileTest, WriteIntoAMissingFolderFailsAndCreatesNothing) {
