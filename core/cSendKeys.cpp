@@ -21,6 +21,11 @@ constexpr int kVkMenu = 18;
 constexpr int kErrUnknownKey = 9;
 constexpr int kErrNotation = 5;
 
+// The most repetitions of one key a string may ask for: as many as the
+// platform's input queue holds. More would only queue key events by the
+// billion and take the program's memory.
+constexpr int32_t kMaxRepetitions = 10000;
+
 // One key of the US layout: what it types without and with Shift.
 struct LayoutKey {
     int vk;
@@ -353,11 +358,16 @@ void cSendKeys::SendKeys(const QString& keys, bool wait) {
                 if (blank >= 0) {
                     name = content.left(blank);
                     const QString rest = content.mid(blank + 1);
-                    if (!rt::IsNumeric(rest))
-                        throw notation(
+                    const auto invalidRepetitions = [&] {
+                        return notation(
                             QStringLiteral("Invalid sendkeys command; key repetitions '") + rest +
                             QStringLiteral("' is invalid near position ") + QString::number(i));
+                    };
+                    if (!rt::IsNumeric(rest))
+                        throw invalidRepetitions();
                     count = rt::CLng(rest);
+                    if (count > kMaxRepetitions)
+                        throw invalidRepetitions();
                 }
                 KeyPress(name, count);
             } else {

@@ -12,8 +12,8 @@
 // and Alt and hold their key down over a group "(...)" that follows them
 // (without a group they tap the modifier alone); "~" is Enter; "{NAME}" sends
 // a named key or one character ("{}}" sends the key of "}"), "{NAME n}" sends
-// it n times. A character sends the key the US keyboard layout types it with,
-// without the Shift that layout may need: "A" and "a" both send key 65.
+// it n times (n up to 10000; more is a notation error). A character sends the key the US keyboard
+// layout types it with, without the Shift that layout may need: "A" and "a" both send key 65.
 //
 // Events are posted, not delivered: every key-down and key-up goes into the
 // program's event queue as it is sent and reaches the control that has the

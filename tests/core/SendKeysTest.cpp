@@ -150,6 +150,13 @@ TEST_F(SendKeysTest, NotationErrorsReleaseHeldModifiers) {
     // Both held modifiers released, the most recent first.
     EXPECT_EQ(Trace(), "d17 d16 d88 u88 u16 u17");
 
+    // More repetitions than a queue of keys can hold is a notation error,
+    // sent as nothing, not a flood that takes the program's memory.
+    e = ErrorOf("+({LEFT 10001}");
+    EXPECT_EQ(e.Description(),
+              "Invalid sendkeys command; key repetitions '10001' is invalid near position 15");
+    EXPECT_EQ(Trace(), "d16 u16");
+
     e = ErrorOf("x{");
     EXPECT_EQ(e.Description(),
               "Invalid sendkeys command; opening { without content or closing } at position 2");
