@@ -43,7 +43,7 @@ bool IsCardMatch(const NomUsersItem& user) {
 
 }  // namespace
 
-UsersLoginForm::UsersLoginForm(QWidget* parent) : QDialog(parent) {
+UsersLoginForm::UsersLoginForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("UsersLoginForm"));
     // Set before the first show: changing the flag of a shown modal dialog
     // hides it, and a hidden dialog leaves its modal loop.
@@ -65,7 +65,6 @@ void UsersLoginForm::CreateControls() {
     QFont font = tbPassword_->font();
     font.setPointSize(16);
     tbPassword_->setFont(font);
-    tbPassword_->installEventFilter(this);
 
     frmDigits_ = new QFrame(this);
     frmDigits_->setObjectName(QStringLiteral("frmDigits"));
@@ -79,8 +78,6 @@ void UsersLoginForm::CreateControls() {
                 [this](int index) { btnDigit_Click(index); });
         btnDigit_.append(b);
     }
-    // Keys sent to the window itself while no control has the focus.
-    installEventFilter(this);
     tbPassword_->setFocus();
 }
 
@@ -96,8 +93,7 @@ void UsersLoginForm::Form_Load() {
 }
 
 void UsersLoginForm::Form_Activate() {
-    SetHourglass(false);
-    SetTopMost(this);
+    KeyPreviewDialog::Form_Activate();
     tbPassword_->setFocus();
 }
 
@@ -114,14 +110,17 @@ void UsersLoginForm::LayoutKeypad() {
     const int passwordTop = 2 * gap;
     const int passwordWidth = 3 * w + 2 * gap;
     const int passwordHeight = tbPassword_->sizeHint().height() * ty;
-    tbPassword_->setGeometry(passwordLeft / tx, passwordTop / ty, passwordWidth / tx,
-                             passwordHeight / ty);
+    auto place = [](QWidget* control, int left, int top, int width, int height) {
+        control->setGeometry(platform::TwipsToPixelsX(left), platform::TwipsToPixelsY(top),
+                             platform::TwipsToPixelsX(width), platform::TwipsToPixelsY(height));
+    };
+    place(tbPassword_, passwordLeft, passwordTop, passwordWidth, passwordHeight);
 
     const int frameLeft = passwordLeft;
     const int frameTop = passwordTop + passwordHeight + 2 * gap;
     const int frameWidth = 3 * w + 2 * gap;
     const int frameHeight = 4 * h + 3 * gap;
-    frmDigits_->setGeometry(frameLeft / tx, frameTop / ty, frameWidth / tx, frameHeight / ty);
+    place(frmDigits_, frameLeft, frameTop, frameWidth, frameHeight);
 
     struct Box {
         int left = 0, top = 0, width = 0, height = 0;
@@ -135,14 +134,15 @@ void UsersLoginForm::LayoutKeypad() {
             b.left = c == 0 ? 0 : boxes[i - 1].left + boxes[i - 1].width + gap;
             b.height = h;
             b.top = r == 0 ? 0 : boxes[i + 3].top + boxes[i + 3].height + gap;
-            btnDigit_[i]->setGeometry(b.left / tx, b.top / ty, b.width / tx, b.height / ty);
+            place(btnDigit_[i], b.left, b.top, b.width, b.height);
             btnDigit_[i]->SetTag(QString::number(i - 2));
         }
     }
 
     // The inner size: the keypad with one gap to its right and below. The
     // window manager adds its frame around it.
-    setFixedSize((frameLeft + frameWidth + gap) / tx, (frameTop + frameHeight + gap) / ty);
+    setFixedSize(platform::TwipsToPixelsX(frameLeft + frameWidth + gap),
+                 platform::TwipsToPixelsY(frameTop + frameHeight + gap));
 }
 
 void UsersLoginForm::btnDigit_Click(int index) {
@@ -253,28 +253,17 @@ bool UsersLoginForm::tbPassword_KeyPress(QKeyEvent* event) {
     return true;
 }
 
-bool UsersLoginForm::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress)
-        return QDialog::eventFilter(watched, event);
+bool UsersLoginForm::PreviewKey(QWidget* receiver, QKeyEvent* key) {
     // A key arrives first at the focused control and then, when the control
     // leaves it, at its parents: the window looks at it only at the first.
     QWidget* first = focusWidget() ? focusWidget() : this;
-    if (watched != first)
+    if (receiver != first)
         return false;
-    auto* key = static_cast<QKeyEvent*>(event);
     QPointer<QLineEdit> box = tbPassword_;
     const int keyCode = platform::VirtualKeyFromEvent(key);
     if (keyCode != 0)
         Form_KeyDown(keyCode, platform::ShiftStateFromModifiers(key->modifiers()));
-    if (watched == tbPassword_ && box && tbPassword_KeyPress(key))
-        return true;
-    return false;
-}
-
-bool UsersLoginForm::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate)
-        Form_Activate();
-    return QDialog::event(event);
+    return receiver == tbPassword_ && box && tbPassword_KeyPress(key);
 }
 
 void UsersLoginForm::keyPressEvent(QKeyEvent* event) {

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QDialog>
 #include <QList>
 #include <QString>
+
+#include "core/KeyPreviewDialog.h"
 
 class NomUsersItem;
 class QFrame;
@@ -27,7 +28,7 @@ class CommandButton;
 // an unaccepted close asks whether to leave the program. Message boxes shown
 // by these rules and by CheckLogin run nested event loops: keys and clicks are
 // handled again inside them, guarded against a second close.
-class UsersLoginForm final : public QDialog {
+class UsersLoginForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
     static constexpr int kDigitButtons = 12;
@@ -57,8 +58,10 @@ public:
     bool Unload();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    bool event(QEvent* event) override;
+    // Form_KeyDown, never consuming; then the password box's own filter.
+    bool PreviewKey(QWidget* receiver, QKeyEvent* key) override;
+    // The default cursor, top-most, the focus in the password box.
+    void Form_Activate() override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void reject() override;
@@ -66,7 +69,6 @@ protected:
 private:
     void CreateControls();
     void Form_Load();
-    void Form_Activate();
     void Form_QueryUnload(bool& cancel);
     void Form_Unload(bool& cancel);
     // Drops a typed no-break space; true when nothing of the key is left.

@@ -70,19 +70,16 @@ void FillList(QComboBox* list, const QStringList& texts) {
 
 }  // namespace
 
-SetupForm::SetupForm(QWidget* parent) : QDialog(parent) {
+SetupForm::SetupForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("SetupForm"));
     // Top-most from the start: activation asks for it again, and changing the
     // flag of a shown window would hide it, which ends a modal loop.
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     BuildControls();
-    qApp->installEventFilter(this);
     Form_Load();
 }
 
-SetupForm::~SetupForm() {
-    qApp->removeEventFilter(this);
-}
+SetupForm::~SetupForm() = default;
 
 QLabel* SetupForm::AddLabel(QWidget* page, const char* name, int x, int y, int w) {
     auto* label = new QLabel(page);
@@ -311,20 +308,13 @@ void SetupForm::Form_Load() {
 }
 
 void SetupForm::Form_Activate() {
+    KeyPreviewDialog::Form_Activate();
     try {
-        SetTopMost(this);
         if (!ActivatedOnce)
             cbCommunicationMethod->setFocus();
-        SetHourglass(false);
         ActivatedOnce = true;
     } catch (...) {
     }
-}
-
-void SetupForm::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        Form_Activate();
 }
 
 void SetupForm::resizeEvent(QResizeEvent* event) {
@@ -338,10 +328,10 @@ void SetupForm::Form_Resize() {
     const int tpp = platform::TwipsPerPixelX();
     const int count = int(tabButtons_.size());
     const double w = rt::RoundHalfEven(double(width() * tpp - 60) / count);
-    const int wPixels = int(w) / tpp;
+    const int wPixels = platform::TwipsToPixelsX(w);
     for (int i = 0; i < count; ++i) {
         btnTab(i)->setGeometry(i * wPixels, 0, wPixels, kTabHeight);
-        frmTab(i)->move(60 / tpp, frmTab(i)->y());
+        frmTab(i)->move(platform::TwipsToPixelsX(60), frmTab(i)->y());
     }
 
     const int a = dgView->width() * tpp - GetColumnWidthExtra(false);
@@ -352,7 +342,7 @@ void SetupForm::Form_Resize() {
         return;
     resizedOnce_ = true;
     if (ConfigurationSettings.Language == QLatin1String("GR")) {
-        const int shift = 660 / tpp;
+        const int shift = platform::TwipsToPixelsX(660);
         for (QWidget* w : std::initializer_list<QWidget*>{
                  cbCommunicationMethod, cbDBType, tbPath, tbServerName, tbLocalServerName, tbName,
                  tbUser, tbPassword, cbLanguage, cbCountry, cbColorScheme}) {
@@ -397,39 +387,30 @@ bool SetupForm::Form_KeyDown(int keyCode, int shift) {
     }
 }
 
-bool SetupForm::eventFilter(QObject* watched, QEvent* event) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != this)
-        return QDialog::eventFilter(watched, event);
-    auto* box = qobject_cast<QLineEdit*>(widget);
-    switch (event->type()) {
-        case QEvent::KeyPress: {
-            auto* key = static_cast<QKeyEvent*>(event);
-            if (Form_KeyDown(platform::VirtualKeyFromEvent(key),
-                             platform::ShiftStateFromModifiers(key->modifiers())))
-                return true;
-            // Port boxes take digits and Backspace; other characters are
-            // dropped, editing keys pass.
-            if (box == tbPortUDP || box == tbPortTCP) {
-                const QString text = key->text();
-                if (text.size() == 1 && text[0].isPrint() &&
-                    !(text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9')))
-                    return true;
-            }
-            break;
-        }
-        case QEvent::FocusIn:
-            if (box && box->parentWidget() == frmTab(0))
-                SelectAllText(box);
-            break;
-        case QEvent::FocusOut:
-            if (box == tbPortUDP || box == tbPortTCP)
-                tbPort_LostFocus(box);
-            break;
-        default:
-            break;
+bool SetupForm::PreviewKey(QWidget* receiver, QKeyEvent* key) {
+    if (Form_KeyDown(platform::VirtualKeyFromEvent(key),
+                     platform::ShiftStateFromModifiers(key->modifiers())))
+        return true;
+    // Port boxes take digits and Backspace; other characters are dropped,
+    // editing keys pass.
+    if (receiver == tbPortUDP || receiver == tbPortTCP) {
+        const QString text = key->text();
+        if (text.size() == 1 && text[0].isPrint() &&
+            !(text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9')))
+            return true;
     }
-    return QDialog::eventFilter(watched, event);
+    return false;
+}
+
+bool SetupForm::ControlEvent(QWidget* control, QEvent* event) {
+    auto* box = qobject_cast<QLineEdit*>(control);
+    if (!box)
+        return false;
+    if (event->type() == QEvent::FocusIn && box->parentWidget() == frmTab(0))
+        SelectAllText(box);
+    else if (event->type() == QEvent::FocusOut && (box == tbPortUDP || box == tbPortTCP))
+        tbPort_LostFocus(box);
+    return false;
 }
 
 void ShowSetupForm() {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <QList>
 #include <QString>
 #include <cstdint>
 
+#include "core/KeyPreviewDialog.h"
 #include "platform/Variant.h"
 
 class QComboBox;
@@ -29,7 +29,7 @@ class DataGrid;
 // raise the controls' handlers synchronously, and the loading order relies on
 // that; ConnectionChanged is cleared once loading is over. The dialog watches
 // every key of its own window before the focused control sees it.
-class SetupForm final : public QDialog {
+class SetupForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
     explicit SetupForm(QWidget* parent = nullptr);
@@ -48,9 +48,13 @@ public:
     static int32_t PortFromText(const QString& text, int32_t storedPort);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Form_KeyDown first; then port boxes drop printable non-digits.
+    bool PreviewKey(QWidget* receiver, QKeyEvent* key) override;
+    // Focus on a box of the first tab selects its text; a port box checks
+    // its port when it loses the focus.
+    bool ControlEvent(QWidget* control, QEvent* event) override;
+    void Form_Activate() override;
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
     // Construction and layout (SetupForm.cpp).
@@ -59,7 +63,6 @@ private:
     QLineEdit* AddTextBox(QWidget* page, const char* name, int x, int y, int w);
     QComboBox* AddList(QWidget* page, const char* name, int x, int y, int w);
     void Form_Load();
-    void Form_Activate();
     void Form_Resize();
     // True when the key was the dialog's.
     bool Form_KeyDown(int keyCode, int shift);
