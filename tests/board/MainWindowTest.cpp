@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTest>
 
 #include "board/HotKeys.h"
@@ -370,6 +371,13 @@ TEST_F(MainWindowTest, ClockFitsTheScreenAndTheWaitingTimeIsCentredInThePanelFon
     // An 800 x 600 screen is a small one: the short form.
     EXPECT_EQ(window_->Panels(4)->text(),
               QString(GetScreenWidthPixels() <= 800 ? "05.03.24 14:07" : "05.03.2024 14:07:09"));
+
+    // For a person to look at: the board with orders, as large as the screen.
+    window_->Form_Load();
+    window_->InitForm();
+    Add(3);
+    window_->resize(QGuiApplication::primaryScreen()->size());
+    SaveScreenshot(window_.get(), "board");
 
     window_->resize(1000, 700);
     QLabel* passed = window_->lblPassedTime();

@@ -1,7 +1,10 @@
 #include "common/TestSupport.h"
 
 #include <QColor>
+#include <QDir>
 #include <QFile>
+#include <QPixmap>
+#include <QWidget>
 #include <ostream>
 
 #include "common/ModalHelper.h"
@@ -42,4 +45,13 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
     f.write(bytes);
+}
+
+void SaveScreenshot(QWidget* window, const QString& name) {
+    const QString folder = qEnvironmentVariableIsEmpty("KESTRELLE_SCREENSHOTS")
+                               ? QStringLiteral(KESTRELLE_SCREENSHOT_DIR)
+                               : qEnvironmentVariable("KESTRELLE_SCREENSHOTS");
+    ASSERT_TRUE(QDir().mkpath(folder)) << folder.toStdString();
+    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
+    EXPECT_TRUE(window->grab().save(path)) << path.toStdString();
 }

@@ -31,3 +31,9 @@ private:
 // File helpers for assertions.
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);
+
+class QWidget;
+// Writes what the window shows (QWidget::grab, drawn offscreen) as name.png
+// into the build's screenshot folder (or $KESTRELLE_SCREENSHOTS), for a
+// person to look at; the test fails when the picture cannot be written.
+void SaveScreenshot(QWidget* window, const QString& name);

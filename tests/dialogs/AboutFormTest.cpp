@@ -142,6 +142,8 @@ TEST_F(AboutFormTest, LinksKeepTheirLookOnTheFramesColourUnderEverySkin) {
         AboutForm box;
         box.show();
         const QImage shot = box.grab().toImage();
+        if (QLatin1String(scheme) == QLatin1String("Blue"))
+            SaveScreenshot(&box, "about-box-blue");
         LinkLabel* link = box.lnkAbout(0);
         EXPECT_EQ(link->URL(), "www.quillbarrow.example");
         const QRect r(link->mapTo(&box, QPoint(0, 0)), link->size());

@@ -146,6 +146,8 @@ TEST_F(HelpFormTest, SizesFollowTheKeyList) {
     EXPECT_EQ(s.ListHeight, 11600);
 
     Use(2, 2);
+    ErrorLogger().SetLogFileName(PathIn("Error.log"));
+    WriteBytes(PathIn("Error.log"), "01.03.2024 10:15:02 Database.Execute('SELECT 1') failed\r\n");
     HelpForm form;
     EXPECT_GE(form.KeyListWidth(), 7500);
     for (int i = 0; i < 3; ++i) {
@@ -153,6 +155,8 @@ TEST_F(HelpFormTest, SizesFollowTheKeyList) {
         EXPECT_EQ(form.btnTab(i)->x(), i * (form.width() / 3));
         // Each tab shows its whole caption.
         EXPECT_GE(form.btnTab(i)->width(), form.btnTab(i)->sizeHint().width()) << i;
+        form.btnTab_Click(i);
+        SaveScreenshot(&form, QString("help-window-page-%1").arg(i));
     }
 }
 

@@ -282,6 +282,16 @@ TEST_F(MsgBoxExTest, EveryLineOfAPromptIsShownWhole) {
         EXPECT_GT(ink.top(), 0);
     }
 
+    // For a person to look at: a failed connection test naming a long database.
+    MsgBoxExForm shot;
+    shot.SetConfigFile(config_);
+    shot.SetPrompt("The connection test failed.\r\nDatabase: " + name +
+                   "\r\nCheck the server name, the database name, the user and the password in "
+                   "the settings, then test the connection again.");
+    shot.SetMsgBoxStyle(16);
+    shot.FormLoad();
+    SaveScreenshot(&shot, "message-box-long-prompt");
+
     // Markup in a prompt is shown as it is, and measured as shown.
     MsgBoxExForm html;
     html.SetConfigFile(config_);
