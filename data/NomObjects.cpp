@@ -18,8 +18,7 @@ void NomObjectsItem::Clear() {
     priceGroup_ = 1;
 }
 
-// A list never loaded holds a closed recordset, as after a failed load.
-NomObjects::NomObjects() : recordset_(std::make_shared<platform::Recordset>()) {}
+NomObjects::NomObjects() = default;
 NomObjects::~NomObjects() = default;
 
 int32_t NomObjects::Load(DatabaseClass& database) {
@@ -48,31 +47,15 @@ int32_t NomObjects::Load(DatabaseClass& database) {
     sql += QStringLiteral(" ID, Code, Name, Name2, GroupID, PriceGroup FROM objects ");
     sql += QStringLiteral(" WHERE Deleted<>-1 ");
     sql += QStringLiteral(" ORDER BY IsVeryUsed, 1, Code, Name, Name2");
-    int32_t count = 0;
-    rt::IgnoreErrors([&] { recordset_ = database.ExecuteRecordsetRepl(sql, 1); });
-    rt::IgnoreErrors([&] { count = recordset_->RecordCount(); });
-    return count;
+    return recordset_.Load(database, sql);
 }
 
 int16_t NomObjects::Count() const {
-    try {
-        if (recordset_ && recordset_->State() == 1)
-            return int16_t(std::min<int32_t>(recordset_->RecordCount(), INT16_MAX));
-    } catch (...) {
-    }
-    return 0;
+    return recordset_.Count();
 }
 
 NomObjectsItem NomObjects::Item(int16_t index) {
-    if (index < 0 || index > Count() - 1)
-        return NomObjectsItem();
-    try {
-        recordset_->MoveFirst();
-        recordset_->Move(index);
-        return ReadActiveObject();
-    } catch (...) {
-        return NomObjectsItem();
-    }
+    return recordset_.MoveToItem(index) ? ReadActiveObject() : NomObjectsItem();
 }
 
 NomObjectsItem NomObjects::ReadActiveObject() const {
@@ -125,33 +108,17 @@ void NomObjects::FillComboBox(QComboBox* combo, int32_t objectId) {
         activeObject_ = FindByID(objectId);
 }
 
-bool NomObjects::Searchable() const {
-    return recordset_ && recordset_->State() == 1 && recordset_->RecordCount() != 0;
-}
-
 NomObjectsItem NomObjects::FindByID(int32_t id) {
-    try {
-        if (Searchable() && id > 0) {
-            recordset_->MoveFirst();
-            recordset_->Find(QStringLiteral(" ID=") + QString::number(id));
-            if (!recordset_->IsEOF())
-                return ReadActiveObject();
-        }
-    } catch (...) {
-    }
+    if (recordset_.Searchable() && id > 0 &&
+        recordset_.FindFirst(QStringLiteral(" ID=") + QString::number(id)))
+        return ReadActiveObject();
     return NomObjectsItem();
 }
 
 NomObjectsItem NomObjects::FindByCode(const QString& code) {
-    try {
-        if (Searchable() && !rt::Trim(code).isEmpty()) {
-            recordset_->MoveFirst();
-            recordset_->Find(QStringLiteral(" Code='") + code + QStringLiteral("'"));
-            if (!recordset_->IsEOF())
-                return ReadActiveObject();
-        }
-    } catch (...) {
-    }
+    if (recordset_.Searchable() && !rt::Trim(code).isEmpty() &&
+        recordset_.FindFirst(QStringLiteral(" Code='") + code + QStringLiteral("'")))
+        return ReadActiveObject();
     return NomObjectsItem();
 }
 

@@ -2,14 +2,12 @@
 
 #include <QString>
 #include <cstdint>
-#include <memory>
+
+#include "data/ListRecordset.h"
 
 class DatabaseClass;
 class ErrorController;
 class QComboBox;
-namespace platform {
-class Recordset;
-}
 
 // One object: a table or place of the restaurant. ID 0 stands for no object.
 class NomObjectsItem final {
@@ -79,9 +77,8 @@ public:
 
 private:
     NomObjectsItem ReadActiveObject() const;
-    bool Searchable() const;
 
-    std::shared_ptr<platform::Recordset> recordset_;
+    ListRecordset recordset_;
     NomObjectsItem activeObject_;
     ErrorController* errorLogging_ = nullptr;
 };

@@ -27,8 +27,7 @@ void NomUsersItem::Clear() {
     cardNumber_.clear();
 }
 
-// A list never loaded holds a closed recordset, as after a failed load.
-NomUsers::NomUsers() : recordset_(std::make_shared<platform::Recordset>()) {}
+NomUsers::NomUsers() = default;
 NomUsers::~NomUsers() = default;
 
 CryptoClass& NomUsers::OwnCrypto() {
@@ -45,31 +44,15 @@ int32_t NomUsers::Load(DatabaseClass& database) {
     const QString sql =
         QStringLiteral(" SELECT ID, Code, Name, Name2, UserLevel, Password, CardNumber ") +
         QStringLiteral(" FROM users WHERE Deleted<>-1 ORDER BY Name, Name2");
-    int32_t count = 0;
-    rt::IgnoreErrors([&] { recordset_ = database.ExecuteRecordsetRepl(sql, 1); });
-    rt::IgnoreErrors([&] { count = recordset_->RecordCount(); });
-    return count;
+    return recordset_.Load(database, sql);
 }
 
 int16_t NomUsers::Count() const {
-    try {
-        if (recordset_ && recordset_->State() == 1)
-            return int16_t(std::min<int32_t>(recordset_->RecordCount(), INT16_MAX));
-    } catch (...) {
-    }
-    return 0;
+    return recordset_.Count();
 }
 
 NomUsersItem NomUsers::Item(int16_t index) {
-    if (index < 0 || index > Count() - 1)
-        return NomUsersItem();
-    try {
-        recordset_->MoveFirst();
-        recordset_->Move(index);
-        return CreateItemFromRecord();
-    } catch (...) {
-        return NomUsersItem();
-    }
+    return recordset_.MoveToItem(index) ? CreateItemFromRecord() : NomUsersItem();
 }
 
 // A NULL column leaves the item's value as Clear set it.
@@ -106,14 +89,7 @@ void NomUsers::FillComboBox(QComboBox* combo, bool onlyManagers) {
 }
 
 NomUsersItem NomUsers::FindFirst(const QString& criterion) {
-    try {
-        recordset_->MoveFirst();
-        recordset_->Find(criterion);
-        if (!recordset_->IsEOF())
-            return CreateItemFromRecord();
-    } catch (...) {
-    }
-    return NomUsersItem();
+    return recordset_.FindFirst(criterion) ? CreateItemFromRecord() : NomUsersItem();
 }
 
 NomUsersItem NomUsers::FindByID(int32_t id) {

@@ -5,13 +5,12 @@
 #include <memory>
 #include <vector>
 
+#include "data/ListRecordset.h"
+
 class CryptoClass;
 class DatabaseClass;
 class ErrorController;
 class QComboBox;
-namespace platform {
-class Recordset;
-}
 
 // One user (operator). An empty item (after Clear) has ID 0 and level 2.
 class NomUsersItem final {
@@ -107,7 +106,7 @@ private:
     ErrorController& Log();
 
     std::unique_ptr<CryptoClass> crypto_;
-    std::shared_ptr<platform::Recordset> recordset_;
+    ListRecordset recordset_;
     NomUsersItem activeUser_;
     ErrorController* errorLogging_ = nullptr;
     std::vector<UserSecurityEntry> userSecurityTable_;
