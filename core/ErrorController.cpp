@@ -11,9 +11,10 @@
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 
-QString DatePattern() {
+QString TimePattern() {
     // Before the locale's settings are read the log still shows the date.
-    return ShortDateFormat.isEmpty() ? platform::LocaleShortDatePattern() : ShortDateFormat;
+    return (ShortDateFormat.isEmpty() ? platform::LocaleShortDatePattern() : ShortDateFormat) +
+           QStringLiteral(" hh:nn:ss");
 }
 }  // namespace
 
@@ -35,14 +36,13 @@ QString ErrorController::ErrorTypeText(int32_t type) {
     }
 }
 
-QString ErrorController::FormatTime(const QString& dateTime) const {
+QString ErrorController::FormatTime(const Variant& dateTime) const {
     // A text that reads as a date is shown in the log's pattern; any other
     // text is shown as it is.
     try {
-        const QDateTime when = Variant(dateTime).ToDateTime();
-        return rt::FormatDate(when, DatePattern() + QStringLiteral(" hh:nn:ss"));
+        return rt::FormatDate(dateTime.ToDateTime(), TimePattern());
     } catch (...) {
-        return dateTime;
+        return dateTime.ToString();
     }
 }
 
@@ -69,11 +69,12 @@ void ErrorController::DebugInfo(const QString& text) {
 
 void ErrorController::Add(int32_t errorType, int32_t errorCode, const QString& message,
                           const QString& methodName, QString* dateTime) {
-    ErrorRecord record{errorType, dateTime ? *dateTime : QString(), errorCode, message, methodName};
-    if (record.DateTime.trimmed().isEmpty()) {
-        record.DateTime = rt::FormatDate(rt::Now(), DatePattern() + QStringLiteral(" hh:nn:ss"));
+    ErrorRecord record{errorType, Variant(dateTime ? *dateTime : QString()), errorCode, message,
+                       methodName};
+    if (!dateTime || dateTime->trimmed().isEmpty()) {
+        record.DateTime = Variant::FromDateTime(rt::Now());
         if (dateTime)
-            *dateTime = record.DateTime;
+            *dateTime = FormatTime(record.DateTime);
     }
     platform::AppendToFile(logFileName_, platform::ToAnsi(FormatBlock(record)));
     history_.push_back(std::move(record));
@@ -92,29 +93,26 @@ QString ErrorController::FormatEntry(const ErrorRecord& r, bool brief) const {
            QStringLiteral("Type:      ") + ErrorTypeText(r.ErrorType) + kCrLf + kCrLf;
 }
 
-QString ErrorController::GetHistoryAll(bool brief) const {
+QString ErrorController::FormatEntries(bool brief,
+                                       const std::function<bool(const ErrorRecord&)>& keep) const {
     QString out;
-    for (size_t i = 1; i < history_.size(); ++i)
-        out += FormatEntry(history_[i], brief);
+    for (const ErrorRecord& r : Records()) {
+        if (keep(r))
+            out += FormatEntry(r, brief);
+    }
     return out;
+}
+
+QString ErrorController::GetHistoryAll(bool brief) const {
+    return FormatEntries(brief, [](const ErrorRecord&) { return true; });
 }
 
 QString ErrorController::GetHistoryByCode(int32_t code, bool brief) const {
-    QString out;
-    for (size_t i = 1; i < history_.size(); ++i) {
-        if (history_[i].ErrorCode == code)
-            out += FormatEntry(history_[i], brief);
-    }
-    return out;
+    return FormatEntries(brief, [code](const ErrorRecord& r) { return r.ErrorCode == code; });
 }
 
 QString ErrorController::GetHistoryByType(int32_t type, bool brief) const {
-    QString out;
-    for (size_t i = 1; i < history_.size(); ++i) {
-        if (history_[i].ErrorType == type)
-            out += FormatEntry(history_[i], brief);
-    }
-    return out;
+    return FormatEntries(brief, [type](const ErrorRecord& r) { return r.ErrorType == type; });
 }
 
 int32_t ErrorController::LastErrorCode() const {
@@ -127,8 +125,8 @@ QString ErrorController::LastErrorMessage() const {
 
 void ErrorController::SaveHistoryInFile(const QString& path) const {
     QString all;
-    for (size_t i = 1; i < history_.size(); ++i)
-        all += FormatBlock(history_[i]);
+    for (const ErrorRecord& r : Records())
+        all += FormatBlock(r);
     if (!all.isEmpty())
         platform::AppendToFile(path, platform::ToAnsi(all));
 }

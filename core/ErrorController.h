@@ -3,7 +3,11 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
+
+#include "platform/Variant.h"
 
 // Error types of ErrorRecord::ErrorType.
 inline constexpr int32_t kUserError = 0;
@@ -12,7 +16,9 @@ inline constexpr int32_t kOtherError = 2;
 
 struct ErrorRecord {
     int32_t ErrorType = 0;
-    QString DateTime;
+    // The caller's text, or the time of the error as a date when the log took
+    // it; either is shown in the log's pattern when it reads as a date.
+    Variant DateTime;
     int32_t ErrorCode = 0;
     QString Message;
     QString MethodName;
@@ -55,8 +61,14 @@ public:
     QString FormatBlock(const ErrorRecord& record) const;
 
 private:
-    QString FormatTime(const QString& dateTime) const;
+    QString FormatTime(const Variant& dateTime) const;
     QString FormatEntry(const ErrorRecord& record, bool brief) const;
+    // The formatted entries of the records the filter keeps, oldest first.
+    QString FormatEntries(bool brief, const std::function<bool(const ErrorRecord&)>& keep) const;
+    // The stored records, oldest first.
+    std::span<const ErrorRecord> Records() const {
+        return std::span<const ErrorRecord>(history_).subspan(1);
+    }
 
     QString logFileName_;
     QString buildVersion_;

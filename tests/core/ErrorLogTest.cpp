@@ -58,6 +58,21 @@ TEST_F(ErrorLogTest, EmptyTimeBecomesNowAndIsHandedBack) {
         ReadBytes(PathIn("Error.log")).contains("Date & Time:     01.02.2010 03:04:05\r\n"));
 }
 
+TEST_F(ErrorLogTest, TheTimeTakenIsWrittenInTheLogsPatternWhateverTheLocaleReadsBack) {
+    // A locale whose pattern would read the log's own text with day and month
+    // swapped.
+    const QByteArray pinned = qgetenv("KESTRELLE_SHORTDATE");
+    qputenv("KESTRELLE_SHORTDATE", "MM.dd.yyyy");
+    QString when;
+    log_.Add(1, 5, "m", "X.y", &when);
+    const QString history = log_.GetHistoryAll(true);
+    qputenv("KESTRELLE_SHORTDATE", pinned);
+    EXPECT_EQ(when, "07.12.2011 14:05:09");
+    EXPECT_TRUE(
+        ReadBytes(PathIn("Error.log")).contains("Date & Time:     07.12.2011 14:05:09\r\n"));
+    EXPECT_TRUE(history.startsWith("Date/Time: 07.12.2011 14:05:09  "));
+}
+
 TEST_F(ErrorLogTest, TextIsInTheAnsiCodePage) {
     log_.Add(1, 1, "Грешка", "M");
     EXPECT_TRUE(
