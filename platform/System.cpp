@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QStyle>
 #include <cmath>
+#include <optional>
 
 namespace platform {
 
@@ -27,6 +28,11 @@ int TwipsFor(double dpi) {
         dpi = 96;
     const int t = int(1440.0 / dpi + 0.5);
     return t > 0 ? t : 1;
+}
+
+std::optional<QString>& ForcedCommandLine() {
+    static std::optional<QString> forced;
+    return forced;
 }
 }  // namespace
 
@@ -73,20 +79,6 @@ int TextHeightPixels(const QFont& font, const QString& text) {
     Q_UNUSED(text);
     return QFontMetrics(font).height();
 }
-
-}  // namespace platform
-
-#include <QCoreApplication>
-#include <optional>
-
-namespace platform {
-
-namespace {
-std::optional<QString>& ForcedCommandLine() {
-    static std::optional<QString> forced;
-    return forced;
-}
-}  // namespace
 
 QString CommandLine() {
     if (ForcedCommandLine())

@@ -27,10 +27,6 @@ int VerticalScrollBarWidthPixels();
 int TextWidthPixels(const QFont& font, const QString& text);
 int TextHeightPixels(const QFont& font, const QString& text);
 
-}  // namespace platform
-
-namespace platform {
-
 // The command line after the program's name, arguments joined by blanks.
 QString CommandLine();
 // Replaces what CommandLine returns (a test drives the switches with it).
