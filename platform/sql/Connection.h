@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <memory>
 
-struct sqlite3;
-
 // The connection, command and static recordset layer in place of ADO.
 // Connections open from the connection strings the station builds: a file
 // database ("Provider=Microsoft.Jet.OLEDB..." with "Data Source=") is served by
@@ -13,6 +11,8 @@ struct sqlite3;
 // AppError whose Number and Description are the provider's error number and
 // text, and whose Source names the layer's procedure.
 namespace platform {
+
+class SqlBackend;
 
 // Object states and cursor, lock and isolation constants with their ADO values.
 inline constexpr int kStateClosed = 0;
@@ -100,16 +100,12 @@ public:
     void CommitTrans();
     void RollbackTrans();
 
-    // For the recordset: the Qt connection name (ODBC) and the SQLite handle.
-    QString QtConnectionName() const { return qtName_; }
-    sqlite3* SqliteHandle() const;
+    // For the recordset: the engine of the open connection (SQLite or ODBC).
+    SqlBackend& Engine() const;
 
 private:
-    void OpenSqlite();
-    void OpenOdbc();
-    int64_t ExecuteSqlite(const QString& sql, int timeoutSeconds);
-    int64_t ExecuteOdbc(const QString& sql, int timeoutSeconds);
     void RequireOpen(const char* procedure) const;
+    void EndTransaction(bool commit, const char* procedure);
 
     QString connectionString_;
     ConnectionTarget target_;
@@ -118,10 +114,8 @@ private:
     int commandTimeout_ = 30;
     int32_t isolationLevel_ = kXactReadCommitted;
     bool open_ = false;
-    bool qtRegistered_ = false;  // a Qt SQL connection of qtName_ exists
     bool inTransaction_ = false;
-    int serverTimeout_ = -1;  // the session's statement limit last set on the server
-    bool serverTimeoutSupported_ = true;
+    std::unique_ptr<SqlBackend> backend_;  // while open
 };
 
 // Rewrites Access date literals (#12/31/2011#, #2011-12-31 10:00:00#) outside

@@ -67,8 +67,6 @@ private:
     void RequireOpen(const char* procedure) const;
     void RequireCurrent(const char* procedure) const;
     const Variant* Row(int32_t viewIndex) const;
-    void OpenSqlite(const QString& sql, Connection& connection);
-    void OpenOdbc(const QString& sql, Connection& connection);
     void Reset();
 
     bool open_ = false;
