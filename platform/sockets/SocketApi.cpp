@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/sockets/AsyncSelect.h"
@@ -37,99 +38,76 @@ sockaddr_in MakeAddress(uint32_t address, uint16_t port) {
 }
 }  // namespace
 
-int WsaErrorFromErrno(int error) {
-    switch (error) {
-        case 0:
-            return 0;
-        case EINTR:
-            return wsa::kInterrupted;
-        case EACCES:
-        case EPERM:
-            return wsa::kAccessDenied;
-        case EFAULT:
-            return wsa::kFault;
-        case EINVAL:
-            return wsa::kInvalidArgument;
-        case EMFILE:
-        case ENFILE:
-            return wsa::kTooManyOpenFiles;
-        case EAGAIN:
-        case EINPROGRESS:
-            return wsa::kWouldBlock;
-        case EALREADY:
-            return wsa::kAlreadyInProgress;
-        case EBADF:
-        case ENOTSOCK:
-            return wsa::kNotSocket;
-        case EDESTADDRREQ:
-            return wsa::kDestinationRequired;
-        case EMSGSIZE:
-            return wsa::kMessageSize;
-        case EPROTOTYPE:
-            return wsa::kProtocolType;
-        case ENOPROTOOPT:
-            return wsa::kProtocolOption;
-        case EPROTONOSUPPORT:
-            return wsa::kProtocolNotSupported;
-        case ESOCKTNOSUPPORT:
-            return wsa::kSocketTypeNotSupported;
-        case EOPNOTSUPP:
-            return wsa::kOperationNotSupported;
-        case EPFNOSUPPORT:
-            return wsa::kProtocolFamilyNotSupported;
-        case EAFNOSUPPORT:
-            return wsa::kAddressFamilyNotSupported;
-        case EADDRINUSE:
-            return wsa::kAddressInUse;
-        case EADDRNOTAVAIL:
-            return wsa::kAddressNotAvailable;
-        case ENETDOWN:
-            return wsa::kNetworkDown;
-        case ENETUNREACH:
-            return wsa::kNetworkUnreachable;
-        case ENETRESET:
-            return wsa::kNetworkReset;
-        case ECONNABORTED:
-            return wsa::kConnectionAborted;
-        case ECONNRESET:
-        case EPIPE:
-            return wsa::kConnectionReset;
-        case ENOBUFS:
-        case ENOMEM:
-            return wsa::kNoBufferSpace;
-        case EISCONN:
-            return wsa::kIsConnected;
-        case ENOTCONN:
-            return wsa::kNotConnected;
-        case ESHUTDOWN:
-            return wsa::kShutdown;
-        case ETIMEDOUT:
-            return wsa::kTimedOut;
-        case ECONNREFUSED:
-            return wsa::kConnectionRefused;
-        case EHOSTUNREACH:
-        case EHOSTDOWN:
-            return wsa::kHostUnreachable;
-        default:
-            return wsa::kInvalidArgument;
+namespace {
+
+// errno values and the Winsock numbers a non-blocking Winsock call reports for
+// the same failure; an errno not listed is reported as an invalid argument.
+constexpr std::pair<int, int> kErrnoToWsa[] = {
+    {EINTR, wsa::kInterrupted},
+    {EACCES, wsa::kAccessDenied},
+    {EPERM, wsa::kAccessDenied},
+    {EFAULT, wsa::kFault},
+    {EINVAL, wsa::kInvalidArgument},
+    {EMFILE, wsa::kTooManyOpenFiles},
+    {ENFILE, wsa::kTooManyOpenFiles},
+    {EAGAIN, wsa::kWouldBlock},
+    {EINPROGRESS, wsa::kWouldBlock},
+    {EALREADY, wsa::kAlreadyInProgress},
+    {EBADF, wsa::kNotSocket},
+    {ENOTSOCK, wsa::kNotSocket},
+    {EDESTADDRREQ, wsa::kDestinationRequired},
+    {EMSGSIZE, wsa::kMessageSize},
+    {EPROTOTYPE, wsa::kProtocolType},
+    {ENOPROTOOPT, wsa::kProtocolOption},
+    {EPROTONOSUPPORT, wsa::kProtocolNotSupported},
+    {ESOCKTNOSUPPORT, wsa::kSocketTypeNotSupported},
+    {EOPNOTSUPP, wsa::kOperationNotSupported},
+    {EPFNOSUPPORT, wsa::kProtocolFamilyNotSupported},
+    {EAFNOSUPPORT, wsa::kAddressFamilyNotSupported},
+    {EADDRINUSE, wsa::kAddressInUse},
+    {EADDRNOTAVAIL, wsa::kAddressNotAvailable},
+    {ENETDOWN, wsa::kNetworkDown},
+    {ENETUNREACH, wsa::kNetworkUnreachable},
+    {ENETRESET, wsa::kNetworkReset},
+    {ECONNABORTED, wsa::kConnectionAborted},
+    {ECONNRESET, wsa::kConnectionReset},
+    {EPIPE, wsa::kConnectionReset},
+    {ENOBUFS, wsa::kNoBufferSpace},
+    {ENOMEM, wsa::kNoBufferSpace},
+    {EISCONN, wsa::kIsConnected},
+    {ENOTCONN, wsa::kNotConnected},
+    {ESHUTDOWN, wsa::kShutdown},
+    {ETIMEDOUT, wsa::kTimedOut},
+    {ECONNREFUSED, wsa::kConnectionRefused},
+    {EHOSTUNREACH, wsa::kHostUnreachable},
+    {EHOSTDOWN, wsa::kHostUnreachable},
+};
+
+// Resolver h_errno values; any other failure of a look-up is unrecoverable.
+constexpr std::pair<int, int> kHostErrorToWsa[] = {
+    {HOST_NOT_FOUND, wsa::kHostNotFound},
+    {TRY_AGAIN, wsa::kTryAgain},
+    {NO_RECOVERY, wsa::kNoRecovery},
+    {NO_DATA, wsa::kNoData},
+};
+
+template <size_t N>
+int Lookup(const std::pair<int, int> (&table)[N], int key, int otherwise) {
+    for (const auto& [from, to] : table) {
+        if (from == key)
+            return to;
     }
+    return otherwise;
+}
+
+}  // namespace
+
+int WsaErrorFromErrno(int error) {
+    return error == 0 ? 0 : Lookup(kErrnoToWsa, error, wsa::kInvalidArgument);
 }
 
 int WsaErrorFromHostError(int hostError) {
-    switch (hostError) {
-        case 0:
-            return 0;
-        case HOST_NOT_FOUND:
-            return wsa::kHostNotFound;
-        case TRY_AGAIN:
-            return wsa::kTryAgain;
-        case NO_RECOVERY:
-            return wsa::kNoRecovery;
-        case NO_DATA:
-            return wsa::kNoData;
-        default:
-            return wsa::kNoRecovery;
-    }
+    return hostError == 0 ? 0 : Lookup(kHostErrorToWsa, hostError, wsa::kNoRecovery);
 }
 
 int SocketStartup(uint16_t requestedVersion) {
