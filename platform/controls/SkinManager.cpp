@@ -1,5 +1,6 @@
 #include "platform/controls/SkinManager.h"
 
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QWidget>
@@ -71,6 +72,167 @@ void DrawText(QPainter& g, double s, const QString& text, const QColor& color, d
     g.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, text);
 }
 
+// What a picture is drawn with: the scheme's accent and button colours, the
+// dark ink derived from the accent, and the line pen for that ink.
+struct Ink {
+    QColor Accent, Dark, Button;
+    QPen Pen;
+};
+
+// Draws one picture into a d × d square; `variant` tells the pictures that
+// share a painter apart (a digit, a direction).
+using Painter = void (*)(QPainter& g, const Ink& ink, double d, int variant);
+
+constexpr int kLeft = 1;
+constexpr int kRight = 0;
+
+void DrawDigit(QPainter& g, const Ink& ink, double d, int digit) {
+    g.setPen(Qt::NoPen);
+    g.setBrush(ink.Button.lighter(105));
+    g.drawRoundedRect(QRectF(1, 1, d - 2, d - 2), d * 0.15, d * 0.15);
+    DrawText(g, d, QString::number(digit), ink.Dark, 0.7);
+}
+
+void DrawArrow(QPainter& g, const Ink& ink, double d, int left) {
+    g.setPen(Qt::NoPen);
+    g.setBrush(ink.Accent);
+    g.drawPath(Arrow(d, left == kLeft));
+}
+
+void DrawDoubleArrow(QPainter& g, const Ink& ink, double d, int left) {
+    g.setPen(ink.Pen);
+    g.setBrush(Qt::NoBrush);
+    g.drawPath(Chevron(d, d * 0.18, left == kLeft));
+    g.drawPath(Chevron(d, d * 0.48, left == kLeft));
+    // The bar at the end the double arrow runs to: first or last.
+    const double x = left == kLeft ? d * 0.12 : d * 0.88;
+    g.drawLine(QPointF(x, d * 0.2), QPointF(x, d * 0.8));
+}
+
+void DrawTurnedArrow(QPainter& g, const Ink& ink, double d, int degrees) {
+    g.setPen(Qt::NoPen);
+    g.setBrush(ink.Accent);
+    QTransform t;
+    t.translate(d / 2, d / 2);
+    t.rotate(degrees);
+    t.translate(-d / 2, -d / 2);
+    g.drawPath(t.map(Arrow(d, false)));
+}
+
+// A check mark: the order (or the login) is done.
+void DrawCheck(QPainter& g, const Ink& ink, double d, int) {
+    QPen p = ink.Pen;
+    p.setColor(QColor(0x2E, 0x8B, 0x3A));
+    p.setWidthF(std::max(3.0, d * 0.14));
+    g.setPen(p);
+    QPainterPath path;
+    path.moveTo(d * 0.18, d * 0.52);
+    path.lineTo(d * 0.42, d * 0.76);
+    path.lineTo(d * 0.84, d * 0.24);
+    g.drawPath(path);
+}
+
+void DrawCross(QPainter& g, const Ink& ink, double d, int) {
+    QPen p = ink.Pen;
+    p.setColor(QColor(0xC0, 0x27, 0x2D));
+    p.setWidthF(std::max(3.0, d * 0.13));
+    g.setPen(p);
+    g.drawLine(QPointF(d * 0.22, d * 0.22), QPointF(d * 0.78, d * 0.78));
+    g.drawLine(QPointF(d * 0.78, d * 0.22), QPointF(d * 0.22, d * 0.78));
+}
+
+void DrawRefresh(QPainter& g, const Ink& ink, double d, int) {
+    g.setPen(ink.Pen);
+    const QRectF r(d * 0.2, d * 0.2, d * 0.6, d * 0.6);
+    g.drawArc(r, 60 * 16, 280 * 16);
+    g.setPen(Qt::NoPen);
+    g.setBrush(ink.Dark);
+    QPainterPath head;
+    head.moveTo(d * 0.62, d * 0.08);
+    head.lineTo(d * 0.82, d * 0.26);
+    head.lineTo(d * 0.56, d * 0.34);
+    head.closeSubpath();
+    g.drawPath(head);
+}
+
+void DrawKey(QPainter& g, const Ink& ink, double d, int) {
+    g.setPen(ink.Pen);
+    g.setBrush(Qt::NoBrush);
+    g.drawEllipse(QRectF(d * 0.12, d * 0.3, d * 0.34, d * 0.34));
+    g.drawLine(QPointF(d * 0.46, d * 0.47), QPointF(d * 0.88, d * 0.47));
+    g.drawLine(QPointF(d * 0.78, d * 0.47), QPointF(d * 0.78, d * 0.64));
+    g.drawLine(QPointF(d * 0.66, d * 0.47), QPointF(d * 0.66, d * 0.6));
+}
+
+// A gear: eight teeth around a ring.
+void DrawGear(QPainter& g, const Ink& ink, double d, int) {
+    g.setPen(Qt::NoPen);
+    g.setBrush(ink.Dark);
+    g.translate(d / 2, d / 2);
+    for (int i = 0; i < 8; ++i) {
+        g.drawRect(QRectF(-d * 0.07, -d * 0.42, d * 0.14, d * 0.2));
+        g.rotate(45);
+    }
+    g.drawEllipse(QPointF(0, 0), d * 0.3, d * 0.3);
+    g.setBrush(Qt::white);
+    g.drawEllipse(QPointF(0, 0), d * 0.12, d * 0.12);
+}
+
+void DrawQuestionMark(QPainter& g, const Ink& ink, double d, int) {
+    g.setPen(Qt::NoPen);
+    g.setBrush(ink.Accent);
+    g.drawEllipse(QRectF(2, 2, d - 4, d - 4));
+    DrawText(g, d, QStringLiteral("?"), Qt::white, 0.62);
+}
+
+// A door frame with an arrow leaving it.
+void DrawDoor(QPainter& g, const Ink& ink, double d, int) {
+    g.setPen(ink.Pen);
+    g.setBrush(Qt::NoBrush);
+    g.drawRect(QRectF(d * 0.14, d * 0.14, d * 0.4, d * 0.72));
+    g.setPen(Qt::NoPen);
+    g.setBrush(QColor(0xC0, 0x27, 0x2D));
+    QTransform t;
+    t.translate(d * 0.34, d * 0.25);
+    t.scale(0.62, 0.5);
+    g.drawPath(t.map(Arrow(d, false)));
+}
+
+struct Picture {
+    const char* Name;
+    Painter Draw;
+    int Arg;
+};
+
+// Every picture the windows ask for, by the name they ask with.
+constexpr std::array<Picture, 25> kPictures{{
+    {"Navigate_Left2", DrawDoubleArrow, kLeft},
+    {"Navigate_Left", DrawArrow, kLeft},
+    {"Navigate_right", DrawArrow, kRight},
+    {"Navigate_Right2", DrawDoubleArrow, kRight},
+    {"UP", DrawTurnedArrow, -90},
+    {"DOWN", DrawTurnedArrow, 90},
+    {"Kestrelle", DrawCheck, 0},
+    {"Clear", DrawCross, 0},
+    {"Refresh", DrawRefresh, 0},
+    {"Keys", DrawKey, 0},
+    {"Setup", DrawGear, 0},
+    {"Help", DrawQuestionMark, 0},
+    {"Exit", DrawDoor, 0},
+    {"OK", DrawCheck, 0},
+    {"Cancel", DrawCross, 0},
+    {"Zero", DrawDigit, 0},
+    {"One", DrawDigit, 1},
+    {"Two", DrawDigit, 2},
+    {"Three", DrawDigit, 3},
+    {"Four", DrawDigit, 4},
+    {"Five", DrawDigit, 5},
+    {"Six", DrawDigit, 6},
+    {"Seven", DrawDigit, 7},
+    {"Eight", DrawDigit, 8},
+    {"Nine", DrawDigit, 9},
+}};
+
 }  // namespace
 
 SkinManager::SkinManager() = default;
@@ -134,144 +296,34 @@ QColor SkinManager::ButtonColor() const {
 }
 
 QStringList SkinManager::PictureNames() {
-    return {QStringLiteral("Navigate_Left2"),
-            QStringLiteral("Navigate_Left"),
-            QStringLiteral("Navigate_right"),
-            QStringLiteral("Navigate_Right2"),
-            QStringLiteral("UP"),
-            QStringLiteral("DOWN"),
-            QStringLiteral("Kestrelle"),
-            QStringLiteral("Clear"),
-            QStringLiteral("Refresh"),
-            QStringLiteral("Keys"),
-            QStringLiteral("Setup"),
-            QStringLiteral("Help"),
-            QStringLiteral("Exit"),
-            QStringLiteral("OK"),
-            QStringLiteral("Cancel"),
-            QStringLiteral("Zero"),
-            QStringLiteral("One"),
-            QStringLiteral("Two"),
-            QStringLiteral("Three"),
-            QStringLiteral("Four"),
-            QStringLiteral("Five"),
-            QStringLiteral("Six"),
-            QStringLiteral("Seven"),
-            QStringLiteral("Eight"),
-            QStringLiteral("Nine")};
+    QStringList names;
+    for (const Picture& p : kPictures)
+        names.append(QString::fromLatin1(p.Name));
+    return names;
 }
 
 QPixmap SkinManager::GetButtonPicture(const QString& name, int size) const {
-    const int s = size > 0 ? size : IconsizeLarge();
-    const QString n = name.trimmed().toLower();
-    static const QStringList digits{"zero", "one", "two",   "three", "four",
-                                    "five", "six", "seven", "eight", "nine"};
-    bool known = PictureNames().contains(name.trimmed(), Qt::CaseInsensitive);
-    if (!known)
+    static const QHash<QString, const Picture*> byName = [] {
+        QHash<QString, const Picture*> out;
+        for (const Picture& p : kPictures)
+            out.insert(QString::fromLatin1(p.Name).toLower(), &p);
+        return out;
+    }();
+    const Picture* picture = byName.value(name.trimmed().toLower());
+    if (!picture)
         return QPixmap();
-
+    const int s = size > 0 ? size : IconsizeLarge();
     QPixmap pm(s, s);
     pm.fill(Qt::transparent);
     QPainter g(&pm);
     g.setRenderHint(QPainter::Antialiasing);
-    const QColor accent = Current().Accent;
-    const QColor ink = accent.darker(140);
     const double d = s;
-    QPen pen(ink, std::max(2.0, d * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-
-    const int digit = int(digits.indexOf(n));
-    if (digit >= 0) {
-        g.setPen(Qt::NoPen);
-        g.setBrush(Current().Button.lighter(105));
-        g.drawRoundedRect(QRectF(1, 1, d - 2, d - 2), d * 0.15, d * 0.15);
-        DrawText(g, d, QString::number(digit), ink, 0.7);
-    } else if (n == "navigate_left" || n == "navigate_right") {
-        g.setPen(Qt::NoPen);
-        g.setBrush(accent);
-        g.drawPath(Arrow(d, n == "navigate_left"));
-    } else if (n == "navigate_left2" || n == "navigate_right2") {
-        const bool left = n == "navigate_left2";
-        g.setPen(pen);
-        g.setBrush(Qt::NoBrush);
-        g.drawPath(Chevron(d, d * 0.18, left));
-        g.drawPath(Chevron(d, d * 0.48, left));
-        // The bar at the end the double arrow runs to: first or last.
-        const double x = left ? d * 0.12 : d * 0.88;
-        g.drawLine(QPointF(x, d * 0.2), QPointF(x, d * 0.8));
-    } else if (n == "up" || n == "down") {
-        g.setPen(Qt::NoPen);
-        g.setBrush(accent);
-        QTransform t;
-        t.translate(d / 2, d / 2);
-        t.rotate(n == "up" ? -90 : 90);
-        t.translate(-d / 2, -d / 2);
-        g.drawPath(t.map(Arrow(d, false)));
-    } else if (n == "kestrelle" || n == "ok") {
-        // A check mark: the order (or the login) is done.
-        QPen p = pen;
-        p.setColor(QColor(0x2E, 0x8B, 0x3A));
-        p.setWidthF(std::max(3.0, d * 0.14));
-        g.setPen(p);
-        QPainterPath path;
-        path.moveTo(d * 0.18, d * 0.52);
-        path.lineTo(d * 0.42, d * 0.76);
-        path.lineTo(d * 0.84, d * 0.24);
-        g.drawPath(path);
-    } else if (n == "clear" || n == "cancel") {
-        QPen p = pen;
-        p.setColor(QColor(0xC0, 0x27, 0x2D));
-        p.setWidthF(std::max(3.0, d * 0.13));
-        g.setPen(p);
-        g.drawLine(QPointF(d * 0.22, d * 0.22), QPointF(d * 0.78, d * 0.78));
-        g.drawLine(QPointF(d * 0.78, d * 0.22), QPointF(d * 0.22, d * 0.78));
-    } else if (n == "refresh") {
-        g.setPen(pen);
-        const QRectF r(d * 0.2, d * 0.2, d * 0.6, d * 0.6);
-        g.drawArc(r, 60 * 16, 280 * 16);
-        g.setPen(Qt::NoPen);
-        g.setBrush(ink);
-        QPainterPath head;
-        head.moveTo(d * 0.62, d * 0.08);
-        head.lineTo(d * 0.82, d * 0.26);
-        head.lineTo(d * 0.56, d * 0.34);
-        head.closeSubpath();
-        g.drawPath(head);
-    } else if (n == "keys") {
-        g.setPen(pen);
-        g.setBrush(Qt::NoBrush);
-        g.drawEllipse(QRectF(d * 0.12, d * 0.3, d * 0.34, d * 0.34));
-        g.drawLine(QPointF(d * 0.46, d * 0.47), QPointF(d * 0.88, d * 0.47));
-        g.drawLine(QPointF(d * 0.78, d * 0.47), QPointF(d * 0.78, d * 0.64));
-        g.drawLine(QPointF(d * 0.66, d * 0.47), QPointF(d * 0.66, d * 0.6));
-    } else if (n == "setup") {
-        // A gear: eight teeth around a ring.
-        g.setPen(Qt::NoPen);
-        g.setBrush(ink);
-        g.translate(d / 2, d / 2);
-        for (int i = 0; i < 8; ++i) {
-            g.drawRect(QRectF(-d * 0.07, -d * 0.42, d * 0.14, d * 0.2));
-            g.rotate(45);
-        }
-        g.drawEllipse(QPointF(0, 0), d * 0.3, d * 0.3);
-        g.setBrush(Qt::white);
-        g.drawEllipse(QPointF(0, 0), d * 0.12, d * 0.12);
-    } else if (n == "help") {
-        g.setPen(Qt::NoPen);
-        g.setBrush(accent);
-        g.drawEllipse(QRectF(2, 2, d - 4, d - 4));
-        DrawText(g, d, QStringLiteral("?"), Qt::white, 0.62);
-    } else if (n == "exit") {
-        // A door frame with an arrow leaving it.
-        g.setPen(pen);
-        g.setBrush(Qt::NoBrush);
-        g.drawRect(QRectF(d * 0.14, d * 0.14, d * 0.4, d * 0.72));
-        g.setPen(Qt::NoPen);
-        g.setBrush(QColor(0xC0, 0x27, 0x2D));
-        QTransform t;
-        t.translate(d * 0.34, d * 0.25);
-        t.scale(0.62, 0.5);
-        g.drawPath(t.map(Arrow(d, false)));
-    }
+    Ink ink;
+    ink.Accent = Current().Accent;
+    ink.Dark = ink.Accent.darker(140);
+    ink.Button = Current().Button;
+    ink.Pen = QPen(ink.Dark, std::max(2.0, d * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    picture->Draw(g, ink, d, picture->Arg);
     g.end();
     return pm;
 }
