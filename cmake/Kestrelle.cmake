@@ -8,13 +8,18 @@ function(kestrelle_library name)
   target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
 endfunction()
 
-# kestrelle_test(<name> SOURCES ... DEPENDS ...)
+# kestrelle_test(<name> SOURCES ... DEPENDS ... [MAIN <library>])
 # One GoogleTest executable per tested folder, run by ctest. Its main() owns an
-# offscreen QApplication and a private application-data folder.
+# offscreen QApplication and a private application-data folder; MAIN names
+# another main (kestrelle_xsessionmain: a private X display with a window
+# manager).
 function(kestrelle_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAIN" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
+  if(NOT ARG_MAIN)
+    set(ARG_MAIN kestrelle_testmain)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE kestrelle_testmain ${ARG_DEPENDS})
+  target_link_libraries(${name} PRIVATE ${ARG_MAIN} ${ARG_DEPENDS})
   target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KESTRELLE_BIN_DIR})
   gtest_discover_tests(${name}
@@ -58,10 +63,10 @@ endfunction()
 # kestrelle_folder_test(<name> DEPENDS ...): a test executable of every source
 # file in the calling folder.
 function(kestrelle_folder_test name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAIN" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(NOT sources)
     return()
   endif()
-  kestrelle_test(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
+  kestrelle_test(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS} MAIN ${ARG_MAIN})
 endfunction()

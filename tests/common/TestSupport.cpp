@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QPixmap>
 #include <QWidget>
+#include <memory>
 #include <ostream>
 
 #include "common/ModalHelper.h"
+#include "core/ErrorController.h"
+#include "data/DatabaseClass.h"
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"
 
@@ -19,6 +22,36 @@ void PrintTo(const QByteArray& b, std::ostream* os) {
 }
 void PrintTo(const QColor& c, std::ostream* os) {
     *os << c.name(QColor::HexArgb).toStdString();
+}
+
+void SetTestEnvironment(const QString& appData) {
+    if (qEnvironmentVariableIsEmpty("KESTRELLE_COMMON_APPDATA"))
+        qputenv("KESTRELLE_COMMON_APPDATA", appData.toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("KESTRELLE_SHORTDATE"))
+        qputenv("KESTRELLE_SHORTDATE", "dd.MM.yyyy");
+    if (qEnvironmentVariableIsEmpty("KESTRELLE_TIMEFORMAT"))
+        qputenv("KESTRELLE_TIMEFORMAT", "HH:mm:ss");
+}
+
+namespace {
+
+class PrivateErrorLog final : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const ::testing::TestInfo&) override {
+        dir_ = std::make_unique<QTemporaryDir>();
+        ErrorLogger().SetLogFileName(dir_->filePath(QStringLiteral("Error.log")));
+        Database().SetErrorLogging(&ErrorLogger());
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override { dir_.reset(); }
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+}  // namespace
+
+void UsePrivateErrorLogs() {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateErrorLog);
 }
 
 void TempAppDataTest::SetUp() {

@@ -28,6 +28,15 @@ private:
     QByteArray previous_;
 };
 
+// Before the QApplication: the common application-data folder (unless one is
+// set) and fixed date and time patterns, so that formatted dates do not depend
+// on the machine.
+void SetTestEnvironment(const QString& appData);
+// After InitGoogleTest: every test gets its own error log, which the global
+// database object records into too, so that no test writes into the program
+// folder (the default place of both logs).
+void UsePrivateErrorLogs();
+
 // File helpers for assertions.
 QByteArray ReadBytes(const QString& path);
 void WriteBytes(const QString& path, const QByteArray& bytes);

@@ -28,7 +28,12 @@ void StationProcess::Configure(const QList<QPair<QString, QString>>& settings) {
 bool StationProcess::Start(const QStringList& arguments) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("KESTRELLE_COMMON_APPDATA", dir_.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    if (display_.isEmpty()) {
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+    } else {
+        env.insert("DISPLAY", display_);
+        env.insert("QT_QPA_PLATFORM", "xcb");
+    }
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     process_.start(QCoreApplication::applicationDirPath() + "/kestrelle", arguments);

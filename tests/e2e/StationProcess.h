@@ -20,6 +20,8 @@ public:
     // Writes settings sections before the start ("Communication" -> "0", ...).
     void Configure(const QList<QPair<QString, QString>>& settings);
 
+    // Runs it on that X display (Qt's X11 platform) instead of offscreen.
+    void SetDisplay(const QString& display) { display_ = display; }
     bool Start(const QStringList& arguments = {});
     // SIGKILL: no unload, no chance to tidy up.
     void Kill();
@@ -32,11 +34,13 @@ public:
     // code 0 (not killed by a signal).
     bool EndedCleanly(int milliseconds);
     bool Running() const { return process_.state() != QProcess::NotRunning; }
+    qint64 Pid() const { return process_.processId(); }
     QByteArray Output() { return process_.readAll(); }
 
 private:
     QTemporaryDir dir_;
     QProcess process_;
+    QString display_;
 };
 
 // Polls until the condition holds or the time is up, pumping events.
