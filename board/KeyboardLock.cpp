@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "core/Configuration.h"
+#include "core/ErrorController.h"
+#include "platform/controls/KeyboardGrab.h"
 #include "platform/controls/VirtualKeys.h"
 
 intptr_t KeyboardHookHandle = 0;
@@ -11,11 +13,34 @@ platform::KbdLlHookStruct KeyboardHookEvent;
 void DisableSystemKeys() {
     if (!ConfigurationSettings.Restriction)
         return;
+    GrabSystemKeys();
     // Installed once per run: a second call must not chain the procedure
     // twice (its own CallNextHookEx would call it again).
     if (KeyboardHookHandle != 0)
         return;
     KeyboardHookHandle = platform::SetWindowsHookEx(platform::kWhKeyboardLl, &LowLevelKeyboardProc);
+}
+
+void GrabSystemKeys() {
+    if (!ConfigurationSettings.Restriction) {
+        ReleaseSystemKeys();
+        return;
+    }
+    platform::GrabKeyboard([] {
+        static bool logged = false;
+        if (logged)
+            return;
+        logged = true;
+        ErrorLogger().Add(kSystemError, 0,
+                          QStringLiteral("Another program (the window manager) holds the keyboard: "
+                                         "Alt+Tab, Alt+F4 and the Super key reach it until it "
+                                         "lets go"),
+                          QStringLiteral("DisableKeys.GrabSystemKeys"));
+    });
+}
+
+void ReleaseSystemKeys() {
+    platform::ReleaseKeyboardGrab();
 }
 
 intptr_t LowLevelKeyboardProc(int nCode, intptr_t wParam, intptr_t lParam) {

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "board/BoardHooks.h"
+#include "board/KeyboardLock.h"
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
@@ -186,6 +187,7 @@ void MainWindow::Form_Unload() {
     unloaded_ = true;
     SaveConfiguration();
     ShowTaskbar();
+    ReleaseSystemKeys();
     rt::IgnoreErrors([&] {
         if (Hooks().UnloadOtherWindows)
             Hooks().UnloadOtherWindows();

@@ -254,6 +254,9 @@ void RunSetup(bool showSetup) {
     window.InitForm();
     HideTaskbar();
     SetTopMost(&window);
+    // The window manager's keys follow the new Restriction at once; the
+    // hook stays as it was installed at start-up.
+    GrabSystemKeys();
 }
 
 bool Main() {
