@@ -5,6 +5,7 @@
 #include <QTextEdit>
 #include <QVariant>
 #include <QWidget>
+#include <QWindow>
 
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
@@ -31,13 +32,18 @@ void EnableCloseButton(QWidget* window, bool enable) {
     if (!window || !window->isWindow())
         return;
     window->setProperty(kCloseDisabled, !enable);
-    // Changing the flags of a shown window hides it; show it again as it was.
-    const bool visible = window->isVisible();
-    window->setWindowFlag(Qt::CustomizeWindowHint, true);
-    window->setWindowFlag(Qt::WindowTitleHint, true);
-    window->setWindowFlag(Qt::WindowCloseButtonHint, enable);
-    if (visible)
-        window->show();
+    Qt::WindowFlags flags = window->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+    flags.setFlag(Qt::WindowCloseButtonHint, enable);
+    if (!window->testAttribute(Qt::WA_WState_Created)) {
+        window->setWindowFlags(flags);
+        return;
+    }
+    // New flags through the widget would re-create the native window, hiding
+    // it on the way, and a hidden modal dialog's loop ends: the native window
+    // takes them in place.
+    window->overrideWindowFlags(flags);
+    if (QWindow* native = window->windowHandle())
+        native->setFlags(flags);
 }
 
 bool IsCloseButtonDisabled(const QWidget* window) {

@@ -12,9 +12,10 @@ class DataGrid;
 // Selects the whole text of a text box (line or multi-line).
 void SelectAllText(QWidget* textBox);
 
-// The window's close box: greyed and inert when disabled. Closing through the
-// keyboard or the window manager still reaches the window's close handler,
-// which decides.
+// The window's close box: out of the window manager's offer when disabled.
+// A shown window (a modal dialog in its loop) is changed in place. Closing
+// from inside the program still reaches the window's close handler, which
+// decides.
 void DisableCloseButton(QWidget* window);
 void EnableCloseButton(QWidget* window, bool enable);
 // True while the window's close box is disabled.
