@@ -30,6 +30,7 @@
 #include "platform/controls/RichTextBox.h"
 #include "platform/controls/SkinManager.h"
 #include "platform/controls/VirtualKeys.h"
+#include "platform/controls/WindowFrame.h"
 
 namespace {
 
@@ -309,7 +310,9 @@ void HelpForm::ApplySizes() {
                                   rtbError_->width() - openWidth - 1, lineHeight);
     btnOpen_->setGeometry(lblActivefolder_->geometry().right() + 1 + 1, lblActivefolder_->y(),
                           openWidth, lineHeight);
-    setFixedSize(windowWidth, PxY(s.WindowHeight));
+    // The window sizes include the frame: the 95 % cap holds for the whole
+    // window, title bar included.
+    platform::SetFixedFrameSize(this, QSize(windowWidth, PxY(s.WindowHeight)));
     // A window not yet shown gets its resize event only when it is shown.
     LayoutTabs();
 }

@@ -1,16 +1,24 @@
 // What the window manager makes of the station's windows: the close box of a
-// shown dialog.
+// shown dialog, and the help window's frame.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QScreen>
 #include <QTimer>
 
+#include "board/HotKeys.h"
 #include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "common/XSession.h"
+#include "core/Configuration.h"
 #include "core/ModControls.h"
+#include "data/NomUsers.h"
+#include "dialogs/HelpForm.h"
+#include "localization/BuiltInTexts.h"
+#include "localization/ResManagerClass.h"
+#include "platform/System.h"
 
 namespace {
 
@@ -67,4 +75,36 @@ TEST(WindowFrame, CloseBoxChangesOnAShownDialogAndItsModalLoopGoesOn) {
     EXPECT_TRUE(offSeen) << "the close box stayed";
     EXPECT_TRUE(onSeen) << "the close box did not come back";
     EXPECT_TRUE(closedByTest) << "the modal loop ended when the close box changed";
+}
+
+TEST(WindowFrame, HelpWindowSizesAreItsFrameWithinTheScreenCap) {
+    if (ResManager().CountResources() == 0)
+        RegisterBuiltInTexts();
+    ConfigurationSettings.Communication = 2;
+    Users().ActiveUser().Setlevel(2);
+    // A key list far taller than the screen: the window is cut to 95 % of it.
+    HotKeyTable.clear();
+    for (int i = 0; i < 80; ++i)
+        HotKeyTable.push_back(
+            {kFnNext, QString("Next order %1").arg(i), int16_t(112 + i % 12), 0, 3});
+    const double cap = 0.95 * QGuiApplication::primaryScreen()->geometry().height();
+    HelpForm form;
+    QRect frame;
+    QSize client;
+    modal::WhenModal([&](QWidget* w) {
+        Pump(
+            [&] {
+                return w->frameGeometry() != w->geometry() &&
+                       qAbs(w->frameGeometry().height() - cap) <= 1;
+            },
+            3000);
+        frame = w->frameGeometry();
+        client = w->size();
+        form.done(QDialog::Accepted);
+    });
+    form.exec();
+    EXPECT_NEAR(frame.height(), cap, 1);
+    EXPECT_EQ(frame.width(),
+              qRound(double(form.KeyListWidth() + 195) / platform::TwipsPerPixelX()));
+    EXPECT_LT(client.height(), frame.height()) << "no title bar";
 }
