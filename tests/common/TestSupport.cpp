@@ -1,7 +1,9 @@
 #include "common/TestSupport.h"
 
 #include <QColor>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
 #include <QWidget>
@@ -52,6 +54,17 @@ private:
 
 void UsePrivateErrorLogs() {
     ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateErrorLog);
+}
+
+bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds) {
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > milliseconds)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
 }
 
 void TempAppDataTest::SetUp() {

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 
 class QColor;
 class QDateTime;
@@ -36,6 +37,9 @@ void SetTestEnvironment(const QString& appData);
 // database object records into too, so that no test writes into the program
 // folder (the default place of both logs).
 void UsePrivateErrorLogs();
+
+// Pumps events until the condition holds; false when the time ran out first.
+bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds);
 
 // File helpers for assertions.
 QByteArray ReadBytes(const QString& path);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
 #include "board/KeyboardLock.h"
 #include "common/TestSupport.h"
@@ -13,17 +12,6 @@
 #include "core/ErrorController.h"
 
 namespace {
-
-bool Pump(const std::function<bool()>& condition, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 // True while the station holds the keyboard: another client cannot take it.
 bool StationHoldsKeyboard() {
@@ -61,12 +49,12 @@ TEST_F(KeyboardLockGrabTest, HeldKeyboardIsLoggedOnceTakenWhenFreeAndGivenBack) 
     ConfigurationSettings.Restriction = true;
     ASSERT_TRUE(TestXSession().GrabKeyboard());
     DisableSystemKeys();
-    ASSERT_TRUE(Pump([&] { return Logged() > 0; }, 3000));
-    Pump([] { return false; }, 1200);  // the station keeps asking meanwhile
+    ASSERT_TRUE(PumpEventsUntil([&] { return Logged() > 0; }, 3000));
+    PumpEventsUntil([] { return false; }, 1200);  // the station keeps asking meanwhile
     EXPECT_EQ(Logged(), 1);
 
     TestXSession().ReleaseKeyboard();
-    EXPECT_TRUE(Pump(StationHoldsKeyboard, 3000));
+    EXPECT_TRUE(PumpEventsUntil(StationHoldsKeyboard, 3000));
 
     // Restriction turned off (the settings dialog): the keyboard is given back.
     ConfigurationSettings.Restriction = false;

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QScreen>
 #include <QTimer>
 
@@ -21,17 +20,6 @@
 #include "platform/System.h"
 
 namespace {
-
-bool Pump(const std::function<bool()>& condition, int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
 
 // Whether the window asks its window manager for a close box: the close
 // function of its Motif hints (flags, functions, ...), where a set "all" bit
@@ -56,11 +44,11 @@ TEST(WindowFrame, CloseBoxChangesOnAShownDialogAndItsModalLoopGoesOn) {
     bool onSeen = false;
     bool closedByTest = false;
     modal::WhenModal([&](QWidget* w) {
-        ASSERT_TRUE(Pump([&] { return Closable(w); }, 5000));
+        ASSERT_TRUE(PumpEventsUntil([&] { return Closable(w); }, 5000));
         DisableCloseButton(w);
-        offSeen = Pump([&] { return !Closable(w); }, 3000);
+        offSeen = PumpEventsUntil([&] { return !Closable(w); }, 3000);
         EnableCloseButton(w, true);
-        onSeen = Pump([&] { return Closable(w); }, 3000);
+        onSeen = PumpEventsUntil([&] { return Closable(w); }, 3000);
         // Closed from the dialog's own loop: it runs only while exec() does.
         QTimer::singleShot(100, w, [&, w] {
             closedByTest = true;
@@ -92,7 +80,7 @@ TEST(WindowFrame, HelpWindowSizesAreItsFrameWithinTheScreenCap) {
     QRect frame;
     QSize client;
     modal::WhenModal([&](QWidget* w) {
-        Pump(
+        PumpEventsUntil(
             [&] {
                 return w->frameGeometry() != w->geometry() &&
                        qAbs(w->frameGeometry().height() - cap) <= 1;
