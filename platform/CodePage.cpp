@@ -21,6 +21,14 @@ QString CodePageFromEnvironment() {
     return digits ? "CP" + name : name.toUpper();
 }
 
+// A byte the code page leaves undefined still stands for itself, so that text
+// read from a file or a socket is written back with the bytes that came: it
+// becomes the control character of the same number (0x80-0x9F) or a character
+// of the private use area, neither of which any of these code pages defines.
+char16_t UndefinedByte(uchar b) {
+    return b < 0xA0 ? char16_t(b) : char16_t(0xF700 + b);
+}
+
 // A single-byte code page is converted through a 256-entry table built once
 // with iconv; multi-byte code pages, and those whose decoder holds a letter
 // back for a combining mark that may follow (Vietnamese, Hebrew), go through
@@ -53,14 +61,12 @@ struct CodePage {
                 break;
             }
             const bool ok = r != size_t(-1) && outLeft == sizeof(out) - 2;
-            toUnicode[b] = ok ? out[0] : char16_t(0xFFFD);
+            toUnicode[b] = ok ? out[0] : UndefinedByte(uchar(b));
         }
         iconv_close(cd);
         if (singleByte) {
-            for (int b = 255; b >= 0; --b) {
-                if (toUnicode[b] != 0xFFFD)
-                    fromUnicode.insert(toUnicode[b], char(b));
-            }
+            for (int b = 255; b >= 0; --b)
+                fromUnicode.insert(toUnicode[b], char(b));
         }
     }
 };

@@ -13,7 +13,9 @@ QString AnsiCodePageName();
 // Text to ANSI bytes; a character the code page lacks becomes "?".
 QByteArray ToAnsi(const QString& text);
 
-// ANSI bytes to text; a byte the code page does not define becomes U+FFFD.
+// ANSI bytes to text. In a single-byte code page a byte it does not define
+// becomes a character that ToAnsi turns back into that byte (U+0080-U+009F or
+// U+F7A0-U+F7FF); in a multi-byte one an invalid sequence becomes U+FFFD.
 QString FromAnsi(const QByteArray& bytes);
 QString FromAnsi(const char* data, qsizetype size);
 
