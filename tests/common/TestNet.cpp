@@ -5,6 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
+#include <random>
+
 #include "platform/CodePage.h"
 
 namespace {
@@ -15,9 +19,27 @@ sockaddr_in Loopback(int port) {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return a;
 }
+
+// The lowest port the system hands out to outgoing connections.
+int EphemeralPortsStart() {
+    std::ifstream range("/proc/sys/net/ipv4/ip_local_port_range");
+    int low = 0;
+    return range >> low && low > 1024 ? low : 32768;
+}
 }  // namespace
 
 int FreePort(int type) {
+    // Below the ephemeral range: a port given out by bind(0) is one that any
+    // outgoing connection of a parallel test may take as its source port
+    // before the station binds it.
+    static std::mt19937 random{std::random_device{}()};
+    const int high = EphemeralPortsStart() - 1;
+    std::uniform_int_distribution<int> pick(std::min(10000, high - 1000), high);
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        const int port = pick(random);
+        if (!PortTaken(type, port))
+            return port;
+    }
     const int fd = ::socket(AF_INET, type, 0);
     sockaddr_in a = Loopback(0);
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);

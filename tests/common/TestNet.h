@@ -4,7 +4,8 @@
 
 // Plain sockets on 127.0.0.1 for tests and benchmarks that play a terminal.
 
-// A port that was free a moment ago (type SOCK_DGRAM or SOCK_STREAM).
+// A port that was free a moment ago (type SOCK_DGRAM or SOCK_STREAM), chosen
+// at random below the range the system gives outgoing connections.
 int FreePort(int type);
 // True while some socket holds the port (a bind of ours fails).
 bool PortTaken(int type, int port);
