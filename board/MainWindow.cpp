@@ -51,7 +51,9 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateTimers();
     imServer_ = std::make_unique<ModServer>();
     imServer_->OrderArrived = [this](const QString& text) { AddArrivedOrder(text); };
-    // Keys reach the window before its controls.
+    // Keys reach the window before its controls. This one filter sees every
+    // event of the program, the order panels' focus and clicks among them,
+    // each once.
     qApp->installEventFilter(this);
 }
 
@@ -96,8 +98,6 @@ void MainWindow::CreateControls() {
         platform::SetControlIndex(panel, i);
         platform::SetControlTag(panel, QString());
         panel->SetLocked(true);
-        panel->installEventFilter(this);
-        panel->viewport()->installEventFilter(this);
         rtbOrder_.append(panel);
         auto* time = new QLabel(frmOrders_[0]);
         time->setObjectName(QStringLiteral("lblTime"));
