@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "board/BoardHooks.h"
+#include "core/Configuration.h"
 #include "core/ErrorController.h"
 #include "core/ModControls.h"
 #include "core/ModWindowState.h"
@@ -40,6 +41,10 @@ constexpr ButtonDesign kButtons[MainWindow::kActionButtons] = {
 
 MainWindow* Board() {
     return gBoard;
+}
+
+bool MainWindow::DatabaseMode() {
+    return ConfigurationSettings.Communication == 2;
 }
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {

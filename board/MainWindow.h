@@ -141,13 +141,57 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Mode 2: the orders come from the point-of-sale database.
+    static bool DatabaseMode();
+
     void CreateControls();
     void CreateTimers();
     void ResetFinishPicture();
-    void ClearActiveOrder();
+
+    // --- the actions of btnAction_Click, one per tag ---
+    void SelectFirstOrder();
+    void SelectPreviousOrder();
+    void SelectNextOrder();
+    void SelectLastOrder();
+    // The items grid's current row, one up or down (mode 2).
+    void SelectPreviousItem();
+    void SelectNextItem();
+    void FinishActiveOrder();
+    // Finish of modes 0 and 1: the order of the active panel is no longer new.
+    void FinishArrivedOrder();
     // Finish of mode 2: writes the active order's items (all, or the grid's
     // current one) with the polling timer stopped, then polls again.
     void FinishDatabaseItems();
+    // Clear: the active order goes to the history file and leaves the list.
+    void ClearActiveOrder();
+    // Login: the users are read again and the operator asked for.
+    void ChangeOperator();
+    // Setup: the settings dialog (only once the start has allowed it), after
+    // which the board has restarted in the possibly new mode.
+    void OpenSettings();
+    void OpenHelp();
+    // Exit: the board unloads, which ends the program.
+    void CloseBoard();
+
+    // --- the steps of InitForm ---
+    void ClearStatusPanels();
+    void ShowOrdersViewOfMode();
+    // The UDP socket (mode 0), the message server (mode 1) or the database
+    // view with its operator login and first poll (mode 2).
+    void StartReceivingOrders();
+    void ListenForDatagrams();
+    void StartMessageServer();
+    // Returns early when no operator logged in: the board has then unloaded.
+    void StartDatabaseView();
+    // The users, objects and goods groups, and the groups' names for the
+    // order header; each step ignores its errors.
+    void LoadDatabaseLists();
+    // The button after Finish is Refresh in mode 2 and Clear otherwise.
+    void SetClearOrRefreshButton();
+    void StartTimersOfMode();
+    // The orders of the backup file, with the first one active.
+    void RestoreArrivedOrders();
+
     void UpdateOrdersStatus();
     void FocusActiveView();
     void LogActionError(const QString& message, int number, const QString& tag);

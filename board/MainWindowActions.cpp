@@ -27,12 +27,6 @@
 #include "platform/controls/RichTextBox.h"
 #include "platform/controls/SkinManager.h"
 
-namespace {
-bool DatabaseMode() {
-    return ConfigurationSettings.Communication == 2;
-}
-}  // namespace
-
 void MainWindow::SetActiveOrder(int16_t value) {
     if (value < 1)
         value = 1;
@@ -66,6 +60,28 @@ void MainWindow::LogActionError(const QString& message, int number, const QStrin
 }
 
 void MainWindow::btnAction_Click(int index) {
+    // The actions by tag. A navigation moves in the orders list: the panels
+    // are refilled around the active order and the buttons enabled anew.
+    struct Action {
+        const char* tag;
+        void (MainWindow::*run)();
+        bool navigation;
+    };
+    static constexpr Action kActions[] = {
+        {"first", &MainWindow::SelectFirstOrder, true},
+        {"previous", &MainWindow::SelectPreviousOrder, true},
+        {"next", &MainWindow::SelectNextOrder, true},
+        {"last", &MainWindow::SelectLastOrder, true},
+        {"up", &MainWindow::SelectPreviousItem, false},
+        {"down", &MainWindow::SelectNextItem, false},
+        {"finish", &MainWindow::FinishActiveOrder, false},
+        {"refresh", &MainWindow::RefreshOrders, false},
+        {"clear", &MainWindow::ClearActiveOrder, true},
+        {"login", &MainWindow::ChangeOperator, false},
+        {"setup", &MainWindow::OpenSettings, false},
+        {"help", &MainWindow::OpenHelp, false},
+        {"exit", &MainWindow::CloseBoard, false},
+    };
     platform::CommandButton* button = btnAction(index);
     if (!button)
         return;
@@ -73,103 +89,120 @@ void MainWindow::btnAction_Click(int index) {
     const QString tag = button->Tag().toLower();
     bool navigation = false;
     try {
-        if (tag == "first") {
-            SetActiveOrder(1);
-            activePanel_ = 0;
-            navigation = true;
-        } else if (tag == "previous") {
-            SetActiveOrder(int16_t(activeOrder_ - 1));
-            if (activePanel_ > 0)
-                --activePanel_;
-            navigation = true;
-        } else if (tag == "next") {
-            SetActiveOrder(int16_t(activeOrder_ + 1));
-            if (activePanel_ < kOrderPanels - 1)
-                ++activePanel_;
-            navigation = true;
-        } else if (tag == "last") {
-            SetActiveOrder(GetOrdersCount());
-            activePanel_ = int16_t(std::min<int>(GetOrdersCount(), kOrderPanels) - 1);
-            navigation = true;
-        } else if (tag == "up") {
-            const int r = dgView_->Row() - 1;
-            if (r >= 0)
-                dgView_->SetRow(r);
-        } else if (tag == "down") {
-            const int r = dgView_->Row() + 1;
-            if (r <= dgView_->Rows() - 1)
-                dgView_->SetRow(r);
-        } else if (tag == "finish") {
-            if (!DatabaseMode()) {
-                platform::RichTextBox* panel = rtbOrder(activePanel_);
-                if (!panel)
-                    throw AppError(9, QStringLiteral("Subscript out of range"));
-                const int i = int(rt::Val(platform::ControlTag(panel))) - 1;
-                if (i < 0 || i >= arrivals_.size())
-                    throw AppError(9, QStringLiteral("Subscript out of range"));
-                arrivals_[i].IsNew = false;
-                SaveArrivalsBackup(int16_t(i));
-                panel->setFocus();
-                rtbOrder_GotFocus(activePanel_);
-            } else {
-                FinishDatabaseItems();
+        for (const Action& action : kActions) {
+            if (tag == QLatin1String(action.tag)) {
+                (this->*action.run)();
+                navigation = action.navigation;
+                break;
             }
-        } else if (tag == "refresh") {
-            RefreshOrders();
-        } else if (tag == "clear") {
-            ClearActiveOrder();
-            navigation = true;
-        } else if (tag == "login") {
-            SetHourglass(true);
-            Panels(2)->clear();
-            Panels(5)->clear();
-            if (!LoginUser(true, true)) {
-                SetHourglass(false);
-            } else {
-                Panels(2)->setText(Users().ActiveUser().Name());
-                Panels(5)->setText(DefaultObjectReg(false).Company);
-                const int setup = GetActionButtonIndex(QStringLiteral("Setup"));
-                if (setup >= 0)
-                    btnAction(setup)->SetEnabled(Users().ActiveUser().level() >= 2);
-                SetHourglass(false);
-            }
-        } else if (tag == "setup") {
-            if (setupAllowed_) {
-                if (Hooks().RunSetup)
-                    Hooks().RunSetup(true);
-                SetButtonPictures(this);
-                HideTaskbar();
-                SetTopMost(this);
-            }
-        } else if (tag == "help") {
-            if (Hooks().ShowHelp)
-                Hooks().ShowHelp();
-            SetTopMost(this);
-            FocusActiveView();
-        } else if (tag == "exit") {
-            SetHourglass(false);
-            close();
-            return;
         }
     } catch (const AppError& e) {
         LogActionError(e.Description(), e.Number(), button->Tag());
-        SetHourglass(false);
-        navigation = false;
     } catch (const std::exception& e) {
         LogActionError(QString::fromLocal8Bit(e.what()), 0, button->Tag());
-        SetHourglass(false);
-        navigation = false;
     }
     SetHourglass(false);
     if (navigation) {
         RefreshOrderPanels();
         EnableActionButtons(true);
     }
+    // The automatic lock asks for the operator again, whether or not the
+    // Finish itself succeeded.
     if (DatabaseMode() && ConfigurationSettings.AutoLock && tag == "finish") {
         const int login = GetActionButtonIndex(QStringLiteral("Login"));
         if (login >= 0)
             btnAction_Click(login);
     }
+}
+
+void MainWindow::SelectFirstOrder() {
+    SetActiveOrder(1);
+    activePanel_ = 0;
+}
+
+void MainWindow::SelectPreviousOrder() {
+    SetActiveOrder(int16_t(activeOrder_ - 1));
+    if (activePanel_ > 0)
+        --activePanel_;
+}
+
+void MainWindow::SelectNextOrder() {
+    SetActiveOrder(int16_t(activeOrder_ + 1));
+    if (activePanel_ < kOrderPanels - 1)
+        ++activePanel_;
+}
+
+void MainWindow::SelectLastOrder() {
+    SetActiveOrder(GetOrdersCount());
+    activePanel_ = int16_t(std::min<int>(GetOrdersCount(), kOrderPanels) - 1);
+}
+
+void MainWindow::SelectPreviousItem() {
+    const int r = dgView_->Row() - 1;
+    if (r >= 0)
+        dgView_->SetRow(r);
+}
+
+void MainWindow::SelectNextItem() {
+    const int r = dgView_->Row() + 1;
+    if (r <= dgView_->Rows() - 1)
+        dgView_->SetRow(r);
+}
+
+void MainWindow::FinishActiveOrder() {
+    if (DatabaseMode())
+        FinishDatabaseItems();
+    else
+        FinishArrivedOrder();
+}
+
+void MainWindow::FinishArrivedOrder() {
+    platform::RichTextBox* panel = rtbOrder(activePanel_);
+    if (!panel)
+        throw AppError::SubscriptOutOfRange();
+    const int i = int(rt::Val(platform::ControlTag(panel))) - 1;
+    if (i < 0 || i >= arrivals_.size())
+        throw AppError::SubscriptOutOfRange();
+    arrivals_[i].IsNew = false;
+    SaveArrivalsBackup(int16_t(i));
+    panel->setFocus();
+    rtbOrder_GotFocus(activePanel_);
+}
+
+void MainWindow::ChangeOperator() {
+    SetHourglass(true);
+    Panels(2)->clear();
+    Panels(5)->clear();
+    if (LoginUser(true, true)) {
+        Panels(2)->setText(Users().ActiveUser().Name());
+        Panels(5)->setText(DefaultObjectReg(false).Company);
+        const int setup = GetActionButtonIndex(QStringLiteral("Setup"));
+        if (setup >= 0)
+            btnAction(setup)->SetEnabled(Users().ActiveUser().level() >= 2);
+    }
+    SetHourglass(false);
+}
+
+void MainWindow::OpenSettings() {
+    if (!setupAllowed_)
+        return;
+    if (Hooks().RunSetup)
+        Hooks().RunSetup(true);
+    SetButtonPictures(this);
+    HideTaskbar();
+    SetTopMost(this);
+}
+
+void MainWindow::OpenHelp() {
+    if (Hooks().ShowHelp)
+        Hooks().ShowHelp();
+    SetTopMost(this);
+    FocusActiveView();
+}
+
+void MainWindow::CloseBoard() {
+    SetHourglass(false);
+    close();
 }
 
 void MainWindow::FinishDatabaseItems() {
@@ -192,7 +225,7 @@ void MainWindow::FinishDatabaseItems() {
     } else {
         const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
         if (i < 0 || i >= GetItemsCount())
-            throw AppError(9, QStringLiteral("Subscript out of range"));
+            throw AppError::SubscriptOutOfRange();
         Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);
     }
     RefreshOrders();
@@ -202,7 +235,7 @@ void MainWindow::ClearActiveOrder() {
     AppendOrderHistory(activeOrder_);
     const int removed = activeOrder_ - 1;
     if (removed < 0 || removed >= arrivals_.size())
-        throw AppError(9, QStringLiteral("Subscript out of range"));
+        throw AppError::SubscriptOutOfRange();
     if (arrivals_.size() > 1) {
         arrivals_.removeAt(removed);
         // Every remaining section is rewritten, in one atomic replacement of

@@ -19,10 +19,6 @@
 #include "platform/sql/Recordset.h"
 
 namespace {
-bool DatabaseMode() {
-    return ConfigurationSettings.Communication == 2;
-}
-
 int PanelOrderNumber(const QWidget* panel) {
     return int(rt::Val(platform::ControlTag(panel)));
 }

@@ -119,7 +119,7 @@ void MainWindow::LoadOrderItems() {
             // must not take them for the active one's.
             orderItems_.clear();
             FillItemsGrid();
-            throw AppError(9, QStringLiteral("Subscript out of range"));
+            throw AppError::SubscriptOutOfRange();
         }
         const OrderHeader& h = orderHeaders_[activeOrder_ - 1];
         const auto items = itemsRecordset_;
@@ -212,13 +212,12 @@ void MainWindow::SaveOldState() {
         savedActiveOrder_ = activeOrder_;
         const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
         if (i < 0 || i >= orderItems_.size())
-            throw AppError(9, QStringLiteral("Subscript out of range"));
+            throw AppError::SubscriptOutOfRange();
         savedItemID_ = orderItems_[i].ID;
         savedOrdersCount_ = GetOrdersCount();
         const auto items = itemsRecordset_;
         if (!Open(items))
-            throw AppError(3704,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+            throw AppError::ObjectClosed();
         oldState_ = SaveItemsState(*items);
     });
 }
@@ -239,8 +238,7 @@ void MainWindow::CompareStates() {
         }
         const auto items = itemsRecordset_;
         if (!Open(items))
-            throw AppError(3704,
-                           QStringLiteral("Operation is not allowed when the object is closed."));
+            throw AppError::ObjectClosed();
         changed = ItemsChangedSince(oldState_, *items);
         items->SetFilter(QString());
     });

@@ -48,117 +48,149 @@ void MainWindow::Form_Load() {
 }
 
 void MainWindow::InitForm() {
-    const ConfigurationRecord& c = ConfigurationSettings;
+    // Every step ignores its errors; the next one runs whatever happened.
     rt::IgnoreErrors([&] { server_.reset(); });
     rt::IgnoreErrors([&] { imServer_->CloseAllClients(); });
-    rt::IgnoreErrors([&] {
-        Panels(2)->clear();
-        Panels(3)->clear();
-        Panels(5)->clear();
-    });
-    rt::IgnoreErrors([&] {
-        frmOrders(0)->setVisible(c.Communication != 2);
-        frmOrders(1)->setVisible(c.Communication == 2);
-    });
-    rt::IgnoreErrors([&] {
-        if (c.Communication == 0) {
-            server_ = std::make_unique<CSocketMaster>();
-            connect(server_.get(), &CSocketMasterEvents::DataArrival, this,
-                    [this](int32_t bytesTotal) { Server_DataArrival(bytesTotal); });
-            server_->SetProtocol(CSocketMaster::sckUDPProtocol);
-            server_->CloseSck();
-            try {
-                server_->Bind(Variant(int32_t(c.PortUDP)));
-                SetStatusText(QStringLiteral(" UDP  ") + server_->LocalIP() + ':' +
-                              QString::number(c.PortUDP));
-            } catch (const AppError& e) {
-                SetStatusText(ListenFailed(QStringLiteral(" UDP  "), c.PortUDP, e));
-            }
-        } else if (c.Communication == 1) {
-            try {
-                imServer_->StartServer(c.PortTCP);
-                SetStatusText(QStringLiteral(" IM  ") + imServer_->ListenerLocalIP() + ':' +
-                              QString::number(c.PortTCP));
-            } catch (const AppError& e) {
-                SetStatusText(ListenFailed(QStringLiteral(" IM  "), c.PortTCP, e));
-            }
-        } else if (c.Communication == 2) {
-            dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Hour")), false);
-            dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Group")), false);
-            Panels(2)->clear();
-            Panels(3)->clear();
-            Panels(5)->clear();
-            SetStatusText(GetDatabaseStatusText(false));
-            if (Database().IsConnected()) {
-                rt::IgnoreErrors([&] {
-                    Users().Load(Database());
-                    Users().SetActiveUser(Users().FindByID(1));
-                });
-                rt::IgnoreErrors([&] {
-                    Objects().Load(Database());
-                    Objects().FillComboBoxRestaurant(cbObjects_, c.ObjectCodeRange, false);
-                });
-                rt::IgnoreErrors([&] { LoadGoodsGroups(); });
-                rt::IgnoreErrors([&] {
-                    QString names;
-                    // An empty setting names no group at all (not one empty one).
-                    const QStringList codes =
-                        c.GoodsGroups.isEmpty() ? QStringList() : c.GoodsGroups.split('|');
-                    for (QString code : codes)
-                        names += GetGroupNameByCode(code) + QStringLiteral(", ");
-                    groupNamesText_ = names.size() < 2
-                                          ? ResManager().GetResString(QStringLiteral("strAll"))
-                                          : rt::Trim(names.left(names.size() - 2));
-                });
-                if (LoginUser(false, false)) {
-                    Panels(2)->setText(Users().ActiveUser().Name());
-                    Panels(3)->setText(Objects().ActiveObject().Name());
-                    Panels(5)->setText(DefaultObjectReg(false).Company);
-                } else {
-                    btnAction_Click(GetActionButtonIndex(QStringLiteral("Exit")));
-                    return;
-                }
-                tmrOrders_->setProperty("Tag", QStringLiteral("InitForm"));
-                tmrOrders_Timer();
-                tmrOrders_->setProperty("Tag", QString());
-            }
-            pollBusy_ = false;
-        }
-    });
+    rt::IgnoreErrors([&] { ClearStatusPanels(); });
+    rt::IgnoreErrors([&] { ShowOrdersViewOfMode(); });
+    rt::IgnoreErrors([&] { StartReceivingOrders(); });
+    // A refused login of mode 2 has unloaded the board.
     if (unloaded_)
         return;
-    rt::IgnoreErrors([&] {
-        const int next = GetActionButtonIndex(QStringLiteral("Finish")) + 1;
-        const QString tag =
-            c.Communication == 2 ? QStringLiteral("Refresh") : QStringLiteral("Clear");
-        btnAction(next)->SetTag(tag);
-        btnAction(next)->SetPicture(SkinManager().GetButtonPicture(tag));
-    });
-    rt::IgnoreErrors([&] {
-        if (c.Communication != 2)
-            timArrival_->start();
-        else
-            timArrival_->stop();
-        if (c.Communication == 2) {
-            tmrOrders_->start();
-            tmrPassedTime_->start();
-        } else {
-            tmrOrders_->stop();
-            tmrPassedTime_->stop();
-        }
-    });
+    rt::IgnoreErrors([&] { SetClearOrRefreshButton(); });
+    rt::IgnoreErrors([&] { StartTimersOfMode(); });
     activePanel_ = -1;
-    rt::IgnoreErrors([&] {
-        if (LoadArrivalsBackup()) {
-            SetActiveOrder(1);
-            activePanel_ = 0;
-            RefreshOrderPanels();
-        } else {
-            SetActiveOrder(0);
-        }
-    });
+    rt::IgnoreErrors([&] { RestoreArrivedOrders(); });
     EnableActionButtons(true);
     SetToolTips();
+}
+
+void MainWindow::ClearStatusPanels() {
+    Panels(2)->clear();
+    Panels(3)->clear();
+    Panels(5)->clear();
+}
+
+void MainWindow::ShowOrdersViewOfMode() {
+    frmOrders(0)->setVisible(!DatabaseMode());
+    frmOrders(1)->setVisible(DatabaseMode());
+}
+
+void MainWindow::StartReceivingOrders() {
+    switch (ConfigurationSettings.Communication) {
+        case 0:
+            ListenForDatagrams();
+            break;
+        case 1:
+            StartMessageServer();
+            break;
+        case 2:
+            StartDatabaseView();
+            break;
+        default:
+            break;
+    }
+}
+
+void MainWindow::ListenForDatagrams() {
+    const int port = ConfigurationSettings.PortUDP;
+    server_ = std::make_unique<CSocketMaster>();
+    connect(server_.get(), &CSocketMasterEvents::DataArrival, this,
+            [this](int32_t bytesTotal) { Server_DataArrival(bytesTotal); });
+    server_->SetProtocol(CSocketMaster::sckUDPProtocol);
+    server_->CloseSck();
+    try {
+        server_->Bind(Variant(int32_t(port)));
+        SetStatusText(QStringLiteral(" UDP  ") + server_->LocalIP() + ':' + QString::number(port));
+    } catch (const AppError& e) {
+        SetStatusText(ListenFailed(QStringLiteral(" UDP  "), port, e));
+    }
+}
+
+void MainWindow::StartMessageServer() {
+    const int port = ConfigurationSettings.PortTCP;
+    try {
+        imServer_->StartServer(port);
+        SetStatusText(QStringLiteral(" IM  ") + imServer_->ListenerLocalIP() + ':' +
+                      QString::number(port));
+    } catch (const AppError& e) {
+        SetStatusText(ListenFailed(QStringLiteral(" IM  "), port, e));
+    }
+}
+
+void MainWindow::StartDatabaseView() {
+    dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Hour")), false);
+    dgView_->SetColumnVisible(dgView_->ColumnIndex(QStringLiteral("Group")), false);
+    ClearStatusPanels();
+    SetStatusText(GetDatabaseStatusText(false));
+    if (Database().IsConnected()) {
+        LoadDatabaseLists();
+        if (!LoginUser(false, false)) {
+            // No operator: the board unloads, and with it the program.
+            btnAction_Click(GetActionButtonIndex(QStringLiteral("Exit")));
+            return;
+        }
+        Panels(2)->setText(Users().ActiveUser().Name());
+        Panels(3)->setText(Objects().ActiveObject().Name());
+        Panels(5)->setText(DefaultObjectReg(false).Company);
+        // The first poll plays no sound.
+        tmrOrders_->setProperty("Tag", QStringLiteral("InitForm"));
+        tmrOrders_Timer();
+        tmrOrders_->setProperty("Tag", QString());
+    }
+    pollBusy_ = false;
+}
+
+void MainWindow::LoadDatabaseLists() {
+    const ConfigurationRecord& c = ConfigurationSettings;
+    rt::IgnoreErrors([&] {
+        Users().Load(Database());
+        Users().SetActiveUser(Users().FindByID(1));
+    });
+    rt::IgnoreErrors([&] {
+        Objects().Load(Database());
+        Objects().FillComboBoxRestaurant(cbObjects_, c.ObjectCodeRange, false);
+    });
+    rt::IgnoreErrors([&] { LoadGoodsGroups(); });
+    rt::IgnoreErrors([&] {
+        QString names;
+        // An empty setting names no group at all (not one empty one).
+        const QStringList codes =
+            c.GoodsGroups.isEmpty() ? QStringList() : c.GoodsGroups.split('|');
+        for (QString code : codes)
+            names += GetGroupNameByCode(code) + QStringLiteral(", ");
+        groupNamesText_ = names.size() < 2 ? ResManager().GetResString(QStringLiteral("strAll"))
+                                           : rt::Trim(names.left(names.size() - 2));
+    });
+}
+
+void MainWindow::SetClearOrRefreshButton() {
+    const int next = GetActionButtonIndex(QStringLiteral("Finish")) + 1;
+    const QString tag = DatabaseMode() ? QStringLiteral("Refresh") : QStringLiteral("Clear");
+    btnAction(next)->SetTag(tag);
+    btnAction(next)->SetPicture(SkinManager().GetButtonPicture(tag));
+}
+
+void MainWindow::StartTimersOfMode() {
+    if (DatabaseMode()) {
+        timArrival_->stop();
+        tmrOrders_->start();
+        tmrPassedTime_->start();
+    } else {
+        timArrival_->start();
+        tmrOrders_->stop();
+        tmrPassedTime_->stop();
+    }
+}
+
+void MainWindow::RestoreArrivedOrders() {
+    if (LoadArrivalsBackup()) {
+        SetActiveOrder(1);
+        activePanel_ = 0;
+        RefreshOrderPanels();
+    } else {
+        SetActiveOrder(0);
+    }
 }
 
 bool MainWindow::LoginUser(bool changing, bool reload) {

@@ -14,6 +14,20 @@ public:
           description_(description),
           source_(source) {}
 
+    // The errors raised by name in several places, each with its one text:
+    // 9 for an index outside a list, 3704 for an operation on a connection or
+    // recordset that is closed.
+    static constexpr int kSubscriptOutOfRange = 9;
+    static constexpr int kObjectClosed = 3704;
+    static AppError SubscriptOutOfRange(const QString& source = QString()) {
+        return AppError(kSubscriptOutOfRange, QStringLiteral("Subscript out of range"), source);
+    }
+    static AppError ObjectClosed(const QString& source = QString()) {
+        return AppError(kObjectClosed,
+                        QStringLiteral("Operation is not allowed when the object is closed."),
+                        source);
+    }
+
     int Number() const { return number_; }
     const QString& Description() const { return description_; }
     const QString& Source() const { return source_; }
