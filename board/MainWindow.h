@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "board/ArrivedOrders.h"
 #include "board/DatabaseMonitor.h"
@@ -90,6 +91,13 @@ public:
     // --- database view (mode 2) ---
     // The poll pumps events: PollBusy turns a poll that starts inside
     // another into nothing, and the action buttons stay disabled meanwhile.
+    //
+    // The tag of tmrOrders: what the coming poll is for. Only the timer's own
+    // poll plays the sound for changed items; the first poll of InitForm and
+    // the poll after Finish do not.
+    enum class PollTag { Timer, InitForm, Finish };
+    PollTag OrdersPollTag() const { return ordersPollTag_; }
+    void SetOrdersPollTag(PollTag tag) { ordersPollTag_ = tag; }
     void tmrOrders_Timer();
     void RefreshOrders();
     void ReadOrdersFromDatabase();
@@ -210,6 +218,10 @@ private:
     QList<OrderHeader> orderHeaders_;
     QList<OrderItem> orderItems_;
     bool pollBusy_ = false;
+    PollTag ordersPollTag_ = PollTag::Timer;
+    // The tag of tmrPassedTime: the day number of the active order's earliest
+    // item, from which the waiting time counts; none while no item is read.
+    std::optional<double> passedTimeStart_;
     int32_t savedItemID_ = 0;
     int16_t savedOrdersCount_ = 0;
     int16_t savedActiveOrder_ = 0;

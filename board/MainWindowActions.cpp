@@ -213,12 +213,12 @@ void MainWindow::FinishDatabaseItems() {
     tmrOrders_->stop();
     // Whatever happens below, polling goes on and its sound is back.
     const auto resume = qScopeGuard([this] {
-        tmrOrders_->setProperty("Tag", QString());
+        ordersPollTag_ = PollTag::Timer;
         tmrOrders_->start();
     });
     if (!ReconnectToDB(1))
         return;
-    tmrOrders_->setProperty("Tag", QStringLiteral("Finish"));
+    ordersPollTag_ = PollTag::Finish;
     if (ConfigurationSettings.FinishWholeOrder) {
         for (int i = 0; i < GetItemsCount(); ++i)
             Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);

@@ -41,10 +41,6 @@ bool Open(const std::shared_ptr<platform::Recordset>& rs) {
     return rs && rs->State() == 1;
 }
 
-QString TimerTag(const QTimer* t) {
-    return t->property("Tag").toString();
-}
-
 }  // namespace
 
 void MainWindow::tmrOrders_Timer() {
@@ -129,7 +125,7 @@ void MainWindow::LoadOrderItems() {
         if (items->RecordCount() <= 0) {
             orderItems_.clear();
             FillItemsGrid();
-            tmrPassedTime_->setProperty("Tag", QString());
+            passedTimeStart_.reset();
         } else {
             QDateTime earliest = rt::Now();
             orderItems_.clear();
@@ -149,7 +145,7 @@ void MainWindow::LoadOrderItems() {
                 items->MoveNext();
             }
             FillItemsGrid();
-            tmrPassedTime_->setProperty("Tag", QString::number(rt::ToDateSerial(earliest), 'f', 8));
+            passedTimeStart_ = rt::ToDateSerial(earliest);
         }
         items->SetFilter(QString());
     });
@@ -245,8 +241,7 @@ void MainWindow::CompareStates() {
     QCoreApplication::processEvents();
     SetActiveOrder(savedActiveOrder_);
     QCoreApplication::processEvents();
-    const QString tag = TimerTag(tmrOrders_);
-    if (changed && tag != "Finish" && tag != "InitForm")
+    if (changed && ordersPollTag_ == PollTag::Timer)
         PlayNotificationSound();
 }
 
@@ -269,16 +264,16 @@ QString MainWindow::GetGroupNameByCode(QString& code) {
 }
 
 void MainWindow::tmrPassedTime_Timer() {
+    // While the active order has no item read, the label keeps what it shows.
+    const bool orders = GetOrdersCount() > 0;
+    if (orders && !passedTimeStart_)
+        return;
     rt::IgnoreErrors([&] {
         QString text = QStringLiteral("00:00:00");
         QColor colour(0, 0, 0);
-        if (GetOrdersCount() > 0) {
-            const QString tag = TimerTag(tmrPassedTime_);
-            if (tag.isEmpty())
-                return;
-            text = FormatElapsedTime(rt::Val(tag), rt::ToDateSerial(rt::Now()));
-            if (rt::Val(text.left(2)) >= 1 || rt::Val(text.mid(3, 2)) >= 10)
-                colour = QColor(255, 0, 0);
+        if (orders) {
+            text = FormatElapsedTime(*passedTimeStart_, rt::ToDateSerial(rt::Now()));
+            colour = AgeColour(text, true);
         }
         if (lblPassedTime_->text() != text) {
             lblPassedTime_->setText(text);

@@ -134,9 +134,9 @@ void MainWindow::StartDatabaseView() {
         Panels(3)->setText(Objects().ActiveObject().Name());
         Panels(5)->setText(DefaultObjectReg(false).Company);
         // The first poll plays no sound.
-        tmrOrders_->setProperty("Tag", QStringLiteral("InitForm"));
+        ordersPollTag_ = PollTag::InitForm;
         tmrOrders_Timer();
-        tmrOrders_->setProperty("Tag", QString());
+        ordersPollTag_ = PollTag::Timer;
     }
     pollBusy_ = false;
 }

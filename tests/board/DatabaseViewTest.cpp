@@ -67,10 +67,10 @@ protected:
         ErrorLogger().SetLogFileName(previousLog_);
         TempAppDataTest::TearDown();
     }
-    void Poll(const char* tag = "") {
-        window_->tmrOrders()->setProperty("Tag", QString::fromLatin1(tag));
+    void Poll(MainWindow::PollTag tag = MainWindow::PollTag::Timer) {
+        window_->SetOrdersPollTag(tag);
         window_->tmrOrders_Timer();
-        window_->tmrOrders()->setProperty("Tag", QString());
+        window_->SetOrdersPollTag(MainWindow::PollTag::Timer);
     }
     int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
     // Moves the board to a database of the same data on the MariaDB server.
@@ -128,7 +128,7 @@ TEST(DatabaseMonitorSql, FiltersAndQueries) {
 TEST_F(DatabaseViewTest, FirstPollShowsTheOrdersQuietly) {
     const int sounds = platform::SoundRequestCount();
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     EXPECT_EQ(platform::SoundRequestCount(), sounds);
     ASSERT_EQ(window_->GetOrdersCount(), 3);
     EXPECT_EQ(window_->ActiveOrder(), 1);
@@ -148,7 +148,7 @@ TEST_F(DatabaseViewTest, ChangesPlayTheSoundAndFinishingDoesNot) {
     // Three portions of 0.1 kg: a sum that no decimal text of 15 digits holds.
     SqliteExec(db_, "UPDATE operations SET Qtty = 0.1 + 0.1 + 0.1 WHERE ID = 4");
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     int sounds = platform::SoundRequestCount();
     Poll();
     Poll();
@@ -179,7 +179,7 @@ TEST_F(DatabaseViewTest, ChangesPlayTheSoundAndFinishingDoesNot) {
 
 TEST_F(DatabaseViewTest, FinishingOneItemKeepsTheOrder) {
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     ConfigurationSettings.FinishWholeOrder = false;
     window_->dgView()->SetRow(1);
     window_->btnAction_Click(Button("Finish"));
@@ -191,7 +191,7 @@ TEST_F(DatabaseViewTest, FinishingOneItemKeepsTheOrder) {
 
 TEST_F(DatabaseViewTest, NothingFinishesWhileAPollRuns) {
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     ConfigurationSettings.FinishWholeOrder = false;
     // The operator picks the second row and presses F9 while the poll pumps.
     bool duringPoll = false;
@@ -210,7 +210,7 @@ TEST_F(DatabaseViewTest, NothingFinishesWhileAPollRuns) {
 
 TEST_F(DatabaseViewTest, AFailedFinishStillPollsWithSound) {
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     window_->tmrOrders()->start();
     ConfigurationSettings.FinishWholeOrder = false;
     // The current row names an item the order no longer has.
@@ -227,7 +227,7 @@ TEST_F(DatabaseViewTest, AFailedFinishStillPollsWithSound) {
 
 TEST_F(DatabaseViewTest, ItemsThatCannotBeReadAreNotFinishedAsAnotherOrders) {
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     ASSERT_EQ(window_->GetItemsCount(), 3);
     // The orders still read, the items query no longer does.
     SqliteExec(db_, "ALTER TABLE goods RENAME COLUMN Measure1 TO Measure9");
@@ -245,7 +245,7 @@ TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     platform::DataGrid* grid = window_->dgView();
     const int name = grid->ColumnIndex("Name");
     const QString before = grid->CellText(1, name);
@@ -261,7 +261,7 @@ TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
 
 TEST_F(DatabaseViewTest, TheActiveOrderFollowsAShrinkingList) {
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     window_->SetActiveOrder(3);
     SqliteExec(db_, "UPDATE operations SET SrcDocID = -1 WHERE ObjectID = 5");
     Poll();
@@ -326,7 +326,7 @@ TEST_P(DatabaseViewDialectTest, FinishWritesOnlyTheActiveOrdersRows) {
         "SrcDocID, Opertype, Acct, Qtty, Note) VALUES (30, 1, '2026-12-08 12:12:00', 0, 2, 3, 0, "
         "33, 0, 1, ''), (31, 2, '2026-12-08 12:13:00', 0, 2, 3, 0, 33, 0, 4, 'за вкъщи')");
     window_->SetActiveOrder(1);
-    Poll("InitForm");
+    Poll(MainWindow::PollTag::InitForm);
     ASSERT_EQ(window_->GetOrdersCount(), 4);
     int16_t zero = 0;
     for (int i = 0; i < window_->OrderHeaders().size(); ++i)
