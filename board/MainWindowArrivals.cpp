@@ -2,6 +2,7 @@
 // Finish blink, and the backup and history files.
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
 
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
@@ -124,6 +125,8 @@ void MainWindow::timArrival_Timer() {
     const QColor other = SkinManager().SelectedSkin() == "Default" ? SkinManager().BackColor()
                                                                    : SkinManager().OddRowsColor();
     const double now = rt::ToDateSerial(rt::Now());
+    // Each panel's pump may run anything, the end of the board included.
+    const QPointer<MainWindow> alive(this);
     for (int i = 0; i < rtbOrder_.size(); ++i) {
         platform::RichTextBox* panel = rtbOrder_[i];
         const int k = PanelOrderNumber(panel) - 1;
@@ -141,8 +144,8 @@ void MainWindow::timArrival_Timer() {
             label->setText(age);
         SetLabelColours(label, background, colour);
         QCoreApplication::processEvents();
-        if (i >= rtbOrder_.size())
-            break;  // the window went away in the pump
+        if (!alive)
+            return;
     }
     QCoreApplication::processEvents();
 }

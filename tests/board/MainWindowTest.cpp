@@ -8,9 +8,11 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
@@ -236,6 +238,15 @@ TEST_F(MainWindowTest, AgesTurnRedAtTenMinutesAndGreyWhenFinished) {
     EXPECT_EQ(window_->lblTime(1)->palette().color(QPalette::WindowText), QColor(128, 128, 128));
     EXPECT_EQ(window_->lblTime(2)->text(), "00:00:00");
     EXPECT_EQ(window_->rtbOrder(0)->BackColor(), QColor(255, 255, 255));
+}
+
+TEST_F(MainWindowTest, ThePanelTimerStopsWhenItsPumpEndsTheBoard) {
+    window_->InitForm();
+    Add(2);
+    QPointer<MainWindow> board = window_.release();
+    QTimer::singleShot(0, board.data(), [&board] { delete board.data(); });
+    board->timArrival_Timer();
+    EXPECT_TRUE(board.isNull());
 }
 
 TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
