@@ -24,8 +24,6 @@
 #include "platform/controls/VirtualKeys.h"
 
 namespace {
-MainWindow* gBoard = nullptr;
-
 // Design sizes, in pixels.
 constexpr int kButtonWidth = 84;
 constexpr int kButtonHeight = 64;
@@ -40,7 +38,7 @@ constexpr ButtonDesign kButtons[MainWindow::kActionButtons] = {
 }  // namespace
 
 MainWindow* Board() {
-    return gBoard;
+    return qobject_cast<MainWindow*>(MainForm());
 }
 
 bool MainWindow::DatabaseMode() {
@@ -50,7 +48,6 @@ bool MainWindow::DatabaseMode() {
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("Quillbarrow Kestrelle"));
-    gBoard = this;
     SetMainForm(this);
     CreateControls();
     CreateTimers();
@@ -64,8 +61,6 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
 
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
-    if (gBoard == this)
-        gBoard = nullptr;
     if (MainForm() == this)
         SetMainForm(nullptr);
 }

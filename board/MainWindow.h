@@ -252,5 +252,6 @@ private:
     QTimer* tmrOrders_ = nullptr;
 };
 
-// The board window, once created.
+// The board window, once created: the main form it registers (see
+// MainForm()), as the board's own class.
 MainWindow* Board();

@@ -1,7 +1,6 @@
 #include "core/startup/SubMain.h"
 
 #include <QApplication>
-#include <QPointer>
 
 #include "board/BoardHooks.h"
 #include "board/HotKeys.h"
@@ -47,12 +46,12 @@ int32_t Box(const QString& prompt, int32_t style, const char* title) {
     return MsgBoxEx().Show(prompt, style, Text(title));
 }
 
-// The board, made on first use; a board that was deleted is made anew.
+// The board, made on first use; a board that was deleted is made anew. The
+// board registers itself as the main form, so Board() finds it from then on.
 MainWindow& Window() {
-    static QPointer<MainWindow> window;
-    if (!window)
-        window = new MainWindow();
-    return *window;
+    if (MainWindow* board = Board())
+        return *board;
+    return *new MainWindow();
 }
 
 }  // namespace
