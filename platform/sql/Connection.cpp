@@ -263,8 +263,7 @@ void Connection::Close() {
 
 void Connection::RequireOpen(const char* procedure) const {
     if (!open_)
-        Raise(kErrObjectClosed,
-              QStringLiteral("Operation is not allowed when the object is closed."), procedure);
+        throw AppError::ObjectClosed(QStringLiteral("Connection.") + QLatin1String(procedure));
 }
 
 int64_t Connection::Execute(const QString& sql, int timeoutSeconds) {

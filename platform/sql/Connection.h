@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/AppError.h"
+
 // The connection, command and static recordset layer in place of ADO.
 // Connections open from the connection strings the station builds: a file
 // database ("Provider=Microsoft.Jet.OLEDB..." with "Data Source=") is served by
@@ -31,7 +33,7 @@ inline constexpr int kErrProviderFailure = -2147467259;  // 0x80004005
 inline constexpr int kErrArguments = 3001;
 inline constexpr int kErrNoCurrentRecord = 3021;
 inline constexpr int kErrItemNotFound = 3265;
-inline constexpr int kErrObjectClosed = 3704;
+inline constexpr int kErrObjectClosed = AppError::kObjectClosed;
 inline constexpr int kErrObjectOpen = 3705;
 inline constexpr int kErrBadConnectionString = 3706;
 

@@ -12,6 +12,10 @@ namespace {
     throw AppError(number, text, QStringLiteral("Recordset.") + QLatin1String(procedure));
 }
 
+[[noreturn]] void RaiseClosed(const char* procedure) {
+    throw AppError::ObjectClosed(QStringLiteral("Recordset.") + QLatin1String(procedure));
+}
+
 [[noreturn]] void RaiseItemNotFound() {
     Raise(kErrItemNotFound,
           QStringLiteral("Item cannot be found in the collection corresponding to the requested "
@@ -37,8 +41,7 @@ void Recordset::Open(const QString& sql, Connection& connection, int cursorType,
         Raise(kErrObjectOpen, QStringLiteral("Operation is not allowed when the object is open."),
               "Open");
     if (connection.State() != kStateOpen)
-        Raise(kErrObjectClosed,
-              QStringLiteral("Operation is not allowed when the object is closed."), "Open");
+        RaiseClosed("Open");
     Reset();
     QueryRows rows = connection.Engine().Select(sql);
     names_ = std::move(rows.names);
@@ -60,8 +63,7 @@ void Recordset::Close() {
 
 void Recordset::RequireOpen(const char* procedure) const {
     if (!open_)
-        Raise(kErrObjectClosed,
-              QStringLiteral("Operation is not allowed when the object is closed."), procedure);
+        RaiseClosed(procedure);
 }
 
 void Recordset::RequireCurrent(const char* procedure) const {
