@@ -138,49 +138,52 @@ QString CSocketMaster::LocalIP() const {
 }
 
 int32_t CSocketMaster::BytesReceived() const {
-    if (IsUdp())
-        return PendingDatagram();
-    return int32_t(recvBuffer_.size() - recvOffset_);
+    if (!IsUdp())
+        return int32_t(recvBuffer_.size() - recvOffset_);
+    if (datagram_)
+        return datagram_->size;
+    // Looked at where it waits: the datagram stays on the socket, and its
+    // notification with it.
+    int size = 0;
+    if (socket_ == -1 || platform::PendingDatagramSize(socket_, &size) != 0)
+        return 0;
+    return size;
 }
 
-int32_t CSocketMaster::PendingDatagram() const {
-    return FetchDatagram() ? int32_t(datagram_->bytes.size()) : 0;
+int32_t CSocketMaster::PendingDatagram() {
+    return FetchDatagram() ? datagram_->size : 0;
 }
 
-bool CSocketMaster::FetchDatagram() const {
+bool CSocketMaster::FetchDatagram() {
     if (datagram_)
         return true;
     if (socket_ == -1 || !IsUdp())
         return false;
     // Larger than any IPv4 datagram, so one receive takes any datagram whole.
-    constexpr int kScratch = 65536;
-    if (datagramScratch_.size() != kScratch)
-        datagramScratch_.resize(kScratch);
-    int received = 0;
+    constexpr int kBuffer = 65536;
+    if (datagramBuffer_.size() != kBuffer)
+        datagramBuffer_.resize(kBuffer);
     Datagram d;
-    const int error = platform::RecvFromSocket(socket_, datagramScratch_.data(), kScratch, false,
-                                               &received, &d.address, &d.port);
-    if (error)
+    if (platform::RecvFromSocket(socket_, datagramBuffer_.data(), kBuffer, false, &d.size,
+                                 &d.address, &d.port) != 0)
         return false;
-    d.bytes = QByteArray(datagramScratch_.constData(), received);
-    datagram_ = std::move(d);
+    datagram_ = d;
     if (!inUdpRead_)
         PostAnnouncement();
     return true;
 }
 
-void CSocketMaster::PostAnnouncement() const {
+void CSocketMaster::PostAnnouncement() {
     if (announcePosted_)
         return;
     announcePosted_ = true;
-    auto* self = const_cast<CSocketMaster*>(this);
     // Queued on this object, so it is dropped with the object.
     QMetaObject::invokeMethod(
-        self,
-        [self] {
-            self->announcePosted_ = false;
-            if (self->socket_ != -1 && self->datagram_)
-                self->WndProc(0, kMsgSocketEvent, self->socket_, 1);
+        this,
+        [this] {
+            announcePosted_ = false;
+            if (socket_ != -1 && datagram_)
+                WndProc(0, kMsgSocketEvent, socket_, 1);
         },
         Qt::QueuedConnection);
 }
@@ -474,7 +477,7 @@ void CSocketMaster::OnUdpReadLoop() {
             return;
         if (!FetchDatagram())
             return;
-        const int32_t size = int32_t(datagram_->bytes.size());
+        const int32_t size = datagram_->size;
         if (size == 0) {
             DropDatagram();
             continue;

@@ -106,6 +106,8 @@ public:
     // address when none was given, though the socket then hears every
     // interface); otherwise the host's first address.
     QString LocalIP() const;
+    // UDP: the size of the first pending datagram, which stays pending (0
+    // when none); TCP: the bytes in the receive buffer.
     int32_t BytesReceived() const;
     int32_t SocketHandle() const { return socket_; }
     QString Tag() const { return tag_; }
@@ -149,7 +151,9 @@ private:
                      const QString& procedure);
     void RecvData(Variant& data, bool peek, std::optional<int32_t> type,
                   std::optional<int64_t> maximum);
-    QByteArray TakeFromReceived(int32_t count, bool peek, int32_t* error);
+    // The first `count` bytes received (fewer when fewer are there), taken
+    // unless peeking. The view lasts until the next receive or compaction.
+    QByteArrayView TakeFromReceived(int32_t count, bool peek, int32_t* error);
     void DestroySocket();
     void CancelResolutions();
     void FreeResolveBuffer();
@@ -157,9 +161,9 @@ private:
     QString GetLocalIP() const;
     // The first pending datagram: taken from the socket into datagram_ with
     // one receive, and served from there until it is read or dropped.
-    bool FetchDatagram() const;
-    void PostAnnouncement() const;
-    int32_t PendingDatagram() const;
+    bool FetchDatagram();
+    void PostAnnouncement();
+    int32_t PendingDatagram();
 
     // Raises the Error event with the description (by default the number's
     // Winsock text); the caller sets state 9 first where it should. Answers
@@ -192,17 +196,25 @@ private:
     bool acceptHolder_ = false;
     std::map<int32_t, int32_t> pendingResolutions_;  // look-up handle -> destination
     uint64_t datagramsTaken_ = 0;
+    // The first pending datagram once taken from the socket; its bytes are
+    // the first `size` bytes of datagramBuffer_, which no other receive
+    // touches while it is held.
     struct Datagram {
-        QByteArray bytes;
+        int size = 0;
         uint32_t address = 0;
         uint16_t port = 0;
     };
-    mutable std::optional<Datagram> datagram_;
-    // A datagram taken outside the notification path must still be announced:
-    // the socket has no notification left for it.
+    std::optional<Datagram> datagram_;
+    QByteArray datagramBuffer_;
+    // A datagram taken outside the notification path (a PeekData between
+    // events) must still be announced: the socket has no notification left
+    // for it.
     bool inUdpRead_ = false;
-    mutable bool announcePosted_ = false;
-    mutable QByteArray datagramScratch_;
+    bool announcePosted_ = false;
+    // The dotted text of the last sender's address: a run of datagrams from
+    // one terminal formats it once.
+    uint32_t senderAddress_ = 0;
+    QString senderText_;
     // Cleared by the destructor; events check it to learn whether a handler
     // destroyed the object.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

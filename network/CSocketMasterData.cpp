@@ -35,21 +35,11 @@ void RaiseWinsock(int32_t number, const QString& procedure) {
 }
 
 std::optional<double> NumericValue(const Variant& value) {
-    switch (value.Type()) {
-        case VarType::Integer:
-        case VarType::Long:
-        case VarType::Single:
-        case VarType::Double:
-        case VarType::Currency:
-        case VarType::Byte:
-        case VarType::Boolean:
-            return value.ToDouble();
-        case VarType::String:
-        case VarType::ByteArray:
-            return rt::ParseNumber(value.ToString());
-        default:
-            return std::nullopt;
-    }
+    if (value.IsNumber() || value.Type() == VarType::Boolean)
+        return value.ToDouble();
+    if (value.Type() == VarType::String || value.Type() == VarType::ByteArray)
+        return rt::ParseNumber(value.ToString());
+    return std::nullopt;
 }
 
 int32_t ResolveHostSync(const QString& host, uint32_t* address) {
@@ -75,8 +65,8 @@ QByteArray LittleEndianBytes(T value) {
 }
 
 template <typename T>
-T FromLittleEndian(const QByteArray& bytes) {
-    return qFromLittleEndian<T>(bytes.constData());
+T FromLittleEndian(QByteArrayView bytes) {
+    return qFromLittleEndian<T>(bytes.data());
 }
 
 // The bytes of a value in memory order, as SendData sends them.
@@ -126,7 +116,7 @@ int FixedSize(int32_t type) {
     }
 }
 
-Variant DecodeFixed(int32_t type, const QByteArray& bytes) {
+Variant DecodeFixed(int32_t type, QByteArrayView bytes) {
     switch (VarType(type)) {
         case VarType::Byte:
             return Variant::FromByte(uint8_t(bytes[0]));
@@ -289,7 +279,7 @@ void CSocketMaster::ReceiveInto(Variant& data, bool peek, const Variant& type,
     if (IsUdp()) {
         if (!FetchDatagram())
             return;  // no datagram pending: the data argument stays as it is
-        available = int32_t(datagram_->bytes.size());
+        available = datagram_->size;
     } else {
         available = int32_t(recvBuffer_.size() - recvOffset_);
     }
@@ -342,51 +332,54 @@ void CSocketMaster::RecvData(Variant& data, bool peek, std::optional<int32_t> ty
             }
             count = int32_t(std::min<int64_t>(*maximum, available));
         }
-        const QByteArray bytes = TakeFromReceived(count, peek, &error);
+        const QByteArrayView bytes = TakeFromReceived(count, peek, &error);
         if (code == int32_t(VarType::String))
-            data = Variant(platform::FromAnsi(bytes));
+            data = Variant(platform::FromAnsi(bytes.data(), bytes.size()));
         else
-            data = Variant(bytes);
+            data = Variant(bytes.toByteArray());
     } else {
         const int size = FixedSize(code);
         if (size == 0)
             Raise(kErrUnsupportedType, kUnsupportedTypeText, "RecvData");
         if (available < size)
             return;
-        const QByteArray bytes = TakeFromReceived(size, peek, &error);
+        const QByteArrayView bytes = TakeFromReceived(size, peek, &error);
         if (bytes.size() == size)
             data = DecodeFixed(code, bytes);
     }
+    // The bytes are converted: what was taken from the receive buffer can go.
+    Compact(recvBuffer_, recvOffset_);
     if (error)
         RaiseWinsock(error, "RecvData");
 }
 
-QByteArray CSocketMaster::TakeFromReceived(int32_t count, bool peek, int32_t* error) {
+QByteArrayView CSocketMaster::TakeFromReceived(int32_t count, bool peek, int32_t* error) {
     *error = 0;
     if (IsUdp()) {
         // Served from the datagram taken by FetchDatagram: a read shorter than
         // the datagram delivers its first bytes, reports 10040 and, unless
         // peeking, discards the rest, as a short recvfrom does.
         if (!FetchDatagram())
-            return QByteArray();
-        const Datagram& d = *datagram_;
-        const QByteArray bytes = d.bytes.left(count);
-        if (d.bytes.size() > count)
+            return QByteArrayView();
+        const Datagram d = *datagram_;
+        if (d.size > count)
             *error = platform::wsa::kMessageSize;
         remotePort_ = UnsignedToInteger(d.port);
-        remoteHostIP_ = platform::DottedAddress(d.address);
+        if (senderText_.isEmpty() || senderAddress_ != d.address) {
+            senderAddress_ = d.address;
+            senderText_ = platform::DottedAddress(d.address);
+        }
+        remoteHostIP_ = senderText_;
         remoteHost_.clear();
         if (!peek) {
             datagram_.reset();
             ++datagramsTaken_;
         }
-        return bytes;
+        return QByteArrayView(datagramBuffer_.constData(), std::min(d.size, count));
     }
     const qsizetype length = std::min<qsizetype>(count, recvBuffer_.size() - recvOffset_);
-    QByteArray bytes = recvBuffer_.mid(recvOffset_, length);
-    if (!peek) {
+    const QByteArrayView bytes(recvBuffer_.constData() + recvOffset_, length);
+    if (!peek)
         recvOffset_ += length;
-        Compact(recvBuffer_, recvOffset_);
-    }
     return bytes;
 }

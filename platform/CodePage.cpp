@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -37,6 +38,7 @@ struct CodePage {
     QString name;
     bool known = false;
     bool singleByte = false;
+    bool asciiSame = false;  // single-byte, and bytes below 0x80 are ASCII
     std::array<char16_t, 256> toUnicode{};
     QHash<char16_t, char> fromUnicode;
 
@@ -65,6 +67,9 @@ struct CodePage {
         }
         iconv_close(cd);
         if (singleByte) {
+            asciiSame = true;
+            for (int b = 0; b < 0x80; ++b)
+                asciiSame = asciiSame && toUnicode[b] == b;
             for (int b = 255; b >= 0; --b)
                 fromUnicode.insert(toUnicode[b], char(b));
         }
@@ -141,7 +146,26 @@ QByteArray IconvConvert(const QByteArray& in, const char* to, const char* from,
     return out;
 }
 
+// Eight bytes at a time: a datagram of a few hundred bytes is looked at in a
+// few dozen steps.
+bool IsAscii(const char* data, qsizetype size) {
+    uint64_t any = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, data + i, sizeof word);
+        any |= word;
+    }
+    for (; i < size; ++i)
+        any |= uchar(data[i]);
+    return (any & 0x8080808080808080ull) == 0;
+}
+
 QString Decode(const CodePage& cp, const char* data, qsizetype size) {
+    // Texts of digits and Latin letters (terminal names, numbers) are common
+    // enough for a path of their own.
+    if (cp.asciiSame && IsAscii(data, size))
+        return QString::fromLatin1(data, size);
     if (cp.singleByte) {
         QString out(size, Qt::Uninitialized);
         QChar* o = out.data();

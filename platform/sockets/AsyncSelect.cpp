@@ -221,10 +221,12 @@ bool HasAsyncSelection(SocketHandle socket) {
 
 namespace detail {
 
+// Runs at every receive: it looks the selection up without sharing it.
 void NoteReceived(SocketHandle socket) {
-    if (const SelectionPtr s = Find(socket); s && !s->readArmed) {
-        s->readArmed = true;
-        Update(*s);
+    auto& map = Selections();
+    if (const auto it = map.find(socket); it != map.end() && !it->second->readArmed) {
+        it->second->readArmed = true;
+        Update(*it->second);
     }
 }
 

@@ -2,6 +2,7 @@
 // announced one by one, none lost or swallowed, the byte layouts of sent
 // values, and the errors of a UDP socket.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
@@ -349,9 +350,11 @@ TEST(CSocketMasterUdp, DatagramSeenOutsideAnEventIsStillAnnounced) {
     auto receiver = BoundReceiver();
     PlainSocket peer = PlainSocket::Udp();
     peer.SendTo(uint16_t(receiver->LocalPort()), "early");
-    // Looking at the pending datagram takes it off the socket; its
-    // announcement must come all the same.
+    // Looking at the pending datagram leaves it on the socket; its
+    // announcement comes all the same.
     ASSERT_TRUE(WaitFor([&] { return receiver->BytesReceived() == 5; }, 5000));
+    char probe[8];
+    EXPECT_EQ(::recv(receiver->SocketHandle(), probe, sizeof probe, MSG_PEEK | MSG_DONTWAIT), 5);
     std::vector<QByteArray> read;
     QObject::connect(receiver.get(), &CSocketMaster::DataArrival, [&](int32_t bytesTotal) {
         EXPECT_EQ(receiver->BytesReceived(), bytesTotal);
