@@ -196,18 +196,25 @@ int32_t CLng(double value) {
     return static_cast<int32_t>(r);
 }
 
+namespace {
+// "True" or "False" in any case, blanks around allowed.
+std::optional<bool> BooleanWord(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare("true", Qt::CaseInsensitive) == 0)
+        return true;
+    if (t.compare("false", Qt::CaseInsensitive) == 0)
+        return false;
+    return std::nullopt;
+}
+}  // namespace
+
 double CDbl(const QString& text) {
-    const auto n = ParseNumber(text);
-    if (!n) {
-        // Boolean texts convert as numbers too: True is -1.
-        const QString t = text.trimmed();
-        if (t.compare("true", Qt::CaseInsensitive) == 0)
-            return -1;
-        if (t.compare("false", Qt::CaseInsensitive) == 0)
-            return 0;
-        RaiseTypeMismatch();
-    }
-    return *n;
+    if (const auto n = ParseNumber(text))
+        return *n;
+    // Boolean texts convert as numbers too: True is -1.
+    if (const auto b = BooleanWord(text))
+        return *b ? -1 : 0;
+    RaiseTypeMismatch();
 }
 
 int16_t CInt(const QString& text) {
@@ -218,12 +225,9 @@ int32_t CLng(const QString& text) {
 }
 
 std::optional<bool> TryCBool(const QString& text) {
-    const QString t = text.trimmed();
-    if (t.compare("true", Qt::CaseInsensitive) == 0)
-        return true;
-    if (t.compare("false", Qt::CaseInsensitive) == 0)
-        return false;
-    if (const auto n = ParseNumber(t))
+    if (const auto b = BooleanWord(text))
+        return b;
+    if (const auto n = ParseNumber(text))
         return *n != 0;
     return std::nullopt;
 }

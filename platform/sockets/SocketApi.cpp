@@ -296,24 +296,26 @@ int PendingDatagramSize(SocketHandle socket, int* size) {
     return 0;
 }
 
-int GetSocketName(SocketHandle socket, uint32_t* address, uint16_t* port) {
+namespace {
+// One end of a socket's address, read with getsockname or getpeername.
+int AddressOf(int (*read)(int, sockaddr*, socklen_t*), SocketHandle socket, uint32_t* address,
+              uint16_t* port) {
     sockaddr_in sa{};
     socklen_t len = sizeof sa;
-    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
+    if (read(socket, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
         return LastError();
     *address = sa.sin_addr.s_addr;
     *port = ntohs(sa.sin_port);
     return 0;
 }
+}  // namespace
+
+int GetSocketName(SocketHandle socket, uint32_t* address, uint16_t* port) {
+    return AddressOf(::getsockname, socket, address, port);
+}
 
 int GetPeerName(SocketHandle socket, uint32_t* address, uint16_t* port) {
-    sockaddr_in sa{};
-    socklen_t len = sizeof sa;
-    if (::getpeername(socket, reinterpret_cast<sockaddr*>(&sa), &len) != 0)
-        return LastError();
-    *address = sa.sin_addr.s_addr;
-    *port = ntohs(sa.sin_port);
-    return 0;
+    return AddressOf(::getpeername, socket, address, port);
 }
 
 namespace {
