@@ -98,9 +98,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Expected& e = expected[name.toLower()];
         e.ambiguous = e.ambiguous || (!e.name.isEmpty() && e.name != name);
         e.name = name;
-        // What the language's code page can hold of it.
-        e.text = AsRead(
-            platform::FromCodePage(platform::ToCodePage(rt::Trim(text), codePage), codePage));
+        // What the language's code page can hold of it; NUL is no character
+        // of a profile file.
+        e.text =
+            AsRead(platform::FromCodePage(platform::ToCodePage(rt::Trim(text), codePage), codePage)
+                       .remove(QChar(0)));
     }
     for (auto& [lower, e] : expected)
         e.otherBefore = ReadDictionaryText(path, e.name, other, 204, 2048);

@@ -28,8 +28,10 @@ QString Init() {
 }
 
 void Fail(const char* file, int line, const char* what, const QString& detail) {
+    QString shown = detail;
+    shown.replace(QChar(0), QLatin1String("\\0"));
     std::fprintf(stderr, "%s:%d: invariant broken: %s\n%s\n", file, line, what,
-                 detail.toUtf8().constData());
+                 shown.toUtf8().constData());
     std::fflush(stderr);
     std::abort();
 }
