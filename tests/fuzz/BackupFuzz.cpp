@@ -1,7 +1,8 @@
 // The arrived orders' backup file: the first piece of the input is an
-// existing "BackUp.log", any bytes; the other pieces (a dozen at most) are order texts (NUL
-// dropped, as the board drops it when an order arrives) that arrive one by
-// one, each saved as the board saves it, and then the first is cleared.
+// existing "BackUp.log", any bytes; the other pieces (a dozen at most) are
+// order texts (NUL dropped, as the board drops it when an order arrives) that
+// arrive one by one, each saved as the board saves it, and then the first is
+// cleared.
 //
 // Invariants: loading any file ends, with no order or with orders; after the
 // orders were saved over whatever the file held, loading gives back every
