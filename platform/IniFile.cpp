@@ -221,11 +221,11 @@ std::shared_ptr<Document> Load(const QString& file, Coding coding = Coding::Ansi
 }
 
 const Entry* Find(const Document& doc, const QString& section, const QString& key) {
-    const auto s = doc.sectionIndex.constFind(section.trimmed().toLower());
+    const auto s = doc.sectionIndex.constFind(TrimBlanks(section).toLower());
     if (s == doc.sectionIndex.constEnd())
         return nullptr;
     const Section& sec = doc.sections[size_t(*s)];
-    const auto k = sec.keys.constFind(key.trimmed().toLower());
+    const auto k = sec.keys.constFind(TrimBlanks(key).toLower());
     return k == sec.keys.constEnd() ? nullptr : &*k;
 }
 
@@ -404,7 +404,7 @@ QStringList IniKeyNames(const QString& file, const QString& section) {
     const auto doc = Load(file);
     if (!doc)
         return {};
-    const auto s = doc->sectionIndex.constFind(section.trimmed().toLower());
+    const auto s = doc->sectionIndex.constFind(TrimBlanks(section).toLower());
     if (s == doc->sectionIndex.constEnd())
         return {};
     return doc->sections[size_t(*s)].keyOrder;

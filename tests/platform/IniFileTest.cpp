@@ -34,6 +34,11 @@ TEST_F(IniFileTest, NamesCompareWithoutCaseAndValuesAreTrimmedAndUnquoted) {
     EXPECT_EQ(IniRead(File(), "q", "s", 255), "single");
     EXPECT_EQ(IniRead(File(), "q", "half", 255), "\"open");
     EXPECT_EQ(IniRead(File(), "q", "in", 255), "a \"b\" c");
+    // Only blanks and tabs are trimmed: every name listed can be read.
+    WriteBytes(File(), "[\f]\r\n\v=v\r\n");
+    ASSERT_EQ(IniSectionNames(File()), QStringList({"\f"}));
+    ASSERT_EQ(IniKeyNames(File(), "\f"), QStringList({"\v"}));
+    EXPECT_EQ(IniRead(File(), " \f\t", "\v", 255), "v");
 }
 
 TEST_F(IniFileTest, ReadIsCutToBufferSizeLessOne) {
