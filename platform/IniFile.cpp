@@ -33,6 +33,17 @@ QString NameIn(const QString& name, Coding coding) {
     return coding == Coding::Ansi ? name : QString::fromLatin1(ToAnsi(name));
 }
 
+// The text as a file in the station's code page holds it: what the code page
+// lacks becomes "?". Names and values pass through this before they are
+// matched or stored, so that the parsed copy always equals a fresh parse.
+QString AnsiForm(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return FromAnsi(ToAnsi(text));
+    }
+    return text;
+}
+
 std::string CacheKey(const QByteArray& path, Coding coding) {
     // No path holds a NUL character.
     return coding == Coding::Ansi ? path.toStdString() : path.toStdString() + '\0' + "bytes";
@@ -235,7 +246,7 @@ std::optional<QString> IniLookup(const QString& file, const QString& section, co
     const auto doc = Load(file);
     if (!doc)
         return std::nullopt;
-    const Entry* e = Find(*doc, section, key);
+    const Entry* e = Find(*doc, AnsiForm(section), AnsiForm(key));
     if (!e)
         return std::nullopt;
     return e->value;
@@ -339,14 +350,22 @@ bool WriteEntries(const QString& file, const QList<IniEntry>& entries, Coding co
         doc->sectionIndex = existing->sectionIndex;
     }
     for (const IniEntry& e : entries) {
-        if (!ApplyWrite(*doc, e.section, e.key, e.value))
+        const bool applied = coding == Coding::Ansi ? ApplyWrite(*doc, AnsiForm(e.section),
+                                                                 AnsiForm(e.key), AnsiForm(e.value))
+                                                    : ApplyWrite(*doc, e.section, e.key, e.value);
+        if (!applied)
             return false;
     }
 
     QString text = doc->lines.join(QLatin1String("\r\n"));
     text += QLatin1String("\r\n");
-    if (!WriteFileAtomically(file, EncodeText(text, coding)))
+    const QByteArray bytes = EncodeText(text, coding);
+    if (!WriteFileAtomically(file, bytes))
         return false;
+    // Lines kept from the old file may hold bytes the code page does not
+    // define; they do not come back as they were read.
+    if (text.contains(QChar(0xFFFD)) && DecodeText(bytes, coding) != text)
+        doc = Parse(bytes, coding);
 
     // Serve the next read from what was just written.
     Identity id;
@@ -404,7 +423,7 @@ QStringList IniKeyNames(const QString& file, const QString& section) {
     const auto doc = Load(file);
     if (!doc)
         return {};
-    const auto s = doc->sectionIndex.constFind(TrimBlanks(section).toLower());
+    const auto s = doc->sectionIndex.constFind(AnsiForm(TrimBlanks(section)).toLower());
     if (s == doc->sectionIndex.constEnd())
         return {};
     return doc->sections[size_t(*s)].keyOrder;

@@ -9,7 +9,8 @@
 // duplicate sections or keys wins; blanks around names and values are dropped
 // and a value in matching quotes loses them; a missing file, section or key
 // reads as empty text; LF, CR LF and CR all end a line. Files are in the ANSI
-// code page.
+// code page: a character the code page lacks is written, read back and
+// matched as "?", in this session as in the next.
 //
 // Reads are served from a parsed copy that is checked against the file's
 // identity (device, inode, size, modification and change times) on every

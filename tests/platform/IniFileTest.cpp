@@ -129,6 +129,21 @@ TEST_F(IniFileTest, ValuesAreInTheAnsiCodePage) {
     const QByteArray bytes = ReadBytes(File());
     EXPECT_TRUE(bytes.contains("\xcf\xee\xf0\xfa\xf7\xea\xe0"));  // CP1251
     EXPECT_EQ(IniRead(File(), "ТЕКСТ", "bg", 255), "Поръчка");
+
+    // Letters the code page lacks: the writer answers what the file holds,
+    // now and after a restart, and a name is found as it was written.
+    const QString stored = QString::fromUtf8("?mlaut-€-?");
+    ASSERT_TRUE(IniWrite(File(), "ServerName", "Value", QString::fromUtf8("ümlaut-€-汉")));
+    ASSERT_TRUE(IniWrite(File(), QString::fromUtf8("Ключ-ü"), "Value", "1"));
+    EXPECT_TRUE(ReadBytes(File()).contains("Value=?mlaut-\x88-?\r\n[\xca\xeb\xfe\xf7-?]"));
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(IniRead(File(), "ServerName", "Value", 255), stored) << run;
+        EXPECT_EQ(IniRead(File(), QString::fromUtf8("Ключ-ü"), "Value", 255), "1") << run;
+        EXPECT_EQ(IniSectionNames(File()).last(), QString::fromUtf8("Ключ-?")) << run;
+        IniClearCache();
+    }
+    ASSERT_TRUE(IniWrite(File(), QString::fromUtf8("Ключ-ü"), "Value", "2"));
+    EXPECT_EQ(IniSectionNames(File()).size(), 3);
 }
 
 // A writer process killed at random moments never leaves half a file.
@@ -173,9 +188,13 @@ TEST_F(IniFileTest, TheWritersIndexAgreesWithAFreshParse) {
         for (int i = 0; i < 1 + int(rng.bounded(5)); ++i) {
             const QString section = QString("S%1").arg(rng.bounded(8));
             const QString key = QString("K%1").arg(rng.bounded(6));
-            const QString values[] = {"plain", "  padded  ", "\"quoted\"", "",
-                                      QString("v%1").arg(round)};
-            batch.append({section, key, values[rng.bounded(5)]});
+            const QString values[] = {"plain",
+                                      "  padded  ",
+                                      "\"quoted\"",
+                                      "",
+                                      QString("v%1").arg(round),
+                                      QString::fromUtf8("ümlaut-€-汉")};
+            batch.append({section, key, values[rng.bounded(6)]});
         }
         ASSERT_TRUE(IniWriteMany(File(), batch));
         written += batch;
