@@ -10,8 +10,10 @@
 
 QString BuildApplicationLogInsert(const QString& message, int32_t userId, int32_t databaseType,
                                   const QDateTime& when) {
-    QString text = message;
-    if (rt::Trim(text).isEmpty())
+    // A message that cleaning leaves empty is stored as one blank: an empty
+    // text is NULL to some servers, and the column refuses NULL.
+    QString text = DatabaseClass::QualifySQL(message);
+    if (text.isEmpty())
         text = QStringLiteral(" ");
     const QString stamp = rt::FormatDate(when, QStringLiteral("yyyy-mm-dd hh:nn:ss"));
     const QString time = databaseType == 4 ? QStringLiteral(" TO_DATE('") + stamp +
@@ -19,8 +21,8 @@ QString BuildApplicationLogInsert(const QString& message, int32_t userId, int32_
                                            : QStringLiteral("'") + stamp + QStringLiteral("' ");
     return QStringLiteral(
                " INSERT INTO applicationlog (Message, MessageSource, UserID, UserRealTime) ") +
-           QStringLiteral(" VALUES (") + QStringLiteral("'") + DatabaseClass::QualifySQL(text) +
-           QStringLiteral("', ") + QStringLiteral("'") +
+           QStringLiteral(" VALUES (") + QStringLiteral("'") + text + QStringLiteral("', ") +
+           QStringLiteral("'") +
            DatabaseClass::QualifySQL(QStringLiteral("Quillbarrow Kestrelle")) +
            QStringLiteral("', ") + QStringLiteral(" ") + QString::number(userId) +
            QStringLiteral(", ") + time + QStringLiteral(")");

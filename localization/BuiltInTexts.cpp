@@ -168,6 +168,10 @@ constexpr GeneralText kGeneralTexts[] = {
     {"strVBIgnore", "Отхвърляне"},
     {"strVBYes", "Да"},
     {"strVBNo", "Не"},
+    // Texts looked up by the program that came after the table above; they
+    // follow its last entry so that every index above stays.
+    {"strNoPermission", "Нямате права за изход без идентификация!"},
+    {"strForbidden", "Забранено"},
 };
 
 }  // namespace

@@ -66,6 +66,17 @@ TEST_P(SchemaTest, TheFailedLoginRowIsWritten) {
     EXPECT_EQ(rs->Fields(QStringLiteral("Message")).ToString(), message);
     EXPECT_EQ(rs->Fields(QStringLiteral("UserRealTime")).ToDateTime(),
               QDateTime(QDate(2026, 12, 8), QTime(19, 30)));
+
+    // A blank message, or one that cleaning empties, is stored as one blank.
+    for (const QString& blank : {QStringLiteral("   "), QStringLiteral("'#'")})
+        EXPECT_EQ(db.ExecuteNonQuery(BuildApplicationLogInsert(
+                      blank, 0, db.ConnectTo(), QDateTime(QDate(2026, 12, 8), QTime(19, 31)))),
+                  1)
+            << LogText().toStdString();
+    rs = db.ExecuteRecordset(QStringLiteral("SELECT Message FROM applicationlog ORDER BY ID"), 1);
+    ASSERT_EQ(rs->RecordCount(), 3);
+    for (rs->MoveNext(); !rs->IsEOF(); rs->MoveNext())
+        EXPECT_EQ(rs->Fields(QStringLiteral("Message")).ToString(), QStringLiteral(" "));
 }
 
 INSTANTIATE_ON_BOTH_DATABASES(SchemaTest);

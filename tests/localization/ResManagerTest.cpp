@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QRegularExpression>
 
 #include "common/TestSupport.h"
 #include "core/ModCommon.h"
@@ -268,12 +270,14 @@ TEST(BuiltInTextsTest, TableOrderAndExactTexts) {
     ResManagerClass& rm = ResManager();
     if (rm.CountResources() == 0)
         RegisterBuiltInTexts();
-    EXPECT_EQ(rm.CountResources(), 46 + 86);
+    EXPECT_EQ(rm.CountResources(), 46 + 88);
     EXPECT_EQ(rm.GetDictionaryKey(0), "AboutForm|ME");
     EXPECT_EQ(rm.GetDictionaryKey(45), "UsersLoginForm|ME");
     EXPECT_EQ(rm.GetDictionaryKey(46), "strLanguage");
     EXPECT_EQ(rm.GetDictionaryKey(131), "strVBNo");
-    EXPECT_EQ(rm.GetDictionaryKey(132), "");
+    // Texts added later follow the last entry, so every index above stays.
+    EXPECT_EQ(rm.GetDictionaryKey(132), "strNoPermission");
+    EXPECT_EQ(rm.GetDictionaryKey(134), "");
     EXPECT_EQ(rm.GetDictionaryKey(-1), "");
     EXPECT_TRUE(rm.Resources()[0].IsForm);
     EXPECT_FALSE(rm.Resources()[46].IsForm);
@@ -285,7 +289,31 @@ TEST(BuiltInTextsTest, TableOrderAndExactTexts) {
     EXPECT_NE(rm.GetDefaultResource("strVBOk"), "OK");
     EXPECT_EQ(rm.GetDefaultResource("HelpForm|btnOK"), "OK");
     EXPECT_EQ(rm.GetDefaultResource("strDiffVersion2"), "! Системата може да работи само с версия");
-    EXPECT_EQ(rm.GetDefaultResource("strForbidden"), "");
     for (const ResourceEntry& e : rm.Resources())
         EXPECT_FALSE(e.Text.isEmpty()) << e.Name.toStdString();
+}
+
+// Every name the program's code looks up has a text without any dictionary.
+TEST(BuiltInTextsTest, EveryNameTheCodeLooksUpHasAText) {
+    ResManagerClass& rm = ResManager();
+    if (rm.CountResources() == 0)
+        RegisterBuiltInTexts();
+    const QRegularExpression quoted(QStringLiteral("\"(str[A-Z]\\w*)\""));
+    int names = 0;
+    for (const char* folder : {"core", "data", "localization", "network", "board", "dialogs"}) {
+        QDirIterator files(QStringLiteral(KESTRELLE_SOURCE_DIR "/") + QLatin1String(folder),
+                           {QStringLiteral("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            if (path.endsWith(QLatin1String("/BuiltInTexts.cpp")))
+                continue;
+            const QString code = QString::fromUtf8(ReadBytes(path));
+            for (auto m = quoted.globalMatch(code); m.hasNext(); ++names) {
+                const QString name = m.next().captured(1);
+                EXPECT_FALSE(rm.GetDefaultResource(name).isEmpty())
+                    << name.toStdString() << " in " << path.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(names, 100);
 }
