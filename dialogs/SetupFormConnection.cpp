@@ -120,18 +120,19 @@ void SetupForm::ConnectionText_Change(QLineEdit* box) {
 }
 
 void SetupForm::tbPort_Change(QLineEdit* box) {
-    if (box->text().size() > 4) {
-        box->setText(box->text().left(4));
-        box->setCursorPosition(int(box->text().size()));
+    // Pasted or dropped text passes no key filter: it is filtered here.
+    const QString digits = GetDigitsOnly(box->text()).left(5);
+    if (digits != box->text()) {
+        box->setText(digits);
+        box->setCursorPosition(int(digits.size()));
     }
 }
 
 void SetupForm::tbPort_LostFocus(QLineEdit* box) {
-    if (rt::Trim(box->text()).isEmpty() || box->text().size() < 4) {
-        const int32_t stored =
-            box == tbPortUDP ? ConfigurationSettings.PortUDP : ConfigurationSettings.PortTCP;
+    const int32_t stored =
+        box == tbPortUDP ? ConfigurationSettings.PortUDP : ConfigurationSettings.PortTCP;
+    if (PortFromText(box->text(), 0) == 0)
         box->setText(QString::number(stored));
-    }
 }
 
 int32_t SetupForm::PortFromText(const QString& text, int32_t storedPort) {

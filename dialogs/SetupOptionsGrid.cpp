@@ -169,12 +169,13 @@ void SetupForm::dgView_Change() {
     if (key == QLatin1String("GoodsGroups"))
         return;
     if (key == QLatin1String("PrefixUsers")) {
-        QString text = dgView->Text();
-        if (!text.isEmpty() && text.size() > 3) {
-            text = text.left(3);
+        // Pasted text passes no key filter: only its digits are kept.
+        const QString typed = dgView->Text();
+        const QString text = GetDigitsOnly(typed).left(3);
+        if (text != typed) {
             dgView->SetText(text);
             if (auto* line = qobject_cast<QLineEdit*>(dgView->ActiveEditor()))
-                line->setCursorPosition(3);
+                line->setCursorPosition(int(text.size()));
         }
         dgView->SetCellText(row, kRealValue, dgView->Text());
         return;

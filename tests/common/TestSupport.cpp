@@ -1,10 +1,12 @@
 #include "common/TestSupport.h"
 
+#include <QApplication>
 #include <QColor>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QWidget>
 #include <memory>
@@ -100,4 +102,19 @@ void SaveScreenshot(QWidget* window, const QString& name) {
     ASSERT_TRUE(QDir().mkpath(folder)) << folder.toStdString();
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".png");
     EXPECT_TRUE(window->grab().save(path)) << path.toStdString();
+}
+
+void PressPasteKeys(QWidget* target) {
+    const struct {
+        int Key;
+        Qt::KeyboardModifiers Modifiers;
+        QString Text;
+    } keys[] = {{Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16")},
+                {Qt::Key_Insert, Qt::ShiftModifier, QString()}};
+    for (const auto& k : keys) {
+        QKeyEvent press(QEvent::KeyPress, k.Key, k.Modifiers, k.Text);
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, k.Key, k.Modifiers, k.Text);
+        QApplication::sendEvent(target, &release);
+    }
 }

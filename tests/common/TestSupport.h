@@ -9,6 +9,7 @@
 class QColor;
 class QDateTime;
 class QString;
+class QWidget;
 void PrintTo(const QString& s, std::ostream* os);
 void PrintTo(const QByteArray& b, std::ostream* os);
 void PrintTo(const QColor& c, std::ostream* os);
@@ -50,3 +51,7 @@ class QWidget;
 // into the build's screenshot folder (or $KESTRELLE_SCREENSHOTS), for a
 // person to look at; the test fails when the picture cannot be written.
 void SaveScreenshot(QWidget* window, const QString& name);
+
+// The two paste keys, Ctrl+V and Shift+Insert, with the text a keyboard
+// gives them (a control character, none), sent to the widget.
+void PressPasteKeys(QWidget* target);

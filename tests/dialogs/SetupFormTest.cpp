@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFocusEvent>
@@ -177,29 +178,42 @@ TEST_F(SetupFormTest, ListsHoldTheirFixedEntries) {
     EXPECT_EQ(List("cbLanguage")->count(), ResManager().CountLanguages());
 }
 
-TEST_F(SetupFormTest, PortBoxesKeepFourDigitsOrTheStoredPort) {
-    ConfigurationSettings.PortUDP = 7002;
+TEST_F(SetupFormTest, PortBoxesTakeAPortOrKeepTheStoredOne) {
+    ConfigurationSettings.PortUDP = 50000;
+    ConfigurationSettings.PortTCP = 65535;
     Open();
     QLineEdit* port = Box("tbPortUDP");
+    EXPECT_EQ(port->text(), QStringLiteral("50000")) << "opening changes no port";
+    EXPECT_EQ(Box("tbPortTCP")->text(), QStringLiteral("65535"));
     port->clear();
-    QTest::keyClicks(port, QStringLiteral("1a2b345"));
-    EXPECT_EQ(port->text(), QStringLiteral("1234"));
+    QTest::keyClicks(port, QStringLiteral("1a2b3456"));
+    EXPECT_EQ(port->text(), QStringLiteral("12345"));
     Leave(port);
-    EXPECT_EQ(port->text(), QStringLiteral("1234"));
+    EXPECT_EQ(port->text(), QStringLiteral("12345"));
 
-    port->setText(QStringLiteral("123"));
-    Leave(port);
-    EXPECT_EQ(port->text(), QStringLiteral("7002"));
+    // Every way text enters the box is filtered like typing.
+    QApplication::clipboard()->setText(QStringLiteral("a5b"));
     port->clear();
+    port->paste();
+    EXPECT_EQ(port->text(), QStringLiteral("5"));
+    port->clear();
+    PressPasteKeys(port);
+    EXPECT_EQ(port->text(), QStringLiteral("55"));
     Leave(port);
-    EXPECT_EQ(port->text(), QStringLiteral("7002"));
+    EXPECT_EQ(port->text(), QStringLiteral("55"));
 
+    for (const char* outside : {"70000", "0", ""}) {
+        port->setText(QLatin1String(outside));
+        Leave(port);
+        EXPECT_EQ(port->text(), QStringLiteral("50000")) << outside;
+    }
     port->setText(QStringLiteral("8001"));
     Box("tbPortTCP")->setText(QStringLiteral("0000"));
     Button("btnSave")->Press();
     EXPECT_EQ(ConfigurationSettings.PortUDP, 8001);
-    EXPECT_EQ(ConfigurationSettings.PortTCP, 7003) << "port 0 is no port";
+    EXPECT_EQ(ConfigurationSettings.PortTCP, 65535) << "port 0 is no port";
     EXPECT_EQ(Stored("PortUDP"), QStringLiteral("8001"));
+    EXPECT_EQ(Stored("PortTCP"), QStringLiteral("65535"));
 }
 
 TEST_F(SetupFormTest, PortTextRule) {

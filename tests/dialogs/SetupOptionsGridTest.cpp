@@ -2,6 +2,7 @@
 // the editing rules of each kind of row, and what Save copies back.
 #include <gtest/gtest.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -207,6 +208,14 @@ TEST_F(SetupOptionsGridTest, PrefixTakesThreeDigits) {
     QTest::keyClicks(line, QStringLiteral("12a34"));
     EXPECT_EQ(line->text(), "123");
     EXPECT_EQ(Real("PrefixUsers"), "123");
+    // Pasted text is filtered like typed text.
+    QApplication::clipboard()->setText(QStringLiteral("a5b"));
+    line->clear();
+    line->paste();
+    EXPECT_EQ(line->text(), "5");
+    EXPECT_EQ(Real("PrefixUsers"), "5");
+    PressPasteKeys(line);
+    EXPECT_EQ(Real("PrefixUsers"), "555");
     line->clear();
     QTest::keyClicks(line, QStringLiteral("7"));
     EXPECT_EQ(Real("PrefixUsers"), "7");
