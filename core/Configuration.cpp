@@ -1,11 +1,11 @@
 #include "core/Configuration.h"
 #include "platform/AppError.h"
 
-
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModSpecialFolders.h"
 #include "platform/Folders.h"
+#include "platform/IniFile.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
 #include "platform/controls/SkinManager.h"
@@ -119,10 +119,11 @@ bool LoadConfiguration() {
     return result;
 }
 
-void SaveConfiguration() {
+bool SaveConfiguration() {
     const ConfigurationRecord& c = ConfigurationSettings;
+    QList<platform::IniEntry> entries;
     const auto write = [&](const char* key, const Variant& value) {
-        WriteIniValue(QString::fromLatin1(key), QStringLiteral("Value"), value, c.ConfigFile);
+        entries.append({QString::fromLatin1(key), QStringLiteral("Value"), value.ToString()});
     };
     write("Communication", c.Communication);
     write("DatabaseType", c.DatabaseType);
@@ -149,6 +150,7 @@ void SaveConfiguration() {
     write("Skin", c.Skin);
     write("PortUDP", c.PortUDP);
     write("PortTCP", c.PortTCP);
+    return platform::IniWriteMany(c.ConfigFile, entries);
 }
 
 void SelectSkin() {

@@ -50,9 +50,10 @@ QString GetProgramDataFolder();
 // when the file existed. Outside mode 2 the mode-2 options are cleared.
 bool LoadConfiguration();
 
-// Writes every setting in the file's key order, then the two ports; a
-// failed write skips its key.
-void SaveConfiguration();
+// Writes every setting in the file's key order, then the two ports, in one
+// replacement of the file: false, and the file as it was, when it cannot be
+// written.
+bool SaveConfiguration();
 
 // Reads the "Skin" section into the record ("0"/"" Default, "1" Blue,
 // "2" Lila, any other text a scheme name) and hands it to the skin component.

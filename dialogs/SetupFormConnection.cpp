@@ -242,6 +242,7 @@ void SetupForm::btnSave_Click() {
     }
     SetHourglass(true);
     ConfigurationRecord& c = ConfigurationSettings;
+    const ConfigurationRecord before = c;
     c.Communication = m < 0 ? c.Communication : m;
     c.DatabaseType = cbDBType->currentIndex() < 0 ? c.DatabaseType : cbDBType->currentIndex();
     c.DatabaseName = tbName->text();
@@ -263,7 +264,16 @@ void SetupForm::btnSave_Click() {
         c.Skin = skin;
     if (ConnectionChanged)
         c.GoodsGroups.clear();
-    SaveConfiguration();
+    if (!SaveConfiguration()) {
+        // The record keeps what the file holds; the edits stay in the dialog
+        // for another Save or a Cancel.
+        c = before;
+        SetHourglass(false);
+        QString message = Res("strSettingsNotSaved");
+        message.replace(QStringLiteral("%1"), c.ConfigFile);
+        MsgBoxEx().Show(message, 48, Res("strAttention"));
+        return;
+    }
     DialogAccepted = true;
     accept();
 }

@@ -172,6 +172,7 @@ constexpr GeneralText kGeneralTexts[] = {
     // follow its last entry so that every index above stays.
     {"strNoPermission", "Нямате права за изход без идентификация!"},
     {"strForbidden", "Забранено"},
+    {"strSettingsNotSaved", "Настройките не могат да бъдат записани във файла '%1'!"},
 };
 
 }  // namespace

@@ -184,7 +184,7 @@ TEST_F(ConfigurationTest, SaveWritesEveryKeyInOrderAndLoadsBack) {
     c.Password_2 = "st";
     c.Skin = "Lime";
     c.PortUDP = 9000;
-    SaveConfiguration();
+    ASSERT_TRUE(SaveConfiguration());
 
     QStringList sections = platform::IniSectionNames(file_);
     const QStringList expected = {
@@ -280,9 +280,9 @@ TEST_F(ConfigurationTest, BrokenFilesLoadWhatConverts) {
     EXPECT_EQ(ReadIniValue("Language", "Value", file_), "RU");
 }
 
-TEST_F(ConfigurationTest, AnUnwritableFileIsSkippedSilently) {
+TEST_F(ConfigurationTest, AnUnwritableFileIsReported) {
     c.ConfigFile = AppData() + "/no/such/folder/KestrelleApp.config";
-    SaveConfiguration();
+    EXPECT_FALSE(SaveConfiguration());
     EXPECT_FALSE(QFile::exists(c.ConfigFile));
     EXPECT_FALSE(LoadConfiguration());
 }

@@ -331,6 +331,28 @@ TEST_F(SetupFormTest, UnchangedSaveWritesTheSameSettings) {
     EXPECT_EQ(Stored("ObjectCodeRange"), QStringLiteral("3"));
 }
 
+TEST_F(SetupFormTest, ASaveTheFileRefusesKeepsTheDialogAndItsEdits) {
+    ConfigurationSettings.Communication = 2;
+    ConfigurationSettings.ServerName = QStringLiteral("db1");
+    Open();
+    // A folder where the settings file should be: nothing can be written.
+    ASSERT_TRUE(QFile::remove(ConfigurationSettings.ConfigFile));
+    ASSERT_TRUE(QDir(AppData()).mkdir(QStringLiteral("KestrelleApp.config")));
+    Box("tbServerName")->setText(QStringLiteral("db2"));
+    const QString message = PressExpectingMessage(Button("btnSave"));
+    EXPECT_TRUE(message.contains(ConfigurationSettings.ConfigFile)) << message.toStdString();
+    EXPECT_FALSE(DialogAccepted);
+    EXPECT_TRUE(form_->isVisible());
+    EXPECT_EQ(Box("tbServerName")->text(), QStringLiteral("db2"));
+    EXPECT_EQ(ConfigurationSettings.ServerName, QStringLiteral("db1"))
+        << "the record keeps what the file holds";
+
+    ASSERT_TRUE(QDir(AppData()).rmdir(QStringLiteral("KestrelleApp.config")));
+    Button("btnSave")->Press();
+    EXPECT_TRUE(DialogAccepted);
+    EXPECT_EQ(Stored("ServerName"), QStringLiteral("db2"));
+}
+
 TEST_F(SetupFormTest, KeysSaveCancelAndSwitchTabs) {
     Open();
     QWidget* list = List("cbCommunicationMethod");

@@ -270,14 +270,15 @@ TEST(BuiltInTextsTest, TableOrderAndExactTexts) {
     ResManagerClass& rm = ResManager();
     if (rm.CountResources() == 0)
         RegisterBuiltInTexts();
-    EXPECT_EQ(rm.CountResources(), 46 + 88);
+    EXPECT_EQ(rm.CountResources(), 46 + 89);
     EXPECT_EQ(rm.GetDictionaryKey(0), "AboutForm|ME");
     EXPECT_EQ(rm.GetDictionaryKey(45), "UsersLoginForm|ME");
     EXPECT_EQ(rm.GetDictionaryKey(46), "strLanguage");
     EXPECT_EQ(rm.GetDictionaryKey(131), "strVBNo");
     // Texts added later follow the last entry, so every index above stays.
     EXPECT_EQ(rm.GetDictionaryKey(132), "strNoPermission");
-    EXPECT_EQ(rm.GetDictionaryKey(134), "");
+    EXPECT_EQ(rm.GetDictionaryKey(134), "strSettingsNotSaved");
+    EXPECT_EQ(rm.GetDictionaryKey(135), "");
     EXPECT_EQ(rm.GetDictionaryKey(-1), "");
     EXPECT_TRUE(rm.Resources()[0].IsForm);
     EXPECT_FALSE(rm.Resources()[46].IsForm);
