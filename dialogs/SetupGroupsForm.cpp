@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QHash>
 #include <QHeaderView>
 #include <QKeyEvent>
 
@@ -146,16 +147,23 @@ void SetupGroupsForm::LoadRows() {
         platform::Recordset& rs = *GoodsGroupsRecordset();
         const QString codeField = QStringLiteral("Code");
         const QString nameField = QStringLiteral("Name");
+        const QString idField = QStringLiteral("ID");
+        // A row shows its group's own entry even when another group has the
+        // same name.
+        QHash<int32_t, int> positionOfId;
         for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext()) {
-            if (rs.Fields(codeField).ToString().size() == 3)
-                dgView->AddColumnListItem(kValue, rs.Fields(nameField).ToString(),
-                                          rs.Fields(QStringLiteral("ID")).ToLong());
+            if (rs.Fields(codeField).ToString().size() == 3) {
+                const int32_t id = rs.Fields(idField).ToLong();
+                positionOfId.insert(id, dgView->ColumnListCount(kValue));
+                dgView->AddColumnListItem(kValue, rs.Fields(nameField).ToString(), id);
+            }
         }
         const QString stored = ConfigurationSettings.GoodsGroups;
         const QStringList parts = stored.isEmpty() ? QStringList() : stored.split(QLatin1Char('|'));
         for (int k = 1; k <= kRows; ++k) {
             QString name;
             QString code;
+            int position = -1;
             if (k <= parts.size()) {
                 const QString part = parts[k - 1];
                 if (part == QLatin1String("000")) {
@@ -171,6 +179,7 @@ void SetupGroupsForm::LoadRows() {
                         if (code.isEmpty() || found == part) {
                             name = rs.Fields(nameField).ToString();
                             code = found;
+                            position = positionOfId.value(rs.Fields(idField).ToLong(), -1);
                         }
                         if (found == part)
                             break;
@@ -179,6 +188,7 @@ void SetupGroupsForm::LoadRows() {
                 }
             }
             AddGroupRow(int16_t(k), name, code);
+            dgView->SetCellListPosition(k - 1, kValue, position);
         }
     }
     dgView->SetColumnWidth(kValue, dgView->width() * platform::TwipsPerPixelX() -
@@ -251,8 +261,9 @@ void SetupGroupsForm::dgView_DblClick() {
     const int count = dgView->ColumnListCount(kValue);
     if (count == 0)
         return;
+    // By position: two groups may share a name.
     const int next = (dgView->ActiveListPosition() + 1) % count;
-    dgView->SetText(dgView->ColumnListText(kValue, next));
+    dgView->SetCellListPosition(dgView->Row(), kValue, next);
     MapChoiceToCode();
 }
 

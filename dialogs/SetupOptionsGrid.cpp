@@ -196,7 +196,7 @@ void SetupForm::dgView_DblClick() {
         if (count == 0)
             return;
         const int next = (dgView->ActiveListPosition() + 1) % count;
-        dgView->SetText(dgView->ColumnListText(kValue, next));
+        dgView->SetCellListPosition(dgView->Row(), kValue, next);
         dgView_Change();
     });
 }

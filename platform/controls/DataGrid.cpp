@@ -19,6 +19,35 @@ namespace platform {
 namespace {
 
 constexpr int kStyleRole = Qt::UserRole + 1;
+// The list position a cell's value was chosen at.
+constexpr int kListPositionRole = Qt::UserRole + 2;
+
+// The remembered list position of a cell when the list still holds the
+// cell's text there; else the first entry of that text, or -1.
+int ListPositionOf(const QModelIndex& index, const QStringList& texts) {
+    const QString value = index.data(Qt::EditRole).toString();
+    bool known = false;
+    const int position = index.data(kListPositionRole).toInt(&known);
+    if (known && position >= 0 && position < texts.size() && texts[position] == value)
+        return position;
+    return int(texts.indexOf(value));
+}
+
+// Keys that move between rows; in a closed list editor they would step the
+// list instead.
+bool IsRowKey(const QKeyEvent* key) {
+    if (key->modifiers() & Qt::AltModifier)
+        return false;
+    switch (key->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            return true;
+        default:
+            return false;
+    }
+}
 
 // A combo box that reports its list opening and closing.
 class ListCombo final : public QComboBox {
@@ -142,7 +171,7 @@ public:
     void setEditorData(QWidget* editor, const QModelIndex& index) const override {
         const QString value = index.data(Qt::EditRole).toString();
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
-            const int pos = combo->findText(value, Qt::MatchExactly);
+            const int pos = ListPositionOf(index, grid_->columns_[index.column()].ListTexts);
             combo->setCurrentIndex(pos);
             if (combo->isEditable())
                 combo->setEditText(value);
@@ -161,6 +190,9 @@ public:
             if (!combo->isEditable() && combo->currentIndex() < 0)
                 return;
             value = combo->currentText();
+            model->setData(index, value, Qt::EditRole);
+            model->setData(index, combo->currentIndex(), kListPositionRole);
+            return;
         } else if (QLineEdit* line = LineEditOf(editor))
             value = line->text();
         else
@@ -349,8 +381,22 @@ int DataGrid::ActiveListPosition() const {
         if (combo->currentIndex() >= 0 &&
             combo->currentText() == combo->itemText(combo->currentIndex()))
             return combo->currentIndex();
+        if (combo->isEditable())
+            return int(columns_[col].ListTexts.indexOf(combo->currentText()));
     }
-    return int(columns_[col].ListTexts.indexOf(Text()));
+    return ListPositionOf(currentIndex(), columns_[col].ListTexts);
+}
+
+void DataGrid::SetCellListPosition(int row, int col, int position) {
+    QTableWidgetItem* it = item(row, col);
+    if (!it || col >= columns_.size() || position < 0 || position >= columns_[col].ListTexts.size())
+        return;
+    it->setText(columns_[col].ListTexts[position]);
+    it->setData(kListPositionRole, position);
+    if (row == currentRow() && col == currentColumn()) {
+        if (QWidget* editor = ActiveEditor())
+            delegate_->setEditorData(editor, currentIndex());
+    }
 }
 
 void DataGrid::AddItem(const QString& values) {
@@ -401,6 +447,7 @@ QString DataGrid::CellText(int row, const QString& columnName) const {
 void DataGrid::SetCellText(int row, int col, const QString& text) {
     if (QTableWidgetItem* it = item(row, col)) {
         it->setText(text);
+        it->setData(kListPositionRole, QVariant());
         if (row == currentRow() && col == currentColumn()) {
             if (QWidget* editor = ActiveEditor())
                 delegate_->setEditorData(editor, currentIndex());
@@ -541,8 +588,15 @@ void DataGrid::keyPressEvent(QKeyEvent* event) {
 bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
     const bool editorPart = qobject_cast<QLineEdit*>(watched) || qobject_cast<QComboBox*>(watched);
     if (editorPart && event->type() == QEvent::KeyPress) {
-        if (DispatchKey(static_cast<QKeyEvent*>(event)))
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (DispatchKey(key))
             return true;
+        const bool listEditor =
+            qobject_cast<QComboBox*>(watched) || qobject_cast<QComboBox*>(watched->parent());
+        if (listEditor && IsRowKey(key)) {
+            QTableWidget::keyPressEvent(key);
+            return true;
+        }
     }
     if (editorPart && event->type() == QEvent::MouseButtonDblClick) {
         emit DblClick();

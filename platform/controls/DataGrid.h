@@ -35,7 +35,9 @@ struct CellStyle {
 // after the current cell moved, RowLoaded while a row is drawn for the first
 // time after it was added (cell styles set then apply to that row),
 // DropDownOpened/DropDownClosed around a cell's list, Change after the user
-// changed the active cell's value, BtnClick from a cell button.
+// changed the active cell's value, BtnClick from a cell button. Up, Down,
+// Page Up and Page Down in a cell's list editor move the current row, as
+// they do elsewhere in the grid; the list itself is stepped only while open.
 class DataGrid final : public QTableWidget {
     Q_OBJECT
 public:
@@ -73,8 +75,13 @@ public:
     int ColumnListCount(int col) const;
     QString ColumnListText(int col, int position) const;
     QVariant ColumnListItemData(int col, int position) const;
-    // Position of the active cell's text in its column's list; -1 when absent.
+    // Position of the active cell's entry in its column's list; -1 when its
+    // text is not in the list. Entries of the same text are told apart by the
+    // position they were chosen at.
     int ActiveListPosition() const;
+    // Sets a cell to the list entry at that position (its text), remembering
+    // the position; an open list editor of the cell shows that entry.
+    void SetCellListPosition(int row, int col, int position);
 
     // Rows.
     void AddItem(const QString& tabSeparatedValues);

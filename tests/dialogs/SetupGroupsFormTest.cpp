@@ -151,6 +151,30 @@ TEST_F(SetupGroupsFormTest, ChoosingAndSteppingMapsNamesToCodes) {
     EXPECT_EQ(picker_->result(), "300|101");
 }
 
+TEST_F(SetupGroupsFormTest, SteppingGoesByPositionPastGroupsOfTheSameName) {
+    ASSERT_EQ(Database().ExecuteNonQuery("INSERT INTO goodsgroups VALUES (7, '206', 'Бар')"), 1);
+    ConfigurationSettings.GoodsGroups = QStringLiteral("206");
+    Open();
+    ASSERT_EQ(grid_->ColumnListText(1, 2), "Бар");
+    ASSERT_EQ(grid_->ColumnListText(1, 3), "Бар");
+    Choose(1, 2);
+    EXPECT_EQ(Code(1), "205");
+    emit grid_->DblClick();
+    EXPECT_EQ(Code(1), "206");
+    // The row keeps its entry when the operator leaves it and comes back.
+    grid_->SetRow(2);
+    grid_->SetRow(1);
+    emit grid_->DblClick();
+    EXPECT_EQ(Name(1), "Десерти");
+    EXPECT_EQ(Code(1), "300");
+    // A stored group steps on from its own entry.
+    grid_->SetRow(0);
+    emit grid_->DblClick();
+    EXPECT_EQ(Code(0), "300");
+    Press("btnSave");
+    EXPECT_EQ(picker_->result(), "300");
+}
+
 TEST_F(SetupGroupsFormTest, KeysSaveCancelAndDefault) {
     ConfigurationSettings.GoodsGroups = QStringLiteral("101|205");
     Open();

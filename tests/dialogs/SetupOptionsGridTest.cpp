@@ -267,6 +267,25 @@ TEST_F(SetupOptionsGridTest, ShowingTheTabAgainDiscardsGridEdits) {
     EXPECT_TRUE(ConfigurationSettings.SoundNotification);
 }
 
+TEST_F(SetupOptionsGridTest, ArrowKeysInAListEditorMoveRowsAndChangeNoValue) {
+    Open();
+    Select("SoundNotification");
+    auto* list = qobject_cast<QComboBox*>(grid_->ActiveEditor());
+    ASSERT_TRUE(list);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(grid_->Row(), RowOf("FocusNewOrder"));
+    list = qobject_cast<QComboBox*>(grid_->ActiveEditor());
+    ASSERT_TRUE(list);
+    QTest::keyClick(list, Qt::Key_Up);
+    EXPECT_EQ(grid_->Row(), RowOf("SoundNotification"));
+    EXPECT_EQ(Value("SoundNotification"), Res("strEnable"));
+    EXPECT_EQ(Real("SoundNotification"), "1");
+    EXPECT_EQ(Real("FocusNewOrder"), "0");
+    Save();
+    EXPECT_TRUE(ConfigurationSettings.SoundNotification);
+    EXPECT_FALSE(ConfigurationSettings.FocusNewOrder);
+}
+
 TEST_F(SetupOptionsGridTest, EnterDoesNotSaveWhileAListIsOpen) {
     Open();
     Select("Assistant");
