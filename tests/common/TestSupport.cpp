@@ -15,6 +15,7 @@
 #include "common/ModalHelper.h"
 #include "core/ErrorController.h"
 #include "data/DatabaseClass.h"
+#include "platform/AppError.h"
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"
 
@@ -56,6 +57,18 @@ private:
 
 void UsePrivateErrorLogs() {
     ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateErrorLog);
+}
+
+void ExpectAppError(const std::function<void()>& call, int number, const QString& description,
+                    const QString& source) {
+    try {
+        call();
+        ADD_FAILURE() << "no error raised, expected " << number;
+    } catch (const AppError& e) {
+        EXPECT_EQ(e.Number(), number);
+        EXPECT_EQ(e.Description(), description);
+        EXPECT_EQ(e.Source(), source);
+    }
 }
 
 bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds) {

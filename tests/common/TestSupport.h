@@ -39,6 +39,11 @@ void SetTestEnvironment(const QString& appData);
 // folder (the default place of both logs).
 void UsePrivateErrorLogs();
 
+// The call raises the numbered error with exactly that text and source; a
+// call that raises nothing fails the test.
+void ExpectAppError(const std::function<void()>& call, int number, const QString& description,
+                    const QString& source = QString());
+
 // Pumps events until the condition holds; false when the time ran out first.
 bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds);
 

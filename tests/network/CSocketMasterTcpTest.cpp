@@ -22,18 +22,6 @@ const QString kTail =
 const QString kBadArgument =
     "The argument passed to a function was not in the correct format or in the specified range.";
 
-template <typename F>
-void ExpectAppError(F f, int number, const QString& description, const QString& source) {
-    try {
-        f();
-        ADD_FAILURE() << "no error raised, expected " << number;
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), number);
-        EXPECT_EQ(e.Description(), description);
-        EXPECT_EQ(e.Source(), source);
-    }
-}
-
 struct ErrorSeen {
     int number = 0;
     QString description;

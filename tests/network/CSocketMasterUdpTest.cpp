@@ -39,18 +39,6 @@ QString HostFirstAddress() {
     return platform::DottedAddress(address);
 }
 
-template <typename F>
-void ExpectAppError(F f, int number, const QString& description, const QString& source) {
-    try {
-        f();
-        ADD_FAILURE() << "no error raised, expected " << number;
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), number);
-        EXPECT_EQ(e.Description(), description);
-        EXPECT_EQ(e.Source(), source);
-    }
-}
-
 }  // namespace
 
 TEST(CSocketMasterUdp, BurstFromTwoSendersIsAnnouncedAndReadInOrder) {

@@ -39,20 +39,8 @@ TEST(Rounding, HalvesGoToTheEvenNeighbour) {
 TEST(Rounding, OverflowAndTypeMismatchAreNumberedErrors) {
     EXPECT_EQ(CInt(32767.4), 32767);
     EXPECT_EQ(CInt(-32768.5), -32768);  // even neighbour stays in range
-    try {
-        CInt(32767.5);
-        FAIL() << "no overflow";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), 6);
-        EXPECT_EQ(e.Description(), "Overflow");
-    }
-    try {
-        CInt(QString("12abc"));
-        FAIL() << "no type mismatch";
-    } catch (const AppError& e) {
-        EXPECT_EQ(e.Number(), 13);
-        EXPECT_EQ(e.Description(), "Type mismatch");
-    }
+    ExpectAppError([] { CInt(32767.5); }, 6, "Overflow");
+    ExpectAppError([] { CInt(QString("12abc")); }, 13, "Type mismatch");
     EXPECT_THROW(CInt(QString()), AppError);
     EXPECT_EQ(CInt(QString(" 42 ")), 42);
     EXPECT_EQ(CInt(QString("2.5")), 2);
