@@ -5,11 +5,11 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 
 #include "board/UsersLoginForm.h"
+#include "common/MessageBoxAnswers.h"
 #include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
@@ -26,53 +26,21 @@
 
 namespace {
 
-constexpr int kYes = 6;
-constexpr int kNo = 7;
-constexpr int kOk = 1;
-
 QString Res(const char* name) {
     return ResManager().GetResString(QString::fromLatin1(name));
 }
 
-// Answers the next message box with the button of that result and records
-// its prompt.
-void AnswerBox(int result, QString* prompt) {
-    modal::WhenModal([result, prompt](QWidget* w) {
-        auto* box = qobject_cast<MsgBoxExForm*>(w);
-        if (!box) {
-            ADD_FAILURE() << "not a message box: " << w->objectName().toStdString();
-            w->close();
-            return;
-        }
-        *prompt = box->Prompt();
-        for (platform::CommandButton* b : box->ResultButtons()) {
-            if (b->Tag() == QString::number(result)) {
-                b->Press();
-                return;
-            }
-        }
-        ADD_FAILURE() << "no button for result " << result;
-        box->reject();
-    });
-}
-
-// A key as the keyboard or the card reader sends it: to the focused control.
-void Key(QWidget* window, int key, const QString& text = QString()) {
-    QWidget* target = window->focusWidget() ? window->focusWidget() : window;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &release);
-}
+using modal::AnswerBox;
+using modal::SendKey;
 
 // The reader: the Clear key before every character and before the Enter.
 void SwipeCard(QWidget* window, const QString& digits) {
     for (QChar c : digits) {
-        Key(window, Qt::Key_Clear);
-        Key(window, Qt::Key_0 + (c.unicode() - '0'), QString(c));
+        SendKey(window, Qt::Key_Clear);
+        SendKey(window, Qt::Key_0 + (c.unicode() - '0'), QString(c));
     }
-    Key(window, Qt::Key_Clear);
-    Key(window, Qt::Key_Return, "\r");
+    SendKey(window, Qt::Key_Clear);
+    SendKey(window, Qt::Key_Return, "\r");
 }
 
 class UsersLoginFormTest : public TempAppDataTest {
@@ -109,7 +77,7 @@ protected:
     }
     void Type(const QString& text) {
         for (QChar c : text)
-            Key(form_.get(), c.toUpper().unicode(), QString(c));
+            SendKey(form_.get(), c.toUpper().unicode(), QString(c));
     }
 
     // Mode 2 on a fresh SQLite file holding users 1 (service) to 4, 5 deleted.
@@ -214,7 +182,7 @@ TEST_F(UsersLoginFormTest, StationPasswordIsExactAndTheServicePasswordAlsoOpens)
     }
     // The hourly service password, with no users list loaded.
     Type(Users().ServicePassword());
-    Key(&form, Qt::Key_Return, "\r");
+    SendKey(&form, Qt::Key_Return, "\r");
     EXPECT_TRUE(DialogAccepted);
     EXPECT_FALSE(form.isVisible());
 }
@@ -224,8 +192,8 @@ TEST_F(UsersLoginFormTest, EmptyPasswordAsksForOneAndKeepsTheDialog) {
     for (const char* blank : {"", "   "}) {
         form.tbPassword()->setText(QString::fromLatin1(blank));
         QString prompt;
-        AnswerBox(kOk, &prompt);
-        Key(&form, Qt::Key_Return, "\r");
+        AnswerBox(kMsgOk, &prompt);
+        SendKey(&form, Qt::Key_Return, "\r");
         EXPECT_EQ(prompt, Res("strEnterPassword"));
         EXPECT_TRUE(form.isVisible());
         EXPECT_FALSE(DialogAccepted);
@@ -276,25 +244,25 @@ TEST_F(UsersLoginFormTest, CardReaderKeysLogTheCardHolderIn) {
     UsersLoginForm& form = Open();
     modal::NoModalWindow none;
     // A reader that drops one Clear loses that character: no such card.
-    Key(&form, Qt::Key_Clear);
-    Key(&form, Qt::Key_1, "1");
-    Key(&form, Qt::Key_0, "0");
+    SendKey(&form, Qt::Key_Clear);
+    SendKey(&form, Qt::Key_1, "1");
+    SendKey(&form, Qt::Key_0, "0");
     for (const char* rest : {"0", "0", "2"}) {
-        Key(&form, Qt::Key_Clear);
-        Key(&form, Qt::Key_0 + (rest[0] - '0'), rest);
+        SendKey(&form, Qt::Key_Clear);
+        SendKey(&form, Qt::Key_0 + (rest[0] - '0'), rest);
     }
     EXPECT_EQ(form.CardBuffer(), "1002");
     EXPECT_EQ(form.tbPassword()->text(), "10002");  // every key reaches the box
-    Key(&form, Qt::Key_Clear);
-    Key(&form, Qt::Key_Return, "\r");
+    SendKey(&form, Qt::Key_Clear);
+    SendKey(&form, Qt::Key_Return, "\r");
     EXPECT_FALSE(DialogAccepted);
     EXPECT_EQ(form.tbPassword()->text(), "");
     EXPECT_EQ(form.CardBuffer(), "");
     EXPECT_FALSE(form.CardArmed());
 
     // A read abandoned half way stays in the buffer until an armed Enter.
-    Key(&form, Qt::Key_Clear);
-    Key(&form, Qt::Key_9, "9");
+    SendKey(&form, Qt::Key_Clear);
+    SendKey(&form, Qt::Key_9, "9");
     SwipeCard(&form, "10002");
     EXPECT_FALSE(DialogAccepted);
     EXPECT_EQ(form.CardBuffer(), "");
@@ -314,9 +282,9 @@ TEST_F(UsersLoginFormTest, CardReaderKeysLogTheCardHolderIn) {
 
 TEST_F(UsersLoginFormTest, NoBreakSpaceNeverReachesThePasswordBox) {
     UsersLoginForm& form = Open();
-    Key(&form, Qt::Key_1, "1");
-    Key(&form, Qt::Key_nobreakspace, QString(QChar(0x00A0)));
-    Key(&form, Qt::Key_2, "2");
+    SendKey(&form, Qt::Key_1, "1");
+    SendKey(&form, Qt::Key_nobreakspace, QString(QChar(0x00A0)));
+    SendKey(&form, Qt::Key_2, "2");
     EXPECT_EQ(form.tbPassword()->text(), "12");
     EXPECT_EQ(form.tbPassword()->displayText(), "**");
 }
@@ -326,16 +294,16 @@ TEST_F(UsersLoginFormTest, CloseRulesWithRestrictionAndInModeTwo) {
     ConfigurationSettings.Restriction = true;
     UsersLoginForm& form = Open();
     QString prompt;
-    AnswerBox(kOk, &prompt);
-    Key(&form, Qt::Key_Escape);
+    AnswerBox(kMsgOk, &prompt);
+    SendKey(&form, Qt::Key_Escape);
     EXPECT_EQ(prompt, Res("strNoPermission"));
     EXPECT_TRUE(form.isVisible());
     prompt.clear();
-    AnswerBox(kOk, &prompt);
+    AnswerBox(kMsgOk, &prompt);
     form.btnDigit(2)->Press();
     EXPECT_EQ(prompt, Res("strNoPermission"));
     prompt.clear();
-    AnswerBox(kOk, &prompt);
+    AnswerBox(kMsgOk, &prompt);
     form.close();
     EXPECT_EQ(prompt, Res("strNoPermission"));
     EXPECT_TRUE(form.isVisible());
@@ -344,12 +312,12 @@ TEST_F(UsersLoginFormTest, CloseRulesWithRestrictionAndInModeTwo) {
     ConfigurationSettings.Restriction = false;
     ConfigurationSettings.Communication = 2;
     prompt.clear();
-    AnswerBox(kNo, &prompt);
-    Key(&form, Qt::Key_Escape);
+    AnswerBox(kMsgNo, &prompt);
+    SendKey(&form, Qt::Key_Escape);
     EXPECT_EQ(prompt, Res("strExit"));
     EXPECT_TRUE(form.isVisible());
-    AnswerBox(kYes, &prompt);
-    Key(&form, Qt::Key_Escape);
+    AnswerBox(kMsgYes, &prompt);
+    SendKey(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(DialogAccepted);
     EXPECT_EQ(form.result(), QDialog::Rejected);
@@ -358,7 +326,7 @@ TEST_F(UsersLoginFormTest, CloseRulesWithRestrictionAndInModeTwo) {
 TEST_F(UsersLoginFormTest, ModeZeroWithoutLockClosesWithoutAQuestion) {
     UsersLoginForm& form = Open();
     modal::NoModalWindow none;
-    Key(&form, Qt::Key_Escape);
+    SendKey(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(DialogAccepted);
 }
@@ -381,8 +349,8 @@ TEST_F(UsersLoginFormTest, ShownModallyForAChangeOfOperatorWithACard) {
     Users().ActiveUser().Clear();
     modal::WhenModal([](QWidget* w) {
         static QString prompt;
-        AnswerBox(kYes, &prompt);
-        Key(w, Qt::Key_Escape);
+        AnswerBox(kMsgYes, &prompt);
+        SendKey(w, Qt::Key_Escape);
     });
     EXPECT_FALSE(ShowUsersLoginForm(false));
     EXPECT_EQ(Users().ActiveUser().ID(), 0);

@@ -40,6 +40,18 @@ inline void ForceClose(QWidget* w) {
         w->hide();
 }
 
+// A key as the keyboard (or a card reader) sends it: pressed and released at
+// the window's focus widget, or at the window when none has the focus.
+inline void SendKey(QWidget* window, int key, const QString& text = QString(),
+                    Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QPointer<QWidget> target = window->focusWidget() ? window->focusWidget() : window;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QCoreApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, modifiers, text);
+    if (target)
+        QCoreApplication::sendEvent(target, &release);
+}
+
 namespace detail {
 // The handlers armed and not yet run.
 inline QList<QPointer<QTimer>>& Pending() {
@@ -146,12 +158,7 @@ inline void PressKey(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) 
     WhenModal([key, modifiers](QWidget* window) {
         QPointer<QWidget> w = window;
         // The window's own focus child: the window may not be active yet.
-        QPointer<QWidget> target = w->focusWidget() ? w->focusWidget() : window;
-        QKeyEvent press(QEvent::KeyPress, key, modifiers);
-        QCoreApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, modifiers);
-        if (target)
-            QCoreApplication::sendEvent(target, &release);
+        SendKey(window, key, QString(), modifiers);
         if (w && w->isVisible()) {
             ADD_FAILURE() << "key " << key << " left the window open: " << Describe(w);
             ForceClose(w);

@@ -14,6 +14,7 @@
 #include "core/startup/SubMain.h"
 #include "data/DatabaseClass.h"
 #include "dialogs/SetupForm.h"
+#include "localization/MsgBoxExForm.h"
 #include "platform/controls/SkinManager.h"
 
 namespace {
@@ -74,7 +75,7 @@ TEST_F(StartUpTest, AFailedReconnectAfterTheDialogEndsTheProgram) {
     ASSERT_TRUE(StartBoard());
     ASSERT_TRUE(Database().IsConnected());
     Answer({Settings([this](SetupForm* f) { SetText(f, "tbPath", PathIn("gone.db")); }, true),
-            Press(kOk)});
+            Press(kMsgOk)});
     PressAction("Setup");
     EXPECT_EQ(shown_, (QStringList{"SetupForm", Box(16, Res("strDBConn"))}));
     EXPECT_TRUE(ProgramEnded());

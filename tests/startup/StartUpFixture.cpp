@@ -3,13 +3,13 @@
 #include <sys/socket.h>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTimer>
 
 #include "DbTestSupport.h"
 #include "board/MainWindow.h"
 #include "board/UsersLoginForm.h"
+#include "common/MessageBoxAnswers.h"
 #include "common/TestNet.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
@@ -25,16 +25,6 @@
 #include "platform/IniFile.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
-
-namespace {
-
-void SendKey(QWidget* window, int key, const QString& text = QString()) {
-    QWidget* target = window->focusWidget() ? window->focusWidget() : window;
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
-    QCoreApplication::sendEvent(target, &press);
-}
-
-}  // namespace
 
 void StartUpTest::SetUp() {
     TempAppDataTest::SetUp();
@@ -95,18 +85,7 @@ void StartUpTest::Answer(QList<Step> steps) {
 }
 
 StartUpTest::Step StartUpTest::Press(int result) {
-    return [result](QWidget* w) {
-        if (auto* box = qobject_cast<MsgBoxExForm*>(w)) {
-            for (platform::CommandButton* b : box->ResultButtons()) {
-                if (b->Tag() == QString::number(result)) {
-                    b->Press();
-                    return;
-                }
-            }
-        }
-        ADD_FAILURE() << "no button for result " << result << " in " << modal::Describe(w);
-        modal::ForceClose(w);
-    };
+    return [result](QWidget* w) { modal::PressResult(w, result); };
 }
 
 StartUpTest::Step StartUpTest::Settings(std::function<void(SetupForm*)> edit, bool save) {
@@ -132,12 +111,12 @@ StartUpTest::Step StartUpTest::Login(const QString& password) {
         }
         form->tbPassword()->setText(password);
         form->tbPassword()->setFocus();
-        SendKey(form, Qt::Key_Return, QStringLiteral("\r"));
+        modal::SendKey(form, Qt::Key_Return, QStringLiteral("\r"));
     };
 }
 
 StartUpTest::Step StartUpTest::Refuse() {
-    return [](QWidget* w) { SendKey(w, Qt::Key_Escape); };
+    return [](QWidget* w) { modal::SendKey(w, Qt::Key_Escape); };
 }
 
 bool StartUpTest::StartBoard() {

@@ -33,7 +33,7 @@ protected:
     // once the steps are used up, any further modal window fails the test and
     // ends the program.
     void Answer(QList<Step> steps);
-    // A message box: pressed by the button of that result.
+    // A message box: pressed by the button of that result (kMsgOk ...).
     static Step Press(int result);
     // The settings dialog: edited, then saved or cancelled.
     static Step Settings(std::function<void(SetupForm*)> edit, bool save);
@@ -56,10 +56,6 @@ protected:
     static QComboBox* Combo(SetupForm* form, const char* name);
     static void SetText(SetupForm* form, const char* name, const QString& text);
     QString LogText() const;
-
-    static constexpr int kOk = 1;
-    static constexpr int kYes = 6;
-    static constexpr int kNo = 7;
 
     QString config_;
     QString db_;

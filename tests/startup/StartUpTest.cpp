@@ -17,6 +17,7 @@
 #include "dialogs/SetupForm.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/LocalizationForm.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
@@ -43,7 +44,7 @@ protected:
 TEST_F(StartUpTest, ModeTwoAsksUntilTheDatabaseOpensAndTheOneUserIsLoggedIn) {
     SqliteExec(db_, "DELETE FROM users WHERE ID <> 1");
     Configure({{"Communication", "2"}, {"DatabasePath", PathIn("moved.db")}});
-    Answer({Press(kOk), Press(kNo),
+    Answer({Press(kMsgOk), Press(kMsgNo),
             Settings([this](SetupForm* f) { SetText(f, "tbPath", db_); }, true)});
     EXPECT_TRUE(Main());
     EXPECT_EQ(shown_,
@@ -61,10 +62,10 @@ TEST_F(StartUpTest, YesAtTheExitPromptEndsTheProgramWhateverTheDialogChanged) {
     Configure({{"Communication", "2"}, {"DatabasePath", PathIn("moved.db")}});
     // The mode is tested once, before the loop: leaving mode 2 in the
     // dialog does not leave the loop.
-    Answer({Press(kOk), Press(kNo),
+    Answer({Press(kMsgOk), Press(kMsgNo),
             Settings([](SetupForm* f) { Combo(f, "cbCommunicationMethod")->setCurrentIndex(0); },
                      true),
-            Press(kOk), Press(kYes)});
+            Press(kMsgOk), Press(kMsgYes)});
     EXPECT_FALSE(Main());
     EXPECT_TRUE(ProgramEnded());
     const QString connection = Box(16, Res("strDBConn"));
@@ -94,7 +95,7 @@ TEST_F(StartUpDatabaseTest, ValidationNamesWhatIsWrongBeforeTheConnectionBox) {
         CreateSqliteDatabase(db_, true);
         SqliteExec(db_, sql);
         shown_.clear();
-        Answer({Press(kOk), Press(kOk)});
+        Answer({Press(kMsgOk), Press(kMsgOk)});
         EXPECT_FALSE(ConnectDatabase()) << sql;
         EXPECT_EQ(shown_, (QStringList{message, Box(16, Res("strDBConn"))})) << sql;
         Database().CloseConnection();
@@ -111,7 +112,7 @@ TEST_F(StartUpDatabaseTest, ValidationNamesWhatIsWrongBeforeTheConnectionBox) {
     ConfigurationSettings.UserName = server.Server().user;
     ConfigurationSettings.Password = server.Server().password;
     shown_.clear();
-    Answer({Press(kOk), Press(kOk)});
+    Answer({Press(kMsgOk), Press(kMsgOk)});
     EXPECT_FALSE(ConnectDatabase());
     EXPECT_EQ(shown_.value(0), Box(48, Res("strDatabaseLoad") + " '" + server.Name() + "'  " +
                                            Res("strUnknownProduct")));
@@ -136,7 +137,7 @@ TEST_F(StartUpDatabaseTest, AnAccessPathInTheInstallFolderIsLookedForInTheDataFo
     }
     // The comparison is exact: another spelling is not the install folder.
     ConfigurationSettings.DatabasePath = "/opt/Ferromont/bin/pos.mdb";
-    Answer({Press(kOk)});
+    Answer({Press(kMsgOk)});
     EXPECT_FALSE(ConnectDatabase());
     EXPECT_EQ(Database().DatabasePath(), "/opt/Ferromont/bin/pos.mdb");
 }
