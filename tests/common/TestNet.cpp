@@ -9,6 +9,11 @@
 #include <fstream>
 #include <random>
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+
 #include "platform/CodePage.h"
 
 namespace {
@@ -78,4 +83,27 @@ int ConnectTcp(int port) {
 
 QString OrderDatagram(int sequence, const QString& sender, const QString& text) {
     return QString::number(sequence).rightJustified(6, '0') + '|' + sender + '\t' + text;
+}
+
+QString RunSimulator(const QStringList& arguments, int* exitCode, const QString& folder,
+                     int timeoutMs) {
+    QProcess simulator;
+    simulator.setProgram((folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder) +
+                         QStringLiteral("/kestrelle_simulator"));
+    simulator.setArguments(arguments);
+    QEventLoop loop;
+    QObject::connect(&simulator, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&simulator, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    simulator.start();
+    if (simulator.waitForStarted(10000))
+        loop.exec();
+    if (simulator.state() != QProcess::NotRunning) {
+        simulator.kill();
+        simulator.waitForFinished();
+        *exitCode = -1;
+    } else {
+        *exitCode = simulator.exitStatus() == QProcess::NormalExit ? simulator.exitCode() : -1;
+    }
+    return QString::fromUtf8(simulator.readAllStandardOutput() + simulator.readAllStandardError());
 }

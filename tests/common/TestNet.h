@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
-// Plain sockets on 127.0.0.1 for tests and benchmarks that play a terminal.
+// Plain sockets on 127.0.0.1 for tests and benchmarks that play a terminal,
+// and the terminal simulator that plays many.
 
 // A port that was free a moment ago (type SOCK_DGRAM or SOCK_STREAM), chosen
 // at random below the range the system gives outgoing connections.
@@ -16,3 +18,10 @@ int ConnectTcp(int port);
 // An order datagram: the sequence number in six digits, a separator, the
 // sender up to a TAB, the order text.
 QString OrderDatagram(int sequence, const QString& sender, const QString& text);
+
+// Runs the terminal simulator (kestrelle_simulator in `folder`) to its end
+// while this thread's events are pumped, so that a server of this process
+// answers it; answers what it printed. *exitCode is its exit code, or -1
+// when it crashed or was still running after timeoutMs (it is then killed).
+QString RunSimulator(const QStringList& arguments, int* exitCode, const QString& folder = QString(),
+                     int timeoutMs = 300000);

@@ -10,9 +10,7 @@
 #include "board/ArrivedOrders.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -22,15 +20,6 @@
 #include "platform/IniFile.h"
 
 namespace {
-
-QString RunSimulator(const QStringList& arguments, int* exitCode) {
-    QProcess simulator;
-    simulator.start(QCoreApplication::applicationDirPath() + "/kestrelle_simulator", arguments);
-    if (!simulator.waitForFinished(120000))
-        simulator.kill();
-    *exitCode = simulator.exitStatus() == QProcess::NormalExit ? simulator.exitCode() : -1;
-    return QString::fromUtf8(simulator.readAllStandardOutput() + simulator.readAllStandardError());
-}
 
 // Every order text on the board's backup, in order.
 QStringList BackedUpOrders(const QString& backup) {

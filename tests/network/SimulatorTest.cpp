@@ -3,13 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QFile>
-#include <QProcess>
 #include <QSet>
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
+#include "common/TestNet.h"
 #include "network/CSocketMaster.h"
 #include "platform/CodePage.h"
 
@@ -17,20 +16,6 @@ namespace {
 
 QString SimulatorPath() {
     return QCoreApplication::applicationDirPath() + "/kestrelle_simulator";
-}
-
-// Runs the simulator to its end while this thread's events are pumped.
-QString RunSimulator(const QStringList& arguments, int* exitCode) {
-    QProcess simulator;
-    simulator.setProgram(SimulatorPath());
-    simulator.setArguments(arguments);
-    QEventLoop loop;
-    QObject::connect(&simulator, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&simulator, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    simulator.start();
-    loop.exec();
-    *exitCode = simulator.exitStatus() == QProcess::NormalExit ? simulator.exitCode() : -1;
-    return QString::fromUtf8(simulator.readAllStandardOutput() + simulator.readAllStandardError());
 }
 
 class SimulatorTest : public ImServerTest {

@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "common/TestNet.h"
 #include "core/ModCommon.h"
 #include "network/CSocketMaster.h"
 #include "network/ModServer.h"
@@ -40,8 +41,7 @@ struct SimulatorRun {
     QString output;
 };
 
-// Starts the simulator and pumps this thread's events (the in-process
-// server's) until it ends.
+// The load of one run: the benchmark's arguments.
 struct Load {
     int senders = 0;
     int idle = 0;
@@ -58,9 +58,9 @@ struct Load {
     int64_t JoinedBeforeOrders(const SimulatorRun& run) const { return atOnce ? 0 : run.joinMs; }
 };
 
-SimulatorRun RunSimulator(uint16_t port, const Load& load) {
-    QProcess simulator;
-    simulator.setProgram(kBinDir + "/kestrelle_simulator");
+// Runs the simulator with the load against the port, this thread's events
+// (the in-process server's) pumped until it ends, and reads its summary.
+SimulatorRun RunLoad(uint16_t port, const Load& load) {
     QStringList arguments = {"im", "--port", QString::number(port), "--name", "POS"};
     arguments << "--terminals" << QString::number(load.senders) << "--idle"
               << QString::number(load.idle) << "--count" << QString::number(load.orders);
@@ -69,15 +69,9 @@ SimulatorRun RunSimulator(uint16_t port, const Load& load) {
               << "--timeout" << QString::number(300);
     if (load.atOnce)
         arguments << "--at-once";
-    simulator.setArguments(arguments);
-    QEventLoop loop;
-    QObject::connect(&simulator, &QProcess::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&simulator, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-    simulator.start();
-    loop.exec();
     SimulatorRun run;
-    run.output =
-        QString::fromUtf8(simulator.readAllStandardOutput() + simulator.readAllStandardError());
+    int exitCode = 0;
+    run.output = RunSimulator(arguments, &exitCode, kBinDir, 330000);
     static const QRegularExpression summary(
         "joined (\\d+) of (\\d+) terminals in (\\d+) ms; orders sent (\\d+), acknowledged "
         "(\\d+) of (\\d+), doubled (\\d+)");
@@ -91,8 +85,7 @@ SimulatorRun RunSimulator(uint16_t port, const Load& load) {
     }
     if (a.hasMatch())
         run.ackMs = a.captured(1).toLongLong();
-    run.ok =
-        simulator.exitStatus() == QProcess::NormalExit && simulator.exitCode() == 0 && a.hasMatch();
+    run.ok = exitCode == 0 && a.hasMatch();
     return run;
 }
 
@@ -130,7 +123,7 @@ void BM_ModServer(benchmark::State& state) {
         server.StartServer(0);
         const uint16_t port = uint16_t(server.sckServerIM()(0).LocalPort());
         clock.start();
-        const SimulatorRun run = RunSimulator(port, load);
+        const SimulatorRun run = RunLoad(port, load);
         QElapsedTimer wait;
         wait.start();
         while (texts.size() < expected && wait.elapsed() < 10000)
@@ -199,7 +192,7 @@ void BM_StationExecutable(benchmark::State& state) {
         }
         QElapsedTimer clock;
         clock.start();
-        const SimulatorRun run = RunSimulator(port, load);
+        const SimulatorRun run = RunLoad(port, load);
         // On the board: the backup file counts every order the board holds.
         const QString backup = folder + "BackUp.log";
         int64_t boardMs = -1;
