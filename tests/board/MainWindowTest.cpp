@@ -5,7 +5,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
@@ -61,12 +60,8 @@ protected:
     bool Enabled(const char* tag) { return window_->btnAction(Button(tag))->Enabled(); }
     void Press(const char* tag) { window_->btnAction_Click(Button(tag)); }
 
-    bool WaitForOrders(int count, int ms = 3000) {
-        QElapsedTimer t;
-        t.start();
-        while (window_->GetOrdersCount() < count && t.elapsed() < ms)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        return window_->GetOrdersCount() >= count;
+    bool WaitForOrders(int count) {
+        return PumpEventsUntil([&] { return window_->GetOrdersCount() >= count; }, 3000);
     }
 
     std::unique_ptr<MainWindow> window_;
@@ -308,16 +303,12 @@ TEST_F(MainWindowTest, MessageServerOrdersReachTheBoardAndARestartDropsTheOldCli
 
     // A second start closes the connection of the first.
     window_->InitForm();
-    char byte;
-    bool closed = false;
-    QElapsedTimer t;
-    t.start();
-    while (!closed && t.elapsed() < 3000) {
-        QApplication::processEvents();
-        const ssize_t n = ::recv(fd, &byte, 1, MSG_DONTWAIT);
-        closed = n == 0;
-    }
-    EXPECT_TRUE(closed);
+    EXPECT_TRUE(PumpEventsUntil(
+        [fd] {
+            char byte;
+            return ::recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
+        },
+        3000));
     ::close(fd);
     EXPECT_EQ(window_->GetOrdersCount(), 1);  // restored from the backup
 }

@@ -3,7 +3,6 @@
 // the card reader's key protocol and the close rules with their message boxes.
 #include <gtest/gtest.h>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QLineEdit>
 #include <QTest>

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QThread>
 #include <QWidget>
 #include <memory>
 #include <ostream>
@@ -77,9 +78,14 @@ bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds) {
     while (!condition()) {
         if (t.elapsed() > milliseconds)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::usleep(200);
     }
     return true;
+}
+
+void PumpEvents(int milliseconds) {
+    PumpEventsUntil([] { return false; }, milliseconds);
 }
 
 void TempAppDataTest::SetUp() {

@@ -45,7 +45,11 @@ void ExpectAppError(const std::function<void()>& call, int number, const QString
                     const QString& source = QString());
 
 // Pumps events until the condition holds; false when the time ran out first.
-bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds);
+// Between looks the thread yields a moment, so that the threads and processes
+// the test waits for get to run.
+bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds = 10000);
+// Pumps events for that long.
+void PumpEvents(int milliseconds);
 
 // File helpers for assertions.
 QByteArray ReadBytes(const QString& path);

@@ -13,7 +13,6 @@
 #include "platform/AppError.h"
 
 using nettest::PlainSocket;
-using nettest::WaitFor;
 
 namespace {
 
@@ -61,7 +60,8 @@ void ExpectConnectsTo(const QString& host) {
     bool connected = false;
     QObject::connect(&client, &CSocketMasterEvents::Connect, [&] { connected = true; });
     client.Connect(Variant(host), Variant::FromLong(server.Port()));
-    ASSERT_TRUE(WaitFor([&] { return connected && server.accepted; })) << host.toStdString();
+    ASSERT_TRUE(PumpEventsUntil([&] { return connected && server.accepted; }))
+        << host.toStdString();
     EXPECT_EQ(client.State(), CSocketMaster::sckConnected);
     EXPECT_EQ(client.RemoteHostIP(), "127.0.0.1");
     EXPECT_EQ(client.RemotePort(), server.Port());
@@ -78,7 +78,7 @@ void ExpectConnectsTo(const QString& host) {
         atServer += data.ToString().toLatin1();
     });
     client.SendData(Variant(QStringLiteral("CON\x02terminal\x04")));
-    ASSERT_TRUE(WaitFor([&] { return atServer.size() >= 13; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return atServer.size() >= 13; }));
     EXPECT_EQ(atServer, "CON\x02terminal\x04");
 }
 
@@ -104,7 +104,7 @@ TEST(CSocketMasterTcp, RequestNobodyAcceptsIsClosedAtOnce) {
     bool closed = false;
     QObject::connect(&client, &CSocketMasterEvents::CloseSck, [&] { closed = true; });
     client.Connect(Variant("127.0.0.1"), Variant::FromLong(listener.LocalPort()));
-    ASSERT_TRUE(WaitFor([&] { return closed; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return closed; }));
     EXPECT_EQ(requests, 1);
     EXPECT_EQ(client.State(), CSocketMaster::sckClosing);
     EXPECT_EQ(AcceptHolderCount(), 0);
@@ -121,7 +121,7 @@ TEST(CSocketMasterTcp, AcceptKeepsBytesThatArrivedBeforeIt) {
     std::vector<int32_t> totals;
     QObject::connect(&listener, &CSocketMaster::ConnectionRequest, [&](int32_t requestID) {
         // Wait inside the event; the hidden holder collects what arrives.
-        nettest::Pump(300);
+        PumpEvents(300);
         accepted = std::make_unique<CSocketMaster>();
         QObject::connect(accepted.get(), &CSocketMaster::DataArrival, [&](int32_t total) {
             totals.push_back(total);
@@ -136,16 +136,16 @@ TEST(CSocketMasterTcp, AcceptKeepsBytesThatArrivedBeforeIt) {
         peer = PlainSocket::TcpConnect(uint16_t(listener.LocalPort()));
         peer.SendAll("early bytes");
     });
-    ASSERT_TRUE(WaitFor([&] { return accepted != nullptr; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return accepted != nullptr; }));
     client.join();
     EXPECT_EQ(early, "early bytes");
     EXPECT_EQ(totals, std::vector<int32_t>{11});
     // Later bytes reach the user object directly.
     peer.SendAll("+more");
-    ASSERT_TRUE(WaitFor([&] { return early.size() == 16; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return early.size() == 16; }));
     EXPECT_EQ(early, "early bytes+more");
     peer.ShutdownWrite();
-    ASSERT_TRUE(WaitFor([&] { return accepted->State() == CSocketMaster::sckClosing; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return accepted->State() == CSocketMaster::sckClosing; }));
 }
 
 TEST(CSocketMasterTcp, SendsWaitingBehindAFlushGoInOrderWithOneSendComplete) {
@@ -162,7 +162,7 @@ TEST(CSocketMasterTcp, SendsWaitingBehindAFlushGoInOrderWithOneSendComplete) {
             ++progressWithRest;
     });
     client.Connect(Variant("127.0.0.1"), Variant::FromLong(server.Port()));
-    ASSERT_TRUE(WaitFor([&] { return connected; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return connected; }));
     PlainSocket peer = server.Accept();
 
     QByteArray big(16 << 20, Qt::Uninitialized);
@@ -181,10 +181,10 @@ TEST(CSocketMasterTcp, SendsWaitingBehindAFlushGoInOrderWithOneSendComplete) {
         received = peer.ReceiveExactly(big.size() + 4);
         done = true;
     });
-    const bool finished = WaitFor([&] { return done && completes > 0; }, 60000);
+    const bool finished = PumpEventsUntil([&] { return done && completes > 0; }, 60000);
     reader.join();
     ASSERT_TRUE(finished);
-    nettest::Pump(50);
+    PumpEvents(50);
     EXPECT_EQ(completes, 1);
     EXPECT_GT(progressWithRest, 0);
     ASSERT_EQ(received.size(), big.size() + 4);
@@ -196,11 +196,11 @@ TEST(CSocketMasterTcp, TypedReadsAndTheirLayouts) {
     Server server;
     CSocketMaster client;
     client.Connect(Variant("127.0.0.1"), Variant::FromLong(server.Port()));
-    ASSERT_TRUE(WaitFor([&] { return server.accepted && client.State() == 7; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return server.accepted && client.State() == 7; }));
     CSocketMaster& s = *server.accepted;
 
     client.SendData(Variant(QByteArray("abc")));
-    ASSERT_TRUE(WaitFor([&] { return s.BytesReceived() == 3; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return s.BytesReceived() == 3; }));
     // A Long needs 4 bytes: with 3 the data stays as it was and the bytes stay.
     Variant data;
     s.GetData(data, Variant::FromLong(int32_t(VarType::Long)));
@@ -218,7 +218,7 @@ TEST(CSocketMasterTcp, TypedReadsAndTheirLayouts) {
 
     client.SendData(Variant(true));
     client.SendData(Variant::FromInteger(1));
-    ASSERT_TRUE(WaitFor([&] { return s.BytesReceived() == 4; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return s.BytesReceived() == 4; }));
     Variant raw;
     s.PeekData(raw);
     EXPECT_EQ(raw.ToBytes(), QByteArray("\xFF\xFF\x01\x00", 4));
@@ -243,7 +243,7 @@ TEST(CSocketMasterTcp, RefusedConnectRaisesTheErrorEvent) {
     ErrorSeen seen;
     RecordErrors(client, seen);
     client.Connect(Variant("127.0.0.1"), Variant::FromLong(nettest::UnusedTcpPort()));
-    ASSERT_TRUE(WaitFor([&] { return seen.number != 0; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return seen.number != 0; }));
     EXPECT_EQ(seen.number, 10061);
     EXPECT_EQ(seen.description, "Connection refused.");
     EXPECT_TRUE(seen.source == "CSocketMaster.PostSocket" ||
@@ -259,7 +259,7 @@ TEST(CSocketMasterTcp, UnresolvableHostRaisesTheErrorEvent) {
     RecordErrors(client, seen);
     client.Connect(Variant("no-such-host.invalid"), Variant::FromLong(7003));
     EXPECT_EQ(client.State(), CSocketMaster::sckResolvingHost);
-    ASSERT_TRUE(WaitFor([&] { return seen.number != 0; }, 60000));
+    ASSERT_TRUE(PumpEventsUntil([&] { return seen.number != 0; }, 60000));
     EXPECT_GE(seen.number, 11001);
     EXPECT_LE(seen.number, 11004);
     EXPECT_EQ(seen.source, "CSocketMaster.ConnectToIP");
@@ -274,7 +274,7 @@ TEST(CSocketMasterTcp, CloseDuringLookUpCancelsIt) {
     client.Connect(Variant("localhost"), Variant::FromLong(nettest::UnusedTcpPort()));
     client.CloseSck();
     EXPECT_EQ(client.State(), CSocketMaster::sckClosed);
-    nettest::Pump(300);
+    PumpEvents(300);
     EXPECT_FALSE(anyEvent);
     EXPECT_EQ(client.State(), CSocketMaster::sckClosed);
 }
@@ -334,7 +334,7 @@ TEST(CSocketMasterTcp, PeerResetAndHalfClose) {
     PlainSocket peer = server.Accept();
     peer.SendAll("bye");
     peer.ShutdownWrite();
-    ASSERT_TRUE(WaitFor([&] { return closed; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return closed; }));
     EXPECT_EQ(got, "bye");
     EXPECT_EQ(client.State(), CSocketMaster::sckClosing);
     client.CloseSck();
@@ -344,10 +344,10 @@ TEST(CSocketMasterTcp, PeerResetAndHalfClose) {
     RecordErrors(other, reset);
     other.Connect(Variant("127.0.0.1"), Variant::FromLong(server.Port()));
     PlainSocket victim = server.Accept();
-    ASSERT_TRUE(WaitFor([&] { return other.State() == CSocketMaster::sckConnected; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return other.State() == CSocketMaster::sckConnected; }));
     other.SendData(Variant(QStringLiteral("unread")));
     victim.Reset();
-    ASSERT_TRUE(WaitFor([&] { return reset.number != 0; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return reset.number != 0; }));
     EXPECT_EQ(reset.number, 10054);
     EXPECT_EQ(reset.description, "Connection reset by peer.");
     EXPECT_EQ(other.State(), CSocketMaster::sckError);
@@ -359,7 +359,7 @@ TEST(CSocketMasterTcp, AcceptOfAConnectionAlreadyClosingRaisesDataThenClose) {
     std::unique_ptr<CSocketMaster> accepted;
     std::vector<QString> events;
     QObject::connect(&listener, &CSocketMaster::ConnectionRequest, [&](int32_t requestID) {
-        nettest::Pump(300);  // the peer sends and leaves meanwhile
+        PumpEvents(300);  // the peer sends and leaves meanwhile
         accepted = std::make_unique<CSocketMaster>();
         QObject::connect(accepted.get(), &CSocketMaster::DataArrival, [&](int32_t total) {
             events.push_back("data " + QString::number(total));
@@ -375,7 +375,7 @@ TEST(CSocketMasterTcp, AcceptOfAConnectionAlreadyClosingRaisesDataThenClose) {
         PlainSocket peer = PlainSocket::TcpConnect(uint16_t(listener.LocalPort()));
         peer.SendAll("bye");
     });
-    ASSERT_TRUE(WaitFor([&] { return accepted != nullptr; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return accepted != nullptr; }));
     client.join();
     EXPECT_EQ(events, (std::vector<QString>{"data 3", "bye", "close"}));
     EXPECT_EQ(accepted->State(), CSocketMaster::sckClosing);
@@ -400,7 +400,7 @@ TEST(CSocketMasterTcp, MegabytesSentAtOnceArriveWhole) {
     for (qsizetype i = 0; i < big.size(); ++i)
         big[i] = char(i * 7);
     std::thread writer([&] { peer.SendAll(big); });
-    const bool all = WaitFor([&] { return got.size() >= big.size(); }, 60000);
+    const bool all = PumpEventsUntil([&] { return got.size() >= big.size(); }, 60000);
     writer.join();
     ASSERT_TRUE(all);
     EXPECT_EQ(got, big);

@@ -19,7 +19,6 @@
 #include "platform/sockets/SocketApi.h"
 
 using nettest::PlainSocket;
-using nettest::WaitFor;
 
 namespace {
 
@@ -75,7 +74,7 @@ TEST(CSocketMasterUdp, BurstFromTwoSendersIsAnnouncedAndReadInOrder) {
         }
     };
     std::thread a(sender, 'A'), b(sender, 'B');
-    const bool all = WaitFor([&] { return fromA.size() + fromB.size() >= 1000; }, 30000);
+    const bool all = PumpEventsUntil([&] { return fromA.size() + fromB.size() >= 1000; }, 30000);
     a.join();
     b.join();
     ASSERT_TRUE(all) << fromA.size() << " + " << fromB.size();
@@ -104,8 +103,8 @@ TEST(CSocketMasterUdp, DatagramLeftUnreadIsDroppedAndLaterOnesKeepComing) {
     peer.SendTo(port, "");  // an empty datagram is never announced
     peer.SendTo(port, "second!");
     peer.SendTo(port, "third");
-    ASSERT_TRUE(WaitFor([&] { return read.size() >= 2; }));
-    nettest::Pump(100);
+    ASSERT_TRUE(PumpEventsUntil([&] { return read.size() >= 2; }));
+    PumpEvents(100);
     EXPECT_EQ(sizes, (std::vector<int32_t>{5, 7, 5}));
     EXPECT_EQ(read, (std::vector<QByteArray>{"second!", "third"}));
     EXPECT_EQ(receiver->BytesReceived(), 0);
@@ -134,7 +133,7 @@ TEST(CSocketMasterUdp, LargestDatagramAndShortRead) {
     peer.SendTo(port, big);
     peer.SendTo(port, "0123456789");
     peer.SendTo(port, "next");
-    ASSERT_TRUE(WaitFor([&] { return got.size() >= 3; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return got.size() >= 3; }));
     EXPECT_EQ(got[0], big);
     EXPECT_EQ(got[1], "012");
     EXPECT_EQ(got[2], "next");
@@ -154,7 +153,7 @@ TEST(CSocketMasterUdp, PeekAndTypedReadsOfOneDatagram) {
     auto receiver = BoundReceiver();
     PlainSocket peer = PlainSocket::Udp();
     peer.SendTo(uint16_t(receiver->LocalPort()), QByteArray("\x01\x00\x00\x00", 4));
-    ASSERT_TRUE(WaitFor([&] { return receiver->BytesReceived() == 4; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return receiver->BytesReceived() == 4; }));
     Variant peeked;
     receiver->PeekData(peeked);
     EXPECT_EQ(peeked.ToBytes(), QByteArray("\x01\x00\x00\x00", 4));
@@ -259,7 +258,7 @@ TEST(CSocketMasterUdp, StateChecksOfReads) {
     s.Bind();
     PlainSocket peer = PlainSocket::Udp();
     peer.SendTo(uint16_t(s.LocalPort()), "x");
-    ASSERT_TRUE(WaitFor([&] { return s.BytesReceived() == 1; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return s.BytesReceived() == 1; }));
     const QString badArgument =
         "The argument passed to a function was not in the correct format or in the specified "
         "range.";
@@ -310,7 +309,7 @@ TEST(CSocketMasterUdp, HandlerErrorsAreRecordedAndDeliveryGoesOn) {
     PlainSocket peer = PlainSocket::Udp();
     peer.SendTo(uint16_t(receiver->LocalPort()), "one");
     peer.SendTo(uint16_t(receiver->LocalPort()), "two");
-    ASSERT_TRUE(WaitFor([&] { return calls >= 2; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return calls >= 2; }));
     EXPECT_EQ(last, "two");
     EXPECT_EQ(ErrorLogger().LastErrorCode(), 5);
     EXPECT_TRUE(ReadBytes(dir.filePath("Error.log")).contains("MainWindow.Server_DataArrival"));
@@ -328,8 +327,8 @@ TEST(CSocketMasterUdp, HandlerMayDestroyTheObject) {
     PlainSocket peer = PlainSocket::Udp();
     peer.SendTo(port, "one");
     peer.SendTo(port, "two");
-    ASSERT_TRUE(WaitFor([&] { return called; }));
-    nettest::Pump(50);
+    ASSERT_TRUE(PumpEventsUntil([&] { return called; }));
+    PumpEvents(50);
     EXPECT_EQ(receiver, nullptr);
     EXPECT_EQ(SocketInstanceCount(), 0);
 }
@@ -340,7 +339,7 @@ TEST(CSocketMasterUdp, DatagramSeenOutsideAnEventIsStillAnnounced) {
     peer.SendTo(uint16_t(receiver->LocalPort()), "early");
     // Looking at the pending datagram leaves it on the socket; its
     // announcement comes all the same.
-    ASSERT_TRUE(WaitFor([&] { return receiver->BytesReceived() == 5; }, 5000));
+    ASSERT_TRUE(PumpEventsUntil([&] { return receiver->BytesReceived() == 5; }, 5000));
     char probe[8];
     EXPECT_EQ(::recv(receiver->SocketHandle(), probe, sizeof probe, MSG_PEEK | MSG_DONTWAIT), 5);
     std::vector<QByteArray> read;
@@ -354,7 +353,7 @@ TEST(CSocketMasterUdp, DatagramSeenOutsideAnEventIsStillAnnounced) {
     });
     peer.SendTo(uint16_t(receiver->LocalPort()), "second");
     peer.SendTo(uint16_t(receiver->LocalPort()), "third");
-    ASSERT_TRUE(WaitFor([&] { return read.size() >= 3; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return read.size() >= 3; }));
     EXPECT_EQ(read, (std::vector<QByteArray>{"early", "second", "third"}));
 }
 
@@ -367,13 +366,13 @@ TEST(CSocketMasterUdp, HandlerThatPumpsEventsGetsEveryDatagramInOrder) {
         Variant data;
         receiver->GetData(data);
         read.push_back(data.ToBytes());
-        nettest::Pump(5);  // as the board does while it redraws its panels
+        PumpEvents(5);  // as the board does while it redraws its panels
         --depth;
     });
     PlainSocket peer = PlainSocket::Udp();
     for (int i = 0; i < 70; ++i)
         peer.SendTo(uint16_t(receiver->LocalPort()), QByteArray::number(i));
-    ASSERT_TRUE(WaitFor([&] { return read.size() >= 70; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return read.size() >= 70; }));
     for (int i = 0; i < 70; ++i)
         EXPECT_EQ(read[size_t(i)], QByteArray::number(i));
     EXPECT_EQ(deepest, 1);

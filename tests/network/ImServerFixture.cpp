@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include "NetTestSupport.h"
+#include "common/TestSupport.h"
 #include "network/CSocketMaster.h"
 #include "platform/CodePage.h"
 
@@ -29,14 +30,14 @@ void ImServerTest::Restart() {
 std::unique_ptr<ImTerminal> ImServerTest::Connect() {
     const int before = ConnectedClients();
     auto terminal = std::make_unique<ImTerminal>(port_);
-    EXPECT_TRUE(nettest::WaitFor([&] { return ConnectedClients() > before; }));
+    EXPECT_TRUE(PumpEventsUntil([&] { return ConnectedClients() > before; }));
     return terminal;
 }
 
 std::unique_ptr<ImTerminal> ImServerTest::Join(const QString& name) {
     auto terminal = Connect();
     terminal->SendText(ConMessage(name));
-    EXPECT_TRUE(nettest::WaitFor([&] { return !terminal->MessagesOf("LST").isEmpty(); }))
+    EXPECT_TRUE(PumpEventsUntil([&] { return !terminal->MessagesOf("LST").isEmpty(); }))
         << name.toStdString();
     return terminal;
 }
@@ -72,7 +73,7 @@ QStringList ImServerTest::LogTexts() const {
 }
 
 bool ImServerTest::WaitForOrders(int count, int timeoutMs) {
-    return nettest::WaitFor([&] { return orders.size() >= count; }, timeoutMs);
+    return PumpEventsUntil([&] { return orders.size() >= count; }, timeoutMs);
 }
 
 int PendingInSystem(ModServer& server, int index) {

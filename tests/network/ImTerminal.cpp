@@ -11,6 +11,7 @@
 #include <string>
 
 #include "NetTestSupport.h"
+#include "common/TestSupport.h"
 #include "platform/CodePage.h"
 
 ImTerminal::ImTerminal(uint16_t port, int receiveBuffer) {
@@ -41,7 +42,7 @@ void ImTerminal::Send(const QByteArray& bytes) {
             done += n;
         } else if (n < 0 && errno == EAGAIN) {
             // The server reads only while events are pumped.
-            nettest::Pump(1);
+            PumpEvents(1);
         } else {
             throw std::runtime_error(std::string("send: ") + std::strerror(errno));
         }
@@ -95,7 +96,7 @@ const QByteArray& ImTerminal::Received() {
 }
 
 bool ImTerminal::WaitForMessages(int count, int timeoutMs) {
-    return nettest::WaitFor([&] { return Messages().size() >= count; }, timeoutMs);
+    return PumpEventsUntil([&] { return Messages().size() >= count; }, timeoutMs);
 }
 
 bool ImTerminal::PeerClosed() {
@@ -104,7 +105,7 @@ bool ImTerminal::PeerClosed() {
 }
 
 bool ImTerminal::WaitForPeerClose(int timeoutMs) {
-    return nettest::WaitFor([&] { return PeerClosed(); }, timeoutMs);
+    return PumpEventsUntil([&] { return PeerClosed(); }, timeoutMs);
 }
 
 void ImTerminal::Close() {

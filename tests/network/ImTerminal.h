@@ -7,7 +7,7 @@
 
 // A point-of-sale terminal of the message server, played by a plain socket on
 // 127.0.0.1 in the test's own thread: it never blocks, so the server under
-// test keeps running while the test waits (nettest::WaitFor pumps events and
+// test keeps running while the test waits (PumpEventsUntil pumps events and
 // the conditions below read whatever has arrived).
 class ImTerminal final {
 public:

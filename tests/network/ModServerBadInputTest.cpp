@@ -12,10 +12,9 @@
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
+#include "common/TestSupport.h"
 #include "network/CSocketMaster.h"
 #include "platform/CodePage.h"
-
-using nettest::WaitFor;
 
 namespace {
 
@@ -31,10 +30,10 @@ TEST_F(ModServerBadInputTest, OneByteAtATime) {
                                                          QString::fromUtf8("Шопска салата")));
     for (const char byte : bytes) {
         t->Send(QByteArray(1, byte));
-        nettest::Pump(1);
+        PumpEvents(1);
     }
     ASSERT_TRUE(WaitForOrders(1));
-    nettest::Pump(30);
+    PumpEvents(30);
     EXPECT_EQ(orders, QStringList{QString::fromUtf8("Шопска салата")});
     EXPECT_EQ(other->MessagesOf("ENT").count("ENT" + STX + "Slow"), 1);
     EXPECT_EQ(other->MessagesOf("ORA").size(), 1);
@@ -52,10 +51,10 @@ TEST_F(ModServerBadInputTest, MegabytesWithoutAnEndDisconnectTheSenderOnly) {
         } catch (const std::runtime_error&) {
             break;  // the server has closed the connection
         }
-        nettest::Pump(1);
+        PumpEvents(1);
     }
     ASSERT_TRUE(flood->WaitForPeerClose());
-    ASSERT_TRUE(WaitFor([&] { return !other->MessagesOf("LEA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !other->MessagesOf("LEA").isEmpty(); }));
     EXPECT_EQ(other->MessagesOf("LEA"), QList<QString>{"LEA" + STX + "Flood"});
     EXPECT_LT(timer.elapsed(), 20000);
     // The others are served as before.
@@ -81,8 +80,11 @@ TEST_F(ModServerBadInputTest, BytesOutsideTheCodePageAndControlCharacters) {
     ASSERT_TRUE(WaitForOrders(1));
     EXPECT_TRUE(orders[0].startsWith("Bad "));
     EXPECT_EQ(orders[0].size(), 4 + 1 + 5 + 4);
-    ASSERT_TRUE(WaitFor([&] { return !t->MessagesOf("ORA").isEmpty(); }));
-    EXPECT_TRUE(t->Received().contains("ORA\x02" "ACK\x02T\x98\x02" "5\x04"));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t->MessagesOf("ORA").isEmpty(); }));
+    EXPECT_TRUE(
+        t->Received().contains("ORA\x02"
+                               "ACK\x02T\x98\x02"
+                               "5\x04"));
 }
 
 TEST_F(ModServerBadInputTest, EmptyNameJoinsUnlistedAndLeavesEmpty) {
@@ -93,7 +95,7 @@ TEST_F(ModServerBadInputTest, EmptyNameJoinsUnlistedAndLeavesEmpty) {
     EXPECT_EQ(watcher->MessagesOf("ENT").last(), "ENT" + STX);
     EXPECT_TRUE(LogTexts().contains(" has joined the room."));
     t->Close();
-    ASSERT_TRUE(WaitFor([&] { return !watcher->MessagesOf("LEA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !watcher->MessagesOf("LEA").isEmpty(); }));
     EXPECT_EQ(watcher->MessagesOf("LEA"), QList<QString>{"LEA" + STX});
 }
 
@@ -109,7 +111,7 @@ TEST_F(ModServerBadInputTest, ControlCharactersInNamesForgeNoListEntryAndNoLogLi
     forger->SendText(OrdMessage("Bar\r\n" + header + "\r\nKitchen", name, "7", "Soup"));
     ASSERT_TRUE(WaitForOrders(1));
     // The terminal still knows its acknowledgement by the name it sent.
-    ASSERT_TRUE(WaitFor([&] { return !forger->MessagesOf("ORA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !forger->MessagesOf("ORA").isEmpty(); }));
     EXPECT_EQ(forger->MessagesOf("ORA").first(),
               "ORA" + STX + "ACK" + STX + "Bar\r\n" + header + "\r\nKitchen" + STX + "7");
     const QStringList log = LogTexts();
@@ -124,8 +126,8 @@ TEST_F(ModServerBadInputTest, CutInTheMiddleOfAMessage) {
                 STX);
     ASSERT_TRUE(WaitForOrders(1));
     t->Close();
-    ASSERT_TRUE(WaitFor([&] { return !watcher->MessagesOf("LEA").isEmpty(); }));
-    nettest::Pump(30);
+    ASSERT_TRUE(PumpEventsUntil([&] { return !watcher->MessagesOf("LEA").isEmpty(); }));
+    PumpEvents(30);
     EXPECT_EQ(orders, QStringList{"Whole"});
     EXPECT_TRUE(server->ImClients()[2].RecvBuffer.isEmpty());
     // The next terminal on that index starts with an empty buffer.
@@ -143,15 +145,15 @@ TEST_F(ModServerBadInputTest, SilentTerminalHoldsItsIndexAndBlocksNobody) {
     EXPECT_EQ(IndexOf("T1"), 2);
     EXPECT_EQ(server->sckServerIM()(1).State(), CSocketMaster::sckConnected);
     // The silent one hears the broadcasts all the same.
-    EXPECT_TRUE(WaitFor([&] { return !silent->MessagesOf("ORA").isEmpty(); }));
+    EXPECT_TRUE(PumpEventsUntil([&] { return !silent->MessagesOf("ORA").isEmpty(); }));
 }
 
 TEST_F(ModServerBadInputTest, TerminalThatNeverReadsIsDroppedWhenItsBacklogIsFull) {
     auto reader = Join("Reader");
     auto deaf = std::make_unique<ImTerminal>(Port(), 4096);
-    ASSERT_TRUE(WaitFor([&] { return ConnectedClients() == 2; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return ConnectedClients() == 2; }));
     deaf->SendText(ConMessage("Deaf"));
-    ASSERT_TRUE(WaitFor([&] { return IndexOf("Deaf") == 2; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return IndexOf("Deaf") == 2; }));
     const QString line = MsgMessage("Reader", "All", QString(60000, 'c'));
     const int readerSeen = int(reader->MessagesOf("MSG").size());
     int sent = 0;
@@ -160,10 +162,11 @@ TEST_F(ModServerBadInputTest, TerminalThatNeverReadsIsDroppedWhenItsBacklogIsFul
     while (sent < 200 && server->ImClients()[2].Connection != 0) {
         reader->SendText(line);
         ++sent;
-        ASSERT_TRUE(WaitFor([&] { return reader->MessagesOf("MSG").size() >= readerSeen + sent; }));
+        ASSERT_TRUE(
+            PumpEventsUntil([&] { return reader->MessagesOf("MSG").size() >= readerSeen + sent; }));
     }
     EXPECT_LT(sent, 200);
-    ASSERT_TRUE(WaitFor([&] { return !reader->MessagesOf("LEA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !reader->MessagesOf("LEA").isEmpty(); }));
     EXPECT_EQ(reader->MessagesOf("LEA"), QList<QString>{"LEA" + STX + "Deaf"});
     EXPECT_LE(server->sckServerIM().PendingSendBytes(2), 0);
     // Its index is free again.
@@ -203,14 +206,14 @@ TEST_F(ModServerBadInputTest, RequestsWaitWhileTheProcessHasNoDescriptorLeft) {
     rlimit lowered = saved;
     lowered.rlim_cur = rlim_t(highest + 1);
     ::setrlimit(RLIMIT_NOFILE, &lowered);
-    nettest::Pump(300);
+    PumpEvents(300);
     const int acceptedMeanwhile = ConnectedClients() - 1;
     ::setrlimit(RLIMIT_NOFILE, &saved);
     for (const int fd : fillers)
         ::close(fd);
     EXPECT_EQ(acceptedMeanwhile, 0);
     // Descriptors free again: the waiting terminals are taken, the server serves.
-    ASSERT_TRUE(WaitFor([&] { return ConnectedClients() == 4; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return ConnectedClients() == 4; }));
     t->SendText(OrdMessage("T1", server->ImServerName(), "1", "Soup"));
     ASSERT_TRUE(WaitForOrders(1));
 }

@@ -8,9 +8,8 @@
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
+#include "common/TestSupport.h"
 #include "network/CSocketMaster.h"
-
-using nettest::WaitFor;
 
 namespace {
 
@@ -59,10 +58,10 @@ TEST_F(ModServerReentrancyTest, ArrivalsConnectsAndClosesInsideABroadcast) {
         for (int i = 0; i < 20; ++i) {
             const int before = ConnectedClients();
             newcomers.push_back(std::make_unique<ImTerminal>(Port()));
-            EXPECT_TRUE(WaitFor([&] { return ConnectedClients() > before; }));
+            EXPECT_TRUE(PumpEventsUntil([&] { return ConnectedClients() > before; }));
         }
         c->Close();
-        EXPECT_TRUE(WaitFor([&] {
+        EXPECT_TRUE(PumpEventsUntil([&] {
             return ConnectedClients() == 3 - 1 + 20 &&
                    server->ImClients()[size_t(indexA)].RecvBuffer ==
                        "ORD\x02"
@@ -80,7 +79,7 @@ TEST_F(ModServerReentrancyTest, ArrivalsConnectsAndClosesInsideABroadcast) {
 
     a->SendText(STX + QString("3") + QChar(3) + "Bread" + QChar(4));
     ASSERT_TRUE(WaitForOrders(3));
-    nettest::Pump(50);
+    PumpEvents(50);
     EXPECT_EQ(orders, (QStringList{"Soup", "Tea", "Bread"}));
     EXPECT_EQ(observer->MessagesOf("ORA"),
               (QList<QString>{Ack("A", "1"), Ack("A", "2"), Ack("A", "3")}));
@@ -106,7 +105,7 @@ TEST_F(ModServerReentrancyTest, SecondArrivalOfTheSameConnectionWaitsItsTurn) {
         // still being handled.
         for (int i = 2; i <= 11; ++i) {
             a->SendText(OrdMessage("A", name, QString::number(i), "Order " + QString::number(i)));
-            EXPECT_TRUE(WaitFor([&] {
+            EXPECT_TRUE(PumpEventsUntil([&] {
                 return PendingInSystem(*server, indexA) == 0 &&
                        server->sckServerIM()(indexA).BytesReceived() == 0;
             }));
@@ -115,7 +114,7 @@ TEST_F(ModServerReentrancyTest, SecondArrivalOfTheSameConnectionWaitsItsTurn) {
     });
     a->SendText(OrdMessage("A", name, "1", "Order 1"));
     ASSERT_TRUE(WaitForOrders(11));
-    nettest::Pump(50);
+    PumpEvents(50);
     EXPECT_EQ(nested, 10);
     QStringList expected;
     QList<QString> acks;
@@ -135,15 +134,15 @@ TEST_F(ModServerReentrancyTest, RestartInsideHandlingNeitherLosesTakenMessagesNo
         // A renames itself (queued behind order 1), then the station
         // restarts and a new terminal takes A's old index.
         a->SendText("CON" + STX + "Renamed" + QChar(4));
-        EXPECT_TRUE(WaitFor([&] { return PendingInSystem(*server, 1) == 0; }));
+        EXPECT_TRUE(PumpEventsUntil([&] { return PendingInSystem(*server, 1) == 0; }));
         Restart();
         newcomer = std::make_unique<ImTerminal>(Port());
         newcomer->SendText(ConMessage("Newbie"));
-        EXPECT_TRUE(WaitFor([&] { return IndexOf("Newbie") == 1; }));
+        EXPECT_TRUE(PumpEventsUntil([&] { return IndexOf("Newbie") == 1; }));
     });
     a->SendText(OrdMessage("A", name, "1", "Soup"));
     ASSERT_TRUE(WaitForOrders(1));
-    nettest::Pump(50);
+    PumpEvents(50);
     // The order taken before the restart is handed over once; the rename of
     // the closed connection does not land on the newcomer's record.
     EXPECT_EQ(orders, QStringList{"Soup"});
@@ -161,13 +160,13 @@ TEST_F(ModServerReentrancyTest, LeaveDuringJoinSendsTheListToTheJoinerOnly) {
         // B's "ENT" is on its way; B leaves and another terminal takes its
         // index before the list would be sent.
         b->Close();
-        EXPECT_TRUE(WaitFor([&] { return server->ImClients()[indexB].Connection == 0; }));
+        EXPECT_TRUE(PumpEventsUntil([&] { return server->ImClients()[indexB].Connection == 0; }));
         replacement = std::make_unique<ImTerminal>(Port());
-        EXPECT_TRUE(WaitFor([&] { return server->ImClients()[indexB].Connection != 0; }));
+        EXPECT_TRUE(PumpEventsUntil([&] { return server->ImClients()[indexB].Connection != 0; }));
     });
     b->SendText(ConMessage("B"));
-    ASSERT_TRUE(WaitFor([&] { return !observer->MessagesOf("LEA").isEmpty(); }));
-    nettest::Pump(100);
+    ASSERT_TRUE(PumpEventsUntil([&] { return !observer->MessagesOf("LEA").isEmpty(); }));
+    PumpEvents(100);
     EXPECT_TRUE(replacement->MessagesOf("LST").isEmpty());
     EXPECT_TRUE(server->ImClients()[indexB].Name.isEmpty());
     EXPECT_EQ(observer->MessagesOf("LEA"), QList<QString>{"LEA" + STX + "B"});
@@ -182,8 +181,8 @@ TEST_F(ModServerReentrancyTest, ServerDestroyedByTheBoardWhileHandling) {
         server.reset();  // the window closed inside the hand-over
     };
     a->SendText(OrdMessage("A", name, "1", "Soup") + OrdMessage("A", name, "2", "Tea"));
-    ASSERT_TRUE(WaitFor([&] { return server == nullptr; }));
-    nettest::Pump(50);
+    ASSERT_TRUE(PumpEventsUntil([&] { return server == nullptr; }));
+    PumpEvents(50);
     EXPECT_EQ(orders, QStringList{"Soup"});
     EXPECT_TRUE(a->WaitForPeerClose());
 }
@@ -194,7 +193,7 @@ TEST_F(ModServerReentrancyTest, ServerDestroyedInsideABroadcast) {
     auto c = Join("C");
     OnceInsideNextBroadcast([&] { server.reset(); });
     a->SendText(MsgMessage("A", "B", "hello"));
-    ASSERT_TRUE(WaitFor([&] { return server == nullptr; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return server == nullptr; }));
     EXPECT_TRUE(c->WaitForPeerClose());
 }
 

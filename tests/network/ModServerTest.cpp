@@ -12,6 +12,7 @@
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
+#include "common/TestSupport.h"
 #include "core/ModCommon.h"
 #include "network/CSocketMaster.h"
 #include "network/ImServerProtocol.h"
@@ -19,7 +20,6 @@
 #include "platform/CodePage.h"
 #include "platform/Runtime.h"
 
-using nettest::WaitFor;
 namespace proto = ImServerProtocol;
 
 namespace {
@@ -163,10 +163,10 @@ TEST_F(ModServerTest, JoinInTwoPiecesIsHandledOnceWithTheWholeName) {
     const int otherSeen = int(other->Messages().size());
     auto t = Connect();
     t->SendText("CON" + STX + "Kit");
-    ASSERT_TRUE(WaitFor([&] { return server->ImClients()[2].RecvBuffer == "CON\x02Kit"; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return server->ImClients()[2].RecvBuffer == "CON\x02Kit"; }));
     t->SendText(QString("chen") + QChar(4));
-    ASSERT_TRUE(WaitFor([&] { return !t->MessagesOf("LST").isEmpty(); }));
-    nettest::Pump(50);
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t->MessagesOf("LST").isEmpty(); }));
+    PumpEvents(50);
     // The newcomer hears its own arrival, then the list; byte for byte.
     EXPECT_EQ(t->Received(),
               platform::ToAnsi("ENT" + STX + "Kitchen" + QChar(4) + "LST" + STX +
@@ -183,7 +183,7 @@ TEST_F(ModServerTest, TwoMessagesInOneArrivalAreHandledInOrderAndAHalfIsKept) {
     const QString name = server->ImServerName();
     t->SendText(ConMessage("T1") + OrdMessage("T1", name, "1", "Soup") + "ORD" + STX + "T1");
     ASSERT_TRUE(WaitForOrders(1));
-    nettest::Pump(30);
+    PumpEvents(30);
     EXPECT_EQ(server->ImClients()[1].Name, "T1");
     EXPECT_EQ(server->ImClients()[1].RecvBuffer, QByteArray("ORD\x02T1"));
     t->SendText(STX + name + STX + "2" + ETX + "Tea" + QChar(4));
@@ -212,7 +212,7 @@ TEST_F(ModServerTest, OrderIsAcknowledgedToEveryoneLoggedAndHandedOver) {
     EXPECT_EQ(acksBeforeHandOver, 0);
     EXPECT_EQ(logBeforeHandOver, "[T1 -> " + server->ImServerName() + "]: \r\n2 x Soup");
     const QString ack = "ORA" + STX + "ACK" + STX + "T1" + STX + "17";
-    ASSERT_TRUE(WaitFor([&] { return !t2->MessagesOf("ORA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t2->MessagesOf("ORA").isEmpty(); }));
     EXPECT_EQ(t1->MessagesOf("ORA"), QList<QString>{ack});
     EXPECT_EQ(t2->MessagesOf("ORA"), QList<QString>{ack});
     EXPECT_TRUE(
@@ -226,8 +226,8 @@ TEST_F(ModServerTest, OrderIsAcknowledgedToEveryoneLoggedAndHandedOver) {
 TEST_F(ModServerTest, OrderOfBlanksIsAcknowledgedAndLoggedButNotAdded) {
     auto t = Join("T1");
     t->SendText(OrdMessage("T1", server->ImServerName(), "3", "   "));
-    ASSERT_TRUE(WaitFor([&] { return !t->MessagesOf("ORA").isEmpty(); }));
-    nettest::Pump(30);
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t->MessagesOf("ORA").isEmpty(); }));
+    PumpEvents(30);
     EXPECT_TRUE(orders.isEmpty());
     EXPECT_EQ(LogTexts().last(), "[T1 -> " + server->ImServerName() + "]: \r\n   ");
 }
@@ -239,7 +239,7 @@ TEST_F(ModServerTest, OrderForAnotherNameOrDifferingInCaseIsIgnored) {
     t->SendText(OrdMessage("T1", "Other_QVKServer", "2", "Tea"));
     // A chat line after them proves they were read and passed over.
     t->SendText(MsgMessage("T1", "T2", "done"));
-    ASSERT_TRUE(WaitFor([&] { return !t->MessagesOf("MSG").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t->MessagesOf("MSG").isEmpty(); }));
     EXPECT_TRUE(t->MessagesOf("ORA").isEmpty());
     EXPECT_TRUE(orders.isEmpty());
     EXPECT_EQ(LogTexts().size(), logged + 1);
@@ -260,8 +260,8 @@ TEST_F(ModServerTest, ChatIsRelayedUnchangedToEveryoneWithTheSender) {
     const QString line =
         "MSG" + STX + "T1" + STX + "T2" + STX + QString::fromUtf8("Две супи") + STX + "extra";
     t1->SendText(line + QChar(4));
-    ASSERT_TRUE(WaitFor([&] { return !t2->MessagesOf("MSG").isEmpty(); }));
-    ASSERT_TRUE(WaitFor([&] { return !t1->MessagesOf("MSG").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t2->MessagesOf("MSG").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t1->MessagesOf("MSG").isEmpty(); }));
     // The message as sent, EOT included and fields beyond the fourth kept.
     EXPECT_EQ(t1->MessagesOf("MSG"), QList<QString>{line});
     EXPECT_EQ(t2->MessagesOf("MSG"), t1->MessagesOf("MSG"));
@@ -270,7 +270,7 @@ TEST_F(ModServerTest, ChatIsRelayedUnchangedToEveryoneWithTheSender) {
     // Bytes the code page does not define are relayed as received.
     const QByteArray raw("MSG\x02T1\x02T2\x02\x98 and \xff\x04");
     t1->Send(raw);
-    ASSERT_TRUE(WaitFor([&] { return t2->Received().endsWith(raw); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return t2->Received().endsWith(raw); }));
 }
 
 TEST_F(ModServerTest, UnknownShortAndIncompleteMessagesAreIgnored) {
@@ -300,7 +300,7 @@ TEST_F(ModServerTest, TerminalWithoutJoinIsNotListedAndLeavesWithAnEmptyName) {
     EXPECT_EQ(t->MessagesOf("LST"),
               QList<QString>{"LST" + STX + server->ImServerName() + "\r\nT1"});
     silent->Close();
-    ASSERT_TRUE(WaitFor([&] { return !t->MessagesOf("LEA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t->MessagesOf("LEA").isEmpty(); }));
     EXPECT_EQ(t->MessagesOf("LEA"), QList<QString>{"LEA" + STX});
     EXPECT_EQ(LogTexts().last(), " has left the room.");
     EXPECT_EQ(server->ImClients()[1].Connection, 0u);
@@ -313,7 +313,7 @@ TEST_F(ModServerTest, NamedTerminalLeavesByNameAndDropsFromTheList) {
     auto t1 = Join("T1");
     auto t2 = Join("T2");
     t1->Close();
-    ASSERT_TRUE(WaitFor([&] { return !t2->MessagesOf("LEA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t2->MessagesOf("LEA").isEmpty(); }));
     EXPECT_EQ(t2->MessagesOf("LEA"), QList<QString>{"LEA" + STX + "T1"});
     EXPECT_EQ(LogTexts().last(), "T1 has left the room.");
     EXPECT_EQ(server->BuildUserList(), server->ImServerName() + "\r\nT2");
@@ -325,7 +325,7 @@ TEST_F(ModServerTest, ClosedIndexIsReusedBeforeANewOneIsLoaded) {
     auto t3 = Join("T3");
     ASSERT_EQ(server->sckServerIM().UBound(), 3);
     t2->Close();
-    ASSERT_TRUE(WaitFor([&] { return server->ImClients()[2].Connection == 0; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return server->ImClients()[2].Connection == 0; }));
     auto t4 = Join("T4");
     EXPECT_EQ(IndexOf("T4"), 2);
     EXPECT_EQ(server->sckServerIM().UBound(), 3);
@@ -339,7 +339,7 @@ TEST_F(ModServerTest, ResetConnectionLeavesAndFreesItsIndex) {
     auto t1 = Join("T1");
     auto t2 = Join("T2");
     t1->Reset();
-    ASSERT_TRUE(WaitFor([&] { return !t2->MessagesOf("LEA").isEmpty(); }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return !t2->MessagesOf("LEA").isEmpty(); }));
     EXPECT_EQ(t2->MessagesOf("LEA"), QList<QString>{"LEA" + STX + "T1"});
     EXPECT_EQ(server->sckServerIM()(1).State(), CSocketMaster::sckClosed);
     auto t3 = Join("T3");
@@ -358,7 +358,7 @@ TEST_F(ModServerTest, RequestWithoutAFreeIndexIsClosedAtOnceAndNothingElseHappen
     EXPECT_EQ(LogTexts().size(), logged);
     // The server goes on, and a freed index takes the next terminal.
     t1->Close();
-    ASSERT_TRUE(WaitFor([&] { return server->ImClients()[1].Connection == 0; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return server->ImClients()[1].Connection == 0; }));
     auto t3 = Join("T3");
     EXPECT_EQ(IndexOf("T3"), 1);
 }
@@ -404,7 +404,7 @@ TEST_F(ModServerTest, TerminalsJoiningAtOnceAllWaitInTheListenQueue) {
             connected += (p.revents & POLLOUT) ? 1 : 0;
     }
     EXPECT_EQ(connected, kTerminals);
-    EXPECT_TRUE(WaitFor([&] { return ConnectedClients() == kTerminals; }));
+    EXPECT_TRUE(PumpEventsUntil([&] { return ConnectedClients() == kTerminals; }));
 }
 
 TEST_F(ModServerTest, StopRunsOnceAndClosesEverything) {

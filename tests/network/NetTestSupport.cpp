@@ -5,34 +5,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
 #include <cerrno>
 #include <stdexcept>
 
 namespace nettest {
-
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-    return true;
-}
-
-void Pump(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::usleep(200);
-    }
-}
 
 namespace {
 sockaddr_in Loopback(uint16_t port) {

@@ -3,16 +3,10 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
-#include <functional>
 
 // Plain blocking sockets on 127.0.0.1 that play the peer of the object under
-// test, and a wait that pumps the event loop.
+// test.
 namespace nettest {
-
-// Pumps events until the condition holds or the time is up.
-bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
-// Pumps events for a while.
-void Pump(int ms);
 
 // A port that nothing listens on right now (bound and released).
 uint16_t UnusedTcpPort();

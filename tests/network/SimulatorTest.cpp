@@ -9,6 +9,7 @@
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
 #include "common/TestNet.h"
+#include "common/TestSupport.h"
 #include "network/CSocketMaster.h"
 #include "platform/CodePage.h"
 
@@ -42,7 +43,7 @@ TEST_F(SimulatorTest, TerminalsJoinChatAndWaitForEveryAcknowledgement) {
     EXPECT_TRUE(output.contains("[POS-3] < LST | " + server->ImServerName()));
     EXPECT_TRUE(output.contains("acknowledged 12 of 12, doubled 0")) << output.toStdString();
     // The others heard the chat lines.
-    EXPECT_TRUE(nettest::WaitFor([&] { return watcher->MessagesOf("MSG").size() == 12; }));
+    EXPECT_TRUE(PumpEventsUntil([&] { return watcher->MessagesOf("MSG").size() == 12; }));
     EXPECT_TRUE(watcher->MessagesOf("MSG").contains("MSG" + QString(QChar(2)) + "POS-2" + QChar(2) +
                                                     "All" + QChar(2) + "Chat 1 before order 3"));
 }
@@ -89,7 +90,7 @@ TEST(SimulatorUdpTest, DatagramsCarrySequenceSenderAndText) {
          "--start", "41", "--text", QString::fromUtf8("Кафе и вода %i")},
         &exitCode);
     EXPECT_EQ(exitCode, 0) << output.toStdString();
-    ASSERT_TRUE(nettest::WaitFor([&] { return datagrams.size() == 3; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return datagrams.size() == 3; }));
     EXPECT_EQ(datagrams[0], platform::ToAnsi(QString::fromUtf8("000041 Bar\tКафе и вода 41")));
     EXPECT_EQ(datagrams[2], platform::ToAnsi(QString::fromUtf8("000043 Bar\tКафе и вода 43")));
 }

@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
 #include <cerrno>
 #include <vector>
@@ -19,24 +18,6 @@
 using namespace platform;
 
 namespace {
-
-void Pump(int ms) {
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-bool PumpUntil(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
 
 struct Event {
     int event;
@@ -93,8 +74,8 @@ TEST(SocketLayer, ReadIsReportedOnceUntilTheOwnerReceives) {
     int sent = 0;
     ASSERT_EQ(SendToSocket(peer, "ab", 2, Loopback(), port, &sent), 0);
     ASSERT_EQ(SendToSocket(peer, "cde", 3, Loopback(), port, &sent), 0);
-    ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
-    Pump(100);  // unread data: no second notification, no spinning
+    ASSERT_TRUE(PumpEventsUntil([&] { return !events.empty(); }));
+    PumpEvents(100);  // unread data: no second notification, no spinning
     EXPECT_EQ(events, (std::vector<Event>{{kEventRead, 0}}));
     char buffer[8];
     int got = 0;
@@ -102,14 +83,14 @@ TEST(SocketLayer, ReadIsReportedOnceUntilTheOwnerReceives) {
     EXPECT_EQ(RecvFromSocket(s, buffer, 1, false, &got, nullptr, &from), 10040);
     EXPECT_EQ(got, 1);
     EXPECT_EQ(buffer[0], 'a');
-    ASSERT_TRUE(PumpUntil([&] { return events.size() == 2; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return events.size() == 2; }));
     int size = 0;
     EXPECT_EQ(PendingDatagramSize(s, &size), 0);
     EXPECT_EQ(size, 3);
     EXPECT_EQ(RecvFromSocket(s, buffer, 8, false, &got, nullptr, nullptr), 0);
     EXPECT_EQ(got, 3);
     EXPECT_EQ(PendingDatagramSize(s, &size), 10035);
-    Pump(50);
+    PumpEvents(50);
     EXPECT_EQ(events.size(), 2u);
     EXPECT_EQ(CloseSocket(s), 0);
     EXPECT_FALSE(HasAsyncSelection(s));
@@ -143,8 +124,9 @@ TEST(SocketLayer, ConnectThenOneWriteThenCloseAfterTheData) {
         },
         59);
     EXPECT_EQ(ConnectSocket(client, Loopback(), port), 10035);
-    ASSERT_TRUE(PumpUntil([&] { return clientEvents.size() >= 2 && !listenerEvents.empty(); }));
-    Pump(50);
+    ASSERT_TRUE(
+        PumpEventsUntil([&] { return clientEvents.size() >= 2 && !listenerEvents.empty(); }));
+    PumpEvents(50);
     EXPECT_EQ(clientEvents, (std::vector<Event>{{kEventConnect, 0}, {kEventWrite, 0}}));
     EXPECT_EQ(listenerEvents, (std::vector<Event>{{kEventAccept, 0}}));
     ASSERT_EQ(AcceptSocket(listener, &accepted), 0);
@@ -153,8 +135,8 @@ TEST(SocketLayer, ConnectThenOneWriteThenCloseAfterTheData) {
     int sent = 0;
     ASSERT_EQ(SendBytes(client, "hello", 5, &sent), 0);
     ::shutdown(client, SHUT_WR);
-    ASSERT_TRUE(PumpUntil([&] { return acceptedEvents.size() >= 2; }));
-    Pump(50);
+    ASSERT_TRUE(PumpEventsUntil([&] { return acceptedEvents.size() >= 2; }));
+    PumpEvents(50);
     // One write for the new connection and one read for the data, in the
     // order the loop found them ready; no close before the data is taken.
     ASSERT_EQ(acceptedEvents.size(), 2u);
@@ -163,8 +145,8 @@ TEST(SocketLayer, ConnectThenOneWriteThenCloseAfterTheData) {
     int got = 0;
     ASSERT_EQ(RecvBytes(accepted, buffer, 16, false, &got), 0);
     EXPECT_EQ(got, 5);
-    ASSERT_TRUE(PumpUntil([&] { return acceptedEvents.size() >= 3; }));
-    Pump(50);
+    ASSERT_TRUE(PumpEventsUntil([&] { return acceptedEvents.size() >= 3; }));
+    PumpEvents(50);
     EXPECT_EQ(acceptedEvents.back(), (Event{kEventClose, 0}));
     EXPECT_EQ(acceptedEvents.size(), 3u);
     for (SocketHandle s : {listener, client, accepted})
@@ -190,8 +172,8 @@ TEST(SocketLayer, RefusedConnectIsReportedOnce) {
         59);
     const int rc = ConnectSocket(client, Loopback(), port);
     if (rc == 10035) {
-        ASSERT_TRUE(PumpUntil([&] { return !events.empty(); }));
-        Pump(50);
+        ASSERT_TRUE(PumpEventsUntil([&] { return !events.empty(); }));
+        PumpEvents(50);
         EXPECT_EQ(events, (std::vector<Event>{{kEventConnect, 10061}}));
     } else {
         EXPECT_EQ(rc, 10061);
@@ -217,18 +199,18 @@ TEST(SocketLayer, HostLookUpsCompleteOnTheUserInterfaceThreadAndCanBeCancelled) 
         StartHostLookup("localhost", [&](int, int, uint32_t) { cancelledRan = true; });
     EXPECT_EQ(CancelHostLookup(cancelled), 0);
     EXPECT_EQ(CancelHostLookup(cancelled), 10022);
-    ASSERT_TRUE(PumpUntil([&] { return doneError != -1; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return doneError != -1; }));
     EXPECT_EQ(doneHandle, handle);
     EXPECT_EQ(doneError, 0);
     EXPECT_EQ(DottedAddress(doneAddress), "127.0.0.1");
     EXPECT_TRUE(onUiThread);
     EXPECT_EQ(CancelHostLookup(handle), 10022);
-    Pump(100);
+    PumpEvents(100);
     EXPECT_FALSE(cancelledRan);
 
     int error = 0;
     StartHostLookup("no-such-host.invalid", [&](int, int e, uint32_t) { error = e; });
-    ASSERT_TRUE(PumpUntil([&] { return error != 0; }, 60000));
+    ASSERT_TRUE(PumpEventsUntil([&] { return error != 0; }, 60000));
     EXPECT_GE(error, 11001);
     EXPECT_LE(error, 11004);
 }
@@ -264,12 +246,12 @@ TEST(SocketLayer, ListenerOutOfDescriptorsDoesNotSpin) {
     rlimit tight = saved;
     tight.rlim_cur = rlim_t(lowestFree);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    Pump(350);
+    PumpEvents(350);
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
     EXPECT_EQ(lastError, 10024);
     EXPECT_GE(notifications, 1);
     EXPECT_LE(notifications, 6);  // about one every 100 ms, not thousands
-    ASSERT_TRUE(PumpUntil([&] { return lastError == 0; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return lastError == 0; }));
     EXPECT_NE(accepted, kInvalidSocket);
     for (SocketHandle s : {listener, client, accepted})
         CloseSocket(s);
