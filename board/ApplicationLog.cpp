@@ -5,7 +5,6 @@
 #include "data/NomUsers.h"
 #include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
-#include "platform/AppError.h"
 #include "platform/Runtime.h"
 
 QString BuildApplicationLogInsert(const QString& message, int32_t userId, int32_t databaseType,
@@ -29,17 +28,11 @@ QString BuildApplicationLogInsert(const QString& message, int32_t userId, int32_
 }
 
 void InsertIntoApplicationLog(const QString& message) {
-    try {
+    RecordFailure(QStringLiteral("Operations.InsertIntoApplicationLog"), [&] {
         Database().ExecuteNonQuery(BuildApplicationLogInsert(message, Users().ActiveUser().ID(),
                                                              Database().ConnectTo(), rt::Now()),
                                    false);
-    } catch (const AppError& e) {
-        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
-                          QStringLiteral("Operations.InsertIntoApplicationLog"));
-    } catch (const std::exception& e) {
-        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
-                          QStringLiteral("Operations.InsertIntoApplicationLog"));
-    }
+    });
 }
 
 void LogFailedLogin() {

@@ -23,20 +23,6 @@
 
 namespace {
 
-// Runs one step of the poll; its first error ends it and is recorded under
-// the step's name, and the poll goes on with its next step.
-template <typename F>
-void Logged(const char* method, F&& step) {
-    try {
-        step();
-    } catch (const AppError& e) {
-        ErrorLogger().Add(kSystemError, e.Number(), e.Description(), QString::fromLatin1(method));
-    } catch (const std::exception& e) {
-        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
-                          QString::fromLatin1(method));
-    }
-}
-
 bool Open(const std::shared_ptr<platform::Recordset>& rs) {
     return rs && rs->State() == 1;
 }
@@ -65,7 +51,7 @@ void MainWindow::RefreshOrders() {
 }
 
 void MainWindow::ReadOrdersFromDatabase() {
-    Logged("ReadOrdersFromDatabase", [&] {
+    RecordFailure(QStringLiteral("ReadOrdersFromDatabase"), [&] {
         if (!ReconnectToDB(1))
             return;
         const QString groupFilter = BuildGroupFilter(ConfigurationSettings.GoodsGroups);
@@ -103,7 +89,7 @@ void MainWindow::ReadOrdersFromDatabase() {
 }
 
 void MainWindow::LoadOrderItems() {
-    Logged("LoadOrderItems", [&] {
+    RecordFailure(QStringLiteral("LoadOrderItems"), [&] {
         if (GetOrdersCount() == 0) {
             orderItems_.clear();
             FillItemsGrid();
@@ -202,7 +188,7 @@ void MainWindow::SaveOldState() {
     savedOrdersCount_ = 0;
     savedActiveOrder_ = 0;
     oldState_.clear();
-    Logged("SaveOldState", [&] {
+    RecordFailure(QStringLiteral("SaveOldState"), [&] {
         if (GetOrdersCount() == 0)
             return;
         savedActiveOrder_ = activeOrder_;
@@ -220,29 +206,30 @@ void MainWindow::SaveOldState() {
 
 void MainWindow::CompareStates() {
     bool changed = false;
-    Logged("CompareStates", [&] {
-        const int16_t count = GetOrdersCount();
-        if (count == 0) {
-            savedActiveOrder_ = 0;
-            return;
-        }
-        if (savedActiveOrder_ > count && savedActiveOrder_ - 1 > 0)
-            --savedActiveOrder_;
-        if (count > savedOrdersCount_) {
-            changed = true;
-            return;
-        }
-        const auto items = itemsRecordset_;
-        if (!Open(items))
-            throw AppError::ObjectClosed();
-        changed = ItemsChangedSince(oldState_, *items);
-        items->SetFilter(QString());
-    });
+    RecordFailure(QStringLiteral("CompareStates"), [&] { changed = ChangedSinceOldState(); });
     QCoreApplication::processEvents();
     SetActiveOrder(savedActiveOrder_);
     QCoreApplication::processEvents();
     if (changed && ordersPollTag_ == PollTag::Timer)
         PlayNotificationSound();
+}
+
+bool MainWindow::ChangedSinceOldState() {
+    const int16_t count = GetOrdersCount();
+    if (count == 0) {
+        savedActiveOrder_ = 0;
+        return false;
+    }
+    if (savedActiveOrder_ > count && savedActiveOrder_ - 1 > 0)
+        --savedActiveOrder_;
+    if (count > savedOrdersCount_)
+        return true;
+    const auto items = itemsRecordset_;
+    if (!Open(items))
+        throw AppError::ObjectClosed();
+    const bool changed = ItemsChangedSince(oldState_, *items);
+    items->SetFilter(QString());
+    return changed;
 }
 
 QString MainWindow::GetGroupNameByCode(QString& code) {

@@ -1,6 +1,7 @@
 #include "core/ErrorController.h"
 
 #include "core/ModCommon.h"
+#include "platform/AppError.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
@@ -138,4 +139,14 @@ void ErrorController::ResetErrors() {
 ErrorController& ErrorLogger() {
     static ErrorController instance;
     return instance;
+}
+
+void RecordFailure(const QString& methodName, const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const AppError& e) {
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(), methodName);
+    } catch (const std::exception& e) {
+        ErrorLogger().Add(kSystemError, 0, QString::fromUtf8(e.what()), methodName);
+    }
 }

@@ -79,3 +79,9 @@ private:
 
 // The program-wide instance, created on first use.
 ErrorController& ErrorLogger();
+
+// Runs one step of a routine that records its failures and goes on: an error
+// the step raises ends the step and is added to the log as a system error
+// under the method's name, with its number and text (0 and the text of any
+// other exception).
+void RecordFailure(const QString& methodName, const std::function<void()>& step);
