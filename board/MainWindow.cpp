@@ -17,6 +17,7 @@
 #include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
 #include "network/ModServer.h"
+#include "platform/AppError.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/DataGrid.h"
@@ -66,6 +67,14 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::CreateControls() {
+    // In this order: it is the order of the window's children.
+    CreateButtonBar();
+    CreateOrderPanels();
+    CreateDatabaseView();
+    CreateStatusBar();
+}
+
+void MainWindow::CreateButtonBar() {
     frmButtons_ = new QFrame(this);
     frmButtons_->setObjectName(QStringLiteral("frmButtons"));
     for (int i = 0; i < kActionButtons; ++i) {
@@ -85,7 +94,9 @@ void MainWindow::CreateControls() {
     statusFont.setPointSize(14);
     statusFont.setBold(true);
     lblOrdersStatus_->setFont(statusFont);
+}
 
+void MainWindow::CreateOrderPanels() {
     for (int f = 0; f < 2; ++f) {
         auto* frame = new QFrame(this);
         frame->setObjectName(QStringLiteral("frmOrders"));
@@ -107,7 +118,9 @@ void MainWindow::CreateControls() {
         time->setAutoFillBackground(true);
         lblTime_.append(time);
     }
+}
 
+void MainWindow::CreateDatabaseView() {
     tbDbOrder_ = new QPlainTextEdit(frmOrders_[1]);
     tbDbOrder_->setObjectName(QStringLiteral("tbDbOrder"));
     tbDbOrder_->setReadOnly(true);
@@ -140,25 +153,14 @@ void MainWindow::CreateControls() {
         if (keyCode)
             Form_KeyDown(*keyCode, shift);
     });
-    connect(dgView_, &platform::DataGrid::RowColChange, this, [this](int, int) {
-        try {
-            SelectCurrentGridRow(dgView_);
-            platform::CommandButton* finish =
-                btnAction(GetActionButtonIndex(QStringLiteral("Finish")));
-            if (!finish)
-                return;
-            // A poll disables every button while it rebuilds the items; a
-            // row moved inside its event pump must not give Finish back.
-            finish->SetEnabled(GetOrdersCount() > 0 && !pollBusy_);
-            if (!finish->Enabled())
-                ResetFinishPicture();
-        } catch (...) {
-        }
-    });
+    connect(dgView_, &platform::DataGrid::RowColChange, this,
+            [this](int, int) { rt::IgnoreErrors([this] { dgView_RowColChange(); }); });
     cbObjects_ = new QComboBox(frmOrders_[1]);
     cbObjects_->setObjectName(QStringLiteral("cbObjects"));
     cbObjects_->hide();
+}
 
+void MainWindow::CreateStatusBar() {
     stbLite_ = new QFrame(this);
     stbLite_->setObjectName(QStringLiteral("stbLite"));
     frmPanel_.append(nullptr);
@@ -193,6 +195,18 @@ void MainWindow::CreateTimers() {
     tmrOrders_ = make("tmrOrders", 30000, [this] { tmrOrders_Timer(); });
     tmrClock_->start();
     timerNewOrder_->start();
+}
+
+void MainWindow::dgView_RowColChange() {
+    SelectCurrentGridRow(dgView_);
+    platform::CommandButton* finish = btnAction(GetActionButtonIndex(QStringLiteral("Finish")));
+    if (!finish)
+        return;
+    // A poll disables every button while it rebuilds the items; a row moved
+    // inside its event pump must not give Finish back.
+    finish->SetEnabled(GetOrdersCount() > 0 && !pollBusy_);
+    if (!finish->Enabled())
+        ResetFinishPicture();
 }
 
 platform::CommandButton* MainWindow::btnAction(int index) const {

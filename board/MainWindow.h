@@ -153,6 +153,15 @@ private:
     static bool DatabaseMode();
 
     void CreateControls();
+    void CreateButtonBar();
+    // The two frames of frmOrders: the order panels (modes 0 and 1) in the
+    // first; CreateDatabaseView fills the second.
+    void CreateOrderPanels();
+    void CreateDatabaseView();
+    void CreateStatusBar();
+    // The items grid's current row changed: it alone is selected, and Finish
+    // follows whether there is an order. Its caller ignores its errors.
+    void dgView_RowColChange();
     void CreateTimers();
     void ResetFinishPicture();
 
