@@ -4,9 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QThread>
 
+#include "common/TestSupport.h"
 #include "platform/IniFile.h"
 
 StationProcess::StationProcess() {
@@ -62,13 +62,12 @@ bool StationProcess::EndedCleanly(int milliseconds) {
 }
 
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds) {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > milliseconds)
+    return PumpEventsUntil(
+        [&] {
+            if (condition())
+                return true;
+            QThread::msleep(20);
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(20);
-    }
-    return true;
+        },
+        milliseconds);
 }

@@ -43,5 +43,7 @@ private:
     QString display_;
 };
 
-// Polls until the condition holds or the time is up, pumping events.
+// Polls until the condition holds or the time is up, pumping events; the
+// conditions look at other processes (their files, windows, ports), so they
+// are looked at every 20 ms only.
 bool WaitUntil(const std::function<bool()>& condition, int milliseconds);
