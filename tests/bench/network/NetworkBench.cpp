@@ -57,7 +57,10 @@ void RunEventsUntil(const std::function<bool()>& done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
 }
 
-void BM_UdpReceivePlain(benchmark::State& state) {
+// Bursts read by a plain loop; `receive` takes one datagram into the buffer
+// and answers its size.
+template <typename Receive>
+void ReceiveBurstsPlainly(benchmark::State& state, Receive receive) {
     const int receiver = BoundUdp();
     const int sender = BoundUdp();
     const uint16_t port = PortOf(receiver);
@@ -68,7 +71,7 @@ void BM_UdpReceivePlain(benchmark::State& state) {
         SendBurst(sender, port);
         state.ResumeTiming();
         for (int i = 0; i < kBurst; ++i) {
-            if (::recv(receiver, buffer, sizeof buffer, 0) == kDatagram)
+            if (receive(receiver, buffer, sizeof buffer) == kDatagram)
                 ++received;
         }
     }
@@ -77,29 +80,19 @@ void BM_UdpReceivePlain(benchmark::State& state) {
     ::close(sender);
 }
 
+void BM_UdpReceivePlain(benchmark::State& state) {
+    ReceiveBurstsPlainly(
+        state, [](int fd, char* buffer, size_t size) { return ::recv(fd, buffer, size, 0); });
+}
+
 // The same with the sender's address of every datagram, which a receiver
 // that reports its sender must read.
 void BM_UdpReceiveFromPlain(benchmark::State& state) {
-    const int receiver = BoundUdp();
-    const int sender = BoundUdp();
-    const uint16_t port = PortOf(receiver);
-    char buffer[2048];
-    int64_t received = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        SendBurst(sender, port);
-        state.ResumeTiming();
-        for (int i = 0; i < kBurst; ++i) {
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            if (::recvfrom(receiver, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                           &length) == kDatagram)
-                ++received;
-        }
-    }
-    state.SetItemsProcessed(received);
-    ::close(receiver);
-    ::close(sender);
+    ReceiveBurstsPlainly(state, [](int fd, char* buffer, size_t size) {
+        sockaddr_in from{};
+        socklen_t length = sizeof from;
+        return ::recvfrom(fd, buffer, size, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    });
 }
 
 void BM_UdpReceiveCSocketMaster(benchmark::State& state) {
