@@ -6,15 +6,17 @@
 #include <QKeyEvent>
 #include <QPointer>
 #include <QWidget>
+#include <span>
 
 #include "platform/AppError.h"
 #include "platform/Runtime.h"
+#include "platform/controls/VirtualKeys.h"
 
 namespace {
 
-constexpr int kVkShift = 16;
-constexpr int kVkControl = 17;
-constexpr int kVkMenu = 18;
+using platform::kVkControl;
+using platform::kVkMenu;
+using platform::kVkShift;
 
 // Error numbers: the runtime's "Subscript out of range" for an unknown key,
 // "Invalid procedure call or argument" for a notation error.
@@ -41,25 +43,11 @@ constexpr LayoutKey kPunctuation[] = {
     {0xDD, ']', '}'}, {0xDE, '\'', '"'},
 };
 
-// Keys that type no printable character, with the Qt key and the control
-// character Qt's own keyboard events carry for them.
-struct SpecialKey {
-    int vk;
-    int qtKey;
-    char text;
-};
-
-constexpr SpecialKey kSpecialKeys[] = {
-    {0x08, Qt::Key_Backspace, '\b'}, {0x09, Qt::Key_Tab, '\t'},    {0x0C, Qt::Key_Clear, 0},
-    {0x0D, Qt::Key_Return, '\r'},    {kVkShift, Qt::Key_Shift, 0}, {kVkControl, Qt::Key_Control, 0},
-    {kVkMenu, Qt::Key_Alt, 0},       {0x13, Qt::Key_Pause, 0},     {0x14, Qt::Key_CapsLock, 0},
-    {0x1B, Qt::Key_Escape, '\x1b'},  {0x21, Qt::Key_PageUp, 0},    {0x22, Qt::Key_PageDown, 0},
-    {0x23, Qt::Key_End, 0},          {0x24, Qt::Key_Home, 0},      {0x25, Qt::Key_Left, 0},
-    {0x26, Qt::Key_Up, 0},           {0x27, Qt::Key_Right, 0},     {0x28, Qt::Key_Down, 0},
-    {0x2A, Qt::Key_Print, 0},        {0x2C, Qt::Key_Print, 0},     {0x2D, Qt::Key_Insert, 0},
-    {0x2E, Qt::Key_Delete, 0},       {0x2F, Qt::Key_Help, 0},      {0x5B, Qt::Key_Super_L, 0},
-    {0x5C, Qt::Key_Super_R, 0},      {0x5D, Qt::Key_Menu, 0},      {0x90, Qt::Key_NumLock, 0},
-    {0x91, Qt::Key_ScrollLock, 0},
+// Further keys the notation sends, which no key event reads back as
+// themselves: Print comes back as Print Screen (0x2C), Help as no key.
+constexpr platform::NamedKey kSentOnlyKeys[] = {
+    {0x2A, Qt::Key_Print, 0},
+    {0x2F, Qt::Key_Help, 0},
 };
 
 // The numeric keypad's operators (its digits are 0x60 to 0x69).
@@ -107,12 +95,15 @@ QtKeyStroke StrokeFor(int vk, bool shift, bool typesNothing) {
             return stroke;
         }
     }
-    for (const SpecialKey& k : kSpecialKeys) {
-        if (k.vk == vk) {
-            stroke.key = k.qtKey;
-            if (k.text && !typesNothing)
-                stroke.text = QString(QLatin1Char(k.text));
-            return stroke;
+    using Keys = std::span<const platform::NamedKey>;
+    for (const Keys table : {Keys(platform::kNamedKeys), Keys(kSentOnlyKeys)}) {
+        for (const platform::NamedKey& k : table) {
+            if (k.vk == vk) {
+                stroke.key = k.qtKey;
+                if (k.text && !typesNothing)
+                    stroke.text = QString(QLatin1Char(k.text));
+                return stroke;
+            }
         }
     }
     return stroke;

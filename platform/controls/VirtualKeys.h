@@ -20,6 +20,43 @@ inline constexpr int kVkEscape = 0x1B;
 inline constexpr int kVkLWin = 0x5B;
 inline constexpr int kVkRWin = 0x5C;
 
+// Keys that type no printable character: virtual key, Qt key, and the control
+// character Qt's key events carry for it (0 for none). Each virtual key and
+// each Qt key stands here once, so the table reads both ways.
+struct NamedKey {
+    int vk;
+    int qtKey;
+    char text;
+};
+inline constexpr NamedKey kNamedKeys[] = {
+    {kVkBack, Qt::Key_Backspace, '\b'},
+    {kVkTab, Qt::Key_Tab, '\t'},
+    {kVkClear, Qt::Key_Clear, 0},
+    {kVkReturn, Qt::Key_Return, '\r'},
+    {kVkShift, Qt::Key_Shift, 0},
+    {kVkControl, Qt::Key_Control, 0},
+    {kVkMenu, Qt::Key_Alt, 0},
+    {0x13, Qt::Key_Pause, 0},
+    {0x14, Qt::Key_CapsLock, 0},
+    {kVkEscape, Qt::Key_Escape, '\x1b'},
+    {0x21, Qt::Key_PageUp, 0},
+    {0x22, Qt::Key_PageDown, 0},
+    {0x23, Qt::Key_End, 0},
+    {0x24, Qt::Key_Home, 0},
+    {0x25, Qt::Key_Left, 0},
+    {0x26, Qt::Key_Up, 0},
+    {0x27, Qt::Key_Right, 0},
+    {0x28, Qt::Key_Down, 0},
+    {0x2C, Qt::Key_Print, 0},
+    {0x2D, Qt::Key_Insert, 0},
+    {0x2E, Qt::Key_Delete, 0},
+    {kVkLWin, Qt::Key_Super_L, 0},
+    {kVkRWin, Qt::Key_Super_R, 0},
+    {0x5D, Qt::Key_Menu, 0},
+    {0x90, Qt::Key_NumLock, 0},
+    {0x91, Qt::Key_ScrollLock, 0},
+};
+
 // 0 for a key without a virtual-key code.
 int VirtualKeyFromQtKey(int qtKey);
 int VirtualKeyFromEvent(const QKeyEvent* event);
