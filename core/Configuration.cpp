@@ -1,9 +1,9 @@
 #include "core/Configuration.h"
-#include "platform/AppError.h"
 
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModSpecialFolders.h"
+#include "platform/AppError.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"

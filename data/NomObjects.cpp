@@ -1,10 +1,10 @@
 #include "data/NomObjects.h"
-#include "platform/AppError.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 
 #include "data/DatabaseClass.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 #include "platform/sql/Recordset.h"
 
