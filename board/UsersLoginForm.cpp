@@ -30,10 +30,6 @@ constexpr int kStyleExclamation = 48;
 constexpr int kStyleYesNoQuestion = 36;
 constexpr QChar kNoBreakSpace(0x00A0);
 
-QString Res(const char* name) {
-    return ResManager().GetResString(QString::fromLatin1(name));
-}
-
 // A card number found by the users list is a login only when the user really
 // has one: a number reduced to nothing by the prefix rule would otherwise
 // match every user whose card number is empty, the service user among them.

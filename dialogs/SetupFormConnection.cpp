@@ -21,14 +21,6 @@
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/SkinManager.h"
 
-namespace {
-
-QString Res(const char* name) {
-    return ResManager().GetResString(QLatin1String(name));
-}
-
-}  // namespace
-
 void SetupForm::ArrangeConnectionControls() {
     const int m = cbCommunicationMethod->currentIndex();
     const int t = cbDBType->currentIndex();

@@ -24,10 +24,6 @@ constexpr int kValue = 1;
 constexpr int kIndex = 2;
 constexpr int kRealValue = 3;
 
-QString Res(const char* name) {
-    return ResManager().GetResString(QLatin1String(name));
-}
-
 bool IsChoiceRow(const QString& key) {
     return key != QLatin1String("GoodsGroups") && key != QLatin1String("PrefixUsers");
 }

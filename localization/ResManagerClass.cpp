@@ -311,3 +311,7 @@ ResManagerClass& ResManager() {
     static ResManagerClass instance;
     return instance;
 }
+
+QString Res(const char* name) {
+    return ResManager().GetResString(QLatin1String(name));
+}

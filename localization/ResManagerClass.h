@@ -133,3 +133,6 @@ inline constexpr const char* kDefaultLanguageList = "BG,EN,US,RU,DE,RO,GR,ES,SR,
 
 // The program-wide instance, created on first use.
 ResManagerClass& ResManager();
+
+// ResManager().GetResString of a name written in the source.
+QString Res(const char* name);

@@ -25,10 +25,6 @@
 
 namespace {
 
-QString Res(const char* name) {
-    return ResManager().GetResString(QString::fromLatin1(name));
-}
-
 using modal::AnswerBox;
 using modal::SendKey;
 

@@ -66,7 +66,6 @@ protected:
             items << form.lvHelp()->ListItemText(i);
         return items;
     }
-    static QString Res(const char* name) { return ResManager().GetResString(name); }
     static void Key(HelpForm& form, int key, Qt::KeyboardModifiers modifiers) {
         QKeyEvent press(QEvent::KeyPress, key, modifiers);
         QCoreApplication::sendEvent(&form, &press);

@@ -28,10 +28,6 @@
 
 namespace {
 
-QString Res(const char* name) {
-    return ResManager().GetResString(QLatin1String(name));
-}
-
 class SetupFormTest : public TempAppDataTest {
 protected:
     void SetUp() override {

@@ -27,10 +27,6 @@
 
 namespace {
 
-QString Res(const char* name) {
-    return ResManager().GetResString(QLatin1String(name));
-}
-
 class SetupGroupsFormTest : public TempAppDataTest {
 protected:
     void SetUp() override {

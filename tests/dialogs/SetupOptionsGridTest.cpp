@@ -25,10 +25,6 @@
 
 namespace {
 
-QString Res(const char* name) {
-    return ResManager().GetResString(QLatin1String(name));
-}
-
 class SetupOptionsGridTest : public TempAppDataTest {
 protected:
     void SetUp() override {

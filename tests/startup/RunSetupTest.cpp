@@ -15,6 +15,7 @@
 #include "data/DatabaseClass.h"
 #include "dialogs/SetupForm.h"
 #include "localization/MsgBoxExForm.h"
+#include "localization/ResManagerClass.h"
 #include "platform/controls/SkinManager.h"
 
 namespace {

@@ -133,10 +133,6 @@ void StartUpTest::ForgetTheEnd() {
     QCoreApplication::exec();
 }
 
-QString StartUpTest::Res(const char* name) {
-    return ResManager().GetResString(QString::fromLatin1(name));
-}
-
 QString StartUpTest::Box(int style, const QString& prompt) {
     return QString::number(style) + ' ' + prompt;
 }

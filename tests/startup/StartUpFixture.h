@@ -50,7 +50,6 @@ protected:
     // of this process run again.
     static void ForgetTheEnd();
 
-    static QString Res(const char* name);
     // A message box as recorded: its style, a blank, its prompt.
     static QString Box(int style, const QString& prompt);
     static QComboBox* Combo(SetupForm* form, const char* name);
