@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QEvent>
 #include <QHash>
-#include <QHeaderView>
 #include <QKeyEvent>
 
 #include "core/Configuration.h"
@@ -14,6 +13,7 @@
 #include "core/ModWindowState.h"
 #include "data/DatabaseClass.h"
 #include "data/ModOperations.h"
+#include "dialogs/SettingsGrid.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
 #include "platform/System.h"
@@ -24,9 +24,6 @@
 
 namespace {
 
-constexpr int kItem = 0;
-constexpr int kValue = 1;
-constexpr int kIndex = 2;
 constexpr int kRows = 15;
 
 // The picker's answer belongs to no window: it outlives every picker.
@@ -57,36 +54,17 @@ SetupGroupsForm::SetupGroupsForm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(Design(QStringLiteral("ME")));
     setFixedSize(420, 470);
 
-    dgView = new platform::DataGrid(this);
-    dgView->setObjectName(QStringLiteral("dgView"));
-    dgView->setGeometry(4, 4, 412, 416);
-    dgView->AddColumn(QStringLiteral("Item"), QString());
-    dgView->AddColumn(QStringLiteral("Value"), QString());
-    dgView->AddColumn(QStringLiteral("Index"), QString());
-    dgView->AddColumn(QStringLiteral("RealValue"), QString());
-    dgView->SetColumnVisible(kIndex, false);
-    dgView->SetColumnVisible(3, false);
-    dgView->horizontalHeader()->setVisible(false);
-    dgView->setSelectionMode(QAbstractItemView::SingleSelection);
+    dgView = NewSettingsGrid(this, QRect(4, 4, 412, 416), DropDownOpen);
     dgView->SetColumnWidth(kItem, 1800);
     dgView->SetColumnEditStyle(kValue, platform::ColumnStyle::DropDown);
-    const platform::CellStyle disabled{QColor(96, 96, 96), QColor(236, 236, 236), false};
-    for (const char* suffix : {"", "RO", "GR", "HY", "ES", "TR"})
-        dgView->AddStyleSet(QStringLiteral("Disabled") + QLatin1String(suffix), disabled);
 
     btnSave = AddButton(this, "btnSave", 4, 428);
     btnDefault = AddButton(this, "btnDefault", 145, 428);
     btnCancel = AddButton(this, "btnCancel", 286, 428);
 
     connect(dgView, &platform::DataGrid::RowColChange, this, [this] { dgView_RowColChange(); });
-    connect(dgView, &platform::DataGrid::GotFocus, this, [this] { dgView_GotFocus(); });
-    connect(dgView, &platform::DataGrid::Click, this, [this] { SelectActiveCellText(dgView); });
     connect(dgView, &platform::DataGrid::KeyDown, this,
             [this](int*, int) { SelectActiveCellText(dgView); });
-    connect(dgView, &platform::DataGrid::RowLoaded, this,
-            [this] { SetColumnCellStyle(dgView, kItem, QStringLiteral("Disabled")); });
-    connect(dgView, &platform::DataGrid::DropDownOpened, this, [this] { DropDownOpen = true; });
-    connect(dgView, &platform::DataGrid::DropDownClosed, this, [this] { DropDownOpen = false; });
     connect(dgView, &platform::DataGrid::Change, this, [this] { MapChoiceToCode(); });
     connect(dgView, &platform::DataGrid::DblClick, this, [this] { dgView_DblClick(); });
     connect(btnSave, &platform::CommandButton::Click, this, [this] { btnSave_Click(); });
@@ -107,9 +85,8 @@ QString SetupGroupsForm::result() const {
 
 void SetupGroupsForm::AddGroupRow(int16_t position, const QString& name, const QString& code) {
     const QString tab = QStringLiteral("\t");
-    dgView->AddItem(ResManager().GetResString(QStringLiteral("strPosition")) + QLatin1Char(' ') +
-                    QString::number(position) + tab + name + tab + code + tab +
-                    QStringLiteral("0") + tab);
+    dgView->AddItem(Res("strPosition") + QLatin1Char(' ') + QString::number(position) + tab + name +
+                    tab + code + tab + QStringLiteral("0") + tab);
 }
 
 QString SetupGroupsForm::BuildSelection(const QStringList& codes) {
@@ -167,7 +144,7 @@ void SetupGroupsForm::LoadRows() {
             if (k <= parts.size()) {
                 const QString part = parts[k - 1];
                 if (part == QLatin1String("000")) {
-                    name = ResManager().GetResString(QStringLiteral("strAll"));
+                    name = Res("strAll");
                     code = part;
                 } else {
                     // The filter compares without case; a group whose code
@@ -247,24 +224,9 @@ void SetupGroupsForm::dgView_RowColChange() {
     SelectActiveCellText(dgView);
 }
 
-void SetupGroupsForm::dgView_GotFocus() {
-    // No arrow key is synthesised to place the caret: the value cell's editor
-    // is opened with its text selected when the cell becomes current, and a
-    // posted key would come back here as the focus returns from the editor.
-    if (dgView->Rows() > 0)
-        dgView->SetCol(kValue);
-}
-
 void SetupGroupsForm::dgView_DblClick() {
-    if (dgView->Col() != kValue)
-        return;
-    const int count = dgView->ColumnListCount(kValue);
-    if (count == 0)
-        return;
-    // By position: two groups may share a name.
-    const int next = (dgView->ActiveListPosition() + 1) % count;
-    dgView->SetCellListPosition(dgView->Row(), kValue, next);
-    MapChoiceToCode();
+    if (StepValueList(dgView))
+        MapChoiceToCode();
 }
 
 void SetupGroupsForm::btnSave_Click() {

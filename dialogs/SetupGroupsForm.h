@@ -43,7 +43,6 @@ private:
     // Maps the current row's chosen list entry to its group code.
     void MapChoiceToCode();
     void dgView_RowColChange();
-    void dgView_GotFocus();
     void dgView_DblClick();
     void btnSave_Click();
     void btnDefault_Click();

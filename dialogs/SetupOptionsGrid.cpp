@@ -1,7 +1,6 @@
 // The settings dialog's second tab: the station options grid.
 #include <QComboBox>
 #include <QFrame>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <cmath>
 
@@ -10,6 +9,7 @@
 #include "core/ModControls.h"
 #include "core/ModWindowState.h"
 #include "data/ModOperations.h"
+#include "dialogs/SettingsGrid.h"
 #include "dialogs/SetupForm.h"
 #include "dialogs/SetupGroupsForm.h"
 #include "localization/ResManagerClass.h"
@@ -19,11 +19,6 @@
 
 namespace {
 
-constexpr int kItem = 0;
-constexpr int kValue = 1;
-constexpr int kIndex = 2;
-constexpr int kRealValue = 3;
-
 bool IsChoiceRow(const QString& key) {
     return key != QLatin1String("GoodsGroups") && key != QLatin1String("PrefixUsers");
 }
@@ -31,35 +26,12 @@ bool IsChoiceRow(const QString& key) {
 }  // namespace
 
 void SetupForm::BuildOptionsGrid(QWidget* page) {
-    dgView = new platform::DataGrid(page);
-    dgView->setObjectName(QStringLiteral("dgView"));
-    dgView->setGeometry(4, 4, page->width() - 8, page->height() - 8);
-    dgView->AddColumn(QStringLiteral("Item"), QString());
-    dgView->AddColumn(QStringLiteral("Value"), QString());
-    dgView->AddColumn(QStringLiteral("Index"), QString());
-    dgView->AddColumn(QStringLiteral("RealValue"), QString());
-    dgView->SetColumnVisible(kIndex, false);
-    dgView->SetColumnVisible(kRealValue, false);
-    dgView->horizontalHeader()->setVisible(false);
-    dgView->setSelectionMode(QAbstractItemView::SingleSelection);
-    // The caption column is read, not edited: one style per character set.
-    const platform::CellStyle disabled{QColor(96, 96, 96), QColor(236, 236, 236), false};
-    for (const char* suffix : {"", "RO", "GR", "HY", "ES", "TR"})
-        dgView->AddStyleSet(QStringLiteral("Disabled") + QLatin1String(suffix), disabled);
-
-    connect(dgView, &platform::DataGrid::GotFocus, this, [this] {
-        if (dgView->Rows() > 0)
-            dgView->SetCol(kValue);
-    });
-    connect(dgView, &platform::DataGrid::RowLoaded, this,
-            [this] { SetColumnCellStyle(dgView, kItem, QStringLiteral("Disabled")); });
-    connect(dgView, &platform::DataGrid::Click, this, [this] { SelectActiveCellText(dgView); });
+    dgView =
+        NewSettingsGrid(page, QRect(4, 4, page->width() - 8, page->height() - 8), DropDownOpen);
     connect(dgView, &platform::DataGrid::KeyDown, this,
             [this](int* keyCode, int) { dgView_KeyDown(keyCode); });
     connect(dgView, &platform::DataGrid::KeyPress, this,
             [this](int* keyAscii) { dgView_KeyPress(keyAscii); });
-    connect(dgView, &platform::DataGrid::DropDownOpened, this, [this] { DropDownOpen = true; });
-    connect(dgView, &platform::DataGrid::DropDownClosed, this, [this] { DropDownOpen = false; });
     connect(dgView, &platform::DataGrid::RowColChange, this, [this] { dgView_RowColChange(); });
     connect(dgView, &platform::DataGrid::Change, this, [this] { dgView_Change(); });
     connect(dgView, &platform::DataGrid::DblClick, this, [this] { dgView_DblClick(); });
@@ -185,15 +157,10 @@ void SetupForm::dgView_DblClick() {
     rt::IgnoreErrors([&] {
         const QString key = CurrentOptionKey();
         // A plain text cell has no list to step through.
-        if (key == QLatin1String("GoodsGroups") || key == QLatin1String("PrefixUsers") ||
-            dgView->Col() != kValue)
+        if (key == QLatin1String("GoodsGroups") || key == QLatin1String("PrefixUsers"))
             return;
-        const int count = dgView->ColumnListCount(kValue);
-        if (count == 0)
-            return;
-        const int next = (dgView->ActiveListPosition() + 1) % count;
-        dgView->SetCellListPosition(dgView->Row(), kValue, next);
-        dgView_Change();
+        if (StepValueList(dgView))
+            dgView_Change();
     });
 }
 
