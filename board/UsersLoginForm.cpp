@@ -41,10 +41,6 @@ bool IsCardMatch(const NomUsersItem& user) {
 
 UsersLoginForm::UsersLoginForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("UsersLoginForm"));
-    // Set before the first show: changing the flag of a shown modal dialog
-    // hides it, and a hidden dialog leaves its modal loop.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     // The design caption; the translation replaces it when a dictionary has one.
     setWindowTitle(ResManager().GetDefaultResource(QStringLiteral("UsersLoginForm|ME")));
     CreateControls();

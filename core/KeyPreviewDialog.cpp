@@ -7,6 +7,9 @@
 #include "core/ModWindowState.h"
 
 KeyPreviewDialog::KeyPreviewDialog(QWidget* parent) : QDialog(parent) {
+    // Top-most from the start: activation asks for it again, and changing the
+    // flag of a shown window would hide it, which ends a modal loop.
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
     // Watching the application rather than each control: controls created
     // later are covered, and popups (a link's menu, a combo's list) are
     // windows of their own that the filter can tell apart.

@@ -17,9 +17,9 @@ class QKeyEvent;
 // PreviewKey sees it again at each of them, so a preview that acts without
 // consuming checks the receiver.
 //
-// Activation: each time the window becomes the active one, Form_Activate
-// runs; by default it makes the window top-most and restores the default
-// cursor, errors ignored.
+// Activation: the window is top-most from its construction; each time it
+// becomes the active one, Form_Activate runs, which by default makes it
+// top-most again and restores the default cursor, errors ignored.
 class KeyPreviewDialog : public QDialog {
     Q_OBJECT
 public:

@@ -89,10 +89,6 @@ QPointer<AboutForm>& Shown() {
 AboutForm::AboutForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("За програмата"));
-    // Set before the first show; changing it on a shown modal window would
-    // hide it and end its modal loop.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Build();
     Form_Load();
 }

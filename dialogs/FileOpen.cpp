@@ -302,10 +302,6 @@ void AddHiddenFolders(DirListBox* list, bool includeSystem,
 FileOpen::FileOpen(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("FileOpen"));
     setWindowTitle(QStringLiteral("Изберете файл"));
-    // Set before the first show: changing the flag of a shown modal window
-    // would hide it and end its modal loop.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
 
     drive1_ = new DriveListBox(this);
     dir1_ = new DirListBox(this);

@@ -114,10 +114,6 @@ QPointer<HelpForm>& Shown() {
 HelpForm::HelpForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("HelpForm"));
     setWindowTitle(QStringLiteral("Помощ"));
-    // Set before the first show; changing it on a shown modal window would
-    // hide it and end its modal loop.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     Build();
     Form_Load();
 }

@@ -72,9 +72,6 @@ void FillList(QComboBox* list, const QStringList& texts) {
 
 SetupForm::SetupForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("SetupForm"));
-    // Top-most from the start: activation asks for it again, and changing the
-    // flag of a shown window would hide it, which ends a modal loop.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
     BuildControls();
     Form_Load();
 }

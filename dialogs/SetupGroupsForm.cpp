@@ -1,7 +1,5 @@
 #include "dialogs/SetupGroupsForm.h"
 
-#include <QApplication>
-#include <QEvent>
 #include <QHash>
 #include <QKeyEvent>
 
@@ -46,11 +44,8 @@ platform::CommandButton* AddButton(QWidget* parent, const char* name, int x, int
 
 }  // namespace
 
-SetupGroupsForm::SetupGroupsForm(QWidget* parent) : QDialog(parent) {
+SetupGroupsForm::SetupGroupsForm(QWidget* parent) : KeyPreviewDialog(parent) {
     setObjectName(QStringLiteral("SetupGroupsForm"));
-    // Top-most from the start: activation asks for it again, and changing the
-    // flag of a shown window would hide it, which ends a modal loop.
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setWindowTitle(Design(QStringLiteral("ME")));
     setFixedSize(420, 470);
 
@@ -71,12 +66,7 @@ SetupGroupsForm::SetupGroupsForm(QWidget* parent) : QDialog(parent) {
     connect(btnDefault, &platform::CommandButton::Click, this, [this] { btnDefault_Click(); });
     connect(btnCancel, &platform::CommandButton::Click, this, [this] { btnCancel_Click(); });
 
-    qApp->installEventFilter(this);
     Form_Load();
-}
-
-SetupGroupsForm::~SetupGroupsForm() {
-    qApp->removeEventFilter(this);
 }
 
 QString SetupGroupsForm::result() const {
@@ -176,18 +166,8 @@ void SetupGroupsForm::LoadRows() {
 }
 
 void SetupGroupsForm::Form_Activate() {
-    try {
-        SetTopMost(this);
-        dgView->setFocus();
-        SetHourglass(false);
-    } catch (...) {
-    }
-}
-
-void SetupGroupsForm::changeEvent(QEvent* event) {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        Form_Activate();
+    KeyPreviewDialog::Form_Activate();
+    dgView->setFocus();
 }
 
 void SetupGroupsForm::MapChoiceToCode() {
@@ -256,11 +236,8 @@ void SetupGroupsForm::btnCancel_Click() {
     reject();
 }
 
-bool SetupGroupsForm::eventFilter(QObject* watched, QEvent* event) {
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (event->type() != QEvent::KeyPress || !widget || widget->window() != this)
-        return QDialog::eventFilter(watched, event);
-    switch (platform::VirtualKeyFromEvent(static_cast<QKeyEvent*>(event))) {
+bool SetupGroupsForm::PreviewKey(QWidget*, QKeyEvent* key) {
+    switch (platform::VirtualKeyFromEvent(key)) {
         case 13:
             if (!DropDownOpen)
                 btnSave_Click();
@@ -272,6 +249,6 @@ bool SetupGroupsForm::eventFilter(QObject* watched, QEvent* event) {
             btnDefault_Click();
             return true;
         default:
-            return QDialog::eventFilter(watched, event);
+            return false;
     }
 }

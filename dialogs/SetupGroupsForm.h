@@ -1,9 +1,10 @@
 #pragma once
 
-#include <QDialog>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+
+#include "core/KeyPreviewDialog.h"
 
 namespace platform {
 class CommandButton;
@@ -17,11 +18,10 @@ class DataGrid;
 // Loading runs in the constructor. The opener shows it modally and then reads
 // result(), which outlives the window: it keeps the last value any picker
 // set (Save, Default or Cancel) and is empty before the first.
-class SetupGroupsForm final : public QDialog {
+class SetupGroupsForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
     explicit SetupGroupsForm(QWidget* parent = nullptr);
-    ~SetupGroupsForm() override;
 
     QString result() const;
 
@@ -33,12 +33,13 @@ public:
     static QString BuildSelection(const QStringList& codes);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    // Enter saves unless a list is open, Escape cancels, F5 is Default.
+    bool PreviewKey(QWidget* receiver, QKeyEvent* key) override;
+    // Top-most, the default cursor and the grid focused.
+    void Form_Activate() override;
 
 private:
     void Form_Load();
-    void Form_Activate();
     void LoadRows();
     // Maps the current row's chosen list entry to its group code.
     void MapChoiceToCode();
