@@ -5,11 +5,11 @@
 #include <QTextEdit>
 #include <QVariant>
 #include <QWidget>
-#include <QWindow>
 
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
 #include "platform/controls/DataGrid.h"
+#include "platform/controls/WindowFrame.h"
 
 namespace {
 constexpr const char* kCloseDisabled = "CloseButtonDisabled";
@@ -34,16 +34,7 @@ void EnableCloseButton(QWidget* window, bool enable) {
     window->setProperty(kCloseDisabled, !enable);
     Qt::WindowFlags flags = window->windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     flags.setFlag(Qt::WindowCloseButtonHint, enable);
-    if (!window->testAttribute(Qt::WA_WState_Created)) {
-        window->setWindowFlags(flags);
-        return;
-    }
-    // New flags through the widget would re-create the native window, hiding
-    // it on the way, and a hidden modal dialog's loop ends: the native window
-    // takes them in place.
-    window->overrideWindowFlags(flags);
-    if (QWindow* native = window->windowHandle())
-        native->setFlags(flags);
+    platform::SetWindowFlags(window, flags);
 }
 
 bool IsCloseButtonDisabled(const QWidget* window) {

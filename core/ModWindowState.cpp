@@ -7,6 +7,7 @@
 #include "core/ModCommon.h"
 #include "platform/Folders.h"
 #include "platform/controls/SoundPlayer.h"
+#include "platform/controls/WindowFrame.h"
 
 namespace {
 
@@ -26,20 +27,10 @@ TaskbarState& Taskbar() {
 }
 
 void SetStaysOnTop(QWidget* window, bool onTop) {
-    const bool current = window->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-    // New flags re-create a shown window, which ends a modal dialog's loop:
-    // a modal window that is already shown is only raised.
-    if (current != onTop && window->isVisible() && window->isModal()) {
-        if (onTop)
-            window->raise();
-        return;
-    }
-    if (current != onTop) {
-        // Changing the flags of a shown window hides it; show it again.
-        const bool visible = window->isVisible();
-        window->setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
-        if (visible)
-            window->show();
+    if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {
+        Qt::WindowFlags flags = window->windowFlags();
+        flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+        platform::SetWindowFlags(window, flags);
     }
     if (onTop && window->isVisible())
         window->raise();

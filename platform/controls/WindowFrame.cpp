@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QVariant>
 #include <QWidget>
+#include <QWindow>
 
 namespace platform {
 
@@ -51,6 +52,16 @@ void SetFixedFrameSize(QWidget* window, QSize frame) {
     window->removeEventFilter(Keeper());
     window->installEventFilter(Keeper());
     ApplyFrameSize(window);
+}
+
+void SetWindowFlags(QWidget* window, Qt::WindowFlags flags) {
+    if (!window->testAttribute(Qt::WA_WState_Created)) {
+        window->setWindowFlags(flags);
+        return;
+    }
+    window->overrideWindowFlags(flags);
+    if (QWindow* native = window->windowHandle())
+        native->setFlags(flags);
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSize>
+#include <Qt>
 
 class QWidget;
 
@@ -14,5 +15,12 @@ namespace platform {
 
 // Fixes the window's size, frame included.
 void SetFixedFrameSize(QWidget* window, QSize frame);
+
+// New window flags (stays on top, close box) for a top-level window. One
+// that already has its native window keeps it: the flags reach the window
+// manager in place, where new flags through the widget would hide the window
+// and show it again (a modal dialog's loop ends, and a window shown anew
+// takes the focus from whatever window the user is in).
+void SetWindowFlags(QWidget* window, Qt::WindowFlags flags);
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QMainWindow>
+#include <QWindow>
 
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
@@ -34,6 +35,16 @@ protected:
     QMainWindow main_;
 };
 
+// Counts the times a native window is taken off the screen.
+struct HideCounter : QObject {
+    explicit HideCounter(QWindow* window) { window->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        count += e->type() == QEvent::Hide;
+        return false;
+    }
+    int count = 0;
+};
+
 }  // namespace
 
 TEST_F(WindowStateTest, TopMostFollowsRestrictionOnlyForTheMainWindow) {
@@ -43,15 +54,22 @@ TEST_F(WindowStateTest, TopMostFollowsRestrictionOnlyForTheMainWindow) {
     SetTopMost(&main_);
     EXPECT_TRUE(OnTop(dialog));
     EXPECT_FALSE(OnTop(main_));
+    // A shown board changes in place: a new native window would flicker and
+    // take the focus from whatever window the user went to.
+    // A shown board changes in place: shown anew, it would flicker and take
+    // the focus from whatever window the user went to.
     ConfigurationSettings.Restriction = true;
     main_.show();
+    HideCounter hides(main_.windowHandle());
     SetTopMost(&main_);
     EXPECT_TRUE(OnTop(main_));
-    EXPECT_TRUE(main_.isVisible());  // re-shown after the flag change
+    EXPECT_TRUE(main_.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
     ConfigurationSettings.Restriction = false;
     SetTopMost(&main_);
     EXPECT_FALSE(OnTop(main_));
+    EXPECT_FALSE(main_.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_TRUE(main_.isVisible());
+    EXPECT_EQ(hides.count, 0);
 }
 
 TEST_F(WindowStateTest, TaskbarIsTheFullScreenStateOfTheMainWindow) {

@@ -67,6 +67,10 @@ protected:
 
 TEST_F(KioskStation, RestrictedBoardKeepsWindowManagerKeys) {
     StartStation(true);
+    const uint32_t board = x_.ActiveWindow();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return x_.PropertyValues(board, "_NET_WM_STATE").contains("_NET_WM_STATE_ABOVE"); },
+        5000));
     // The keyboard is the station's once nobody else can take it.
     WaitUntil(
         [&] {
