@@ -35,6 +35,7 @@ constexpr int kWidth = 540;
 constexpr int kTabHeight = 34;
 constexpr int kPageTop = kTabHeight + 4;
 constexpr int kPageHeight = 354;
+constexpr int kFirstRowTop = 10;
 constexpr int kRowStep = 30;
 constexpr int kLabelLeft = 8;
 constexpr int kLabelWidth = 170;
@@ -68,6 +69,64 @@ void FillList(QComboBox* list, const QStringList& texts) {
     list->setCurrentIndex(-1);
 }
 
+// One row of the first tab: its label, then its list or text box, then the
+// button a row may end with, which reaches to the end of the input column.
+struct Row {
+    QLabel** Label;
+    const char* LabelName;
+    QComboBox** List;
+    QLineEdit** Box;
+    const char* InputName;
+    int InputWidth;
+    platform::CommandButton** Button = nullptr;
+    const char* ButtonName = nullptr;
+    int ButtonLeft = 0;  // from the input column's left
+};
+
+QLabel* AddLabel(QWidget* page, const char* name, int y) {
+    auto* label = new QLabel(page);
+    label->setObjectName(QLatin1String(name));
+    label->setText(Design(QLatin1String(name)));
+    label->setGeometry(kLabelLeft, y + 2, kLabelWidth, kRowHeight - 2);
+    return label;
+}
+
+QLineEdit* AddTextBox(QWidget* page, const char* name, int x, int y, int w) {
+    auto* box = new QLineEdit(page);
+    box->setObjectName(QLatin1String(name));
+    box->setGeometry(x, y, w, kRowHeight);
+    return box;
+}
+
+QComboBox* AddList(QWidget* page, const char* name, int y, int w) {
+    auto* list = new QComboBox(page);
+    list->setObjectName(QLatin1String(name));
+    list->setGeometry(kInputLeft, y, w, kRowHeight);
+    return list;
+}
+
+platform::CommandButton* AddButton(QWidget* parent, const char* name, const QRect& geometry) {
+    auto* button = new platform::CommandButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->SetCaption(Design(QLatin1String(name)));
+    button->setGeometry(geometry);
+    return button;
+}
+
+// The row's controls at top y, created in the order the focus visits them.
+void AddRow(QWidget* page, const Row& row, int y) {
+    *row.Label = AddLabel(page, row.LabelName, y);
+    if (row.List)
+        *row.List = AddList(page, row.InputName, y, row.InputWidth);
+    else
+        *row.Box = AddTextBox(page, row.InputName, kInputLeft, y, row.InputWidth);
+    if (row.Button) {
+        *row.Button = AddButton(
+            page, row.ButtonName,
+            QRect(kInputLeft + row.ButtonLeft, y, kInputWidth - row.ButtonLeft, kRowHeight));
+    }
+}
+
 }  // namespace
 
 SetupForm::SetupForm(QWidget* parent) : KeyPreviewDialog(parent) {
@@ -77,28 +136,6 @@ SetupForm::SetupForm(QWidget* parent) : KeyPreviewDialog(parent) {
 }
 
 SetupForm::~SetupForm() = default;
-
-QLabel* SetupForm::AddLabel(QWidget* page, const char* name, int x, int y, int w) {
-    auto* label = new QLabel(page);
-    label->setObjectName(QLatin1String(name));
-    label->setText(Design(QLatin1String(name)));
-    label->setGeometry(x, y + 2, w, kRowHeight - 2);
-    return label;
-}
-
-QLineEdit* SetupForm::AddTextBox(QWidget* page, const char* name, int x, int y, int w) {
-    auto* box = new QLineEdit(page);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(x, y, w, kRowHeight);
-    return box;
-}
-
-QComboBox* SetupForm::AddList(QWidget* page, const char* name, int x, int y, int w) {
-    auto* list = new QComboBox(page);
-    list->setObjectName(QLatin1String(name));
-    list->setGeometry(x, y, w, kRowHeight);
-    return list;
-}
 
 void SetupForm::BuildControls() {
     setWindowTitle(Design(QStringLiteral("ME")));
@@ -118,79 +155,53 @@ void SetupForm::BuildControls() {
         frame->setVisible(i == 0);
         tabFrames_.append(frame);
     }
+    BuildConnectionRows(frmTab(0));
+    BuildOptionsGrid(frmTab(1));
+    const int buttonTop = kPageTop + kPageHeight + 8;
+    btnSave = AddButton(this, "btnSave", QRect(kWidth - 248, buttonTop, 120, 34));
+    btnCancel = AddButton(this, "btnCancel", QRect(kWidth - 124, buttonTop, 120, 34));
+    ConnectControls();
+}
 
-    QWidget* page = frmTab(0);
-    int y = 10;
-    lblCommunication = AddLabel(page, "lblCommunication", kLabelLeft, y, kLabelWidth);
-    cbCommunicationMethod = AddList(page, "cbCommunicationMethod", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblDBType = AddLabel(page, "lblDBType", kLabelLeft, y, kLabelWidth);
-    cbDBType = AddList(page, "cbDBType", kInputLeft, y, 150);
-    btnTestConnection = new platform::CommandButton(page);
-    btnTestConnection->setObjectName(QStringLiteral("btnTestConnection"));
-    btnTestConnection->SetCaption(Design(QStringLiteral("btnTestConnection")));
-    btnTestConnection->setGeometry(kInputLeft + 156, y, kInputWidth - 156, kRowHeight);
-    y += kRowStep;
-    lblPath = AddLabel(page, "lblPath", kLabelLeft, y, kLabelWidth);
-    tbPath = AddTextBox(page, "tbPath", kInputLeft, y, kInputWidth - 30);
-    btnFileOpen = new platform::CommandButton(page);
-    btnFileOpen->setObjectName(QStringLiteral("btnFileOpen"));
-    btnFileOpen->SetCaption(Design(QStringLiteral("btnFileOpen")));
-    btnFileOpen->setGeometry(kInputLeft + kInputWidth - 26, y, 26, kRowHeight);
-    y += kRowStep;
-    lblServerName = AddLabel(page, "lblServerName", kLabelLeft, y, kLabelWidth);
-    tbServerName = AddTextBox(page, "tbServerName", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblLocalServerName = AddLabel(page, "lblLocalServerName", kLabelLeft, y, kLabelWidth);
-    tbLocalServerName = AddTextBox(page, "tbLocalServerName", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblName = AddLabel(page, "lblName", kLabelLeft, y, kLabelWidth);
-    tbName = AddTextBox(page, "tbName", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblUser = AddLabel(page, "lblUser", kLabelLeft, y, kLabelWidth);
-    tbUser = AddTextBox(page, "tbUser", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblPassword = AddLabel(page, "lblPassword", kLabelLeft, y, kLabelWidth);
-    tbPassword = AddTextBox(page, "tbPassword", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblLanguage = AddLabel(page, "lblLanguage", kLabelLeft, y, kLabelWidth);
-    cbLanguage = AddList(page, "cbLanguage", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblCountry = AddLabel(page, "lblCountry", kLabelLeft, y, kLabelWidth);
-    cbCountry = AddList(page, "cbCountry", kInputLeft, y, kInputWidth);
-    y += kRowStep;
-    lblColorScheme = AddLabel(page, "lblColorScheme", kLabelLeft, y, kLabelWidth);
-    cbColorScheme = AddList(page, "cbColorScheme", kInputLeft, y, kInputWidth);
+void SetupForm::BuildConnectionRows(QWidget* page) {
+    const Row rows[] = {
+        {&lblCommunication, "lblCommunication", &cbCommunicationMethod, nullptr,
+         "cbCommunicationMethod", kInputWidth},
+        {&lblDBType, "lblDBType", &cbDBType, nullptr, "cbDBType", 150, &btnTestConnection,
+         "btnTestConnection", 156},
+        {&lblPath, "lblPath", nullptr, &tbPath, "tbPath", kInputWidth - 30, &btnFileOpen,
+         "btnFileOpen", kInputWidth - 26},
+        {&lblServerName, "lblServerName", nullptr, &tbServerName, "tbServerName", kInputWidth},
+        {&lblLocalServerName, "lblLocalServerName", nullptr, &tbLocalServerName,
+         "tbLocalServerName", kInputWidth},
+        {&lblName, "lblName", nullptr, &tbName, "tbName", kInputWidth},
+        {&lblUser, "lblUser", nullptr, &tbUser, "tbUser", kInputWidth},
+        {&lblPassword, "lblPassword", nullptr, &tbPassword, "tbPassword", kInputWidth},
+        {&lblLanguage, "lblLanguage", &cbLanguage, nullptr, "cbLanguage", kInputWidth},
+        {&lblCountry, "lblCountry", &cbCountry, nullptr, "cbCountry", kInputWidth},
+        {&lblColorScheme, "lblColorScheme", &cbColorScheme, nullptr, "cbColorScheme", kInputWidth},
+    };
+    for (int i = 0; i < int(std::size(rows)); ++i)
+        AddRow(page, rows[i], kFirstRowTop + i * kRowStep);
 
-    // The rows of modes 0 and 1; the resize rule puts them in the places of
-    // the database rows.
-    lblIPPort = AddLabel(page, "lblIPPort", kLabelLeft, 0, kLabelWidth);
-    tbIP = AddTextBox(page, "tbIP", kInputLeft, 0, 150);
+    // The rows of modes 0 and 1 stand at the top until the resize rule puts
+    // them in the places of the database rows; the port boxes are in the
+    // address row.
+    AddRow(page, {&lblIPPort, "lblIPPort", nullptr, &tbIP, "tbIP", 150}, 0);
     // Shown for the installer's information; the station binds to every
     // address, so the text is never read back.
     tbIP->setReadOnly(true);
     tbPortUDP = AddTextBox(page, "tbPortUDP", kInputLeft + 156, 0, 60);
     tbPortTCP = AddTextBox(page, "tbPortTCP", kInputLeft + 156, 0, 60);
-    lblPass1 = AddLabel(page, "lblPass1", kLabelLeft, 0, kLabelWidth);
-    tbPass1 = AddTextBox(page, "tbPass1", kInputLeft, 0, kInputWidth);
-    lblPass2 = AddLabel(page, "lblPass2", kLabelLeft, 0, kLabelWidth);
-    tbPass2 = AddTextBox(page, "tbPass2", kInputLeft, 0, kInputWidth);
+    AddRow(page, {&lblPass1, "lblPass1", nullptr, &tbPass1, "tbPass1", kInputWidth}, 0);
+    AddRow(page, {&lblPass2, "lblPass2", nullptr, &tbPass2, "tbPass2", kInputWidth}, 0);
     for (QLineEdit* secret : {tbPassword, tbPass1, tbPass2}) {
         secret->setEchoMode(QLineEdit::Password);
         secret->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     }
+}
 
-    BuildOptionsGrid(frmTab(1));
-
-    btnSave = new platform::CommandButton(this);
-    btnSave->setObjectName(QStringLiteral("btnSave"));
-    btnSave->SetCaption(Design(QStringLiteral("btnSave")));
-    btnSave->setGeometry(kWidth - 248, kPageTop + kPageHeight + 8, 120, 34);
-    btnCancel = new platform::CommandButton(this);
-    btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->SetCaption(Design(QStringLiteral("btnCancel")));
-    btnCancel->setGeometry(kWidth - 124, kPageTop + kPageHeight + 8, 120, 34);
-
+void SetupForm::ConnectControls() {
     connect(cbCommunicationMethod, &QComboBox::currentIndexChanged, this,
             [this] { cbCommunicationMethod_Click(); });
     connect(cbDBType, &QComboBox::currentIndexChanged, this, [this] { cbDBType_Click(); });

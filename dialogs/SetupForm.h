@@ -59,9 +59,8 @@ protected:
 private:
     // Construction and layout (SetupForm.cpp).
     void BuildControls();
-    QLabel* AddLabel(QWidget* page, const char* name, int x, int y, int w);
-    QLineEdit* AddTextBox(QWidget* page, const char* name, int x, int y, int w);
-    QComboBox* AddList(QWidget* page, const char* name, int x, int y, int w);
+    void BuildConnectionRows(QWidget* page);
+    void ConnectControls();
     void Form_Load();
     void Form_Resize();
     // True when the key was the dialog's.
