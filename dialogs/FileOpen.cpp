@@ -17,8 +17,6 @@
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
-#include "dialogs/AboutForm.h"
-#include "dialogs/HelpForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/controls/CommandButton.h"
 
@@ -412,10 +410,4 @@ void UnloadFileOpenForm() {
         form->hide();
         form->deleteLater();
     }
-}
-
-void UnloadAuxiliaryWindows() {
-    UnloadAboutForm();
-    UnloadHelpForm();
-    UnloadFileOpenForm();
 }

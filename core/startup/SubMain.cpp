@@ -19,7 +19,7 @@
 #include "data/NomObjects.h"
 #include "data/NomUsers.h"
 #include "dialogs/AboutForm.h"
-#include "dialogs/FileOpen.h"
+#include "dialogs/AuxiliaryWindows.h"
 #include "dialogs/HelpForm.h"
 #include "dialogs/SetupForm.h"
 #include "localization/BuiltInTexts.h"
