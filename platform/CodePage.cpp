@@ -179,26 +179,38 @@ QString Decode(const CodePage& cp, const char* data, qsizetype size) {
     return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
 }
 
-QByteArray Encode(const CodePage& cp, const QString& text) {
+// Appends the text's bytes to out.
+void EncodeInto(const CodePage& cp, QStringView text, QByteArray& out) {
     if (cp.singleByte) {
-        QByteArray out;
-        out.reserve(text.size());
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            const char16_t u = text[i].unicode();
+        // One byte per character at most: written in place, cut to size.
+        qsizetype n = out.size();
+        out.resize(n + text.size());
+        char* o = out.data();
+        const char16_t* in = text.utf16();
+        const qsizetype size = text.size();
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t u = in[i];
             if (u < 0x80 && cp.toUnicode[u] == u) {
-                out.append(char(u));
+                o[n++] = char(u);
                 continue;
             }
             // A surrogate pair is one character, and one "?".
-            if (QChar::isHighSurrogate(u) && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            if (QChar::isHighSurrogate(u) && i + 1 < size && QChar::isLowSurrogate(in[i + 1]))
                 ++i;
             const auto it = cp.fromUnicode.constFind(u);
-            out.append(it == cp.fromUnicode.constEnd() ? '?' : *it);
+            o[n++] = it == cp.fromUnicode.constEnd() ? '?' : *it;
         }
-        return out;
+        out.truncate(n);
+        return;
     }
     const QByteArray utf16(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    return IconvConvert(utf16, cp.name.toLatin1().constData(), "UTF-16LE", QByteArray("?"), 2);
+    out += IconvConvert(utf16, cp.name.toLatin1().constData(), "UTF-16LE", QByteArray("?"), 2);
+}
+
+QByteArray Encode(const CodePage& cp, QStringView text) {
+    QByteArray out;
+    EncodeInto(cp, text, out);
+    return out;
 }
 
 }  // namespace
@@ -222,6 +234,10 @@ QString FromAnsi(const QByteArray& bytes) {
 
 QByteArray ToAnsi(const QString& text) {
     return Encode(*Current(), text);
+}
+
+void AppendAnsi(QByteArray& out, QStringView text) {
+    EncodeInto(*Current(), text, out);
 }
 
 QString CharsetCodePage(int charset) {

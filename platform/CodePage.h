@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 namespace platform {
 
@@ -12,6 +13,9 @@ QString AnsiCodePageName();
 
 // Text to ANSI bytes; a character the code page lacks becomes "?".
 QByteArray ToAnsi(const QString& text);
+
+// ToAnsi appending to out, for writers that put many texts into one buffer.
+void AppendAnsi(QByteArray& out, QStringView text);
 
 // ANSI bytes to text. In a single-byte code page a byte it does not define
 // becomes a character that ToAnsi turns back into that byte (U+0080-U+009F or

@@ -1,5 +1,7 @@
 #include "platform/IniFile.h"
 
+#include <algorithm>
+
 #include <sys/stat.h>
 #include <QFile>
 #include <QHash>
@@ -24,8 +26,22 @@ QString DecodeText(const QByteArray& bytes, Coding coding) {
     return coding == Coding::Ansi ? FromAnsi(bytes) : QString::fromLatin1(bytes);
 }
 
-QByteArray EncodeText(const QString& text, Coding coding) {
-    return coding == Coding::Ansi ? ToAnsi(text) : text.toLatin1();
+// The file's bytes: every line followed by CR LF. Encoded line by line into
+// one buffer, as the file is rewritten whole on every write.
+QByteArray EncodeLines(const QStringList& lines, Coding coding) {
+    qsizetype size = 0;
+    for (const QString& line : lines)
+        size += line.size() + 2;
+    QByteArray out;
+    out.reserve(size);
+    for (const QString& line : lines) {
+        if (coding == Coding::Ansi)
+            AppendAnsi(out, line);
+        else
+            out += line.toLatin1();
+        out += "\r\n";
+    }
+    return out;
 }
 
 // Names in a byte-coded file: their bytes in the station's code page.
@@ -357,15 +373,18 @@ bool WriteEntries(const QString& file, const QList<IniEntry>& entries, Coding co
             return false;
     }
 
-    QString text = doc->lines.join(QLatin1String("\r\n"));
-    text += QLatin1String("\r\n");
-    const QByteArray bytes = EncodeText(text, coding);
+    const QByteArray bytes = EncodeLines(doc->lines, coding);
     if (!WriteFileAtomically(file, bytes))
         return false;
     // Lines kept from the old file may hold bytes the code page does not
     // define; they do not come back as they were read.
-    if (text.contains(QChar(0xFFFD)) && DecodeText(bytes, coding) != text)
-        doc = Parse(bytes, coding);
+    const bool undefined = std::any_of(doc->lines.cbegin(), doc->lines.cend(),
+                                       [](const QString& l) { return l.contains(QChar(0xFFFD)); });
+    if (undefined) {
+        const QString text = doc->lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
+        if (DecodeText(bytes, coding) != text)
+            doc = Parse(bytes, coding);
+    }
 
     // Serve the next read from what was just written.
     Identity id;
