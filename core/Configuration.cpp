@@ -33,15 +33,13 @@ void ReadBoolean(const QString& key, bool& field) {
         field = *b;
 }
 
-void ReadPort(const QString& key, int32_t& field) {
-    rt::IgnoreErrors([&] {
-        const int32_t port = rt::CLng(Read(key));
-        if (port > 0 && port <= 65535)
-            field = port;
-    });
-}
-
 }  // namespace
+
+int32_t PortFromText(const QString& text, int32_t fallback) {
+    int32_t port = 0;
+    rt::IgnoreErrors([&] { port = rt::CLng(text); });
+    return port > 0 && port <= 65535 ? port : fallback;
+}
 
 bool LoadConfiguration() {
     GetConfigFileName();
@@ -107,8 +105,8 @@ bool LoadConfiguration() {
         ReadBoolean("FocusNewOrder", c.FocusNewOrder);
         // The ports the settings dialog edits take effect: they are kept under
         // keys of their own and a value that is no port keeps the default.
-        ReadPort("PortUDP", c.PortUDP);
-        ReadPort("PortTCP", c.PortTCP);
+        c.PortUDP = PortFromText(Read("PortUDP"), c.PortUDP);
+        c.PortTCP = PortFromText(Read("PortTCP"), c.PortTCP);
         result = true;
     }
     if (c.Communication != 2) {

@@ -46,6 +46,10 @@ QString GetConfigFileName();
 // The program data folder with a trailing separator, created when missing.
 QString GetProgramDataFolder();
 
+// The port a port's text stands for, in the file or in a port box: its number
+// when that is 1 to 65535, else fallback.
+int32_t PortFromText(const QString& text, int32_t fallback);
+
 // Resets the reset-by-load fields, then reads every key that converts; true
 // when the file existed. Outside mode 2 the mode-2 options are cleared.
 bool LoadConfiguration();

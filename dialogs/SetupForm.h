@@ -11,7 +11,6 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-struct ConfigurationRecord;
 namespace platform {
 class CommandButton;
 class DataGrid;
@@ -34,18 +33,6 @@ class SetupForm final : public KeyPreviewDialog {
 public:
     explicit SetupForm(QWidget* parent = nullptr);
     ~SetupForm() override;
-
-    // The display text of a station option's value; empty for an index the
-    // option does not know.
-    static QString GetOptionDisplayText(const QString& key, int16_t index);
-    // Sets the record's field of one options-grid row from its stored value;
-    // the goods-group row takes the dialog's selection instead. Unknown keys
-    // set nothing.
-    static void CopyOptionIntoRecord(ConfigurationRecord& record, const QString& key,
-                                     const QString& realValue, const QString& goodsGroupsSelection);
-    // The port a port box's text stands for when saved: its number when it
-    // is 1 to 65535, else the stored port.
-    static int32_t PortFromText(const QString& text, int32_t storedPort);
 
 protected:
     // Form_KeyDown first; then port boxes drop printable non-digits.

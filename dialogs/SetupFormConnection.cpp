@@ -127,15 +127,6 @@ void SetupForm::tbPort_LostFocus(QLineEdit* box) {
         box->setText(QString::number(stored));
 }
 
-int32_t SetupForm::PortFromText(const QString& text, int32_t storedPort) {
-    const QString digits = rt::Trim(text);
-    bool ok = false;
-    const int value = digits.toInt(&ok);
-    if (!ok || value < 1 || value > 65535)
-        return storedPort;
-    return value;
-}
-
 void SetupForm::ShowTab(int index) {
     try {
         for (int j = 0; j < tabButtons_.size(); ++j) {

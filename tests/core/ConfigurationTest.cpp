@@ -227,6 +227,14 @@ TEST_F(ConfigurationTest, PortsThatAreNoPortKeepTheDefault) {
     EXPECT_EQ(c.PortUDP, 7002);
 }
 
+TEST(ConfigurationPorts, PortTextRule) {
+    EXPECT_EQ(PortFromText(QStringLiteral("9000"), 7002), 9000);
+    EXPECT_EQ(PortFromText(QStringLiteral(""), 7002), 7002);
+    EXPECT_EQ(PortFromText(QStringLiteral("0"), 7002), 7002);
+    EXPECT_EQ(PortFromText(QStringLiteral("12x"), 7002), 7002);
+    EXPECT_EQ(PortFromText(QStringLiteral("0080"), 7002), 80);
+}
+
 TEST_F(ConfigurationTest, SkinNumbersBecomeNamesAndAreSavedAsNames) {
     Set("Skin", "2");
     SelectSkin();

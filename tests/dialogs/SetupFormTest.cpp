@@ -212,14 +212,6 @@ TEST_F(SetupFormTest, PortBoxesTakeAPortOrKeepTheStoredOne) {
     EXPECT_EQ(Stored("PortTCP"), QStringLiteral("65535"));
 }
 
-TEST_F(SetupFormTest, PortTextRule) {
-    EXPECT_EQ(SetupForm::PortFromText(QStringLiteral("9000"), 7002), 9000);
-    EXPECT_EQ(SetupForm::PortFromText(QStringLiteral(""), 7002), 7002);
-    EXPECT_EQ(SetupForm::PortFromText(QStringLiteral("0"), 7002), 7002);
-    EXPECT_EQ(SetupForm::PortFromText(QStringLiteral("12x"), 7002), 7002);
-    EXPECT_EQ(SetupForm::PortFromText(QStringLiteral("0080"), 7002), 80);
-}
-
 TEST_F(SetupFormTest, OracleMirrorsNameAndUser) {
     ConfigurationSettings.Communication = 2;
     ConfigurationSettings.DatabaseType = 4;

@@ -16,6 +16,7 @@
 #include "core/ModSkin.h"
 #include "data/ModOperations.h"
 #include "dialogs/SetupForm.h"
+#include "dialogs/StationOptions.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
 #include "platform/controls/CommandButton.h"
@@ -106,31 +107,31 @@ protected:
 TEST(SetupOptionTexts, DisplayTextsByKey) {
     if (ResManager().CountResources() == 0)
         RegisterBuiltInTexts();
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("Restriction", -1), Res("strEnable"));
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("AutoLock", 0), Res("strDisable"));
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("ObjectCodeRange", 0), "001 - 100");
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("ObjectCodeRange", 9), "001 - 1000");
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("ObjectCodeRange", 10), QString());
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("GoodsGroups", 1), Res("strByChoice"));
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("GoodsGroups", 2), QString());
-    EXPECT_EQ(SetupForm::GetOptionDisplayText("PrefixUsers", 7), "007");
+    EXPECT_EQ(GetOptionDisplayText("Restriction", -1), Res("strEnable"));
+    EXPECT_EQ(GetOptionDisplayText("AutoLock", 0), Res("strDisable"));
+    EXPECT_EQ(GetOptionDisplayText("ObjectCodeRange", 0), "001 - 100");
+    EXPECT_EQ(GetOptionDisplayText("ObjectCodeRange", 9), "001 - 1000");
+    EXPECT_EQ(GetOptionDisplayText("ObjectCodeRange", 10), QString());
+    EXPECT_EQ(GetOptionDisplayText("GoodsGroups", 1), Res("strByChoice"));
+    EXPECT_EQ(GetOptionDisplayText("GoodsGroups", 2), QString());
+    EXPECT_EQ(GetOptionDisplayText("PrefixUsers", 7), "007");
 }
 
 TEST(SetupOptionTexts, CopyRulesByKey) {
     ConfigurationRecord c;
-    SetupForm::CopyOptionIntoRecord(c, "Restriction", "0", "x");
+    CopyOptionIntoRecord(c, "Restriction", "0", "x");
     EXPECT_FALSE(c.Restriction);
-    SetupForm::CopyOptionIntoRecord(c, "FocusNewOrder", "1", "x");
+    CopyOptionIntoRecord(c, "FocusNewOrder", "1", "x");
     EXPECT_TRUE(c.FocusNewOrder);
-    SetupForm::CopyOptionIntoRecord(c, "ObjectCodeRange", "4", "x");
+    CopyOptionIntoRecord(c, "ObjectCodeRange", "4", "x");
     EXPECT_EQ(c.ObjectCodeRange, 5);
-    SetupForm::CopyOptionIntoRecord(c, "PrefixUsers", "", "x");
+    CopyOptionIntoRecord(c, "PrefixUsers", "", "x");
     EXPECT_EQ(c.PrefixUsers, "000");
-    SetupForm::CopyOptionIntoRecord(c, "PrefixUsers", "12", "x");
+    CopyOptionIntoRecord(c, "PrefixUsers", "12", "x");
     EXPECT_EQ(c.PrefixUsers, "012");
-    SetupForm::CopyOptionIntoRecord(c, "GoodsGroups", "1", "101|205");
+    CopyOptionIntoRecord(c, "GoodsGroups", "1", "101|205");
     EXPECT_EQ(c.GoodsGroups, "101|205");
-    SetupForm::CopyOptionIntoRecord(c, "WarningSaveChages", "1", "x");
+    CopyOptionIntoRecord(c, "WarningSaveChages", "1", "x");
     EXPECT_FALSE(c.WarningSaveChages) << "keys without a row set nothing";
 }
 
