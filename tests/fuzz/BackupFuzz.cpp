@@ -9,7 +9,6 @@
 // order, its text (line breaks, blanks, tabs and quotes included), arrival
 // time and new flag; after a clear, the remaining orders.
 #include <QDir>
-#include <QFile>
 
 #include "FuzzSupport.h"
 #include "board/ArrivedOrders.h"
@@ -45,11 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QDir().mkpath(folder);
     const QString file = folder + QStringLiteral("/BackUp.log");
     QList<QByteArray> pieces = fuzz::Pieces(data, size);
-    {
-        QFile f(file);
-        FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate), file);
-        f.write(pieces.takeFirst());
-    }
+    fuzz::WriteFile(file, pieces.takeFirst());
     const auto old = LoadArrivalsBackupFile(file);
     FUZZ_CHECK(!old || !old->isEmpty(), QStringLiteral("an empty list instead of none"));
 

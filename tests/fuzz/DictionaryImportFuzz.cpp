@@ -22,32 +22,6 @@
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"
 
-namespace {
-
-void Write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate), path);
-    f.write(bytes);
-}
-
-bool IsBlank(QChar c) {
-    return c == ' ' || c == '\t';
-}
-
-// A text as the dictionary gives it back after it was written.
-QString AsRead(QString text) {
-    while (!text.isEmpty() && IsBlank(text.front()))
-        text.remove(0, 1);
-    while (!text.isEmpty() && IsBlank(text.back()))
-        text.chop(1);
-    if (text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
-        text.back() == text.front())
-        text = text.mid(1, text.size() - 2);
-    return text.left(2047);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString folder = fuzz::Init() + QStringLiteral("/dictionary");
     static ResManagerClass* manager = new ResManagerClass;
@@ -60,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QFile::remove(dictionary);
     QDir(folder + QStringLiteral("/Related Documents")).removeRecursively();
     if (pieces.size() > 1)
-        Write(dictionary, existing);
-    Write(importFile, imported);
+        fuzz::WriteFile(dictionary, existing);
+    fuzz::WriteFile(importFile, imported);
     // Without a dictionary at the path the manager looks in the folder's
     // "Related Documents", where the import then creates it.
     manager->SetDictionaryFile(dictionary);
@@ -98,11 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Expected& e = expected[name.toLower()];
         e.ambiguous = e.ambiguous || (!e.name.isEmpty() && e.name != name);
         e.name = name;
-        // What the language's code page can hold of it; NUL is no character
-        // of a profile file.
+        // What the language's code page can hold of it, as the dictionary
+        // reads it back.
         e.text =
-            AsRead(platform::FromCodePage(platform::ToCodePage(rt::Trim(text), codePage), codePage)
-                       .remove(QChar(0)));
+            fuzz::ProfileValueAsRead(
+                platform::FromCodePage(platform::ToCodePage(rt::Trim(text), codePage), codePage))
+                .left(2047);
     }
     for (auto& [lower, e] : expected)
         e.otherBefore = ReadDictionaryText(path, e.name, other, 204, 2048);

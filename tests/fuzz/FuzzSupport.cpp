@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +46,26 @@ QList<QByteArray> Pieces(const uint8_t* data, size_t size) {
         pieces.append(all.mid(start, at - start));
     pieces.append(all.mid(start));
     return pieces;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size(),
+               path);
+}
+
+QString ProfileValueAsRead(QString value) {
+    value.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    value.replace('\r', ' ').replace('\n', ' ').remove(QChar(0));
+    const auto blank = [](QChar c) { return c == ' ' || c == '\t'; };
+    while (!value.isEmpty() && blank(value.front()))
+        value.remove(0, 1);
+    while (!value.isEmpty() && blank(value.back()))
+        value.chop(1);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    return value;
 }
 
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -29,6 +29,14 @@ QString Init();
 inline constexpr char kPieceSeparator[] = "\x1e\x1e";
 QList<QByteArray> Pieces(const uint8_t* data, size_t size);
 
+// Replaces the file's bytes; an unwritable file breaks the run.
+void WriteFile(const QString& path, const QByteArray& bytes);
+
+// A value as a profile (INI) file gives it back after it was written: line
+// breaks turned into blanks, NUL gone, outer blanks and tabs and one pair of
+// matching quotes taken off.
+QString ProfileValueAsRead(QString value);
+
 // Pumps events until the condition holds; false after timeoutMs.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs);
 

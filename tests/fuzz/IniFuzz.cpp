@@ -7,7 +7,6 @@
 // go) and every other key keeps its value; the parsed copy a read is served
 // from agrees with a fresh parse of the file.
 #include <QDir>
-#include <QFile>
 #include <map>
 
 #include "FuzzSupport.h"
@@ -43,30 +42,6 @@ QString Describe(const Snapshot& s) {
     return text;
 }
 
-void Write(const QString& file, const QByteArray& bytes) {
-    QFile f(file);
-    FUZZ_CHECK(f.open(QIODevice::WriteOnly | QIODevice::Truncate), file);
-    f.write(bytes);
-}
-
-bool IsBlank(QChar c) {
-    return c == ' ' || c == '\t';
-}
-
-// What a read gives for a written value.
-QString AsRead(QString value) {
-    value.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    value.replace('\r', ' ').replace('\n', ' ').remove(QChar(0));
-    while (!value.isEmpty() && IsBlank(value.front()))
-        value.remove(0, 1);
-    while (!value.isEmpty() && IsBlank(value.back()))
-        value.chop(1);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
-        value = value.mid(1, value.size() - 2);
-    return value;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -78,9 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Files of one run may share a size and a clock tick with the last run's:
     // the parsed copies of the last run go first.
     IniClearCache();
-    Write(file, bytes);
+    fuzz::WriteFile(file, bytes);
     QByteArray lf = bytes;
-    Write(lfFile, lf.replace("\r\n", "\n"));
+    fuzz::WriteFile(lfFile, lf.replace("\r\n", "\n"));
 
     const Snapshot before = Read(file);
     FUZZ_CHECK(Read(lfFile) == before, Describe(before));
@@ -112,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto read = IniLookup(file, w.section, w.key);
         FUZZ_CHECK(read.has_value(), w.section + '/' + w.key);
         if (FromAnsi(ToAnsi(w.value)) == w.value)
-            FUZZ_CHECK(*read == AsRead(w.value), *read + QStringLiteral(" != ") + AsRead(w.value));
+            FUZZ_CHECK(*read == fuzz::ProfileValueAsRead(w.value),
+                       *read + QStringLiteral(" != ") + fuzz::ProfileValueAsRead(w.value));
         after[std::make_pair(w.section.toLower(), w.key.toLower())] = *read;
     }
     const Snapshot cached = Read(file);
