@@ -48,16 +48,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto old = LoadArrivalsBackupFile(file);
     FUZZ_CHECK(!old || !old->isEmpty(), QStringLiteral("an empty list instead of none"));
 
-    // Every save is loaded back whole: a dozen orders keep a run short.
+    // A load reads every row on its own: a dozen orders, loaded after the
+    // first save and the last, keep a run short.
     constexpr int kMaxOrders = 12;
+    const QList<QByteArray> texts = pieces.mid(0, kMaxOrders);
     QList<ArrivedOrder> arrivals;
-    for (const QByteArray& piece : pieces.mid(0, kMaxOrders)) {
+    for (const QByteArray& piece : texts) {
         QString text = platform::FromAnsi(piece);
         text.remove(QChar(0));
         const int n = int(arrivals.size());
         arrivals.append(ArrivedOrder{text, 46100.25 + n / 7.0, n % 3 != 1});
         FUZZ_CHECK(SaveArrivalsBackupFile(file, arrivals, n), QString::number(n));
-        CheckLoaded(file, arrivals);
+        if (n == 0 || n == texts.size() - 1)
+            CheckLoaded(file, arrivals);
     }
     if (arrivals.isEmpty())
         return 0;
