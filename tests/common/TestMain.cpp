@@ -3,19 +3,12 @@
 // private error log for every test, which the global database object records
 // into too, so that no test writes into the program folder (the default place
 // of both logs).
-#include <gtest/gtest.h>
-#include <QApplication>
-#include <QTemporaryDir>
+#include <QtGlobal>
 
 #include "common/TestSupport.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir appData;
-    SetTestEnvironment(appData.path());
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    UsePrivateErrorLogs();
-    return RUN_ALL_TESTS();
+    return RunTestsInApplication(argc, argv);
 }

@@ -30,6 +30,8 @@ void PrintTo(const QColor& c, std::ostream* os) {
     *os << c.name(QColor::HexArgb).toStdString();
 }
 
+namespace {
+
 void SetTestEnvironment(const QString& appData) {
     if (qEnvironmentVariableIsEmpty("KESTRELLE_COMMON_APPDATA"))
         qputenv("KESTRELLE_COMMON_APPDATA", appData.toLocal8Bit());
@@ -38,8 +40,6 @@ void SetTestEnvironment(const QString& appData) {
     if (qEnvironmentVariableIsEmpty("KESTRELLE_TIMEFORMAT"))
         qputenv("KESTRELLE_TIMEFORMAT", "HH:mm:ss");
 }
-
-namespace {
 
 class PrivateErrorLog final : public ::testing::EmptyTestEventListener {
 public:
@@ -56,8 +56,13 @@ private:
 
 }  // namespace
 
-void UsePrivateErrorLogs() {
+int RunTestsInApplication(int argc, char** argv) {
+    QTemporaryDir appData;
+    SetTestEnvironment(appData.path());
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateErrorLog);
+    return RUN_ALL_TESTS();
 }
 
 void ExpectAppError(const std::function<void()>& call, int number, const QString& description,

@@ -30,14 +30,13 @@ private:
     QByteArray previous_;
 };
 
-// Before the QApplication: the common application-data folder (unless one is
-// set) and fixed date and time patterns, so that formatted dates do not depend
-// on the machine.
-void SetTestEnvironment(const QString& appData);
-// After InitGoogleTest: every test gets its own error log, which the global
-// database object records into too, so that no test writes into the program
-// folder (the default place of both logs).
-void UsePrivateErrorLogs();
+// Runs the tests of the binary inside one QApplication, with a private common
+// application-data folder (unless one is set) and fixed date and time
+// patterns, so that no test touches the user's folder and formatted dates do
+// not depend on the machine; every test gets its own error log, which the
+// global database object records into too, so that no test writes into the
+// program folder (the default place of both logs).
+int RunTestsInApplication(int argc, char** argv);
 
 // The call raises the numbered error with exactly that text and source; a
 // call that raises nothing fails the test.

@@ -2,9 +2,7 @@
 // (frame sizes, window-manager keys, the close box): the run gets a private
 // Xvfb with openbox, and its QApplication runs there on Qt's X11 platform.
 // Listing the tests (discovery at build time) needs no display.
-#include <gtest/gtest.h>
-#include <QApplication>
-#include <QTemporaryDir>
+#include <QtGlobal>
 #include <cstdio>
 #include <cstring>
 
@@ -35,10 +33,5 @@ int main(int argc, char** argv) {
         qputenv("DISPLAY", session.Display().toLocal8Bit());
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    QTemporaryDir appData;
-    SetTestEnvironment(appData.path());
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    UsePrivateErrorLogs();
-    return RUN_ALL_TESTS();
+    return RunTestsInApplication(argc, argv);
 }
