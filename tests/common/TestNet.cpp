@@ -2,10 +2,12 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <random>
 
@@ -74,11 +76,27 @@ void SendUdp(int port, const QString& text) {
 int ConnectTcp(int port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     const sockaddr_in a = Loopback(port);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-        ::close(fd);
-        return -1;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0)
+        return fd;
+    // A signal (the fuzzer's timer ticks every second) cuts the wait short,
+    // but the connection goes on: wait for its end instead.
+    if (errno == EINTR) {
+        pollfd p{fd, POLLOUT, 0};
+        int ready;
+        do
+            ready = ::poll(&p, 1, 10000);
+        while (ready < 0 && errno == EINTR);
+        int error = 0;
+        socklen_t length = sizeof error;
+        if (ready == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 &&
+            error == 0)
+            return fd;
+        errno = ready == 1 ? error : ETIMEDOUT;
     }
-    return fd;
+    const int failure = errno;
+    ::close(fd);
+    errno = failure;
+    return -1;
 }
 
 QString OrderDatagram(int sequence, const QString& sender, const QString& text) {
