@@ -210,7 +210,7 @@ private:
     void RestoreArrivedOrders();
 
     void UpdateOrdersStatus();
-    // Part of CompareStates: whether the poll brought more orders or changed
+    // A step of CompareStates: whether the poll brought more orders or changed
     // items against the saved state; keeps the saved active order inside the
     // list. Raises what the items recordset raises.
     bool ChangedSinceOldState();
