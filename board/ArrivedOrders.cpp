@@ -168,60 +168,79 @@ QString StoredRow(const QString& row) {
     return row;
 }
 
-// The entries of one order's section, in the file's key order.
-void AppendSectionEntries(QList<platform::IniEntry>& entries, const ArrivedOrder& order,
-                          int index) {
-    const QString section = BackupSectionName(index);
-    const Rows rows = SplitRows(order.Text);
-    for (int line = 0; line < rows.lines.size(); ++line)
-        entries.append({section, QStringLiteral("Row_") + rt::Format(line, "000"),
-                        StoredRow(rows.lines[line])});
-    entries.append({section, QStringLiteral("Rows"), QString::number(rows.lines.size())});
-    // The day number with "." whatever the locale: it is read back by Val.
-    entries.append({section, QStringLiteral("Time"), QString::number(order.ArrivalTime, 'f', 8)});
-    entries.append({section, QStringLiteral("IsNew"),
-                    order.IsNew ? QStringLiteral("-1") : QStringLiteral("0")});
-    // Written for every text of several rows, so that no letters of an
-    // earlier order at this index are left to be read with this one's rows.
-    if (rows.lines.size() > 1)
-        entries.append({section, QStringLiteral("Breaks"), rows.breaks});
-}
-
-platform::IniEntry CountEntry(const QList<ArrivedOrder>& arrivals) {
-    return {QStringLiteral("OrdersCount"), QStringLiteral("Value"),
-            QString::number(arrivals.size())};
+void AppendLine(QByteArray& out, const QString& line) {
+    platform::AppendAnsi(out, line);
+    out += "\r\n";
 }
 
 }  // namespace
 
-bool SaveArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals, int index) {
-    QList<platform::IniEntry> entries = {CountEntry(arrivals)};
-    if (index >= 0 && index < arrivals.size())
-        AppendSectionEntries(entries, arrivals[index], index);
-    return platform::IniWriteMany(file, entries);
+QByteArray BackupCountValue(qsizetype count) {
+    // Ten digits hold any count; the blanks after it are dropped by a reader.
+    return QByteArray::number(qlonglong(count)).leftJustified(10, ' ');
+}
+
+QByteArray BackupIsNewValue(bool isNew) {
+    return isNew ? QByteArray("-1") : QByteArray("0 ");
+}
+
+QByteArray BackupSection(const ArrivedOrder& order, int index, qint64 fileSize,
+                         std::vector<qint64>& isNewOffsets) {
+    QByteArray out;
+    AppendLine(out, '[' + BackupSectionName(index) + ']');
+    const Rows rows = SplitRows(order.Text);
+    for (int line = 0; line < rows.lines.size(); ++line)
+        AppendLine(out, QStringLiteral("Row_") + rt::Format(line, "000") + '=' +
+                            StoredRow(rows.lines[line]));
+    AppendLine(out, QStringLiteral("Rows=") + QString::number(rows.lines.size()));
+    // The day number with "." whatever the locale: it is read back by Val.
+    AppendLine(out, QStringLiteral("Time=") + QString::number(order.ArrivalTime, 'f', 8));
+    out += "IsNew=";
+    isNewOffsets.push_back(fileSize + out.size());
+    out += BackupIsNewValue(order.IsNew) + "\r\n";
+    // Written for every text of several rows, so that no letters of an
+    // earlier order at this index are left to be read with this one's rows.
+    if (rows.lines.size() > 1)
+        AppendLine(out, QStringLiteral("Breaks=") + rows.breaks);
+    return out;
+}
+
+BackupLayout BuildBackupFile(const QList<ArrivedOrder>& arrivals) {
+    BackupLayout layout;
+    layout.Bytes = "[OrdersCount]\r\nValue=" + BackupCountValue(arrivals.size()) + "\r\n";
+    layout.IsNewOffsets.reserve(size_t(arrivals.size()));
+    for (int i = 0; i < arrivals.size(); ++i)
+        layout.Bytes += BackupSection(arrivals[i], i, layout.Bytes.size(), layout.IsNewOffsets);
+    return layout;
 }
 
 bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals) {
-    QList<platform::IniEntry> entries = {CountEntry(arrivals)};
-    for (int i = 0; i < arrivals.size(); ++i)
-        AppendSectionEntries(entries, arrivals[i], i);
-    return platform::IniWriteMany(file, entries);
+    return platform::WriteFileAtomically(file, BuildBackupFile(arrivals).Bytes);
 }
 
 std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
     if (!QFile::exists(file))
         return std::nullopt;
-    int16_t count = 0;
-    try {
-        count = rt::CInt(rt::Val(platform::IniRead(file, "OrdersCount", "Value", 255)));
-    } catch (...) {
+    // Any count the file may hold: a list longer than 32,767 orders is read
+    // back whole too.
+    const double countValue = rt::Val(platform::IniRead(file, "OrdersCount", "Value", 255));
+    if (!(countValue >= 1))
         return std::nullopt;
+    // A count beyond the highest section the file holds finds nothing more.
+    qsizetype last = -1;
+    for (const QString& name : platform::IniSectionNames(file)) {
+        bool ok = false;
+        const qsizetype index = name.startsWith(QStringLiteral("Order_"), Qt::CaseInsensitive)
+                                    ? name.mid(6).toLongLong(&ok)
+                                    : -1;
+        if (ok && index > last)
+            last = index;
     }
-    if (count < 1)
-        return std::nullopt;
+    const qsizetype count =
+        std::min<qsizetype>(qsizetype(std::min(countValue + 0.5, 2147483647.0)), last + 1);
     QList<ArrivedOrder> orders;
-    for (int i = 0; i < count; ++i) {
-        const QString section = BackupSectionName(i);
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString section = BackupSectionName(int(i));
         const auto rowsText = platform::IniLookup(file, section, "Rows");
         if (!rowsText)
             continue;  // the count names a section the file lacks
@@ -247,9 +266,15 @@ std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
     return orders;
 }
 
+QString HistoryTimeText() {
+    return platform::LocaleTimeText(rt::Now().time());
+}
+
+QByteArray HistoryEntry(const QString& timeText, const QString& text) {
+    return platform::ToAnsi(QStringLiteral("Finish time: ") + timeText + QStringLiteral("\r\n") +
+                            text + QStringLiteral("\r\n\r\n"));
+}
+
 bool AppendOrderHistoryFile(const QString& file, const QString& text) {
-    const QString block = QStringLiteral("Finish time: ") +
-                          platform::LocaleTimeText(rt::Now().time()) + QStringLiteral("\r\n") +
-                          text + QStringLiteral("\r\n\r\n");
-    return platform::AppendToFile(file, platform::ToAnsi(block));
+    return platform::AppendToFile(file, HistoryEntry(HistoryTimeText(), text));
 }

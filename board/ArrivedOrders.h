@@ -69,19 +69,41 @@ int PanelOfActiveOrder(int ordersCount, int panelCount, int activeOrder, int act
 // "Order_" + index formatted "00" (three digits from 100).
 QString BackupSectionName(int index);
 
-// The entries that store the count and (for a valid index) one order's
-// section, in the file's key order; written in one atomic replacement. Every
-// line of the text, whatever break ended it, comes back from the file as it
-// was: its blanks, tabs and quotes, and the break itself.
-bool SaveArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals, int index);
+// The backup file of a list, in the one form the station writes it: the
+// count, then every order's section in list order. Every line of a text,
+// whatever break ended it, comes back from the file as it was: its blanks,
+// tabs and quotes, and the break itself. The count's value and each order's
+// new flag have a fixed width, so that a file in this form can be extended by
+// one order and patched in place (the offsets say where) and still be
+// exactly the file of the new list.
+struct BackupLayout {
+    QByteArray Bytes;
+    std::vector<qint64> IsNewOffsets;  // per order: where its "IsNew" value starts
+};
+BackupLayout BuildBackupFile(const QList<ArrivedOrder>& arrivals);
+// One order's section at `index`, for a file of which `fileSize` bytes
+// stand before it; its new flag's offset is added to the layout.
+QByteArray BackupSection(const ArrivedOrder& order, int index, qint64 fileSize,
+                         std::vector<qint64>& isNewOffsets);
+// The count's value as the file holds it, and where it stands.
+QByteArray BackupCountValue(qsizetype count);
+inline constexpr qint64 kBackupCountOffset = 21;  // after "[OrdersCount]\r\nValue="
+// A new flag's value as the file holds it (both of one width).
+QByteArray BackupIsNewValue(bool isNew);
 
-// The count and every order's section in one atomic replacement.
+// The whole list in one atomic replacement.
 bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals);
 
 // The orders stored in the file; nullopt when it is missing or holds none.
-// Sections that the count names but the file lacks are skipped.
+// Sections that the count names but the file lacks are skipped. Reads every
+// form the station has written.
 std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file);
 
-// Appends "Finish time: " with the time in the locale's time format, the
-// order's text and an empty line.
+// The entry history.txt gets for an order cleared at the given time of day:
+// "Finish time: " with the time, the order's text and an empty line.
+QByteArray HistoryEntry(const QString& timeText, const QString& text);
+// The time text of that entry for now, in the locale's time format.
+QString HistoryTimeText();
+
+// Appends the entry of an order cleared now; whole or not at all.
 bool AppendOrderHistoryFile(const QString& file, const QString& text);

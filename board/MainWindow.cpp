@@ -1,4 +1,5 @@
 #include "board/MainWindow.h"
+#include "board/ArrivalsStore.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -53,7 +54,11 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     CreateControls();
     CreateTimers();
     imServer_ = std::make_unique<ModServer>();
-    imServer_->OrderArrived = [this](const QString& text) { AddArrivedOrder(text); };
+    store_ = std::make_unique<ArrivalsStore>(arrivals_, BackupFilePath(), HistoryFilePath());
+    store_->ProblemChanged = [this](const QString& problem) { ShowStoreProblem(problem); };
+    imServer_->OrderArrived = [this](const QString& text, std::function<void()> saved) {
+        AddArrivedOrder(text, std::move(saved));
+    };
     // Keys reach the window before its controls. This one filter sees every
     // event of the program, the order panels' focus and clicks among them,
     // each once.

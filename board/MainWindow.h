@@ -4,11 +4,14 @@
 #include <QString>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
 #include "board/ArrivedOrders.h"
 #include "board/DatabaseMonitor.h"
+
+class ArrivalsStore;
 
 class CSocketMaster;
 class ModServer;
@@ -73,17 +76,21 @@ public:
 
     // --- arrived orders (modes 0 and 1) ---
     void Server_DataArrival(int32_t bytesTotal);
-    void AddArrivedOrder(const QString& text);
+    // `saved` (may be empty) runs once BackUp.log holds the order.
+    void AddArrivedOrder(const QString& text, std::function<void()> saved = {});
     int16_t GetOrdersCount() const;
     void RefreshOrderPanels();
-    void AppendOrderHistory(int16_t orderNumber);
+    // Writes what waits of the list to BackUp.log (the index is kept for its
+    // callers; the whole list is saved). Nothing in mode 2.
     void SaveArrivalsBackup(int16_t index);
     bool LoadArrivalsBackup();
     void rtbOrder_GotFocus(int index);
     void rtbOrder_Click(int index);
     void timArrival_Timer();
     void TimerNewOrder_Timer();
-    QList<ArrivedOrder>& Arrivals() { return arrivals_; }
+    const QList<ArrivedOrder>& Arrivals() const { return arrivals_; }
+    // The list's files: every change to the list goes through it.
+    ArrivalsStore& Store() const { return *store_; }
     UdpSenderTable& UdpSenders() { return udpSenders_; }
     static QString BackupFilePath();
     static QString HistoryFilePath();
@@ -123,6 +130,9 @@ public:
     void LayoutButtonBar();
     void InitStatusBar();
     void SetStatusText(const QString& text);
+    // Shows the problem of the order files in status panel 1 in place of its
+    // text; an empty problem gives the text back.
+    void ShowStoreProblem(const QString& problem);
     void tmrClock_Timer();
     QString GetDatabaseStatusText(bool withTitle);
 
@@ -225,6 +235,11 @@ private:
     bool blinkState_ = false;
 
     QList<ArrivedOrder> arrivals_;
+    std::unique_ptr<ArrivalsStore> store_;
+    // Status panel 1: what SetStatusText last gave it, and the problem of the
+    // order files that stands in its place while it lasts.
+    QString statusText_;
+    QString storeProblem_;
 
     std::shared_ptr<platform::Recordset> ordersRecordset_;
     std::shared_ptr<platform::Recordset> itemsRecordset_;

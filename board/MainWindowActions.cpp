@@ -4,6 +4,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include "board/ArrivalsStore.h"
 #include "board/BoardHooks.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
@@ -163,8 +164,8 @@ void MainWindow::FinishArrivedOrder() {
     const int i = int(rt::Val(platform::ControlTag(panel))) - 1;
     if (i < 0 || i >= arrivals_.size())
         throw AppError::SubscriptOutOfRange();
-    arrivals_[i].IsNew = false;
-    SaveArrivalsBackup(int16_t(i));
+    // A failed save is logged and shown by the store, which saves again.
+    store_->Finish(i);
     panel->setFocus();
     rtbOrder_GotFocus(activePanel_);
 }
@@ -232,21 +233,17 @@ void MainWindow::FinishDatabaseItems() {
 }
 
 void MainWindow::ClearActiveOrder() {
-    AppendOrderHistory(activeOrder_);
     const int removed = activeOrder_ - 1;
     if (removed < 0 || removed >= arrivals_.size())
         throw AppError::SubscriptOutOfRange();
-    if (arrivals_.size() > 1) {
-        arrivals_.removeAt(removed);
-        // Every remaining section is rewritten, in one atomic replacement of
-        // the file: one flush to the disk instead of one per order, and no
-        // moment at which the file holds half of the new list.
-        if (!DatabaseMode())
-            SaveAllArrivalsBackupFile(BackupFilePath(), arrivals_);
+    // The order goes to history.txt and out of the list and BackUp.log as one
+    // step; one that history.txt or BackUp.log cannot take stays on the
+    // board, and the status bar says why.
+    if (store_->Clear(removed) != ArrivalsStore::ClearResult::Cleared)
+        return;
+    if (!arrivals_.isEmpty()) {
         QCoreApplication::processEvents();
     } else {
-        arrivals_.clear();
-        SaveArrivalsBackup(-1);
         btnAction(6)->SetEnabled(false);
         ResetFinishPicture();
     }

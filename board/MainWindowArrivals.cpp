@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPointer>
 
+#include "board/ArrivalsStore.h"
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
@@ -61,14 +62,13 @@ void MainWindow::Server_DataArrival(int32_t bytesTotal) {
     }
 }
 
-void MainWindow::AddArrivedOrder(const QString& text) {
+void MainWindow::AddArrivedOrder(const QString& text, std::function<void()> saved) {
     try {
         // NUL is no character of an order and the backup cannot hold it: it
         // is dropped here, so the panel, the backup and the history agree.
         QString kept = text;
         kept.remove(QChar(0));
-        arrivals_.append(ArrivedOrder{kept, rt::ToDateSerial(rt::Now()), true});
-        SaveArrivalsBackup(int16_t(arrivals_.size() - 1));
+        store_->Add(ArrivedOrder{kept, rt::ToDateSerial(rt::Now()), true}, std::move(saved));
         if (GetOrdersCount() == 1) {
             activePanel_ = 0;
             SetActiveOrder(1);
@@ -189,24 +189,13 @@ void MainWindow::rtbOrder_Click(int index) {
     panel->SetSelStart(0);
 }
 
-void MainWindow::AppendOrderHistory(int16_t orderNumber) {
-    if (orderNumber < 1 || orderNumber > GetOrdersCount())
-        return;
-    AppendOrderHistoryFile(HistoryFilePath(), arrivals_[orderNumber - 1].Text);
-}
-
-void MainWindow::SaveArrivalsBackup(int16_t index) {
-    if (DatabaseMode())
-        return;
-    SaveArrivalsBackupFile(BackupFilePath(), arrivals_, index);
+void MainWindow::SaveArrivalsBackup(int16_t) {
+    if (!DatabaseMode())
+        store_->Flush();
 }
 
 bool MainWindow::LoadArrivalsBackup() {
     if (DatabaseMode())
         return true;
-    const auto loaded = LoadArrivalsBackupFile(BackupFilePath());
-    if (!loaded)
-        return false;
-    arrivals_ = *loaded;
-    return true;
+    return store_->Load();
 }

@@ -46,8 +46,15 @@ QString MainWindow::GetDatabaseStatusText(bool withTitle) {
 }
 
 void MainWindow::SetStatusText(const QString& text) {
+    statusText_ = text;
     Panels(1)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Panels(1)->setText(text);
+    if (storeProblem_.isEmpty())
+        Panels(1)->setText(text);
+}
+
+void MainWindow::ShowStoreProblem(const QString& problem) {
+    storeProblem_ = problem;
+    Panels(1)->setText(problem.isEmpty() ? statusText_ : problem);
 }
 
 void MainWindow::tmrClock_Timer() {

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "board/ArrivalsStore.h"
 #include "board/BoardHooks.h"
 #include "board/KeyboardLock.h"
 #include "board/MainWindow.h"
@@ -217,6 +218,10 @@ void MainWindow::Form_Unload() {
     if (unloaded_)
         return;
     unloaded_ = true;
+    // What waits reaches BackUp.log while the terminals can still have
+    // their acknowledgements.
+    if (!DatabaseMode())
+        store_->Flush();
     SaveConfiguration();
     ShowTaskbar();
     ReleaseSystemKeys();

@@ -173,6 +173,8 @@ constexpr GeneralText kGeneralTexts[] = {
     {"strNoPermission", "Нямате права за изход без идентификация!"},
     {"strForbidden", "Забранено"},
     {"strSettingsNotSaved", "Настройките не могат да бъдат записани във файла '%1'!"},
+    {"strOrdersNotSaved", "Поръчките не могат да бъдат записани във файла '%1' (%2)!"},
+    {"strHistoryNotSaved", "Поръчката не е изчистена: файлът '%1' не може да бъде записан (%2)!"},
 };
 
 }  // namespace

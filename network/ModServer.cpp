@@ -392,15 +392,18 @@ QString ModServer::HandleOrderMessage(int index, const QString& message) {
     if (!order || order->Addressee != imServerName_)
         return QString();
     WriteServerLog(ConversationLogText(order->Sender, order->Addressee, order->Text));
-    const std::weak_ptr<bool> alive = alive_;
+    const QString acknowledgement = AcknowledgeMessage(order->Sender, order->Id);
     if (!rt::Trim(order->Text).isEmpty() && OrderArrived) {
         // A copy: the receiver may destroy this server, and the function
         // object with it, while it runs.
-        const std::function<void(const QString&)> handOver = OrderArrived;
-        handOver(order->Text);
-        if (alive.expired())
-            return order->Text;
+        const auto handOver = OrderArrived;
+        const std::weak_ptr<bool> alive = alive_;
+        handOver(order->Text, [this, alive, acknowledgement] {
+            if (!alive.expired())
+                Broadcast(acknowledgement);
+        });
+        return order->Text;
     }
-    Broadcast(AcknowledgeMessage(order->Sender, order->Id));
+    Broadcast(acknowledgement);
     return order->Text;
 }

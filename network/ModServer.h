@@ -87,10 +87,14 @@ public:
     void StopServer();
 
     // Receives the text of every accepted order whose text is not only
-    // blanks, once per order, before its acknowledgement is broadcast: a
-    // terminal that has its acknowledgement knows the board holds the order.
+    // blanks, once per order, with the function that broadcasts its
+    // acknowledgement: the receiver runs it once the order is saved, never
+    // before, so a terminal that has its acknowledgement knows the station
+    // keeps the order; an order that cannot be saved is not acknowledged
+    // (the function is never run, or runs once saving works again). The
+    // function may be run after this server is gone; it then does nothing.
     // May pump events.
-    std::function<void(const QString&)> OrderArrived;
+    std::function<void(const QString& text, std::function<void()> acknowledge)> OrderArrived;
 
     // The server log's path: the program's Logs folder (created) followed by
     // "QVKServer.log"; computed on first use and kept.
@@ -107,8 +111,10 @@ public:
     // Logs the line and relays the message's bytes as received (`message`
     // without its EOT), so that bytes the code page lacks reach the others.
     void HandleChatMessage(int index, const QByteArray& message);
-    // An order addressed to this server is logged, handed to OrderArrived
-    // and only then acknowledged. Answers its text; empty when refused.
+    // An order addressed to this server is logged and handed to
+    // OrderArrived, which acknowledges it once saved (a blank order, or one
+    // without a receiver, is acknowledged at once). Answers its text; empty
+    // when refused.
     QString HandleOrderMessage(int index, const QString& message);
     QString BuildUserList() const;
     void SendUserList(int index);

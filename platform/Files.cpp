@@ -1,9 +1,13 @@
 #include "platform/Files.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -11,58 +15,139 @@ namespace platform {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, qsizetype size) {
+std::function<bool(const QString&)>& Fault() {
+    static std::function<bool(const QString&)> fault;
+    return fault;
+}
+
+// True when the step may run; false (errno EIO) when a test makes it fail.
+bool StepAllowed(const QString& path) {
+    const auto& fault = Fault();
+    if (fault && fault(path)) {
+        errno = EIO;
+        return false;
+    }
+    return true;
+}
+
+// Keeps errno across clean-up calls made after a failed step.
+class KeepErrno {
+public:
+    KeepErrno() : saved_(errno) {}
+    ~KeepErrno() { errno = saved_; }
+
+private:
+    int saved_;
+};
+
+bool WriteAll(int fd, const char* data, qsizetype size, qint64 offset) {
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
+        const ssize_t n = offset < 0 ? ::write(fd, data, size_t(size))
+                                     : ::pwrite(fd, data, size_t(size), off_t(offset));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
         data += n;
         size -= n;
+        if (offset >= 0)
+            offset += n;
     }
     return true;
+}
+
+// The file a path stands for: the target of a symbolic link (followed to its
+// end, also when the target does not exist yet), else the path itself.
+QString ResolvedPath(const QString& path) {
+    QFileInfo info(path);
+    for (int hops = 0; hops < 40 && info.isSymLink(); ++hops) {
+        QString target = info.symLinkTarget();
+        if (target.isEmpty())
+            break;
+        info = QFileInfo(target);
+    }
+    return info.absoluteFilePath();
+}
+
+bool SyncFolder(const QString& folder) {
+    const int dir =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
+        return false;
+    const bool ok = ::fsync(dir) == 0;
+    ::close(dir);
+    return ok;
 }
 
 }  // namespace
 
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-    const QByteArray target = QFile::encodeName(path);
-    const QFileInfo info(path);
+    const QString resolved = ResolvedPath(path);
+    const QByteArray target = QFile::encodeName(resolved);
+    const QFileInfo info(resolved);
     QByteArray tmpl = QFile::encodeName(info.absolutePath()) + "/." +
                       QFile::encodeName(info.fileName()) + ".XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
+    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat st {};
     const mode_t mode = ::stat(target.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
-    bool ok = WriteAll(fd, bytes.constData(), bytes.size()) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    bool ok = StepAllowed(path) && WriteAll(fd, bytes.constData(), bytes.size(), -1) &&
+              StepAllowed(path) && ::fsync(fd) == 0;
+    if (::close(fd) != 0)
+        ok = false;
     if (ok)
-        ok = ::rename(tmpl.constData(), target.constData()) == 0;
+        ok = StepAllowed(path) && ::rename(tmpl.constData(), target.constData()) == 0;
     if (!ok) {
+        KeepErrno keep;
         ::unlink(tmpl.constData());
         return false;
     }
-    // Make the rename itself durable.
-    const int dir =
-        ::open(QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
+    // The rename itself reaches the disk; the new file is in place already,
+    // so a folder that cannot be flushed does not undo the write.
+    SyncFolder(info.absolutePath());
     return true;
 }
 
+void RemoveAtomicWriteLeftovers(const QString& path) {
+    const QFileInfo info(ResolvedPath(path));
+    const QByteArray prefix = "." + QFile::encodeName(info.fileName()) + ".";
+    DIR* dir = ::opendir(QFile::encodeName(info.absolutePath()).constData());
+    if (!dir)
+        return;
+    const QByteArray folder = QFile::encodeName(info.absolutePath()) + "/";
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        // mkstemp's six characters after the prefix, nothing else.
+        if (name.size() != prefix.size() + 6 || !name.startsWith(prefix))
+            continue;
+        struct stat st {};
+        const QByteArray full = folder + name;
+        if (::lstat(full.constData(), &st) == 0 && S_ISREG(st.st_mode))
+            ::unlink(full.constData());
+    }
+    ::closedir(dir);
+}
+
 bool AppendToFile(const QString& path, const QByteArray& bytes) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
+    FileHandle file;
+    if (!file.Open(path, true))
         return false;
-    const bool ok = WriteAll(fd, bytes.constData(), bytes.size());
-    return (::close(fd) == 0) && ok;
+    const qint64 before = file.Size();
+    if (file.Append(bytes))
+        return true;
+    // The part that reached the file is taken back: the next entry must not
+    // follow a fragment of this one.
+    KeepErrno keep;
+    if (before >= 0)
+        file.Truncate(before);
+    return false;
 }
 
 QByteArray ReadWholeFile(const QString& path, bool* ok) {
@@ -76,6 +161,120 @@ QByteArray ReadWholeFile(const QString& path, bool* ok) {
     if (ok)
         *ok = file.error() == QFile::NoError;
     return data;
+}
+
+QString SystemErrorText(int error) {
+    char buffer[256] = {};
+    // The GNU strerror_r answers its text, which need not be in the buffer.
+    return QString::fromLocal8Bit(::strerror_r(error, buffer, sizeof buffer));
+}
+
+FileHandle::~FileHandle() {
+    Close();
+}
+
+bool FileHandle::Open(const QString& path, bool append) {
+    Close();
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0);
+    fd_ = ::open(QFile::encodeName(path).constData(), flags, 0644);
+    if (fd_ < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        Close();
+        errno = error;
+        return false;
+    }
+    path_ = path;
+    return true;
+}
+
+void FileHandle::Close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+qint64 FileHandle::Size() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0)
+        return -1;
+    return qint64(st.st_size);
+}
+
+bool FileHandle::IsFileAt(const QString& path) const {
+    struct stat open {
+    }, named{};
+    if (fd_ < 0 || ::fstat(fd_, &open) != 0 ||
+        ::stat(QFile::encodeName(path).constData(), &named) != 0)
+        return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+bool FileHandle::WriteAt(qint64 offset, const QByteArray& bytes) {
+    if (fd_ < 0) {
+        errno = EBADF;
+        return false;
+    }
+    return StepAllowed(path_) && WriteAll(fd_, bytes.constData(), bytes.size(), offset);
+}
+
+bool FileHandle::Sync() {
+    if (fd_ < 0) {
+        errno = EBADF;
+        return false;
+    }
+    return StepAllowed(path_) && ::fdatasync(fd_) == 0;
+}
+
+bool FileHandle::Truncate(qint64 size) {
+    return fd_ >= 0 && ::ftruncate(fd_, off_t(size)) == 0;
+}
+
+QByteArray FileHandle::ReadAt(qint64 offset, qint64 size) const {
+    QByteArray out;
+    if (fd_ < 0 || size <= 0)
+        return out;
+    out.resize(qsizetype(size));
+    qsizetype got = 0;
+    while (got < out.size()) {
+        const ssize_t n =
+            ::pread(fd_, out.data() + got, size_t(out.size() - got), off_t(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    out.truncate(got);
+    return out;
+}
+
+void SetFileFaultForTesting(std::function<bool(const QString& path)> fault) {
+    Fault() = std::move(fault);
+}
+
+void InstallFileFaultFromEnvironment() {
+    const QString spec = qEnvironmentVariable("KESTRELLE_FILE_FAULT");
+    const qsizetype colon = spec.indexOf(':');
+    if (colon < 0)
+        return;
+    const QString kind = spec.left(colon);
+    bool ok = false;
+    const long long nth = spec.mid(colon + 1).toLongLong(&ok);
+    if (!ok || nth < 1 || (kind != "fail" && kind != "kill"))
+        return;
+    const bool kill = kind == "kill";
+    SetFileFaultForTesting([nth, kill, count = 0LL](const QString& path) mutable {
+        if (QFileInfo(path).fileName() == QStringLiteral("Error.log"))
+            return false;
+        if (++count != nth)
+            return false;
+        if (kill)
+            ::raise(SIGKILL);
+        return true;
+    });
 }
 
 }  // namespace platform

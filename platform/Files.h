@@ -2,20 +2,85 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
+// Every write of the station goes through these routines, and every one of
+// them answers whether it worked. A routine that fails leaves errno naming
+// the step that failed (the clean-up it does afterwards does not change it).
 namespace platform {
 
 // Replaces the file's content in one step: the bytes go to a temporary file in
 // the same folder, are flushed to the disk, and the temporary file is renamed
 // over the target. A crash or a full disk leaves either the old or the new
-// file, never half of one. An existing file's permissions are kept. Returns
-// false (and leaves the old file) when any step fails.
+// file, never half of one. An existing file's permissions are kept. A path
+// that is a symbolic link is written through the link: the file it points to
+// is replaced and the link stays. Returns false (and leaves the old file)
+// when any step fails.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
 
-// Appends in one write, creating the file when missing; false on failure.
+// Removes the temporary files that WriteFileAtomically leaves behind for this
+// path when the process is killed between their creation and the rename
+// (".name.XXXXXX" beside the file, or beside the file a link points to).
+// Only names of exactly that form are touched.
+void RemoveAtomicWriteLeftovers(const QString& path);
+
+// Appends in one write, creating the file when missing: the bytes are
+// written whole or not at all (a write cut short, by a full disk or a size
+// limit, is taken back). False on failure.
 bool AppendToFile(const QString& path, const QByteArray& bytes);
 
 // The whole file, or nullopt-like empty with ok=false when it cannot be read.
 QByteArray ReadWholeFile(const QString& path, bool* ok = nullptr);
+
+// The text of an errno value, for logs and the status bar.
+QString SystemErrorText(int error);
+
+// An open file written at known offsets and made durable on request: the open
+// orders' file, which is extended and patched in place instead of rewritten.
+class FileHandle {
+public:
+    FileHandle() = default;
+    ~FileHandle();
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    // Opens for reading and writing, creating the file with `append` false
+    // when it is missing; with `append`, every write goes to the end.
+    bool Open(const QString& path, bool append = false);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    QString Path() const { return path_; }
+    // The size of the open file; -1 when it cannot be read.
+    qint64 Size() const;
+    // Whether `path` still names the open file (a file renamed over it, or
+    // removed, is another file).
+    bool IsFileAt(const QString& path) const;
+
+    // The whole of the bytes at the offset (at the end with `append`).
+    bool WriteAt(qint64 offset, const QByteArray& bytes);
+    bool Append(const QByteArray& bytes) { return WriteAt(-1, bytes); }
+    // The file's data on the disk (fdatasync).
+    bool Sync();
+    bool Truncate(qint64 size);
+    // Up to `size` bytes from the offset; fewer at the end of the file.
+    QByteArray ReadAt(qint64 offset, qint64 size) const;
+
+private:
+    int fd_ = -1;
+    QString path_;
+};
+
+// For tests of the failure paths: asked before every write, flush and rename
+// of the routines above with the path concerned; when it answers true, that
+// step fails with EIO as a failing disk would make it. An empty function
+// (the default) lets every step run.
+void SetFileFaultForTesting(std::function<bool(const QString& path)> fault);
+
+// Reads KESTRELLE_FILE_FAULT once, for end-to-end tests of the executable:
+// "fail:N" fails the Nth write step (writes, flushes and renames counted in
+// the order they come, those to files named Error.log left out), "kill:N"
+// ends the process with SIGKILL just before it. Without the variable nothing
+// changes.
+void InstallFileFaultFromEnvironment();
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "board/ArrivalsStore.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
 #include "common/TestNet.h"
@@ -228,7 +229,7 @@ TEST_F(MainWindowTest, AgesTurnRedAtTenMinutesAndGreyWhenFinished) {
     window_->timArrival_Timer();
     EXPECT_EQ(window_->lblTime(0)->text(), "00:10:00");
     EXPECT_EQ(window_->lblTime(0)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    window_->Arrivals()[1].IsNew = false;
+    window_->Store().Finish(1);
     window_->timArrival_Timer();
     EXPECT_EQ(window_->lblTime(1)->palette().color(QPalette::WindowText), QColor(128, 128, 128));
     EXPECT_EQ(window_->lblTime(2)->text(), "00:00:00");

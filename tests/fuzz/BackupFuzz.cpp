@@ -1,17 +1,19 @@
-// The arrived orders' backup file: the first piece of the input is an
-// existing "BackUp.log", any bytes; the other pieces (a dozen at most) are
-// order texts (NUL dropped, as the board drops it when an order arrives) that
-// arrive one by one, each saved as the board saves it, and then the first is
-// cleared.
+// The arrived orders' store: the first piece of the input is an existing
+// "BackUp.log", any bytes; the other pieces (a dozen at most) are order texts
+// (NUL dropped, as the board drops it when an order arrives) that arrive one
+// by one, each saved as the board saves it, one in three finished, and then
+// the first is cleared.
 //
-// Invariants: loading any file ends, with no order or with orders; after the
-// orders were saved over whatever the file held, loading gives back every
-// order, its text (line breaks, blanks, tabs and quotes included), arrival
-// time and new flag; after a clear, the remaining orders.
+// Invariants: loading any file ends, with no order or with orders, and leaves
+// a file that loads as the same list; after every save the file loads as the
+// list: every order, its text (line breaks, blanks, tabs and quotes
+// included), arrival time and new flag; after a clear, the remaining orders,
+// and the cleared one's entry ends history.txt.
 #include <QDir>
+#include <QFile>
 
 #include "FuzzSupport.h"
-#include "board/ArrivedOrders.h"
+#include "board/ArrivalsStore.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -37,35 +39,52 @@ void CheckLoaded(const QString& file, const QList<ArrivedOrder>& expected) {
     FUZZ_CHECK(same, Describe(got) + QStringLiteral("\n!=\n") + Describe(expected));
 }
 
+QByteArray ReadWholeFileOrEmpty(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString folder = fuzz::Init() + QStringLiteral("/backup");
     QDir().mkpath(folder);
     const QString file = folder + QStringLiteral("/BackUp.log");
+    const QString history = folder + QStringLiteral("/history.txt");
+    QFile::remove(history);
     QList<QByteArray> pieces = fuzz::Pieces(data, size);
     fuzz::WriteFile(file, pieces.takeFirst());
     const auto old = LoadArrivalsBackupFile(file);
     FUZZ_CHECK(!old || !old->isEmpty(), QStringLiteral("an empty list instead of none"));
 
+    QList<ArrivedOrder> arrivals;
+    ArrivalsStore store(arrivals, file, history);
+    store.Load();
+    CheckLoaded(file, arrivals);
+    arrivals.clear();
+    FUZZ_CHECK(store.Flush(), file);
+
     // A load reads every row on its own: a dozen orders, loaded after the
     // first save and the last, keep a run short.
     constexpr int kMaxOrders = 12;
     const QList<QByteArray> texts = pieces.mid(0, kMaxOrders);
-    QList<ArrivedOrder> arrivals;
     for (const QByteArray& piece : texts) {
         QString text = platform::FromAnsi(piece);
         text.remove(QChar(0));
         const int n = int(arrivals.size());
-        arrivals.append(ArrivedOrder{text, 46100.25 + n / 7.0, n % 3 != 1});
-        FUZZ_CHECK(SaveArrivalsBackupFile(file, arrivals, n), QString::number(n));
+        store.Add(ArrivedOrder{text, 46100.25 + n / 7.0, true});
+        FUZZ_CHECK(store.Flush(), QString::number(n));
+        if (n % 3 == 1)
+            FUZZ_CHECK(store.Finish(n), QString::number(n));
         if (n == 0 || n == texts.size() - 1)
             CheckLoaded(file, arrivals);
     }
     if (arrivals.isEmpty())
         return 0;
-    arrivals.removeFirst();
-    FUZZ_CHECK(SaveAllArrivalsBackupFile(file, arrivals), file);
+    const QString first = arrivals.first().Text;
+    FUZZ_CHECK(store.Clear(0) == ArrivalsStore::ClearResult::Cleared, file);
     CheckLoaded(file, arrivals);
+    FUZZ_CHECK(ReadWholeFileOrEmpty(history).endsWith(platform::ToAnsi(first + "\r\n\r\n")),
+               history);
     return 0;
 }

@@ -46,7 +46,10 @@ Station& TheStation() {
         fuzz::Init();
         auto* s = new Station;
         s->server = std::make_unique<ModServer>();
-        s->server->OrderArrived = [s](const QString& text) { s->orders.append(text); };
+        s->server->OrderArrived = [s](const QString& text, std::function<void()> acknowledge) {
+            s->orders.append(text);
+            acknowledge();
+        };
         s->server->StartServer(0);
         s->port = s->server->sckServerIM()(0).LocalPort();
         return s;

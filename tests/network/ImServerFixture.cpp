@@ -12,7 +12,10 @@
 void ImServerTest::SetUp() {
     TempAppDataTest::SetUp();
     server = std::make_unique<ModServer>();
-    server->OrderArrived = [this](const QString& text) { orders.append(text); };
+    server->OrderArrived = [this](const QString& text, std::function<void()> acknowledge) {
+        orders.append(text);
+        acknowledge();
+    };
     Restart();
 }
 

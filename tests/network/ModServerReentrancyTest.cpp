@@ -176,9 +176,10 @@ TEST_F(ModServerReentrancyTest, ServerDestroyedByTheBoardWhileHandling) {
     auto a = Join("A");
     auto b = Join("B");
     const QString name = server->ImServerName();
-    server->OrderArrived = [this](const QString& text) {
+    server->OrderArrived = [this](const QString& text, std::function<void()> acknowledge) {
         orders.append(text);
-        server.reset();  // the window closed inside the hand-over
+        server.reset();
+        acknowledge();  // after its server: nothing  // the window closed inside the hand-over
     };
     a->SendText(OrdMessage("A", name, "1", "Soup") + OrdMessage("A", name, "2", "Tea"));
     ASSERT_TRUE(PumpEventsUntil([&] { return server == nullptr; }));

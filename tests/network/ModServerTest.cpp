@@ -199,18 +199,26 @@ TEST_F(ModServerTest, OrderIsAcknowledgedToEveryoneLoggedAndHandedOver) {
     auto t1 = Join("T1");
     auto t2 = Join("T2");
     // The board has the order, and the log its entry, before any terminal
-    // hears the acknowledgement.
+    // hears the acknowledgement; it leaves only once the board saved the
+    // order and runs the function it was given.
     int acksBeforeHandOver = -1;
     QString logBeforeHandOver;
-    server->OrderArrived = [&](const QString& text) {
+    std::function<void()> acknowledge;
+    server->OrderArrived = [&](const QString& text, std::function<void()> saved) {
         acksBeforeHandOver = int(t1->MessagesOf("ORA").size() + t2->MessagesOf("ORA").size());
         logBeforeHandOver = LogTexts().last();
         orders.append(text);
+        acknowledge = std::move(saved);
     };
     t1->SendText(OrdMessage("T1", server->ImServerName(), "17", "2 x Soup"));
     ASSERT_TRUE(WaitForOrders(1));
     EXPECT_EQ(acksBeforeHandOver, 0);
     EXPECT_EQ(logBeforeHandOver, "[T1 -> " + server->ImServerName() + "]: \r\n2 x Soup");
+    PumpEvents(100);
+    EXPECT_TRUE(t1->MessagesOf("ORA").isEmpty());
+    EXPECT_TRUE(t2->MessagesOf("ORA").isEmpty());
+    ASSERT_TRUE(acknowledge);
+    acknowledge();
     const QString ack = "ORA" + STX + "ACK" + STX + "T1" + STX + "17";
     ASSERT_TRUE(PumpEventsUntil([&] { return !t2->MessagesOf("ORA").isEmpty(); }));
     EXPECT_EQ(t1->MessagesOf("ORA"), QList<QString>{ack});

@@ -14,6 +14,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include "board/ArrivalsStore.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
 #include "common/TestNet.h"
@@ -46,13 +47,12 @@ struct Station {
         window->InitForm();
     }
     void Fill(int orders) {
-        QList<ArrivedOrder>& a = window->Arrivals();
-        a.clear();
+        while (!window->Arrivals().isEmpty())
+            window->Store().Clear(0);
         for (int i = 0; i < orders; ++i)
-            a.append({QString("Table %1\r\n2 x Soup\r\n1 x Bread\r\n1 x Water").arg(i),
-                      rt::ToDateSerial(rt::Now()), true});
-        for (int i = 0; i < orders; ++i)
-            window->SaveArrivalsBackup(int16_t(i));
+            window->Store().Add({QString("Table %1\r\n2 x Soup\r\n1 x Bread\r\n1 x Water").arg(i),
+                                 rt::ToDateSerial(rt::Now()), true});
+        window->Store().Flush();
         window->SetActiveOrder(1);
         window->SetActivePanel(0);
         window->RefreshOrderPanels();
