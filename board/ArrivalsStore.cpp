@@ -64,8 +64,11 @@ bool ArrivalsStore::Load() {
             savedCount_ = orders_.size();
             isNewOffsets_ = layout.IsNewOffsets;
         }
-    } else if (!Flush()) {
-        // Logged and shown by Flush; the retry writes the list as loaded.
+    } else if (QFile::exists(backupFile_)) {
+        // In the station's form, without a record of a clear and without what
+        // no longer belongs to the list. A failure is logged and shown by
+        // Flush, and the retry writes the list as loaded.
+        Flush();
     }
     return !orders_.isEmpty();
 }

@@ -222,7 +222,11 @@ void MainWindow::Form_Unload() {
     // their acknowledgements.
     if (!DatabaseMode())
         store_->Flush();
-    SaveConfiguration();
+    // Settings never loaded in this run (a signal during the start) are the
+    // defaults, not the station's: the file keeps what it holds. A failed
+    // save is logged by SaveConfiguration.
+    if (ConfigurationSettings.Loaded)
+        SaveConfiguration();
     ShowTaskbar();
     ReleaseSystemKeys();
     rt::IgnoreErrors([&] {

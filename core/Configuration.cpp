@@ -1,9 +1,13 @@
 #include "core/Configuration.h"
 
+#include <errno.h>
+
+#include "core/ErrorController.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModSpecialFolders.h"
 #include "platform/AppError.h"
+#include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"
@@ -44,6 +48,9 @@ int32_t PortFromText(const QString& text, int32_t fallback) {
 bool LoadConfiguration() {
     GetConfigFileName();
     ConfigurationRecord& c = ConfigurationSettings;
+    // Saves that a kill cut short leave their temporary file beside it.
+    platform::RemoveAtomicWriteLeftovers(c.ConfigFile);
+    c.Loaded = true;
     c.Communication = 0;
     c.DatabaseType = 0;
     c.DatabasePath = platform::ProgramFolder() + QStringLiteral("/quillbarrow.mdb");
@@ -148,7 +155,15 @@ bool SaveConfiguration() {
     write("Skin", c.Skin);
     write("PortUDP", c.PortUDP);
     write("PortTCP", c.PortTCP);
-    return platform::IniWriteMany(c.ConfigFile, entries);
+    errno = 0;
+    if (platform::IniWriteMany(c.ConfigFile, entries))
+        return true;
+    // A value the file could not give back fails without a system error.
+    const int error = errno ? errno : EINVAL;
+    ErrorLogger().Add(kSystemError, error,
+                      platform::SystemErrorText(error) + QStringLiteral(" (") + c.ConfigFile + ')',
+                      QStringLiteral("Configuration.SaveConfiguration"));
+    return false;
 }
 
 void SelectSkin() {

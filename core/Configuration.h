@@ -6,6 +6,10 @@
 // The station's settings: one record in memory, one INI file on disk, each
 // setting a section of its own name holding the single key "Value".
 struct ConfigurationRecord {
+    // Set by LoadConfiguration: the record holds what this run read (or the
+    // defaults of a first start), so a save writes nothing the file did not
+    // say. A record that was never loaded is never saved at the board's end.
+    bool Loaded = false;
     QString ConfigFile;
     QString Language = QStringLiteral("BG");
     int32_t Country = 0;

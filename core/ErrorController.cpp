@@ -1,5 +1,7 @@
 #include "core/ErrorController.h"
 
+#include <errno.h>
+
 #include "core/ModCommon.h"
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
@@ -77,7 +79,13 @@ void ErrorController::Add(int32_t errorType, int32_t errorCode, const QString& m
         if (dateTime)
             *dateTime = FormatTime(record.DateTime);
     }
-    platform::AppendToFile(logFileName_, platform::ToAnsi(FormatBlock(record)));
+    if (!platform::AppendToFile(logFileName_, platform::ToAnsi(FormatBlock(record)))) {
+        // The log is where failures go; its own can only go to the console.
+        const int error = errno;
+        qWarning("Error.log: %s (%s); the error was: %s",
+                 qPrintable(platform::SystemErrorText(error)), qPrintable(logFileName_),
+                 qPrintable(record.Message));
+    }
     history_.push_back(std::move(record));
 }
 

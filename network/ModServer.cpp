@@ -1,5 +1,6 @@
 #include "network/ModServer.h"
 
+#include <errno.h>
 #include <QCoreApplication>
 #include <QTimer>
 #include <algorithm>
@@ -96,10 +97,22 @@ QString ModServer::GetServerLogFile() {
 void ModServer::WriteServerLog(const QString& text) {
     if (text.isEmpty())
         return;
+    // A log that cannot be written never stops the server; its failure
+    // goes to Error.log once until an entry is written again.
     try {
-        platform::AppendToFile(GetServerLogFile(), LogEntry(rt::Now(), text));
+        if (platform::AppendToFile(GetServerLogFile(), LogEntry(rt::Now(), text))) {
+            logFailing_ = false;
+            return;
+        }
+        if (!logFailing_) {
+            logFailing_ = true;
+            const int error = errno;
+            ErrorLogger().Add(
+                kSystemError, error,
+                platform::SystemErrorText(error) + QStringLiteral(" (") + GetServerLogFile() + ')',
+                QStringLiteral("ModServer.WriteServerLog"));
+        }
     } catch (...) {
-        // A log that cannot be written never stops the server.
     }
 }
 

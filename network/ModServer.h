@@ -118,7 +118,8 @@ public:
     QString HandleOrderMessage(int index, const QString& message);
     QString BuildUserList() const;
     void SendUserList(int index);
-    // Appends one entry; an empty text writes nothing; failures are ignored.
+    // Appends one entry, whole or not at all; an empty text writes nothing.
+    // A failure is logged to Error.log once until an entry is written again.
     void WriteServerLog(const QString& text);
 
     // Handlers of the control's events, connected by the constructor.
@@ -160,6 +161,7 @@ private:
     std::vector<ClientRecord> imClients_;
     bool imServerStopped_ = false;
     QString logPath_;
+    bool logFailing_ = false;
     int clientIndexLimit_ = kMaxClientIndex;
     uint64_t lastConnection_ = 0;
     std::map<uint64_t, Inbox> inboxes_;

@@ -256,18 +256,19 @@ void SetFileFaultForTesting(std::function<bool(const QString& path)> fault) {
 }
 
 void InstallFileFaultFromEnvironment() {
-    const QString spec = qEnvironmentVariable("KESTRELLE_FILE_FAULT");
-    const qsizetype colon = spec.indexOf(':');
-    if (colon < 0)
+    const QStringList spec = qEnvironmentVariable("KESTRELLE_FILE_FAULT").split(':');
+    if (spec.size() < 2)
         return;
-    const QString kind = spec.left(colon);
+    const QString kind = spec[0];
     bool ok = false;
-    const long long nth = spec.mid(colon + 1).toLongLong(&ok);
+    const long long nth = spec[1].toLongLong(&ok);
     if (!ok || nth < 1 || (kind != "fail" && kind != "kill"))
         return;
     const bool kill = kind == "kill";
-    SetFileFaultForTesting([nth, kill, count = 0LL](const QString& path) mutable {
-        if (QFileInfo(path).fileName() == QStringLiteral("Error.log"))
+    const QStringList names = spec.value(2).split(',', Qt::SkipEmptyParts);
+    SetFileFaultForTesting([nth, kill, names, count = 0LL](const QString& path) mutable {
+        const QString name = QFileInfo(path).fileName();
+        if (name == QStringLiteral("Error.log") || (!names.isEmpty() && !names.contains(name)))
             return false;
         if (++count != nth)
             return false;

@@ -79,8 +79,9 @@ void SetFileFaultForTesting(std::function<bool(const QString& path)> fault);
 // Reads KESTRELLE_FILE_FAULT once, for end-to-end tests of the executable:
 // "fail:N" fails the Nth write step (writes, flushes and renames counted in
 // the order they come, those to files named Error.log left out), "kill:N"
-// ends the process with SIGKILL just before it. Without the variable nothing
-// changes.
+// ends the process with SIGKILL just before it; "kill:N:BackUp.log,history.txt"
+// counts only the steps on files of those names. Without the variable
+// nothing changes.
 void InstallFileFaultFromEnvironment();
 
 }  // namespace platform

@@ -138,6 +138,18 @@ TEST_F(BackupFileTest, EveryLineComesBackAsItWent) {
     EXPECT_FALSE((*loaded)[0].IsNew);
 }
 
+TEST_F(BackupFileTest, AListOfAnyLengthComesBackWhole) {
+    QList<ArrivedOrder> orders;
+    for (int i = 0; i < 32800; ++i)
+        orders.append({QString::number(i), 40716.25, i % 2 == 0});
+    ASSERT_TRUE(SaveAllArrivalsBackupFile(File(), orders));
+    const auto loaded = LoadArrivalsBackupFile(File());
+    ASSERT_TRUE(loaded);
+    ASSERT_EQ(loaded->size(), orders.size());
+    EXPECT_EQ(loaded->last().Text, "32799");
+    EXPECT_FALSE(loaded->last().IsNew);
+}
+
 TEST_F(BackupFileTest, BrokenOrMissingBackups) {
     EXPECT_FALSE(LoadArrivalsBackupFile(File()));
     WriteBytes(File(), "[OrdersCount]\r\nValue=0\r\n");

@@ -5,9 +5,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
@@ -16,6 +19,7 @@
 #include "board/ArrivalsStore.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
+#include "common/ImTerminal.h"
 #include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
@@ -26,6 +30,7 @@
 #include "localization/ResManagerClass.h"
 #include "network/ModServer.h"
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 #include "platform/IniFile.h"
 #include "platform/Runtime.h"
 #include "platform/controls/CommandButton.h"
@@ -402,4 +407,172 @@ TEST_F(MainWindowTest, ClockFitsTheScreenAndTheWaitingTimeIsCentredInThePanelFon
     ASSERT_GE(right, left);
     EXPECT_LE(std::abs(left - (image.width() - 1 - right)), 2);
     EXPECT_GT(left, 0);
+}
+
+namespace {
+
+// The messages of a terminal that name an acknowledgement of its order.
+bool Acknowledged(ImTerminal& t, const QString& sender, int id) {
+    return t.MessagesOf("ORA").contains(
+        "ORA\x02"
+        "ACK\x02" +
+        sender + "\x02" + QString::number(id));
+}
+
+// Error.log's blocks of one method, or of every method for an empty name.
+int ErrorBlocks(const QString& method = QString()) {
+    return int(platform::FromAnsi(ReadBytes(ErrorLogger().LogFileName()))
+                   .count("Method Name:     " + method));
+}
+
+bool SetImmutable(const QString& path, bool on) {
+    return QProcess::execute("chattr", {on ? "+i" : "-i", path}) == 0;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, AnOrderThatCannotBeSavedIsShownButNotAcknowledgedUntilItIs) {
+    ConfigurationSettings.Communication = 1;
+    ConfigurationSettings.PortTCP = FreePort(SOCK_STREAM);
+    window_->InitForm();
+    window_->Store().SetRetryInterval(50);
+    const QString server = window_->ImServer().ImServerName();
+    const QString backup = MainWindow::BackupFilePath();
+    ImTerminal t(uint16_t(ConfigurationSettings.PortTCP));
+    t.SendText(ConMessage("T1") + OrdMessage("T1", server, "1", "Soup"));
+    ASSERT_TRUE(PumpEventsUntil([&] { return Acknowledged(t, "T1", 1); }, 5000));
+
+    // The file refuses every write, as an immutable file or a full disk does.
+    ASSERT_TRUE(SetImmutable(backup, true));
+    t.SendText(OrdMessage("T1", server, "2", "Tea") + OrdMessage("T1", server, "3", "Bread"));
+    ASSERT_TRUE(WaitForOrders(3));
+    PumpEvents(300);
+    const bool acknowledgedUnsaved = Acknowledged(t, "T1", 2) || Acknowledged(t, "T1", 3);
+    const int blocks = ErrorBlocks("MainWindow.SaveArrivalsBackup");
+    const QString shown = window_->Panels(1)->text();
+    ASSERT_TRUE(SetImmutable(backup, false));
+    EXPECT_FALSE(acknowledgedUnsaved);
+    EXPECT_EQ(blocks, 1);  // once for the whole episode, not once per try
+    EXPECT_TRUE(shown.contains("BackUp.log")) << shown.toStdString();
+
+    // Writable again: without a restart the file holds every order shown, the
+    // terminal has its acknowledgements and the status bar its address.
+    ASSERT_TRUE(PumpEventsUntil(
+        [&] { return Acknowledged(t, "T1", 2) && Acknowledged(t, "T1", 3); }, 5000));
+    EXPECT_EQ(ReadBytes(backup), BuildBackupFile(window_->Arrivals()).Bytes);
+    EXPECT_TRUE(window_->Panels(1)->text().startsWith(" IM  "));
+    window_ = std::make_unique<MainWindow>();
+    window_->InitForm();
+    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->Arrivals()[2].Text, "Bread");
+}
+
+TEST_F(MainWindowTest, ADamagedBackupIsWrittenAgainAsTheListItGave) {
+    WriteBytes(MainWindow::BackupFilePath(),
+               "[OrdersCount]\r\nValue=3\r\n[Order_00]\r\nRow_000=A\r\nRows=1\r\n"
+               "[Order_01\r\nRow_000=B\r\nRows=1\r\n[Order_02]\r\nRow_000=C\r\nRows=1\r\n");
+    window_->InitForm();
+    Add(1);
+    QStringList shown;
+    for (const ArrivedOrder& o : window_->Arrivals())
+        shown << o.Text;
+    window_ = std::make_unique<MainWindow>();
+    window_->InitForm();
+    QStringList restored;
+    for (const ArrivedOrder& o : window_->Arrivals())
+        restored << o.Text;
+    EXPECT_EQ(restored, shown);
+}
+
+TEST_F(MainWindowTest, AClearThatHistoryCannotTakeKeepsTheOrderAndSaysSo) {
+    QDir().mkpath(MainWindow::HistoryFilePath());  // a folder in its place
+    window_->InitForm();
+    Add(2);
+    Press("Clear");
+    EXPECT_EQ(window_->GetOrdersCount(), 2);
+    EXPECT_EQ(LoadArrivalsBackupFile(MainWindow::BackupFilePath())->size(), 2);
+    EXPECT_TRUE(window_->Panels(1)->text().contains("history.txt"));
+    EXPECT_EQ(ErrorBlocks("MainWindow.AppendOrderHistory"), 1);
+
+    QDir().rmdir(MainWindow::HistoryFilePath());
+    Press("Clear");
+    EXPECT_EQ(window_->GetOrdersCount(), 1);
+    EXPECT_TRUE(ReadBytes(MainWindow::HistoryFilePath()).endsWith("\r\nOrder 1\r\n\r\n"));
+    EXPECT_TRUE(window_->Panels(1)->text().startsWith(" UDP  "));
+}
+
+TEST_F(MainWindowTest, SettingsNeverLoadedAreNotSavedAtTheEnd) {
+    // A signal during the start ends the board before the settings are read.
+    const QByteArray settings = "[Communication]\r\nValue=1\r\n[PortTCP]\r\nValue=7100\r\n";
+    WriteBytes(ConfigurationSettings.ConfigFile, settings);
+    window_->Form_Unload();
+    EXPECT_EQ(ReadBytes(ConfigurationSettings.ConfigFile), settings);
+}
+
+// Every write step of the station's files fails in turn, the Nth in run N,
+// in one scenario: orders of two terminals, a Finish, two Clears and a
+// restart. After each run every acknowledged order is exactly once on the
+// board or in history.txt, and the failure was logged.
+TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
+    ConfigurationSettings.Communication = 1;
+    const QString history = MainWindow::HistoryFilePath();
+    bool completed = false;
+    for (int n = 1; n <= 200 && !completed; ++n) {
+        QFile::remove(MainWindow::BackupFilePath());
+        QFile::remove(history);
+        QFile::remove(ErrorLogger().LogFileName());
+        ConfigurationSettings.PortTCP = FreePort(SOCK_STREAM);
+        window_ = std::make_unique<MainWindow>();
+        window_->InitForm();
+        window_->Store().SetRetryInterval(20);
+        int step = 0;
+        bool failed = false;
+        platform::SetFileFaultForTesting([&](const QString& path) {
+            if (path == ErrorLogger().LogFileName() || ++step != n)
+                return false;
+            failed = true;
+            return true;
+        });
+        const QString server = window_->ImServer().ImServerName();
+        const uint16_t port = uint16_t(ConfigurationSettings.PortTCP);
+        ImTerminal t1(port), t2(port);
+        const QString a = QString("A%1").arg(n), b = QString("B%1").arg(n),
+                      c = QString("C%1").arg(n);
+        t1.SendText(ConMessage("T1") + OrdMessage("T1", server, "1", a));
+        t2.SendText(ConMessage("T2") + OrdMessage("T2", server, "1", b));
+        t1.SendText(OrdMessage("T1", server, "2", c));
+        const bool acknowledged = PumpEventsUntil(
+            [&] {
+                return Acknowledged(t1, "T1", 1) && Acknowledged(t1, "T2", 1) &&
+                       Acknowledged(t1, "T1", 2);
+            },
+            5000);
+        window_->SetActiveOrder(1);
+        Press("Finish");
+        Press("Clear");
+        Press("Clear");
+        window_.reset();
+        platform::SetFileFaultForTesting({});
+        completed = !failed;
+
+        window_ = std::make_unique<MainWindow>();
+        window_->InitForm();
+        const QString kept = platform::FromAnsi(ReadBytes(history));
+        for (const QString& text : {a, b, c}) {
+            int onBoard = 0;
+            for (const ArrivedOrder& o : window_->Arrivals())
+                onBoard += o.Text == text;
+            const int inHistory = int(kept.count("\r\n" + text + "\r\n\r\n"));
+            EXPECT_EQ(onBoard + inHistory, 1) << "write " << n << ", order " << text.toStdString();
+        }
+        EXPECT_TRUE(acknowledged) << "write " << n;
+        if (failed) {
+            EXPECT_GE(ErrorBlocks(), 1) << "write " << n << ": the failure was not logged";
+        } else {
+            // The run without a failure did the whole scenario.
+            EXPECT_EQ(window_->GetOrdersCount(), 1);
+            EXPECT_EQ(kept.count("Finish time: "), 2);
+        }
+    }
+    EXPECT_TRUE(completed);
 }

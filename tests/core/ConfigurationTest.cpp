@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include "common/TestSupport.h"
@@ -286,6 +287,17 @@ TEST_F(ConfigurationTest, BrokenFilesLoadWhatConverts) {
     EXPECT_EQ(c.Language, "RU");
     SaveConfiguration();  // and it can be saved over
     EXPECT_EQ(ReadIniValue("Language", "Value", file_), "RU");
+}
+
+TEST_F(ConfigurationTest, ASettingsFileThatIsALinkIsWrittenThroughIt) {
+    const QString target = AppData() + "/shared/KestrelleApp.config";
+    ASSERT_TRUE(QDir().mkpath(AppData() + "/shared"));
+    QFile::remove(file_);
+    ASSERT_TRUE(QFile::link(target, file_));
+    c.PortTCP = 7100;
+    ASSERT_TRUE(SaveConfiguration());
+    EXPECT_EQ(QFileInfo(file_).symLinkTarget(), target);
+    EXPECT_EQ(ReadIniValue("PortTCP", "Value", target), "7100");
 }
 
 TEST_F(ConfigurationTest, AnUnwritableFileIsReported) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <QFileInfo>
 
 #include "common/TestSupport.h"
@@ -113,6 +115,24 @@ TEST_F(ErrorLogTest, AnUnwritableLogLosesTheBlockButKeepsTheRecord) {
     log_.SetLogFileName(PathIn("Error.log"));
     log_.DebugInfo("trace");
     EXPECT_EQ(ReadBytes(PathIn("Error.log")), "trace\r\n \r\n\r\n");
+}
+
+TEST_F(ErrorLogTest, AFullDiskTakesABlockWholeOrNotAtAll) {
+    log_.Add(1, 1, "first", "M");
+    const QByteArray before = ReadBytes(PathIn("Error.log"));
+    // A size limit 100 bytes past the log: the next block fits only in part.
+    rlimit previous{};
+    ::getrlimit(RLIMIT_FSIZE, &previous);
+    const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = previous;
+    limit.rlim_cur = rlim_t(before.size() + 100);
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    log_.Add(1, 2, "second, cut by the disk", "M");
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(ReadBytes(PathIn("Error.log")), before);
+    log_.Add(1, 3, "third", "M");
+    EXPECT_TRUE(ReadBytes(PathIn("Error.log")).startsWith(before + "User OS Version: "));
 }
 
 TEST(BuildVersion, ApplicationEightIsThisProgram) {

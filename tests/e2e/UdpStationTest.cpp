@@ -2,12 +2,15 @@
 // its backup, and survive the process being killed.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <QDir>
+#include <QThread>
 
 // Ahead of the terminal helpers, whose OrderDatagram() hides the struct.
 #include "board/ArrivedOrders.h"
 
 #include "StationProcess.h"
 #include "common/TestSupport.h"
+#include "common/XSession.h"
 #include "platform/IniFile.h"
 
 TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
@@ -49,4 +52,78 @@ TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
     ASSERT_EQ(restored->size(), 5);
     EXPECT_EQ((*restored)[3].Text, layout);
     station.Stop();
+}
+
+// The station is killed at each write step in turn, one step further in each
+// run, while it clears the first of three orders (Ctrl+Del at a real
+// display). After a restart that order is in history.txt once or on the board
+// once, never both and never neither, the others are on the board once, and
+// no temporary file of a killed save is left beside BackUp.log.
+TEST(UdpStation, AKillAtAnyStepOfAClearLeavesEachOrderInOneFile) {
+    XSession x;
+    ASSERT_TRUE(x.Start(false));
+    bool cleared = false;
+    for (int n = 1; n <= 20 && !cleared; ++n) {
+        StationProcess station;
+        const int port = FreePort(SOCK_DGRAM);
+        station.Configure({{"Communication", "0"},
+                           {"Restriction", "False"},
+                           {"SoundNotification", "False"},
+                           {"PortUDP", QString::number(port)}});
+        const QString folder = station.DataFolder();
+        ASSERT_TRUE(SaveAllArrivalsBackupFile(
+            folder + "BackUp.log",
+            {{"Table 1", 46100.5, true}, {"Table 2", 46100.6, true}, {"Table 3", 46100.7, false}}));
+        station.SetDisplay(x.Display());
+        qputenv("KESTRELLE_FILE_FAULT",
+                "kill:" + QByteArray::number(n) + ":BackUp.log,history.txt");
+        const bool started = station.Start();
+        qunsetenv("KESTRELLE_FILE_FAULT");
+        ASSERT_TRUE(started);
+        const QString pid = QString::number(station.Pid());
+        QString board;
+        WaitUntil(
+            [&] {
+                board =
+                    x.Run("xdotool", {"search", "--onlyvisible", "--pid", pid}).section('\n', 0, 0);
+                return !station.Running() || !board.isEmpty();
+            },
+            15000);
+        if (station.Running()) {
+            ASSERT_FALSE(board.isEmpty()) << station.Output().toStdString();
+            x.Run("xdotool", {"windowfocus", "--sync", board});
+            x.Key("ctrl+Delete");
+            // Done once the order left BackUp.log; a kill at the last step
+            // lands a moment later.
+            WaitUntil(
+                [&] {
+                    return !station.Running() ||
+                           !ReadBytes(folder + "BackUp.log").contains("Table 1");
+                },
+                5000);
+            QThread::msleep(300);
+            cleared = station.Running();
+        }
+        station.Kill();
+
+        station.SetDisplay(QString());
+        ASSERT_TRUE(station.Start());
+        ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000));
+        station.Stop();
+        const QStringList board2 = [&] {
+            QStringList texts;
+            for (const ArrivedOrder& o :
+                 LoadArrivalsBackupFile(folder + "BackUp.log").value_or(QList<ArrivedOrder>()))
+                texts << o.Text;
+            return texts;
+        }();
+        const QByteArray history = ReadBytes(folder + "history.txt");
+        EXPECT_EQ(board2.count("Table 1") + history.count("\r\nTable 1\r\n\r\n"), 1)
+            << "killed at write " << n;
+        EXPECT_EQ(board2.count("Table 2"), 1) << "killed at write " << n;
+        EXPECT_EQ(board2.count("Table 3"), 1) << "killed at write " << n;
+        EXPECT_TRUE(QDir(folder).entryList({".BackUp.log.*"}, QDir::Files | QDir::Hidden).isEmpty())
+            << "killed at write " << n;
+    }
+    EXPECT_TRUE(cleared);
 }

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <memory>
 
-#include "ImTerminal.h"
+#include "common/ImTerminal.h"
 #include "common/TestSupport.h"
 #include "network/ModServer.h"
 

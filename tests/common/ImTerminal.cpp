@@ -1,4 +1,4 @@
-#include "ImTerminal.h"
+#include "common/ImTerminal.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -10,7 +10,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "NetTestSupport.h"
 #include "common/TestSupport.h"
 #include "platform/CodePage.h"
 
