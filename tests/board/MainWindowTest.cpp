@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
@@ -471,7 +472,11 @@ TEST_F(MainWindowTest, ADamagedBackupIsWrittenAgainAsTheListItGave) {
     WriteBytes(MainWindow::BackupFilePath(),
                "[OrdersCount]\r\nValue=3\r\n[Order_00]\r\nRow_000=A\r\nRows=1\r\n"
                "[Order_01\r\nRow_000=B\r\nRows=1\r\n[Order_02]\r\nRow_000=C\r\nRows=1\r\n");
+    // What a save killed half-way leaves beside it goes at the start.
+    const QString leftover = QFileInfo(MainWindow::BackupFilePath()).path() + "/.BackUp.log.Xq7Rz2";
+    WriteBytes(leftover, "[OrdersCount]\r\nValue=1");
     window_->InitForm();
+    EXPECT_FALSE(QFile::exists(leftover));
     Add(1);
     QStringList shown;
     for (const ArrivedOrder& o : window_->Arrivals())

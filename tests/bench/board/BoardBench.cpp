@@ -1,5 +1,6 @@
 // The board's speed: a datagram until its panel is filled, the idle cost of
-// the timers, and Clear rewriting every backup section.
+// the timers, Clear rewriting every backup section, and the durable cost of
+// one more order (on the disk, flushed) with few or many orders held.
 //   build/bench/board_bench
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -116,8 +117,35 @@ void BM_Clear(benchmark::State& state) {
     }
 }
 
+// One more order until the file on the disk holds it, with `range(0)` orders
+// held; the order is cleared again outside the clock.
+void BM_StoreOneMoreOrder(benchmark::State& state) {
+    QTemporaryDir dir;
+    QList<ArrivedOrder> orders;
+    ArrivalsStore store(orders, dir.path() + "/BackUp.log", dir.path() + "/history.txt");
+    for (int i = 0; i < state.range(0); ++i)
+        store.Add({QString("Table %1\r\n2 x Soup\r\n1 x Bread\r\n1 x Water").arg(i),
+                   rt::ToDateSerial(rt::Now()), true});
+    store.Flush();
+    int n = 0;
+    for (auto _ : state) {
+        bool saved = false;
+        store.Add({QString("Table x%1\r\n2 x Soup\r\n1 x Bread").arg(n++), rt::ToDateSerial(rt::Now()),
+                   true},
+                  [&] { saved = true; });
+        if (!store.Flush() || !saved) {
+            state.SkipWithError("the order was not saved");
+            return;
+        }
+        state.PauseTiming();
+        store.Clear(orders.size() - 1);
+        state.ResumeTiming();
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_StoreOneMoreOrder)->Arg(1)->Arg(10000)->Iterations(300)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DatagramToPanel)->Unit(benchmark::kMillisecond)->Iterations(100);
 BENCHMARK(BM_IdleCpu)->Arg(0)->Arg(20)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Clear)->Arg(50)->Arg(200)->Iterations(3)->Unit(benchmark::kMillisecond);
