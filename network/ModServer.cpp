@@ -74,8 +74,9 @@ void ModServer::CloseAllClients() {
         sckServerIM_->Unload(i);
     }
     // Messages already taken from these connections stay queued and are
-    // handled; only their records go.
+    // handled; only their records go, and what waited to be sent to them.
     imClients_.clear();
+    outgoing_.clear();
 }
 
 void ModServer::StopServer() {
@@ -219,8 +220,7 @@ void ModServer::CloseClient(int index) {
         return;
     const QString name = imClients_[size_t(index)].Name;
     imClients_[size_t(index)] = ClientRecord{};
-    if (!Broadcast(LeaveMessage(name)))
-        return;
+    Broadcast(LeaveMessage(name));
     WriteServerLog(name + " has left the room.");
 }
 
@@ -238,37 +238,85 @@ void ModServer::BroadcastMessage(const QString& text) {
     Broadcast(text);
 }
 
-bool ModServer::Broadcast(const QString& text) {
-    return Broadcast(platform::ToAnsi(text));
+void ModServer::Broadcast(const QString& text) {
+    Queue(platform::ToAnsi(text), 0);
 }
 
-bool ModServer::Broadcast(const QByteArray& message) {
+void ModServer::Queue(QByteArray bytes, uint64_t only) {
+    outgoing_.push_back({std::move(bytes), lastConnection_, only});
+    if (sendScheduled_)
+        return;
+    sendScheduled_ = true;
+    QTimer::singleShot(0, this, &ModServer::SendQueued);
+}
+
+void ModServer::SendQueued() {
+    sendScheduled_ = false;
+    // A round already under way further up the stack sends these after its
+    // own, so that every terminal gets its messages in the order queued.
+    if (sending_)
+        return;
+    sending_ = true;
     const std::weak_ptr<bool> alive = alive_;
-    const Variant bytes(message);
-    // The highest index is read again on every round: the pumping below may
-    // load new indexes or unload them all.
-    for (int i = 1; i <= sckServerIM_->UBound(); ++i) {
-        if (!sckServerIM_->IsLoaded(i))
-            continue;
-        try {
-            sckServerIM_->SendData(i, bytes);
-        } catch (const AppError&) {
-            // A closed index; the broadcast goes on.
+    struct Done {
+        ModServer* server;
+        std::weak_ptr<bool> alive;
+        ~Done() {
+            if (!alive.expired())
+                server->sending_ = false;
         }
-        // The send's own events may have run anything, this object's end
-        // included.
-        if (alive.expired())
-            return false;
-        if (sckServerIM_->IsLoaded(i) && sckServerIM_->PendingSendBytes(i) > kMaxSendBacklogBytes) {
-            CloseClient(i);
+    } done{this, alive};
+    while (!outgoing_.empty()) {
+        std::vector<Outgoing> round;
+        round.swap(outgoing_);
+        // Most rounds are broadcasts only: one buffer, shared by every
+        // terminal that was there when the last of them was queued.
+        QByteArray all;
+        uint64_t allUpTo = UINT64_MAX;
+        bool onlyBroadcasts = true;
+        for (const Outgoing& m : round) {
+            all += m.bytes;
+            allUpTo = std::min(allUpTo, m.upTo);
+            onlyBroadcasts = onlyBroadcasts && m.only == 0;
+        }
+        // The highest index is read again on every round: the pumping below
+        // may load new indexes or unload them all.
+        for (int i = 1; i <= sckServerIM_->UBound(); ++i) {
+            if (!sckServerIM_->IsLoaded(i) || i > GetClientsUBound())
+                continue;
+            const uint64_t connection = imClients_[size_t(i)].Connection;
+            if (connection == 0)
+                continue;
+            QByteArray bytes;
+            if (onlyBroadcasts && connection <= allUpTo) {
+                bytes = all;
+            } else {
+                for (const Outgoing& m : round) {
+                    if (m.only == 0 ? connection <= m.upTo : connection == m.only)
+                        bytes += m.bytes;
+                }
+            }
+            if (bytes.isEmpty())
+                continue;
+            try {
+                sckServerIM_->SendData(i, Variant(bytes));
+            } catch (const AppError&) {
+                // A closed index; the round goes on.
+            }
+            // The send's own events may have run anything, this object's end
+            // included.
             if (alive.expired())
-                return false;
+                return;
+            if (sckServerIM_->IsLoaded(i) && sckServerIM_->PendingSendBytes(i) > kMaxSendBacklogBytes) {
+                CloseClient(i);
+                if (alive.expired())
+                    return;
+            }
+            PumpEventsWhenDue();
+            if (alive.expired())
+                return;
         }
-        PumpEventsWhenDue();
-        if (alive.expired())
-            return false;
     }
-    return true;
 }
 
 QString ModServer::BuildUserList() const {
@@ -284,10 +332,8 @@ void ModServer::SendUserList(int index) {
     if (!sckServerIM_->IsLoaded(index) ||
         sckServerIM_->Item(index).State() != CSocketMaster::sckConnected)
         return;
-    try {
-        sckServerIM_->SendData(index, Variant(platform::ToAnsi(ListMessage(BuildUserList()))));
-    } catch (const AppError&) {
-    }
+    if (index <= GetClientsUBound() && imClients_[size_t(index)].Connection != 0)
+        Queue(platform::ToAnsi(ListMessage(BuildUserList())), imClients_[size_t(index)].Connection);
 }
 
 // ---- receiving -------------------------------------------------------------------------------
@@ -382,14 +428,9 @@ void ModServer::HandleConnect(int index, const QString& message) {
         return;
     const QString name = CleanName(Field(message, 2));
     imClients_[size_t(index)].Name = name;
-    const uint64_t connection = imClients_[size_t(index)].Connection;
-    if (!Broadcast(EnterMessage(name)))
-        return;
+    Broadcast(EnterMessage(name));
     WriteServerLog(name + " has joined the room.");
-    // The list goes to the terminal that joined, not to one that took over
-    // its index while "ENT" was being broadcast.
-    if (index <= GetClientsUBound() && imClients_[size_t(index)].Connection == connection)
-        SendUserList(index);
+    SendUserList(index);
 }
 
 void ModServer::HandleChatMessage(int index, const QByteArray& message) {
@@ -397,7 +438,7 @@ void ModServer::HandleChatMessage(int index, const QByteArray& message) {
     if (!chat)
         return;
     WriteServerLog(ConversationLogText(chat->Sender, chat->Addressee, chat->Text));
-    Broadcast(message + kEndOfMessageByte);
+    Queue(message + kEndOfMessageByte, 0);
 }
 
 QString ModServer::HandleOrderMessage(int index, const QString& message) {

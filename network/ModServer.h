@@ -30,7 +30,7 @@ struct ClientRecord {
 // which logs them to "QVKServer.log", hands their texts to the order board
 // through OrderArrived and then acknowledges them to every terminal.
 //
-// Everything runs on the user-interface thread. Broadcasting pumps events
+// Everything runs on the user-interface thread. Sending pumps events
 // between its sends (at most every kPumpIntervalMs), so any handler of the
 // server may run inside another one:
 // a second arrival of the same connection, a new connection that grows
@@ -103,8 +103,10 @@ public:
     int GetFreeSocketIndex();
     // The highest index of ImClients; 0 when it holds nothing.
     int GetClientsUBound() const;
-    // Sends the text to every loaded client index, pumping events between
-    // the sends (see kPumpIntervalMs); a failing index is skipped.
+    // Queues the text for every terminal connected now. Everything queued
+    // in one pass of the event loop leaves together, one send per terminal,
+    // in the order queued; the sending pumps events between terminals (see
+    // kPumpIntervalMs), and a failing index is skipped.
     void BroadcastMessage(const QString& text);
     // Names the terminal, cleaned (ImServerProtocol::CleanName).
     void HandleConnect(int index, const QString& message);
@@ -141,10 +143,12 @@ private:
         bool draining = false;
     };
 
-    // Broadcast with its answer: false when the server was destroyed by a
-    // handler that ran inside the pumping.
-    bool Broadcast(const QString& text);
-    bool Broadcast(const QByteArray& bytes);
+    void Broadcast(const QString& text);
+    // Queues the bytes for every connection accepted so far, or only for the
+    // connection `only` when it is not 0.
+    void Queue(QByteArray bytes, uint64_t only);
+    // Sends what is queued, each terminal's messages of a round in one send.
+    void SendQueued();
     void Drain(uint64_t connection);
     void HandleMessage(int index, uint64_t connection, const QByteArray& bytes);
     // The close of a client, by its peer or by the server: the record is
@@ -166,6 +170,17 @@ private:
     uint64_t lastConnection_ = 0;
     std::map<uint64_t, Inbox> inboxes_;
     QElapsedTimer sincePump_;
+    // Messages waiting to be sent, oldest first: `upTo` is the last
+    // connection accepted when it was queued, so that a terminal joining
+    // later does not get what was said before it came.
+    struct Outgoing {
+        QByteArray bytes;
+        uint64_t upTo = 0;
+        uint64_t only = 0;
+    };
+    std::vector<Outgoing> outgoing_;
+    bool sendScheduled_ = false;
+    bool sending_ = false;
     // Cleared by the destructor; loops that pump hold a weak copy.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -1,9 +1,10 @@
-// Handlers of the message server running inside one another. Broadcasting
-// pumps events between its sends; these tests take over such a moment (a send
-// completing inside a broadcast raises SendComplete, whose handler here pumps
-// events as the broadcast would) and make other connections send, connect,
-// close, the server restart or the window go away, then check that every
-// message was handled exactly once, in order, and that no record was mixed up.
+// Handlers of the message server running inside one another. Sending pumps
+// events between terminals, and the board's hand-over of an order may pump;
+// these tests take over such a moment (a send completing inside a broadcast
+// raises SendComplete, whose handler here pumps events as the sending would)
+// and make other connections send, connect, close, the server restart or the
+// window go away, then check that every message was handled exactly once, in
+// order, and that no record was mixed up.
 #include <gtest/gtest.h>
 
 #include "ImServerFixture.h"
@@ -73,8 +74,9 @@ TEST_F(ModServerReentrancyTest, ArrivalsConnectsAndClosesInsideABroadcast) {
     });
     a->SendText(OrdMessage("A", name, "1", "Soup"));
     ASSERT_TRUE(WaitForOrders(2));
-    // Inside, order 2 was not handed over: it waited behind order 1.
-    EXPECT_EQ(ordersSeenInside, QStringList{"Soup"});
+    // Order 1's handling was over before its acknowledgement left, so order 2
+    // was handed over inside the sending.
+    EXPECT_EQ(ordersSeenInside, (QStringList{"Soup", "Tea"}));
     EXPECT_EQ(orders, (QStringList{"Soup", "Tea"}));
 
     a->SendText(STX + QString("3") + QChar(3) + "Bread" + QChar(4));
@@ -130,16 +132,19 @@ TEST_F(ModServerReentrancyTest, RestartInsideHandlingNeitherLosesTakenMessagesNo
     auto a = Join("A");
     const QString name = server->ImServerName();
     std::unique_ptr<ImTerminal> newcomer;
-    OnceInsideNextBroadcast([&] {
-        // A renames itself (queued behind order 1), then the station
-        // restarts and a new terminal takes A's old index.
+    server->OrderArrived = [&](const QString& text, std::function<void()> acknowledge) {
+        orders.append(text);
+        // Inside the hand-over of order 1: A renames itself (queued behind
+        // order 1), then the station restarts and a new terminal takes A's
+        // old index.
         a->SendText("CON" + STX + "Renamed" + QChar(4));
         EXPECT_TRUE(PumpEventsUntil([&] { return PendingInSystem(*server, 1) == 0; }));
         Restart();
         newcomer = std::make_unique<ImTerminal>(Port());
         newcomer->SendText(ConMessage("Newbie"));
         EXPECT_TRUE(PumpEventsUntil([&] { return IndexOf("Newbie") == 1; }));
-    });
+        acknowledge();
+    };
     a->SendText(OrdMessage("A", name, "1", "Soup"));
     ASSERT_TRUE(WaitForOrders(1));
     PumpEvents(50);
