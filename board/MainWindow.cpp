@@ -114,6 +114,8 @@ void MainWindow::CreateOrderPanels() {
         platform::SetControlIndex(panel, i);
         platform::SetControlTag(panel, QString());
         panel->SetLocked(true);
+        // A kiosk panel offers no editing menu (Copy, Select All).
+        panel->setContextMenuPolicy(Qt::NoContextMenu);
         rtbOrder_.append(panel);
         auto* time = new QLabel(frmOrders_[0]);
         time->setObjectName(QStringLiteral("lblTime"));
@@ -129,6 +131,7 @@ void MainWindow::CreateDatabaseView() {
     tbDbOrder_ = new QPlainTextEdit(frmOrders_[1]);
     tbDbOrder_->setObjectName(QStringLiteral("tbDbOrder"));
     tbDbOrder_->setReadOnly(true);
+    tbDbOrder_->setContextMenuPolicy(Qt::NoContextMenu);
     lblPassedTime_ = new QLabel(frmOrders_[1]);
     lblPassedTime_->setObjectName(QStringLiteral("lblPassedTime"));
     lblPassedTime_->setText(QStringLiteral("00:00:00"));

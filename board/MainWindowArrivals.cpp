@@ -169,7 +169,15 @@ void MainWindow::rtbOrder_GotFocus(int index) {
             btnAction(help)->setFocus();
         return;
     }
+    // The focus reaches a panel in many ways (a click, Tab, its scroll bar,
+    // a right click, the board's own refill): whichever it was, the panel now
+    // highlighted and the order the keys and buttons act on are one order.
+    const bool moved = activePanel_ != index || activeOrder_ != PanelOrderNumber(panel);
     activePanel_ = int16_t(index);
+    if (moved) {
+        SetActiveOrder(int16_t(PanelOrderNumber(panel)));
+        EnableActionButtons(true);
+    }
     platform::CommandButton* finish = btnAction(6);
     const int k = PanelOrderNumber(panel) - 1;
     finish->SetEnabled(GetOrdersCount() > 0 && k < arrivals_.size() && arrivals_[k].IsNew);
@@ -186,7 +194,9 @@ void MainWindow::rtbOrder_Click(int index) {
         return;
     SetActiveOrder(int16_t(number));
     EnableActionButtons(true);
-    panel->SetSelStart(0);
+    // The selection goes, the view stays: an operator who scrolled down a
+    // long order and taps it keeps reading where he was.
+    panel->ClearSelection();
 }
 
 void MainWindow::SaveArrivalsBackup(int16_t) {

@@ -191,6 +191,9 @@ void MainWindow::RestoreArrivedOrders() {
         RefreshOrderPanels();
     } else {
         SetActiveOrder(0);
+        // No order, so no new one: nothing to finish, nothing to blink.
+        btnAction(6)->SetEnabled(false);
+        ResetFinishPicture();
     }
 }
 

@@ -69,6 +69,17 @@ void MainWindowDetails(QWidget* w) {
     SetBackColorOfAll(w, QStringLiteral("frmPanel"), dark);
     SetBackColorOfAll(w, QStringLiteral("Panels"), dark);
     SetBackColorOfAll(w, QStringLiteral("stbLite"), dark);
+    // Text that stands on the dark areas (the status bar, the order count in
+    // the button bar) is written in the light window colour: the scheme's
+    // text colour is dark and would vanish there.
+    for (QWidget* label : WindowControls(w)) {
+        const QString n = label->objectName();
+        if (n == QLatin1String("Panels") || n == QLatin1String("lblOrdersStatus")) {
+            QPalette p = label->palette();
+            p.setColor(QPalette::WindowText, skin.BackColorWindow());
+            label->setPalette(p);
+        }
+    }
     for (QWidget* g : WindowControls(w)) {
         if (g->objectName() == QLatin1String("dgView"))
             skin.SetGridBackColor(qobject_cast<platform::DataGrid*>(g), false);

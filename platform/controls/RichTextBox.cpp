@@ -1,5 +1,6 @@
 #include "platform/controls/RichTextBox.h"
 
+#include <QScrollBar>
 #include <QTextCursor>
 
 namespace platform {
@@ -24,6 +25,16 @@ void RichTextBox::SetSelStart(int position) {
     c.setPosition(std::clamp(position, 0, document()->characterCount() - 1));
     setTextCursor(c);
     ensureCursorVisible();
+}
+
+void RichTextBox::ClearSelection() {
+    const int vertical = verticalScrollBar()->value();
+    const int horizontal = horizontalScrollBar()->value();
+    QTextCursor c = textCursor();
+    c.setPosition(0);
+    setTextCursor(c);
+    verticalScrollBar()->setValue(vertical);
+    horizontalScrollBar()->setValue(horizontal);
 }
 
 QColor RichTextBox::BackColor() const {

@@ -16,6 +16,9 @@ public:
     void SetText(const QString& text);
     int SelStart() const;
     void SetSelStart(int position);
+    // The caret to the start with nothing selected, the view left where it
+    // is (SetSelStart scrolls the caret into view).
+    void ClearSelection();
     bool Locked() const { return isReadOnly(); }
     void SetLocked(bool locked) { setReadOnly(locked); }
     QColor BackColor() const;

@@ -132,6 +132,23 @@ void DrawCheck(QPainter& g, const Ink& ink, double d, int) {
     g.drawPath(path);
 }
 
+// The other phase of a blinking check: the mark white on a green disc, so
+// that the two phases are told apart from across the kitchen.
+void DrawCheckLit(QPainter& g, const Ink& ink, double d, int) {
+    g.setPen(Qt::NoPen);
+    g.setBrush(QColor(0x2E, 0x8B, 0x3A));
+    g.drawEllipse(QRectF(2, 2, d - 4, d - 4));
+    QPen p = ink.Pen;
+    p.setColor(Qt::white);
+    p.setWidthF(std::max(3.0, d * 0.12));
+    g.setPen(p);
+    QPainterPath path;
+    path.moveTo(d * 0.26, d * 0.52);
+    path.lineTo(d * 0.44, d * 0.70);
+    path.lineTo(d * 0.76, d * 0.32);
+    g.drawPath(path);
+}
+
 void DrawCross(QPainter& g, const Ink& ink, double d, int) {
     QPen p = ink.Pen;
     p.setColor(QColor(0xC0, 0x27, 0x2D));
@@ -205,7 +222,7 @@ struct Picture {
 };
 
 // Every picture the windows ask for, by the name they ask with.
-constexpr std::array<Picture, 25> kPictures{{
+constexpr std::array<Picture, 26> kPictures{{
     {"Navigate_Left2", DrawDoubleArrow, kLeft},
     {"Navigate_Left", DrawArrow, kLeft},
     {"Navigate_right", DrawArrow, kRight},
@@ -213,6 +230,7 @@ constexpr std::array<Picture, 25> kPictures{{
     {"UP", DrawTurnedArrow, -90},
     {"DOWN", DrawTurnedArrow, 90},
     {"Kestrelle", DrawCheck, 0},
+    {"Kestrelle_UP", DrawCheckLit, 0},
     {"Clear", DrawCross, 0},
     {"Refresh", DrawRefresh, 0},
     {"Keys", DrawKey, 0},

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -26,6 +27,7 @@
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
 #include "core/ModCommon.h"
+#include "core/ModSkin.h"
 #include "data/NomUsers.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
@@ -37,6 +39,7 @@
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/RichTextBox.h"
+#include "platform/controls/SkinManager.h"
 
 class MainWindowTest : public TempAppDataTest {
 protected:
@@ -188,12 +191,117 @@ TEST_F(MainWindowTest, AfterClearTheKeysActOnTheHighlightedOrder) {
     EXPECT_TRUE(window_->Arrivals()[1].IsNew);
 }
 
+TEST_F(MainWindowTest, TheHighlightIsTheActiveOrderHoweverThePanelGetsTheFocus) {
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
+    window_->InitForm();
+    // Long orders: every panel has a scroll bar to read them by.
+    for (int i = 1; i <= 3; ++i)
+        window_->AddArrivedOrder(QString("Order %1").arg(i) + QString("\r\nline").repeated(80));
+    ASSERT_EQ(window_->ActiveOrder(), 1);
+    const auto highlighted = [&] {
+        window_->timArrival_Timer();
+        for (int i = 0; i < window_->OrderPanelCount(); ++i)
+            if (window_->rtbOrder(i)->BackColor() == QColor(255, 255, 255))
+                return platform::ControlTag(window_->rtbOrder(i));
+        return QString();
+    };
+
+    QTest::keyClick(window_->rtbOrder(0), Qt::Key_Tab);
+    EXPECT_EQ(highlighted(), "2");
+    EXPECT_EQ(window_->lblOrdersStatus()->text(), "2 / 3");
+
+    QScrollBar* bar = window_->rtbOrder(2)->verticalScrollBar();
+    ASSERT_TRUE(bar->isVisible());
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 40));
+    EXPECT_EQ(highlighted(), "3");
+    EXPECT_EQ(window_->lblOrdersStatus()->text(), "3 / 3");
+    QTest::keyClick(window_.get(), Qt::Key_Delete, Qt::ControlModifier);  // Clear
+    EXPECT_TRUE(ReadBytes(MainWindow::HistoryFilePath()).contains("\r\nOrder 3\r\n"));
+    ASSERT_EQ(window_->GetOrdersCount(), 2);
+    EXPECT_TRUE(window_->Arrivals()[0].Text.startsWith("Order 1"));
+}
+
+TEST_F(MainWindowTest, AClickIntoAPanelLeavesItsViewWhereItWas) {
+    window_->show();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
+    window_->InitForm();
+    window_->AddArrivedOrder("Table 9" + QString("\r\n1 x Soup").repeated(120));
+    platform::RichTextBox* panel = window_->rtbOrder(0);
+    QScrollBar* bar = panel->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 0);
+    bar->setValue(bar->maximum());
+    QTest::mouseClick(panel->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(bar->value(), bar->maximum()) << "the order went back to its top";
+    EXPECT_EQ(panel->textCursor().selectedText(), "");
+}
+
+TEST_F(MainWindowTest, FinishIsOfferedAndBlinksOnlyForANewOrder) {
+    const QString previousLog = ErrorLogger().LogFileName();
+    ErrorLogger().SetLogFileName(PathIn("Error.log"));
+    window_->InitForm();  // a fresh day: no order
+    EXPECT_FALSE(Enabled("Finish"));
+    window_->TimerNewOrder_Timer();
+    const QImage still = SkinManager().GetButtonPicture("Kestrelle").toImage();
+    EXPECT_EQ(window_->btnAction(Button("Finish"))->Picture().toImage(), still);
+    QTest::keyClick(window_.get(), Qt::Key_F9);
+    EXPECT_FALSE(QFile::exists(PathIn("Error.log")))
+        << ReadBytes(PathIn("Error.log")).toStdString();
+
+    // A new order: both phases of the blink show a picture, and not the same.
+    Add(1);
+    ASSERT_TRUE(Enabled("Finish"));
+    window_->TimerNewOrder_Timer();
+    const QImage first = window_->btnAction(Button("Finish"))->Picture().toImage();
+    window_->TimerNewOrder_Timer();
+    const QImage second = window_->btnAction(Button("Finish"))->Picture().toImage();
+    EXPECT_FALSE(first.isNull());
+    EXPECT_FALSE(second.isNull());
+    EXPECT_NE(first, second);
+    ErrorLogger().SetLogFileName(previousLog);
+}
+
+TEST_F(MainWindowTest, TheStatusBarIsReadableUnderEverySkin) {
+    // WCAG's contrast ratio between the label's background and its text.
+    const auto luminance = [](QRgb c) {
+        const auto channel = [](int v) {
+            const double s = v / 255.0;
+            return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+    };
+    const QString saved = SkinManager().SelectedSkin();
+    window_->show();
+    window_->InitForm();
+    for (int i = 0; i < SkinManager().Count(); ++i) {
+        const QString skin = SkinManager().Item(i);
+        SkinManager().SetSelectedSkin(skin);
+        ApplySkinToForm(window_.get());
+        for (QLabel* label : {window_->Panels(1), window_->lblOrdersStatus()}) {
+            label->setText("UDP 127.0.0.1:7002");
+            const QImage image = label->grab().toImage();
+            const double back = luminance(image.pixel(1, 1));
+            double ratio = 1;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const double l = luminance(image.pixel(x, y));
+                    ratio =
+                        std::max(ratio, (std::max(l, back) + 0.05) / (std::min(l, back) + 0.05));
+                }
+            EXPECT_GE(ratio, 4.5) << skin.toStdString() << " " << label->objectName().toStdString();
+        }
+    }
+    SkinManager().SetSelectedSkin(saved);
+    ApplySkinToForm(window_.get());
+}
+
 TEST_F(MainWindowTest, HotKeysRespectLevelAndSkipDownAndNumLock) {
     window_->InitForm();
     Add(3);
     int key = 37;  // Left: Previous
-    window_->SetActiveOrder(3);
-    window_->EnableActionButtons(true);
+    Press("Last");
     window_->Form_KeyDown(key, 0);
     EXPECT_EQ(key, 0);
     EXPECT_EQ(window_->ActiveOrder(), 2);

@@ -8,8 +8,10 @@
 #include <QThread>
 
 #include "StationProcess.h"
+#include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "common/XSession.h"
+#include "platform/IniFile.h"
 
 namespace {
 
@@ -38,14 +40,17 @@ protected:
     }
 
     void StartStation(bool restricted) {
+        port_ = FreePort(SOCK_DGRAM);
         station_.Configure({{"Communication", "0"},
                             {"Restriction", restricted ? "True" : "False"},
                             {"SoundNotification", "False"},
-                            {"PortUDP", QString::number(FreePort(SOCK_DGRAM))}});
+                            {"PortUDP", QString::number(port_)}});
         station_.SetDisplay(x_.Display());
         ASSERT_TRUE(station_.Start());
         ASSERT_TRUE(WaitUntil([&] { return BoardInFront(); }, 15000))
             << station_.Output().toStdString();
+        // The board shows before it listens: orders sent earlier are lost.
+        ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port_); }, 15000));
     }
 
     // The active window is the station's.
@@ -60,6 +65,7 @@ protected:
     XSession x_;
     QProcess other_;
     uint32_t otherWindow_ = 0;
+    int port_ = 0;
     StationProcess station_;
 };
 
@@ -93,6 +99,30 @@ TEST_F(KioskStation, RestrictedBoardKeepsWindowManagerKeys) {
     EXPECT_TRUE(WaitUntil([&] { return x_.WindowName(x_.ActiveWindow()) == "Помощ"; }, 5000));
     x_.Key("Escape");
     EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
+    station_.Stop();
+}
+
+TEST_F(KioskStation, ARightClickedPanelIsTheOrderTheKeysActOnAndOpensNoMenu) {
+    StartStation(true);
+    const QString backup = station_.DataFolder() + "BackUp.log";
+    for (int i = 1; i <= 3; ++i)
+        SendUdp(port_, OrderDatagram(i, "Bar-1", QString("Order %1").arg(QChar('A' + i - 1))));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "3"; }, 10000));
+    // The second of the four panels across the screen.
+    x_.Run("xdotool", {"mousemove", "480", "300", "click", "3"});
+    Settle();
+    EXPECT_EQ(
+        x_.Run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(station_.Pid())})
+            .split('\n')
+            .size(),
+        1)
+        << "a menu opened";
+    x_.Key("ctrl+Delete");  // Clear
+    EXPECT_TRUE(WaitUntil(
+        [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "2"; }, 5000));
+    EXPECT_TRUE(ReadBytes(station_.DataFolder() + "history.txt").contains("Order B"));
+    EXPECT_EQ(platform::IniRead(backup, "Order_00", "Row_000", 255), "Order A");
     station_.Stop();
 }
 
