@@ -4,7 +4,9 @@
 
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
+#include "core/ModWindowState.h"
 #include "platform/controls/KeyboardGrab.h"
+#include "platform/controls/KioskWindows.h"
 #include "platform/controls/VirtualKeys.h"
 
 intptr_t KeyboardHookHandle = 0;
@@ -37,9 +39,13 @@ void GrabSystemKeys() {
                                          "lets go"),
                           QStringLiteral("DisableKeys.GrabSystemKeys"));
     });
+    // The keys are the station's only while its window has the focus, and
+    // a hidden board is no board: focus, iconify and desktop are kept too.
+    platform::KeepWindowsInFront(MainForm());
 }
 
 void ReleaseSystemKeys() {
+    platform::StopKeepingWindowsInFront();
     platform::ReleaseKeyboardGrab();
 }
 

@@ -22,8 +22,10 @@ void DisableSystemKeys();
 
 // The window manager's side of the lock, following Restriction: on, the
 // keyboard is taken at the display server (X11 only; elsewhere the hook is
-// the whole lock); off, it is given back. A keyboard that another client holds
-// is taken as soon as it lets go; that it was held is logged once per run.
+// the whole lock), and the station's windows keep the focus, stay shown and
+// stand on every desktop whatever the window manager or another program does;
+// off, all that is given back. A keyboard that another client holds is taken
+// as soon as it lets go; that it was held is logged once per run.
 void GrabSystemKeys();
 // Gives the keyboard back to the window manager (the station ends).
 void ReleaseSystemKeys();

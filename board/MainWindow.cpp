@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QTimer>
 
 #include "board/BoardHooks.h"
@@ -22,6 +23,7 @@
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/DataGrid.h"
+#include "platform/controls/KioskWindows.h"
 #include "platform/controls/RichTextBox.h"
 #include "platform/controls/VirtualKeys.h"
 
@@ -246,6 +248,12 @@ void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!loaded_) {
         loaded_ = true;
+        // A board whose window another program destroyed cannot be seen or
+        // reached any more: the station ends as if it had been closed.
+        platform::WhenNativeWindowDestroyed(this, [board = QPointer<MainWindow>(this)] {
+            if (board)
+                board->close();
+        });
         Form_Load();
     }
 }

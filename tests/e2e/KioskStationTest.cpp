@@ -1,7 +1,9 @@
 // The real station on an X display run by a window manager (openbox with its
 // stock bindings: Alt+Tab switches windows, Alt+F4 closes the active one,
 // Super+d shows the desktop). Restricted, the board keeps those keys from the
-// window manager and stays open and in front; unrestricted, they work.
+// window manager and stays open and in front, and neither another program's
+// window, an iconify, a desktop switch nor the end of its window leaves the
+// station dead; unrestricted, the keys work.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -62,6 +64,24 @@ protected:
     // Gives the window manager time to act on a key it got.
     static void Settle() { QThread::msleep(400); }
 
+    // The window is mapped and not iconified: it can be seen on the current
+    // desktop.
+    bool Shown(uint32_t window) const {
+        return x_.Run("xwininfo", {"-id", QString::number(window)}).contains("IsViewable");
+    }
+
+    // One order on the board, new: what F9 acts on.
+    QString SendOrder() {
+        SendUdp(port_, OrderDatagram(1, "Bar-1", "Table 4: 2 x Soup"));
+        const QString backup = station_.DataFolder() + "BackUp.log";
+        WaitUntil([&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "1"; },
+                  10000);
+        return backup;
+    }
+    static QString IsNew(const QString& backup) {
+        return platform::IniRead(backup, "Order_00", "IsNew", 255);
+    }
+
     XSession x_;
     QProcess other_;
     uint32_t otherWindow_ = 0;
@@ -102,6 +122,32 @@ TEST_F(KioskStation, RestrictedBoardKeepsWindowManagerKeys) {
     station_.Stop();
 }
 
+TEST_F(KioskStation, RestrictedBoardTakesTheKeysBackFromANewWindow) {
+    StartStation(true);
+    const QString backup = SendOrder();
+    ASSERT_EQ(IsNew(backup), "-1");
+    // A notice of another program: the window manager gives it the focus.
+    QProcess notice;
+    notice.setProcessEnvironment(x_.Environment());
+    notice.start("xmessage", {"-geometry", "300x100+400+400", "an update is ready"});
+    ASSERT_TRUE(notice.waitForStarted(10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return x_.Run("xdotool", {"search", "--onlyvisible", "--class", "Xmessage"})
+                       .split('\n')
+                       .size() == 2;
+        },
+        10000));
+    Settle();
+    EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
+    x_.Key("F9");
+    EXPECT_TRUE(WaitUntil([&] { return IsNew(backup) == "0"; }, 5000))
+        << "F9 did not reach the board";
+    notice.kill();
+    notice.waitForFinished(5000);
+    station_.Stop();
+}
+
 TEST_F(KioskStation, ARightClickedPanelIsTheOrderTheKeysActOnAndOpensNoMenu) {
     StartStation(true);
     const QString backup = station_.DataFolder() + "BackUp.log";
@@ -124,6 +170,59 @@ TEST_F(KioskStation, ARightClickedPanelIsTheOrderTheKeysActOnAndOpensNoMenu) {
     EXPECT_TRUE(ReadBytes(station_.DataFolder() + "history.txt").contains("Order B"));
     EXPECT_EQ(platform::IniRead(backup, "Order_00", "Row_000", 255), "Order A");
     station_.Stop();
+}
+
+TEST_F(KioskStation, RestrictedDialogThatIsMinimizedComesBack) {
+    StartStation(true);
+    x_.Key("F1");
+    ASSERT_TRUE(WaitUntil([&] { return x_.WindowName(x_.ActiveWindow()) == "Помощ"; }, 5000));
+    const uint32_t help = x_.ActiveWindow();
+    x_.Run("xdotool", {"windowminimize", QString::number(help)});
+    Settle();
+    EXPECT_TRUE(WaitUntil([&] { return Shown(help) && x_.ActiveWindow() == help; }, 5000))
+        << "the help window stayed minimized";
+    x_.Key("Escape");
+    EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000)) << "the station does not answer";
+    station_.Stop();
+}
+
+TEST_F(KioskStation, RestrictedBoardAndItsDialogStayOnAnotherDesktop) {
+    StartStation(true);
+    const uint32_t board = x_.ActiveWindow();
+    x_.Key("F1");
+    ASSERT_TRUE(WaitUntil([&] { return x_.WindowName(x_.ActiveWindow()) == "Помощ"; }, 5000));
+    const uint32_t help = x_.ActiveWindow();
+    // Alt with the mouse wheel over the station: openbox's next desktop.
+    x_.Run("xdotool", {"mousemove", "640", "500"});
+    x_.Run("xdotool", {"keydown", "alt", "click", "5", "keyup", "alt"});
+    ASSERT_TRUE(WaitUntil([&] { return x_.Run("xdotool", {"get_desktop"}) == "1"; }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return Shown(board) && Shown(help); }, 5000))
+        << "the station is not on the new desktop";
+    x_.Key("Escape");
+    EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000)) << "the station does not answer";
+    station_.Stop();
+}
+
+TEST_F(KioskStation, RestrictedBoardIconifiedFromOutsideComesBack) {
+    StartStation(true);
+    const uint32_t board = x_.ActiveWindow();
+    x_.Run("xdotool", {"windowminimize", QString::number(board)});
+    Settle();
+    EXPECT_TRUE(WaitUntil([&] { return Shown(board) && BoardInFront(); }, 5000))
+        << "the board stayed hidden";
+    station_.Stop();
+}
+
+TEST_F(KioskStation, BoardWindowDestroyedFromOutsideEndsTheStationInOrder) {
+    StartStation(true);
+    const uint32_t board = x_.ActiveWindow();
+    x_.Run("xdotool", {"windowclose", QString::number(board)});
+    EXPECT_TRUE(station_.EndedCleanly(10000)) << "the station runs on without its board";
+    // The settings were saved (the whole record, not only what was given)
+    // and the keyboard is free again.
+    EXPECT_TRUE(ReadBytes(station_.DataFolder() + "KestrelleApp.config").contains("[Skin]"));
+    EXPECT_TRUE(x_.GrabKeyboard()) << "the keyboard is still taken";
+    x_.ReleaseKeyboard();
 }
 
 TEST_F(KioskStation, UnrestrictedBoardLeavesThemToTheWindowManager) {
