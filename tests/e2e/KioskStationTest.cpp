@@ -236,6 +236,13 @@ TEST_F(KioskStation, UnrestrictedBoardLeavesThemToTheWindowManager) {
             .toUInt());
     x_.Run("xdotool", {"windowactivate", "--sync", QString::number(board)});
     ASSERT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
+    // Minimized, it stays so until someone brings it back.
+    x_.Run("xdotool", {"windowminimize", "--sync", QString::number(board)});
+    Settle();
+    Settle();
+    EXPECT_FALSE(Shown(board)) << "the unrestricted board came back by itself";
+    x_.Run("xdotool", {"windowactivate", "--sync", QString::number(board)});
+    ASSERT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
     x_.Key("alt+F4");
     EXPECT_TRUE(WaitUntil([&] { return !station_.Running(); }, 10000));
 }
