@@ -107,6 +107,16 @@ QString BuildOrderItemsFilter(const OrderHeader& order) {
            QStringLiteral(" AND SrcDocID = 0");
 }
 
+QDateTime ItemTime(const Variant& value) {
+    if (value.IsNull() || value.IsEmpty())
+        return QDateTime();
+    if (value.Type() == VarType::String) {
+        if (const std::optional<QDateTime> when = rt::ParseIsoDateTime(value.ToString()))
+            return *when;
+    }
+    return value.ToDateTime();
+}
+
 QString BuildFinishItemSql(int32_t itemId) {
     return QStringLiteral("UPDATE operations SET SrcDocID = -1 WHERE ID = ") +
            QString::number(itemId);

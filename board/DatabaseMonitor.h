@@ -5,6 +5,8 @@
 #include <QString>
 #include <cstdint>
 
+#include "platform/Variant.h"
+
 // The SQL of mode 2's order board, free of any window: the station's group
 // and object filters and the two queries; and the state of the items between
 // two polls.
@@ -41,6 +43,10 @@ QString BuildItemsQuery(const QString& groupFilter, const QString& objectFilter)
 // The recordset filter of one order's open items: its three keys, whatever
 // their values, and SrcDocID = 0.
 QString BuildOrderItemsFilter(const OrderHeader& order);
+// The time of an item as its UserRealTime field holds it: a date, or a text
+// of a date (see rt::ParseIsoDateTime). NULL, Empty and the zero date are no
+// time (an invalid QDateTime). Raises 13 "Type mismatch" for what is no date.
+QDateTime ItemTime(const Variant& value);
 // The UPDATE that finishes one item.
 QString BuildFinishItemSql(int32_t itemId);
 

@@ -224,6 +224,12 @@ private:
     // items against the saved state; keeps the saved active order inside the
     // list. Raises what the items recordset raises.
     bool ChangedSinceOldState();
+    // Whether the recordsets of the last poll hold what it asked for: the
+    // orders, and their items when there are orders.
+    bool PollReadItems() const;
+    // A step of LoadOrderItems: reads the active order's items whole, then
+    // shows them; raises at a row it cannot read, before anything changed.
+    void ReadActiveOrderItems();
     void FocusActiveView();
     void LogActionError(const QString& message, int number, const QString& tag);
 
@@ -254,6 +260,8 @@ private:
     int16_t savedOrdersCount_ = 0;
     int16_t savedActiveOrder_ = 0;
     QString oldState_;
+    // The failure LoadOrderItems last logged; empty once the items read.
+    QString itemsFailure_;
     QString groupNamesText_;
     UdpSenderTable udpSenders_;
     std::unique_ptr<CSocketMaster> server_;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include "board/MainWindow.h"
@@ -89,52 +90,78 @@ void MainWindow::ReadOrdersFromDatabase() {
 }
 
 void MainWindow::LoadOrderItems() {
-    RecordFailure(QStringLiteral("LoadOrderItems"), [&] {
-        if (GetOrdersCount() == 0) {
-            orderItems_.clear();
-            FillItemsGrid();
+    int number = 0;
+    QString text;
+    try {
+        ReadActiveOrderItems();
+        itemsFailure_.clear();
+        return;
+    } catch (const AppError& e) {
+        number = e.Number();
+        text = e.Description();
+    } catch (const std::exception& e) {
+        text = QString::fromUtf8(e.what());
+    }
+    // The items kept so far belong to the order shown before, and a part of
+    // the active order's is no order at all: the active order is shown
+    // without items, so that the grid, the header and what Finish writes
+    // agree with the order the status bar names.
+    orderItems_.clear();
+    FillItemsGrid();
+    passedTimeStart_.reset();
+    // Every poll and every navigation meets the same row again: it is
+    // logged once, until the items read again.
+    const QString failure = QString::number(number) + ' ' + text;
+    if (failure != itemsFailure_) {
+        itemsFailure_ = failure;
+        ErrorLogger().Add(kSystemError, number, text, QStringLiteral("LoadOrderItems"));
+    }
+}
+
+void MainWindow::ReadActiveOrderItems() {
+    if (GetOrdersCount() == 0) {
+        orderItems_.clear();
+        FillItemsGrid();
+    }
+    if (activeOrder_ <= 0)
+        return;
+    if (activeOrder_ > orderHeaders_.size() || !Open(itemsRecordset_))
+        throw AppError::SubscriptOutOfRange();
+    const OrderHeader& h = orderHeaders_[activeOrder_ - 1];
+    const auto items = itemsRecordset_;
+    // 0 is a key like any other (a "no partner" row): the filter always
+    // holds all three, or Finish would reach the items of other tables.
+    items->SetFilter(BuildOrderItemsFilter(h));
+    const auto unfilter = qScopeGuard([&] { rt::IgnoreErrors([&] { items->SetFilter({}); }); });
+    // The order's items are read whole before anything shows them.
+    QList<OrderItem> read;
+    QDateTime earliest = rt::Now();
+    for (items->MoveFirst(); !items->IsEOF(); items->MoveNext()) {
+        OrderItem item;
+        item.ID = items->Fields("ID").ToLong();
+        try {
+            item.GoodID = items->Fields("GoodID").ToLong();
+            item.Name = items->Fields("Name").ToString();
+            item.Note = items->Fields("Note").ToString();
+            const Variant qtty = items->Fields("Qtty");
+            item.Qtty = qtty.IsNull() ? 0 : qtty.ToDouble();
+            item.UserRealTime = ItemTime(items->Fields("UserRealTime"));
+        } catch (const AppError& e) {
+            throw AppError(e.Number(),
+                           e.Description() + QStringLiteral(" (operations.ID ") +
+                               QString::number(item.ID) + ')',
+                           e.Source());
         }
-        if (activeOrder_ <= 0)
-            return;
-        if (activeOrder_ > orderHeaders_.size() || !Open(itemsRecordset_)) {
-            // The items kept so far belong to the order shown before; Finish
-            // must not take them for the active one's.
-            orderItems_.clear();
-            FillItemsGrid();
-            throw AppError::SubscriptOutOfRange();
-        }
-        const OrderHeader& h = orderHeaders_[activeOrder_ - 1];
-        const auto items = itemsRecordset_;
-        // 0 is a key like any other (a "no partner" row): the filter always
-        // holds all three, or Finish would reach the items of other tables.
-        items->SetFilter(BuildOrderItemsFilter(h));
-        if (items->RecordCount() <= 0) {
-            orderItems_.clear();
-            FillItemsGrid();
-            passedTimeStart_.reset();
-        } else {
-            QDateTime earliest = rt::Now();
-            orderItems_.clear();
-            items->MoveFirst();
-            while (!items->IsEOF()) {
-                OrderItem item;
-                item.GoodID = items->Fields("GoodID").ToLong();
-                item.Name = items->Fields("Name").ToString();
-                item.Note = items->Fields("Note").ToString();
-                const Variant qtty = items->Fields("Qtty");
-                item.Qtty = qtty.IsNull() ? 0 : qtty.ToDouble();
-                item.ID = items->Fields("ID").ToLong();
-                item.UserRealTime = items->Fields("UserRealTime").ToDateTime();
-                if (item.UserRealTime < earliest)
-                    earliest = item.UserRealTime;
-                orderItems_.append(item);
-                items->MoveNext();
-            }
-            FillItemsGrid();
-            passedTimeStart_ = rt::ToDateSerial(earliest);
-        }
-        items->SetFilter(QString());
-    });
+        if (item.UserRealTime.isValid() && item.UserRealTime < earliest)
+            earliest = item.UserRealTime;
+        read.append(item);
+    }
+    orderItems_ = read;
+    FillItemsGrid();
+    if (read.isEmpty())
+        passedTimeStart_.reset();
+    else
+        passedTimeStart_ = rt::ToDateSerial(earliest);
 }
 
 void MainWindow::FillItemsGrid() {
@@ -144,18 +171,23 @@ void MainWindow::FillItemsGrid() {
         int select = 0;
         for (int i = 0; i < orderItems_.size(); ++i) {
             const OrderItem& it = orderItems_[i];
-            const QString hour = rt::FormatDate(it.UserRealTime, ShortDateFormat.isEmpty()
-                                                                     ? QStringLiteral("dd.MM.yyyy")
-                                                                     : ShortDateFormat) +
-                                 ' ' + rt::FormatDate(it.UserRealTime, QStringLiteral("hh:nn"));
-            const QStringList values = {QString::number(it.GoodID),
-                                        it.Name,
-                                        it.Note,
-                                        QStringLiteral(" "),
-                                        rt::Str(it.Qtty),
-                                        hour,
-                                        QString::number(i),
-                                        Variant::FromDateTime(it.UserRealTime).ToString()};
+            // An item without a time (NULL or the zero date) shows none.
+            const bool timed = it.UserRealTime.isValid();
+            const QString hour =
+                timed ? rt::FormatDate(it.UserRealTime, ShortDateFormat.isEmpty()
+                                                            ? QStringLiteral("dd.MM.yyyy")
+                                                            : ShortDateFormat) +
+                            ' ' + rt::FormatDate(it.UserRealTime, QStringLiteral("hh:nn"))
+                      : QString();
+            const QStringList values = {
+                QString::number(it.GoodID),
+                it.Name,
+                it.Note,
+                QStringLiteral(" "),
+                rt::Str(it.Qtty),
+                hour,
+                QString::number(i),
+                timed ? Variant::FromDateTime(it.UserRealTime).ToString() : QString()};
             dgView_->AddItem(values.join('\t') + '\t');
             if (it.ID == savedItemID_ && savedItemID_ != 0)
                 select = i;
@@ -183,19 +215,33 @@ void MainWindow::FillItemsGrid() {
     savedItemID_ = 0;
 }
 
+bool MainWindow::PollReadItems() const {
+    return Open(ordersRecordset_) && (GetOrdersCount() == 0 || Open(itemsRecordset_));
+}
+
 void MainWindow::SaveOldState() {
     savedItemID_ = 0;
-    savedOrdersCount_ = 0;
     savedActiveOrder_ = 0;
+    // A poll that could not read the orders or their items knows nothing
+    // new: the next one compares with what the last poll that read them saw.
+    if (ordersRecordset_ && !PollReadItems()) {
+        savedActiveOrder_ = activeOrder_;
+        return;
+    }
+    savedOrdersCount_ = 0;
     oldState_.clear();
     RecordFailure(QStringLiteral("SaveOldState"), [&] {
         if (GetOrdersCount() == 0)
             return;
         savedActiveOrder_ = activeOrder_;
-        const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
-        if (i < 0 || i >= orderItems_.size())
-            throw AppError::SubscriptOutOfRange();
-        savedItemID_ = orderItems_[i].ID;
+        // No row is shown while the active order's items could not be read:
+        // there is no item to keep selected.
+        if (dgView_->Rows() > 0) {
+            const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
+            if (i < 0 || i >= orderItems_.size())
+                throw AppError::SubscriptOutOfRange();
+            savedItemID_ = orderItems_[i].ID;
+        }
         savedOrdersCount_ = GetOrdersCount();
         const auto items = itemsRecordset_;
         if (!Open(items))
@@ -222,11 +268,13 @@ bool MainWindow::ChangedSinceOldState() {
     }
     if (savedActiveOrder_ > count && savedActiveOrder_ - 1 > 0)
         --savedActiveOrder_;
+    // Orders without their items are no news yet (the query's failure is
+    // in the log).
+    if (!PollReadItems())
+        return false;
     if (count > savedOrdersCount_)
         return true;
     const auto items = itemsRecordset_;
-    if (!Open(items))
-        throw AppError::ObjectClosed();
     const bool changed = ItemsChangedSince(oldState_, *items);
     items->SetFilter(QString());
     return changed;

@@ -370,6 +370,90 @@ QDateTime FromDateSerial(double serial) {
     return QDateTime(kEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
+namespace {
+// The number of `count` digits at text[at], or -1.
+int IsoDigits(QStringView text, qsizetype at, int count) {
+    if (at + count > text.size())
+        return -1;
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const QChar c = text[at + i];
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+}  // namespace
+
+std::optional<QDateTime> ParseIsoDateTime(QStringView text) {
+    text = text.trimmed();
+    const int y = IsoDigits(text, 0, 4), mo = IsoDigits(text, 5, 2), d = IsoDigits(text, 8, 2);
+    if (y < 0 || mo < 0 || d < 0 || text[4] != '-' || text[7] != '-')
+        return std::nullopt;
+    qsizetype at = 10;
+    int h = 0, mi = 0, se = 0, ms = 0;
+    if (at < text.size() && (text[at] == ' ' || text[at] == 'T')) {
+        h = IsoDigits(text, at + 1, 2);
+        mi = IsoDigits(text, at + 4, 2);
+        if (h < 0 || mi < 0 || text[at + 3] != ':')
+            return std::nullopt;
+        at += 6;
+        if (at < text.size() && text[at] == ':') {
+            se = IsoDigits(text, at + 1, 2);
+            if (se < 0)
+                return std::nullopt;
+            at += 3;
+            if (at < text.size() && (text[at] == '.' || text[at] == ',')) {
+                ++at;
+                const qsizetype first = at;
+                int scale = 100;
+                while (at < text.size() && text[at] >= '0' && text[at] <= '9') {
+                    ms += (text[at].unicode() - '0') * scale;
+                    scale /= 10;
+                    ++at;
+                }
+                if (at == first)
+                    return std::nullopt;
+            }
+        }
+    }
+    std::optional<int> offsetSeconds;
+    if (at < text.size()) {
+        const QChar sign = text[at];
+        if (sign == 'Z' || sign == 'z') {
+            offsetSeconds = 0;
+            ++at;
+        } else if (sign == '+' || sign == '-') {
+            const int oh = IsoDigits(text, at + 1, 2);
+            if (oh < 0 || oh > 23)
+                return std::nullopt;
+            at += 3;
+            int om = 0;
+            if (at < text.size() && text[at] == ':')
+                ++at;
+            if (at < text.size()) {
+                om = IsoDigits(text, at, 2);
+                if (om < 0 || om > 59)
+                    return std::nullopt;
+                at += 2;
+            }
+            offsetSeconds = (sign == '-' ? -1 : 1) * (oh * 3600 + om * 60);
+        }
+    }
+    if (at != text.size())
+        return std::nullopt;
+    if (y == 0 && mo == 0 && d == 0 && h == 0 && mi == 0 && se == 0 && ms == 0)
+        return QDateTime();
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, se, ms);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    if (!offsetSeconds)
+        return QDateTime(date, time);
+    return QDateTime(date, time, QTimeZone(*offsetSeconds)).toLocalTime();
+}
+
 QString LTrim(const QString& text) {
     qsizetype i = 0;
     while (i < text.size() && text[i] == ' ')

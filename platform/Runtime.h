@@ -57,6 +57,15 @@ QString FormatDate(const QDateTime& when, const QString& pattern);
 double ToDateSerial(const QDateTime& when);
 QDateTime FromDateSerial(double serial);
 
+// A date as databases store it in text: "yyyy-mm-dd", optionally followed by
+// a blank or "T" and "hh:nn" or "hh:nn:ss", a fraction of a second of any
+// length (cut to milliseconds) and a zone suffix ("Z", "+hh:mm", "+hhmm",
+// "+hh", or "-" in place of "+"); blanks around it are allowed. A time with a
+// zone is answered in local time, as every time of the program is. The zero
+// date ("0000-00-00", with or without a time of zeros) is no time: an invalid
+// QDateTime. nullopt for any other text.
+std::optional<QDateTime> ParseIsoDateTime(QStringView text);
+
 // Blanks (U+0020 only) removed at both ends, the left or the right.
 QString Trim(const QString& text);
 QString LTrim(const QString& text);

@@ -133,6 +133,9 @@ QDateTime Variant::ToDateTime() const {
             if (when.isValid())
                 return when;
         }
+        if (const std::optional<QDateTime> when = rt::ParseIsoDateTime(text);
+            when && when->isValid())
+            return *when;
         rt::RaiseTypeMismatch();
     }
     return rt::FromDateSerial(ToDouble());

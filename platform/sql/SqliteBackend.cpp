@@ -107,12 +107,10 @@ Variant DateFromText(const QString& text) {
                                      (h * 3600 + mi * 60 + se) / 86400.0);
         }
     }
-    for (const char* p :
-         {"yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd"}) {
-        const QDateTime when = QDateTime::fromString(text, QLatin1String(p));
-        if (when.isValid())
-            return Variant::FromDateTime(when);
-    }
+    // Fractions of a second, the "T" form, a zone; the zero date that some
+    // point-of-sale programs write for "no time" is no time.
+    if (const std::optional<QDateTime> when = rt::ParseIsoDateTime(text))
+        return when->isValid() ? Variant::FromDateTime(*when) : Variant::Null();
     return Variant(text);
 }
 

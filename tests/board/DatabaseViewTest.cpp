@@ -240,6 +240,67 @@ TEST_F(DatabaseViewTest, ItemsThatCannotBeReadAreNotFinishedAsAnotherOrders) {
     EXPECT_EQ(window_->GetItemsCount(), 0);
 }
 
+TEST_F(DatabaseViewTest, StoredTimesOfEveryFormAreRead) {
+    // Fractions of any length, the "T" form and a zone, as other programs
+    // write them into the file.
+    SqliteExec(db_, "UPDATE operations SET UserRealTime = '2026-12-08T12:05:00.5' WHERE ID = 4");
+    SqliteExec(db_,
+               "UPDATE operations SET UserRealTime = '2026-12-08 12:06:00.123456' WHERE ID = 5");
+    SqliteExec(db_, "UPDATE operations SET UserRealTime = '2026-12-08T10:00:00Z' WHERE ID = 1");
+    window_->SetActiveOrder(1);
+    Poll(MainWindow::PollTag::InitForm);
+    ASSERT_EQ(window_->GetItemsCount(), 3);
+    EXPECT_EQ(window_->OrderItems()[0].UserRealTime,
+              QDateTime(QDate(2026, 12, 8), QTime(10, 0), Qt::UTC).toLocalTime());
+    window_->btnAction_Click(Button("Next"));
+    ASSERT_EQ(window_->GetItemsCount(), 2);
+    EXPECT_EQ(window_->OrderItems()[0].UserRealTime,
+              QDateTime(QDate(2026, 12, 8), QTime(12, 5, 0, 500)));
+    EXPECT_EQ(window_->OrderItems()[1].UserRealTime,
+              QDateTime(QDate(2026, 12, 8), QTime(12, 6, 0, 123)));
+    EXPECT_EQ(window_->dgView()->Rows(), 2);
+    const int sounds = platform::SoundRequestCount();
+    window_->RefreshOrders();
+    window_->RefreshOrders();
+    EXPECT_EQ(platform::SoundRequestCount(), sounds);
+
+    // MariaDB's zero date, which its default mode accepts, is no time: the
+    // waiting time counts from the order's other item.
+    UseMySql();
+    Exec("UPDATE operations SET UserRealTime = '0000-00-00 00:00:00' WHERE ID = 5");
+    Poll(MainWindow::PollTag::InitForm);
+    for (int i = 0; i < window_->OrderHeaders().size(); ++i)
+        if (window_->OrderHeaders()[i].ObjName == "Маса 12")
+            window_->SetActiveOrder(int16_t(i + 1));
+    window_->LoadOrderItems();
+    ASSERT_EQ(window_->GetItemsCount(), 2);
+    EXPECT_FALSE(window_->OrderItems()[1].UserRealTime.isValid());
+    EXPECT_EQ(window_->dgView()->CellText(1, "Lot"), "");
+    window_->tmrPassedTime_Timer();
+    EXPECT_EQ(window_->lblPassedTime()->text(), "00:15:00");
+}
+
+TEST_F(DatabaseViewTest, AnItemThatCannotBeReadLeavesNoOtherOrderOnShow) {
+    SqliteExec(db_, "UPDATE operations SET UserRealTime = 'скоро' WHERE ID = 5");
+    window_->SetActiveOrder(1);
+    Poll(MainWindow::PollTag::InitForm);
+    ASSERT_EQ(window_->dgView()->Rows(), 3);
+    window_->btnAction_Click(Button("Next"));
+    // Table 12 is named everywhere, with none of table 1's items.
+    EXPECT_EQ(window_->lblOrdersStatus()->text(), "2 / 3");
+    EXPECT_TRUE(window_->tbDbOrder()->toPlainText().contains("Маса 12"));
+    EXPECT_EQ(window_->dgView()->Rows(), 0);
+    EXPECT_EQ(window_->GetItemsCount(), 0);
+    const int sounds = platform::SoundRequestCount();
+    ConfigurationSettings.FinishWholeOrder = true;
+    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    window_->RefreshOrders();
+    EXPECT_EQ(platform::SoundRequestCount(), sounds);
+    EXPECT_EQ(Count("SrcDocID = -1"), 1);  // the demo data's finished item 7
+    EXPECT_EQ(ReadBytes(ErrorLogger().LogFileName()).count("LoadOrderItems"), 1);
+    EXPECT_TRUE(ReadBytes(ErrorLogger().LogFileName()).contains("operations.ID 5"));
+}
+
 TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
     window_->show();
     window_->activateWindow();
