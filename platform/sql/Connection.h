@@ -52,6 +52,12 @@ struct ConnectionTarget {
 };
 ConnectionTarget ResolveConnectionString(const QString& connectionString);
 
+// The seconds a server connection waits for the server to accept it, to
+// answer a statement or to take what is sent: 30, the provider's default.
+// Tests that stop a server shorten it; the station never changes it.
+int ProviderTimeout();
+void SetProviderTimeout(int seconds);
+
 // The ODBC driver registered on this machine that serves a MySQL connection
 // string when the name it gives is not registered: MariaDB's driver.
 QString FallbackMySqlDriver();

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <atomic>
 
 #include "platform/AppError.h"
 #include "platform/sql/Connection.h"
@@ -119,12 +120,36 @@ private:
     bool serverTimeoutSupported_ = true;
 };
 
+std::atomic<int> providerTimeout{30};
+
+// A stopped or unreachable server must not hold the station for ever: the
+// driver's own limits for connecting, reading and writing, unless the
+// connection string gives its own. MariaDB's driver takes them as options
+// of the string; the driver manager's login and connection attributes
+// serve the others.
+QString WithTimeouts(QString odbcString, bool mysqlDriver) {
+    if (!mysqlDriver)
+        return odbcString;
+    const QString seconds = QString::number(ProviderTimeout());
+    for (const char* option : {"CONN_TIMEOUT", "READ_TIMEOUT", "WRITE_TIMEOUT"}) {
+        const QString key = QLatin1String(option);
+        if (odbcString.contains(key + '=', Qt::CaseInsensitive))
+            continue;
+        if (!odbcString.endsWith(';'))
+            odbcString += ';';
+        odbcString += key + '=' + seconds;
+    }
+    return odbcString;
+}
+
 void OdbcBackend::Open(const ConnectionTarget& target) {
     mysqlDriver_ = target.mysqlDriver;
-    auto attempt = [this](const QString& odbcString) -> std::pair<int, QString> {
+    auto attempt = [this, &target](const QString& odbcString) -> std::pair<int, QString> {
         QSqlDatabase db = AddQtDatabase(QStringLiteral("QODBC"));
-        db.setDatabaseName(odbcString);
-        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15"));
+        db.setDatabaseName(WithTimeouts(odbcString, target.mysqlDriver));
+        const QString seconds = QString::number(ProviderTimeout());
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=") + seconds +
+                             QStringLiteral(";SQL_ATTR_CONNECTION_TIMEOUT=") + seconds);
         if (db.open())
             return {0, QString()};
         auto error = QtError(db.lastError());
@@ -203,6 +228,14 @@ QueryRows OdbcBackend::Select(const QString& sql) {
 }
 
 }  // namespace
+
+int ProviderTimeout() {
+    return providerTimeout.load();
+}
+
+void SetProviderTimeout(int seconds) {
+    providerTimeout.store(seconds);
+}
 
 std::unique_ptr<SqlBackend> MakeOdbcBackend(const QString& qtName) {
     return std::make_unique<OdbcBackend>(qtName);

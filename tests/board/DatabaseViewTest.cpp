@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
+#include <future>
+#include <thread>
 
 #include "DbTestSupport.h"
 #include "board/DatabaseMonitor.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
+#include "common/MessageBoxAnswers.h"
 #include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "core/BuildVersionClass.h"
@@ -27,6 +32,7 @@
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/SoundPlayer.h"
+#include "platform/sql/Connection.h"
 
 class DatabaseViewTest : public TempAppDataTest {
 protected:
@@ -299,6 +305,60 @@ TEST_F(DatabaseViewTest, AnItemThatCannotBeReadLeavesNoOtherOrderOnShow) {
     EXPECT_EQ(Count("SrcDocID = -1"), 1);  // the demo data's finished item 7
     EXPECT_EQ(ReadBytes(ErrorLogger().LogFileName()).count("LoadOrderItems"), 1);
     EXPECT_TRUE(ReadBytes(ErrorLogger().LogFileName()).contains("operations.ID 5"));
+}
+
+TEST_F(DatabaseViewTest, AStoppedServerTimesOutAndTheBoardRecovers) {
+    PrivateMySqlServer server;
+    TempMySqlDatabase data(server.Server(), true);
+    // The provider's 30 seconds, shortened for the test.
+    platform::SetProviderTimeout(2);
+    const auto restore = qScopeGuard([] { platform::SetProviderTimeout(30); });
+    DatabaseClass& d = Database();
+    d.CloseConnection();
+    d.SetConnectTo(kDbMySql);
+    d.SetServerName(server.Server().ServerName());
+    d.SetDatabaseName(data.Name());
+    d.SetUser(server.Server().user);
+    d.SetPassword(server.Server().password);
+    ASSERT_TRUE(d.OpenConnection());
+    window_->SetActiveOrder(1);
+    Poll(MainWindow::PollTag::InitForm);
+    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    const int rows = window_->dgView()->Rows();
+
+    server.Stop();
+    // A station that waits without limit is let go after a while, so that
+    // the test fails instead of hanging.
+    std::promise<void> done;
+    std::thread watchdog([&server, finished = done.get_future()] {
+        if (finished.wait_for(std::chrono::seconds(40)) == std::future_status::timeout)
+            server.Continue();
+    });
+    const auto joinWatchdog = qScopeGuard([&] {
+        done.set_value();
+        watchdog.join();
+    });
+    guard_.reset();
+    QString prompt;
+    modal::WhenModal(
+        [&prompt](QWidget* w) {
+            if (auto* box = qobject_cast<MsgBoxExForm*>(w))
+                prompt = box->Prompt();
+            modal::PressResult(w, kMsgOk);
+        },
+        60000);
+    QElapsedTimer clock;
+    clock.start();
+    window_->RefreshOrders();
+    EXPECT_LT(clock.elapsed(), 35000);
+    EXPECT_EQ(prompt, ResManager().GetResString("strDBConn"));
+    EXPECT_TRUE(ReadBytes(ErrorLogger().LogFileName()).contains("Database.ExecuteScalar"));
+
+    server.Continue();
+    guard_ = std::make_unique<modal::NoModalWindow>();
+    window_->RefreshOrders();
+    EXPECT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(window_->dgView()->Rows(), rows);
 }
 
 TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {

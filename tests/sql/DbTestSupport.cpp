@@ -3,13 +3,27 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
 #include <atomic>
 #include <stdexcept>
 
 #include "platform/AppError.h"
 #include "platform/sql/Connection.h"
+
+namespace {
+std::atomic<int> databaseSerial{0};
+}  // namespace
 
 QString ToolsDbFile(const QString& name) {
     return QStringLiteral(KESTRELLE_SOURCE_DIR "/tools/db/") + name;
@@ -89,7 +103,6 @@ MySqlTestServer RequireMySqlServer() {
 }
 
 namespace {
-std::atomic<int> databaseSerial{0};
 
 void RunOn(const MySqlTestServer& server, const QString& database, const QStringList& statements) {
     platform::Connection connection;
@@ -103,7 +116,136 @@ void RunOn(const MySqlTestServer& server, const QString& database, const QString
 }
 }  // namespace
 
-TempMySqlDatabase::TempMySqlDatabase(bool demo) : server_(RequireMySqlServer()) {
+namespace {
+QString ServerProgram(const QStringList& names) {
+    for (const QString& name : names) {
+        QString found = QStandardPaths::findExecutable(name);
+        if (found.isEmpty())
+            found = QStandardPaths::findExecutable(
+                name, {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+        if (!found.isEmpty())
+            return found;
+    }
+    throw std::runtime_error("not installed: " + names.join(' ').toStdString());
+}
+
+int FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    if (fd >= 0)
+        ::close(fd);
+    if (port == 0)
+        throw std::runtime_error("no free port on 127.0.0.1");
+    return port;
+}
+
+bool RunProgram(const QString& program, const QStringList& args, const QByteArray& input = {}) {
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForStarted(10000))
+        return false;
+    p.write(input);
+    p.closeWriteChannel();
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+}  // namespace
+
+PrivateMySqlServer::PrivateMySqlServer() {
+    folder_ =
+        QDir::tempPath() +
+        QStringLiteral("/kestrelle-mysql-%1-%2").arg(getpid()).arg(databaseSerial.fetch_add(1));
+    QDir(folder_).removeRecursively();
+    QDir().mkpath(folder_);
+    const passwd* account = getpwuid(geteuid());
+    const QString runAs =
+        account ? QString::fromLocal8Bit(account->pw_name) : QStringLiteral("root");
+    if (!RunProgram(ServerProgram(
+                        {QStringLiteral("mariadb-install-db"), QStringLiteral("mysql_install_db")}),
+                    {QStringLiteral("--no-defaults"),
+                     QStringLiteral("--datadir=") + folder_ + QStringLiteral("/data"),
+                     QStringLiteral("--user=") + runAs,
+                     QStringLiteral("--auth-root-authentication-method=socket"),
+                     QStringLiteral("--auth-root-socket-user=") + runAs}))
+        throw std::runtime_error("mariadb-install-db failed");
+    // A free port: bound once by the test, then handed to the server.
+    const int port = FreeLoopbackPort();
+    const QString socket = folder_ + QStringLiteral("/m.sock");
+    QProcess server;
+    server.setProgram(ServerProgram({QStringLiteral("mariadbd"), QStringLiteral("mysqld")}));
+    server.setArguments(
+        {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + folder_ + "/data",
+         QStringLiteral("--socket=") + socket, QStringLiteral("--port=%1").arg(port),
+         QStringLiteral("--bind-address=127.0.0.1"),
+         QStringLiteral("--log-error=") + folder_ + QStringLiteral("/err.log"),
+         QStringLiteral("--user=") + runAs, QStringLiteral("--skip-name-resolve"),
+         QStringLiteral("--innodb-buffer-pool-size=16M")});
+    server.setStandardOutputFile(QProcess::nullDevice());
+    server.setStandardErrorFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!server.startDetached(&pid))
+        throw std::runtime_error("mariadbd did not start");
+    pid_ = pid;
+    const QString client = ServerProgram({QStringLiteral("mariadb"), QStringLiteral("mysql")});
+    const QByteArray grants =
+        "CREATE USER 'kestrelle'@'localhost' IDENTIFIED BY 'kestrelle';\n"
+        "CREATE USER 'kestrelle'@'127.0.0.1' IDENTIFIED BY 'kestrelle';\n"
+        "GRANT ALL PRIVILEGES ON *.* TO 'kestrelle'@'localhost';\n"
+        "GRANT ALL PRIVILEGES ON *.* TO 'kestrelle'@'127.0.0.1';\n";
+    bool ready = false;
+    for (int i = 0; i < 300 && !ready; ++i) {
+        ready = RunProgram(
+            client, {QStringLiteral("--no-defaults"), QStringLiteral("--socket=") + socket,
+                     QStringLiteral("-uroot"), QStringLiteral("-e"), QStringLiteral("SELECT 1")});
+        if (!ready)
+            QThread::msleep(100);
+    }
+    if (!ready || !RunProgram(client,
+                              {QStringLiteral("--no-defaults"),
+                               QStringLiteral("--socket=") + socket, QStringLiteral("-uroot")},
+                              grants)) {
+        Remove();
+        throw std::runtime_error("the private MariaDB server did not start");
+    }
+    server_.port = port;
+    server_.user = QStringLiteral("kestrelle");
+    server_.password = QStringLiteral("kestrelle");
+}
+
+PrivateMySqlServer::~PrivateMySqlServer() {
+    Remove();
+}
+
+void PrivateMySqlServer::Remove() {
+    if (pid_ > 0) {
+        ::kill(pid_t(pid_), SIGCONT);
+        ::kill(pid_t(pid_), SIGKILL);
+        for (int i = 0; i < 100 && ::kill(pid_t(pid_), 0) == 0; ++i)
+            QThread::msleep(20);
+        pid_ = 0;
+    }
+    if (!folder_.isEmpty())
+        QDir(folder_).removeRecursively();
+    folder_.clear();
+}
+
+void PrivateMySqlServer::Stop() {
+    ::kill(pid_t(pid_), SIGSTOP);
+}
+
+void PrivateMySqlServer::Continue() {
+    ::kill(pid_t(pid_), SIGCONT);
+}
+
+TempMySqlDatabase::TempMySqlDatabase(bool demo) : TempMySqlDatabase(RequireMySqlServer(), demo) {}
+
+TempMySqlDatabase::TempMySqlDatabase(const MySqlTestServer& server, bool demo) : server_(server) {
     name_ = QStringLiteral("kt_%1_%2").arg(getpid()).arg(databaseSerial.fetch_add(1));
     RunOn(server_, QString(),
           {QStringLiteral("DROP DATABASE IF EXISTS ") + name_,

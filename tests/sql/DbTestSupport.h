@@ -37,11 +37,37 @@ struct MySqlTestServer {
 // start one, so that a test needing it fails with the reason.
 MySqlTestServer RequireMySqlServer();
 
+// A MariaDB server of the test's own, on a free port of 127.0.0.1, for tests
+// that stop it (SIGSTOP) under a running station without touching the
+// server other tests share; killed and removed when the object goes. Raises
+// std::runtime_error when it cannot start.
+class PrivateMySqlServer final {
+public:
+    PrivateMySqlServer();
+    ~PrivateMySqlServer();
+    PrivateMySqlServer(const PrivateMySqlServer&) = delete;
+    PrivateMySqlServer& operator=(const PrivateMySqlServer&) = delete;
+
+    const MySqlTestServer& Server() const { return server_; }
+    // SIGSTOP and SIGCONT: the server keeps its connections and stops answering.
+    void Stop();
+    void Continue();
+
+private:
+    void Remove();
+
+    MySqlTestServer server_;
+    QString folder_;
+    long long pid_ = 0;
+};
+
 // A fresh database on the test server with the schema (and demo data), dropped
 // again when the object goes.
 class TempMySqlDatabase final {
 public:
     explicit TempMySqlDatabase(bool demo);
+    // The same on another server.
+    TempMySqlDatabase(const MySqlTestServer& server, bool demo);
     ~TempMySqlDatabase();
     TempMySqlDatabase(const TempMySqlDatabase&) = delete;
     TempMySqlDatabase& operator=(const TempMySqlDatabase&) = delete;
