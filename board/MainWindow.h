@@ -133,6 +133,9 @@ public:
     // Shows the problem of the order files in status panel 1 in place of its
     // text; an empty problem gives the text back.
     void ShowStoreProblem(const QString& problem);
+    // Mode 2: the database's refusal of the last Finish; empty once one
+    // wrote. Shown in status panel 1 while it lasts (after the order files').
+    void ShowFinishProblem(const QString& problem);
     void tmrClock_Timer();
     QString GetDatabaseStatusText(bool withTitle);
 
@@ -227,6 +230,9 @@ private:
     // Whether the recordsets of the last poll hold what it asked for: the
     // orders, and their items when there are orders.
     bool PollReadItems() const;
+    // Status panel 1: the order files' problem, else the last Finish's, else
+    // the status text.
+    void ShowStatusPanel();
     // A step of LoadOrderItems: reads the active order's items whole, then
     // shows them; raises at a row it cannot read, before anything changed.
     void ReadActiveOrderItems();
@@ -246,6 +252,7 @@ private:
     // order files that stands in its place while it lasts.
     QString statusText_;
     QString storeProblem_;
+    QString finishProblem_;
 
     std::shared_ptr<platform::Recordset> ordersRecordset_;
     std::shared_ptr<platform::Recordset> itemsRecordset_;
@@ -262,6 +269,10 @@ private:
     QString oldState_;
     // The failure LoadOrderItems last logged; empty once the items read.
     QString itemsFailure_;
+    // Database().OpenCount() when the items were read: a Finish after the
+    // database was opened afresh (a file replaced at its path) has items of
+    // another database in hand, and polls instead of writing.
+    int itemsOpenCount_ = -1;
     QString groupNamesText_;
     UdpSenderTable udpSenders_;
     std::unique_ptr<CSocketMaster> server_;

@@ -220,15 +220,39 @@ void MainWindow::FinishDatabaseItems() {
     if (!ReconnectToDB(1))
         return;
     ordersPollTag_ = PollTag::Finish;
+    DatabaseClass& db = Database();
+    // The items in hand were read from a database that is no longer the one
+    // open (its file was replaced): their row ids may name other rows there.
+    // The board shows the database's orders first; the operator finishes
+    // what is shown then.
+    if (db.OpenCount() != itemsOpenCount_) {
+        RefreshOrders();
+        return;
+    }
+    QList<int32_t> ids;
     if (ConfigurationSettings.FinishWholeOrder) {
         for (int i = 0; i < GetItemsCount(); ++i)
-            Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);
+            ids.append(OrderItems()[i].ID);
     } else {
         const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
         if (i < 0 || i >= GetItemsCount())
             throw AppError::SubscriptOutOfRange();
-        Database().ExecuteNonQuery(BuildFinishItemSql(OrderItems()[i].ID), false);
+        ids.append(OrderItems()[i].ID);
     }
+    // A write the database refuses is logged by the database class and
+    // shown here; the items after it are left as they are, since the next
+    // would meet the same refusal.
+    QString refused;
+    for (int32_t id : ids) {
+        db.ExecuteNonQuery(BuildFinishItemSql(id), false);
+        refused = db.LastExecuteError();
+        if (!refused.isEmpty())
+            break;
+    }
+    ShowFinishProblem(
+        refused.isEmpty()
+            ? QString()
+            : ResManager().GetResString(QStringLiteral("strItemsNotFinished")).arg(refused));
     RefreshOrders();
 }
 

@@ -69,6 +69,7 @@ void MainWindow::ReadOrdersFromDatabase() {
             return;
         }
         itemsRecordset_ = db.ExecuteRecordset(BuildItemsQuery(groupFilter, objectFilter), 1);
+        itemsOpenCount_ = db.OpenCount();
         QCoreApplication::processEvents();
         // The recordset may be replaced by a poll's refresh inside a pump:
         // hold this one while copying it.

@@ -48,13 +48,23 @@ QString MainWindow::GetDatabaseStatusText(bool withTitle) {
 void MainWindow::SetStatusText(const QString& text) {
     statusText_ = text;
     Panels(1)->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    if (storeProblem_.isEmpty())
-        Panels(1)->setText(text);
+    ShowStatusPanel();
 }
 
 void MainWindow::ShowStoreProblem(const QString& problem) {
     storeProblem_ = problem;
-    Panels(1)->setText(problem.isEmpty() ? statusText_ : problem);
+    ShowStatusPanel();
+}
+
+void MainWindow::ShowFinishProblem(const QString& problem) {
+    finishProblem_ = problem;
+    ShowStatusPanel();
+}
+
+void MainWindow::ShowStatusPanel() {
+    Panels(1)->setText(!storeProblem_.isEmpty()    ? storeProblem_
+                       : !finishProblem_.isEmpty() ? finishProblem_
+                                                   : statusText_);
 }
 
 void MainWindow::tmrClock_Timer() {

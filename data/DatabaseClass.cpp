@@ -51,7 +51,7 @@ std::shared_ptr<platform::Connection>& DatabaseClass::ReplConnection() {
 }
 
 bool DatabaseClass::IsConnected() const {
-    return applConnection_ && applConnection_->State() == platform::kStateOpen;
+    return applConnection_ && applConnection_->ReachesItsDatabase();
 }
 
 int32_t DatabaseClass::IsolationLevel() {
@@ -138,6 +138,7 @@ bool DatabaseClass::OpenConnection() {
         }
         if (timeOut_ == 0)
             timeOut_ = rt::CInt(double(applConnection_->CommandTimeout()));
+        ++openCount_;
         return true;
     } catch (const AppError& e) {
         Record(e.Number(), e.Description(), QStringLiteral("Database.OpenConnection"));
@@ -246,10 +247,13 @@ QString DatabaseClass::TranslateSQL(const QString& sql, int32_t connectTo) {
 Variant DatabaseClass::ExecuteNonQueryInternal(const QString& sql, platform::Connection& connection,
                                                bool silent) {
     int64_t affected = 0;
+    lastExecuteError_.clear();
     try {
         affected = connection.Execute(TranslateSQL(sql, settings_.ConnectTo), timeOut_);
     } catch (const AppError& e) {
         affected = 0;
+        lastExecuteError_ =
+            e.Description().isEmpty() ? QString::number(e.Number()) : e.Description();
         if (!silent)
             Record(e.Number(), e.Description(), Quoted("Database.ExecuteNonQueryInternal", sql));
     }

@@ -68,7 +68,16 @@ public:
     ErrorController* ErrorLogging();
     void SetErrorLogging(ErrorController* log) { errorLogging_ = log; }
 
+    // The application connection is open and still on its database: a file
+    // database replaced at its path (a restore, a sync tool's new copy)
+    // counts as not connected, so that the next check opens it afresh.
     bool IsConnected() const;
+    // Counts the successful OpenConnection calls: what was read through one
+    // connection is not what another one sees.
+    int OpenCount() const { return openCount_; }
+    // The provider's text of the last ExecuteNonQuery's failure; empty after
+    // one that succeeded.
+    QString LastExecuteError() const { return lastExecuteError_; }
     // The last connection attempt failed because the MySQL ODBC driver is not
     // installed; False for every type but MySQL.
     bool MyODBCMissing() const { return settings_.ConnectTo == kDbMySql && myODBCMissing_; }
@@ -132,6 +141,8 @@ private:
     std::unique_ptr<ErrorController> ownLog_;
     int16_t timeOut_ = 0;
     bool myODBCMissing_ = false;
+    int openCount_ = 0;
+    QString lastExecuteError_;
 };
 
 // The program-wide instance, created on first use.

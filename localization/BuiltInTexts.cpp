@@ -175,6 +175,7 @@ constexpr GeneralText kGeneralTexts[] = {
     {"strSettingsNotSaved", "Настройките не могат да бъдат записани във файла '%1'!"},
     {"strOrdersNotSaved", "Поръчките не могат да бъдат записани във файла '%1' (%2)!"},
     {"strHistoryNotSaved", "Поръчката не е изчистена: файлът '%1' не може да бъде записан (%2)!"},
+    {"strItemsNotFinished", "Поръчката не е приключена: базата данни отказа записа (%1)!"},
 };
 
 }  // namespace

@@ -227,6 +227,10 @@ int Connection::State() const {
     return open_ ? kStateOpen : kStateClosed;
 }
 
+bool Connection::ReachesItsDatabase() const {
+    return open_ && backend_ && backend_->ReachesItsDatabase();
+}
+
 void Connection::Open(const QString& connectionString) {
     if (open_)
         Raise(kErrObjectOpen, QStringLiteral("Operation is not allowed when the object is open."),

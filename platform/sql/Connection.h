@@ -90,6 +90,9 @@ public:
     void SetIsolationLevel(int32_t level);
     int State() const;
     Backend Kind() const { return target_.backend; }
+    // Open, and still on the database it was opened for (see
+    // SqlBackend::ReachesItsDatabase); never raises.
+    bool ReachesItsDatabase() const;
 
     // Opens with the given or the stored connection string; raises on failure
     // (a missing, unreadable or foreign file, a refused server, a driver that

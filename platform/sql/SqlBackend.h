@@ -42,6 +42,9 @@ public:
     virtual int64_t Execute(const QString& sql, int timeoutSeconds) = 0;
     // Every row of a query; raises with the source "Recordset.Open".
     virtual QueryRows Select(const QString& sql) = 0;
+    // False once the session no longer reaches the database it was opened
+    // for: a file database whose path now names another file, or none.
+    virtual bool ReachesItsDatabase() const { return true; }
 
     // The Qt connection, for transactions.
     QSqlDatabase Database() const;

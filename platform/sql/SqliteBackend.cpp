@@ -1,6 +1,7 @@
 // The file database on SQLite: the Access functions its SQL calls, Access date
 // literals, and the reading of stored dates.
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <QDateTime>
 #include <QFile>
@@ -121,10 +122,23 @@ public:
     void Open(const ConnectionTarget& target) override;
     int64_t Execute(const QString& sql, int timeoutSeconds) override;
     QueryRows Select(const QString& sql) override;
+    bool ReachesItsDatabase() const override;
 
 private:
     sqlite3* Handle() const;
+
+    QString path_;
+    // The identity of the file opened: a restore or a sync tool that renames
+    // a new copy over it leaves this session on the old, unlinked file.
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
 };
+
+bool SqliteBackend::ReachesItsDatabase() const {
+    struct stat now {};
+    return ::stat(QFile::encodeName(path_).constData(), &now) == 0 && now.st_dev == device_ &&
+           now.st_ino == inode_;
+}
 
 sqlite3* SqliteBackend::Handle() const {
     const QVariant handle = Database().driver()->handle();
@@ -146,6 +160,15 @@ void SqliteBackend::Open(const ConnectionTarget& target) {
                            "this system; convert it to an SQLite database.")
                 .arg(path),
             QStringLiteral("Connection.Open"));
+    // The file's identity before SQLite opens it: a file renamed over it in
+    // between is found at the first check, and opened afresh.
+    struct stat opened {};
+    if (::stat(QFile::encodeName(path).constData(), &opened) != 0)
+        RaiseSqlError(kErrProviderFailure, QStringLiteral("Could not find file '%1'.").arg(path),
+                      QStringLiteral("Connection.Open"));
+    path_ = path;
+    device_ = opened.st_dev;
+    inode_ = opened.st_ino;
     {
         QSqlDatabase db = AddQtDatabase(QStringLiteral("QSQLITE"));
         db.setDatabaseName(path);

@@ -2,9 +2,11 @@
 // MariaDB server of scripts/test where the dialect matters): the poll, the
 // change detection and its sound, the items grid and Finish.
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
@@ -359,6 +361,41 @@ TEST_F(DatabaseViewTest, AStoppedServerTimesOutAndTheBoardRecovers) {
     window_->RefreshOrders();
     EXPECT_EQ(window_->GetOrdersCount(), 3);
     EXPECT_EQ(window_->dgView()->Rows(), rows);
+}
+
+TEST_F(DatabaseViewTest, AFileReplacedAtItsPathIsOpenedAfresh) {
+    window_->SetActiveOrder(1);
+    Poll(MainWindow::PollTag::InitForm);
+    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    // A sync tool writes a new copy, with a new order at table 2, and
+    // renames it over the station's file.
+    const QString copy = PathIn("pos.db.new");
+    CreateSqliteDatabase(copy, true);
+    SqliteExec(copy,
+               "INSERT INTO operations (ID, GoodID, UserRealTime, PartnerID, ObjectID, OperatorID, "
+               "SrcDocID, Opertype, Acct, Qtty, Note) VALUES (20, 1, '2026-12-08 12:15:00', 1, 2, "
+               "2, 0, 33, 0, 1, '')");
+    ASSERT_EQ(::rename(QFile::encodeName(copy).constData(), QFile::encodeName(db_).constData()), 0);
+    // F9 on the items read from the old file finishes nothing in the new
+    // one: the board shows the new file's orders first.
+    ConfigurationSettings.FinishWholeOrder = true;
+    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    EXPECT_EQ(window_->GetOrdersCount(), 4);
+    EXPECT_EQ(Count("SrcDocID = -1"), 1);
+
+    // A write the database refuses is shown, and logged once for the order.
+    SqliteExec(db_,
+               "CREATE TRIGGER refuse BEFORE UPDATE ON operations BEGIN SELECT RAISE(ABORT, "
+               "'disk I/O error'); END");
+    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    EXPECT_TRUE(window_->Panels(1)->text().contains("disk I/O error"));
+    EXPECT_EQ(ReadBytes(ErrorLogger().LogFileName()).count("UPDATE operations"), 1);
+    EXPECT_EQ(window_->GetOrdersCount(), 4);
+    SqliteExec(db_, "DROP TRIGGER refuse");
+    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    EXPECT_FALSE(window_->Panels(1)->text().contains("disk I/O error"));
+    EXPECT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (1, 2, 3, 7)"), 4);
 }
 
 TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
