@@ -77,7 +77,7 @@ bool LoadConfiguration() {
             if (!text.isEmpty() && v >= 0 && v <= 2)
                 c.Communication = rt::CLng(v);
         });
-        rt::IgnoreErrors([&] { c.DatabaseType = rt::CInt(rt::Val(Read("DatabaseType"))); });
+        rt::IgnoreErrors([&] { c.DatabaseType = rt::CLng(rt::Val(Read("DatabaseType"))); });
         c.DatabasePath = Read("DatabasePath");
         c.ServerName = Read("ServerName");
         c.LocalServerName = Read("LocalServerName");

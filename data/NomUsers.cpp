@@ -139,16 +139,23 @@ NomUsersItem NomUsers::FindByPassword(const QString& password, const CryptoClass
             int32_t id = 0;
             rt::IgnoreErrors([&] { id = rs.Fields(QStringLiteral("ID")).ToLong(); });
             if (id > 1) {
+                QString stored;
                 try {
-                    const QString plain =
-                        crypto.Decrypt(rs.Fields(QStringLiteral("Password")).ToString());
+                    stored = rs.Fields(QStringLiteral("Password")).ToString();
+                    const QString plain = crypto.Decrypt(stored);
                     if (rt::Trim(plain) == wanted)
                         break;
                 } catch (const AppError& e) {
-                    Log().Add(kSystemError, e.Number(),
-                              e.Description() + QStringLiteral(" (users.ID ") +
-                                  QString::number(id) + QStringLiteral(")"),
-                              QStringLiteral("NomUsers.FindByPassword"));
+                    // It matches nothing, at every attempt: recorded once for
+                    // the user and the text stored, whatever the reloads.
+                    const QString key = QString::number(id) + '\t' + stored;
+                    if (!undecipherable_.contains(key)) {
+                        undecipherable_.insert(key);
+                        Log().Add(kSystemError, e.Number(),
+                                  e.Description() + QStringLiteral(" (users.ID ") +
+                                      QString::number(id) + QStringLiteral(")"),
+                                  QStringLiteral("NomUsers.FindByPassword"));
+                    }
                 }
             }
             rs.MoveNext();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -86,7 +87,7 @@ public:
     NomUsersItem FindByCard(QString& card, const QString& prefix);
     // The first user (ID above 1) whose deciphered password equals the given
     // one, both trimmed. A stored password that does not decipher matches
-    // nothing and is recorded in the error log.
+    // nothing and is recorded in the error log once.
     NomUsersItem FindByPassword(const QString& password, const CryptoClass& crypto);
     // False when a user other than the service user has a password that
     // deciphers to blanks (or does not decipher).
@@ -110,6 +111,8 @@ private:
     NomUsersItem activeUser_;
     ErrorController* errorLogging_ = nullptr;
     std::vector<UserSecurityEntry> userSecurityTable_;
+    // Users and stored texts whose failure to decipher is recorded.
+    QSet<QString> undecipherable_;
 };
 
 // The program-wide list, created on first use.

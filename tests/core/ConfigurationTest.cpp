@@ -69,7 +69,11 @@ TEST_F(ConfigurationTest, DatabaseTypeHasNoRangeCheck) {
     Set("DatabaseType", "7");
     LoadConfiguration();
     EXPECT_EQ(c.DatabaseType, 7);
-    Set("DatabaseType", "99999");  // overflows: keeps the reset value
+    // A 32-bit number, read as one.
+    Set("DatabaseType", "40000");
+    LoadConfiguration();
+    EXPECT_EQ(c.DatabaseType, 40000);
+    Set("DatabaseType", "3000000000");  // overflows: keeps the reset value
     LoadConfiguration();
     EXPECT_EQ(c.DatabaseType, 0);
 }

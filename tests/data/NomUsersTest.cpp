@@ -108,6 +108,9 @@ TEST_P(NomUsersTest, AStoredPasswordThatIsNoCipherTextMatchesNothingAndIsRecorde
     list_.Load(Database());
     const CryptoClass crypto;
     EXPECT_EQ(list_.FindByPassword(QStringLiteral("1111"), crypto).ID(), 2);
+    // Once, not at every attempt, also after the list is loaded again.
+    list_.Load(Database());
+    EXPECT_EQ(list_.FindByPassword(QStringLiteral("1111"), crypto).ID(), 2);
     EXPECT_EQ(LogEntries(QStringLiteral("NomUsers.FindByPassword")), 2);
     EXPECT_TRUE(LogText().contains(QStringLiteral("(users.ID 6)")));
     EXPECT_FALSE(list_.CheckPassowrds());
