@@ -110,6 +110,27 @@ TEST(DateSerial, DayNumbersFromTheEpoch) {
     EXPECT_EQ(FromDateSerial(ToDateSerial(t)), t);
 }
 
+TEST(DateSerial, StoredDateTextsOfOtherPrograms) {
+    const QDate day(2026, 12, 8);
+    EXPECT_EQ(rt::ParseIsoDateTime(u" 2026-12-08 "), QDateTime(day, QTime(0, 0)));
+    EXPECT_EQ(rt::ParseIsoDateTime(u"2026-12-08T12:06"), QDateTime(day, QTime(12, 6)));
+    EXPECT_EQ(rt::ParseIsoDateTime(u"2026-12-08 12:06:00,5"), QDateTime(day, QTime(12, 6, 0, 500)));
+    EXPECT_EQ(rt::ParseIsoDateTime(u"2026-12-08 12:06:00.1239999"),
+              QDateTime(day, QTime(12, 6, 0, 123)));
+    const QDateTime utc(day, QTime(10, 0), Qt::UTC);
+    EXPECT_EQ(rt::ParseIsoDateTime(u"2026-12-08T12:30:00+02:30"), utc.toLocalTime());
+    EXPECT_EQ(rt::ParseIsoDateTime(u"2026-12-08T08:00:00-0200"), utc.toLocalTime());
+    EXPECT_EQ(rt::ParseIsoDateTime(u"2026-12-08T11:00:00+01"), utc.toLocalTime());
+    // The zero date is no time; what is no date is nothing.
+    const auto zero = rt::ParseIsoDateTime(u"0000-00-00 00:00:00");
+    ASSERT_TRUE(zero.has_value());
+    EXPECT_FALSE(zero->isValid());
+    for (const char16_t* bad : {u"2026-02-30", u"2026-12-08 25:00", u"2026-12-08T12:00:00Q",
+                                u"2026-12-08 12:00:00.", u"08.12.2026", u"", u"2026-12-08 12"})
+        EXPECT_FALSE(rt::ParseIsoDateTime(bad).has_value())
+            << QString::fromUtf16(bad).toStdString();
+}
+
 TEST(Trim, OnlyBlanks) {
     EXPECT_EQ(Trim("  a b  "), "a b");
     EXPECT_EQ(Trim("\ta\t"), "\ta\t");
