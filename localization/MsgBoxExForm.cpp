@@ -218,6 +218,7 @@ void MsgBoxExForm::FormLoad() {
                 label->setProperty("Index", i);
                 label->setFont(lblMessage_[0]->font());
                 label->setPalette(lblMessage_[0]->palette());
+                label->show();
                 lblMessage_.append(label);
             }
             lblMessage_[i]->setText(lines[i]);
@@ -335,8 +336,13 @@ void MsgBoxExForm::ArrangeControls() {
          screen.y() + (screen.height() - innerHeight) / 2);
 }
 
+void MsgBoxExForm::setVisible(bool visible) {
+    if (visible)
+        FormLoad();
+    QDialog::setVisible(visible);
+}
+
 void MsgBoxExForm::showEvent(QShowEvent* event) {
-    FormLoad();
     QDialog::showEvent(event);
     // Activation: the normal pointer, the focus on the default button, on top.
     SetHourglass(false);

@@ -76,8 +76,12 @@ public:
     static constexpr int kButtonWidth = 75;
     static constexpr int kButtonHeight = 23;
 
-    // Builds the box from the properties; shown boxes are loaded already.
+    // Builds the box from the properties, once. Showing the box loads it
+    // first: the labels of the further lines must exist before the window is
+    // shown, as a child made afterwards stays hidden.
     void FormLoad();
+
+    void setVisible(bool visible) override;
 
 public slots:
     void reject() override;

@@ -1,9 +1,12 @@
-// What the window manager makes of the station's windows: the close box of a
-// shown dialog, and the help window's frame.
+// What the window manager and the screen make of the station's windows: the
+// close box of a shown dialog, the help window's frame, and what the shown
+// windows put on the screen.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QImage>
+#include <QLabel>
 #include <QScreen>
 #include <QTimer>
 
@@ -16,8 +19,11 @@
 #include "data/NomUsers.h"
 #include "dialogs/HelpForm.h"
 #include "localization/BuiltInTexts.h"
+#include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/System.h"
+#include "platform/controls/CommandButton.h"
 
 namespace {
 
@@ -32,6 +38,27 @@ bool Closable(QWidget* window) {
         return true;
     const uint functions = hints[1].toUInt(nullptr, 16);
     return (functions & 1) ? !(functions & 32) : (functions & 32) != 0;
+}
+
+// The pixels of the screen (read back from the X server) under a widget that
+// differ clearly from its window's background: what a person sees of it.
+int InkOnScreen(QWidget* w) {
+    const QPoint origin = w->mapToGlobal(QPoint(0, 0));
+    const QImage shot = QGuiApplication::primaryScreen()
+                            ->grabWindow(0, origin.x(), origin.y(), w->width(), w->height())
+                            .toImage();
+    const QColor background = w->window()->palette().color(QPalette::Window);
+    int ink = 0;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            if (std::abs(c.red() - background.red()) + std::abs(c.green() - background.green()) +
+                    std::abs(c.blue() - background.blue()) >
+                96)
+                ++ink;
+        }
+    }
+    return ink;
 }
 
 }  // namespace
@@ -95,4 +122,26 @@ TEST(WindowFrame, HelpWindowSizesAreItsFrameWithinTheScreenCap) {
     EXPECT_EQ(frame.width(),
               qRound(double(form.KeyListWidth() + 195) / platform::TwipsPerPixelX()));
     EXPECT_LT(client.height(), frame.height()) << "no title bar";
+}
+
+TEST(WindowFrame, EveryLineOfAMessageIsOnTheScreen) {
+    QStringList lines;
+    for (int i = 0; i < 30; ++i)
+        lines << QString("Line %1 of the message").arg(i);
+    QStringList shown;
+    modal::WhenModal([&](QWidget* w) {
+        auto* form = qobject_cast<MsgBoxExForm*>(w);
+        ASSERT_NE(form, nullptr);
+        // Drawn once the first line is on the screen.
+        PumpEventsUntil([&] { return InkOnScreen(form->MessageLines().first()) > 0; }, 5000);
+        PumpEvents(100);
+        for (QLabel* line : form->MessageLines()) {
+            if (line->isVisible() && InkOnScreen(line) > 0)
+                shown << line->text();
+        }
+        form->ResultButtons().first()->Press();
+    });
+    MsgBoxExClass box;
+    box.Show(lines.join("\r\n"), 0, "Lines");
+    EXPECT_EQ(shown, lines);
 }
