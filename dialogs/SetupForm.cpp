@@ -422,6 +422,14 @@ bool SetupForm::ControlEvent(QWidget* control, QEvent* event) {
 }
 
 void ShowSetupForm() {
-    SetupForm form(MainForm());
-    form.exec();
+    // The language combo previews its language on the board as well; only
+    // Save keeps it. The board's texts are taken before the dialog loads, as
+    // loading previews the current language once.
+    const WindowTexts board = CaptureWindowTexts(MainForm());
+    {
+        SetupForm form(MainForm());
+        form.exec();
+    }
+    if (!DialogAccepted)
+        board.Restore();
 }

@@ -16,7 +16,9 @@
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
 #include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/CodePage.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 
@@ -188,10 +190,15 @@ void LocalizationForm::cbIndex_Click() {
 }
 
 void LocalizationForm::btnSave_Click() {
+    const QString code = SelectedCode();
+    const QString text = LineBreaksToTokens(tbselected_->toPlainText());
+    if (!ConfirmLostLetters(code, text)) {
+        tbselected_->setFocus();
+        return;
+    }
     bool saved = false;
-    WithHourglass([this, &saved] {
-        saved = ResManager().WriteResString(cbIndex_->currentText(), SelectedCode(),
-                                            LineBreaksToTokens(tbselected_->toPlainText()));
+    WithHourglass([this, &saved, &code, &text] {
+        saved = ResManager().WriteResString(cbIndex_->currentText(), code, text);
     });
     if (!saved)
         ReportWriteFailure();
@@ -204,6 +211,26 @@ void LocalizationForm::btnImport_Click() {
     });
     if (!imported)
         ReportWriteFailure();
+}
+
+bool LocalizationForm::ConfirmLostLetters(const QString& code, const QString& text) {
+    QString page = platform::CharsetCodePage(ResManager().LanguageCharset(code));
+    if (page.isEmpty())
+        page = platform::AnsiCodePageName();
+    const QString missing = platform::MissingCharacters(text, page);
+    if (missing.isEmpty())
+        return true;
+    QStringList letters;
+    for (const char32_t c : missing.toUcs4())
+        letters << QString::fromUcs4(&c, 1);
+    // Yes/No with the question icon, No the default: going back is the safe
+    // answer.
+    return MsgBoxEx().Show(QStringLiteral("Кодовата таблица %1 на езика няма тези букви; те ще "
+                                          "бъдат записани като \"?\":\r\n")
+                                   .arg(page) +
+                               letters.join(QLatin1Char(' ')) +
+                               QStringLiteral("\r\nЗапис въпреки това?"),
+                           292, windowTitle()) == kMsgYes;
 }
 
 void LocalizationForm::ReportWriteFailure() {

@@ -52,6 +52,10 @@ private:
     void Form_Load();
     // The code of the language chosen in cbLanguages.
     QString SelectedCode() const;
+    // True when the language's code page keeps every letter of the text, or
+    // the translator, told which letters would be stored as "?", chose to
+    // save anyway; false sends the translator back to the text. Modal.
+    bool ConfirmLostLetters(const QString& code, const QString& text);
     // Tells the translator that the dictionary could not be written; modal.
     void ReportWriteFailure();
 

@@ -41,6 +41,8 @@ int32_t MsgBoxExClass::ShowStandard(const QString& prompt, int32_t buttons, cons
     const MsgBoxStyleParts parts = ParseMsgBoxStyle(buttons);
     QMessageBox box;
     box.setWindowTitle(title);
+    // The prompt is plain text whatever it looks like, as in the own box.
+    box.setTextFormat(Qt::PlainText);
     box.setText(prompt);
     static const QMessageBox::Icon icons[] = {QMessageBox::NoIcon, QMessageBox::Critical,
                                               QMessageBox::Question, QMessageBox::Warning,

@@ -21,6 +21,22 @@ const QString kCounter = QStringLiteral("Counter");
 // keys would stall start-up for nothing.
 constexpr int kMaxLanguages = 9999;
 
+// A language's name is kept in the settings file in the language's own code
+// page, byte for byte as the dictionary keeps its texts (the station's code
+// page may lack its letters); the rest of the file is in the station's.
+QString ReadLanguageCaption(const QString& settingsFile, const QString& key, int32_t charset) {
+    const auto bytes = platform::IniLookupBytes(settingsFile, kLanguages, key);
+    if (!bytes)
+        return QString();
+    return platform::FromCodePage(*bytes, platform::CharsetCodePage(charset)).left(254);
+}
+
+void WriteLanguageCaption(const QString& settingsFile, const QString& key, int32_t charset,
+                          const QString& caption) {
+    platform::IniWriteBytes(settingsFile, kLanguages, key,
+                            platform::ToCodePage(caption, platform::CharsetCodePage(charset)));
+}
+
 int CounterValue(const QString& text) {
     const double v = rt::Val(text);
     if (v > kMaxLanguages)
@@ -108,11 +124,11 @@ void ResManagerClass::RegisterLanguage(const QString& code, int i, const QString
         ReadIniValue(kLanguages, n + QStringLiteral("lng"), settingsFile, 255).left(2);
     if (stored == code)
         return;
+    const int32_t charset = GetCharsetDefault(code);
     WriteIniValue(kLanguages, n + QStringLiteral("lng"), Variant(code), settingsFile);
-    WriteIniValue(kLanguages, n + QStringLiteral("cap"),
-                  Variant(ResString(QStringLiteral("strLanguage"), code)), settingsFile);
-    WriteIniValue(kLanguages, QStringLiteral("charset_") + code,
-                  Variant(int32_t(GetCharsetDefault(code))), settingsFile);
+    WriteLanguageCaption(settingsFile, n + QStringLiteral("cap"), charset,
+                         ResString(QStringLiteral("strLanguage"), code));
+    WriteIniValue(kLanguages, QStringLiteral("charset_") + code, Variant(charset), settingsFile);
     WriteIniValue(kLanguages, kCounter, Variant(int32_t(i)), settingsFile);
 }
 
@@ -134,16 +150,16 @@ void ResManagerClass::GetLanguages(const QString& settingsFile) {
         LanguageEntry e;
         e.Abbreviation = code.toUpper();
         e.Caption = e.Abbreviation;
-        const QString caption =
-            ReadIniValue(kLanguages, n + QStringLiteral("cap"), settingsFile, 255);
-        if (!rt::Trim(caption).isEmpty())
-            e.Caption = caption;
         QString charset = ReadIniValue(kLanguages, QStringLiteral("charset_") + e.Abbreviation,
                                        settingsFile, 255);
         if (rt::Trim(charset).isEmpty())
             charset = QStringLiteral("1");
         const double cs = rt::Val(charset);
         e.Charset = (cs > INT32_MAX || cs < INT32_MIN) ? 1 : int32_t(cs);
+        const QString caption =
+            ReadLanguageCaption(settingsFile, n + QStringLiteral("cap"), e.Charset);
+        if (!rt::Trim(caption).isEmpty())
+            e.Caption = caption;
         languages_.push_back(e);
     }
 }
@@ -155,7 +171,7 @@ void ResManagerClass::SaveLanguages(const QString& settingsFile) const {
             break;
         const QString n = QString::number(i + 1);
         WriteIniValue(kLanguages, n + QStringLiteral("lng"), Variant(e.Abbreviation), settingsFile);
-        WriteIniValue(kLanguages, n + QStringLiteral("cap"), Variant(e.Caption), settingsFile);
+        WriteLanguageCaption(settingsFile, n + QStringLiteral("cap"), e.Charset, e.Caption);
         WriteIniValue(kLanguages, QStringLiteral("charset_") + e.Abbreviation, Variant(e.Charset),
                       settingsFile);
     }

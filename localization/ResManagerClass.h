@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class QComboBox;
@@ -12,6 +13,18 @@ struct LanguageEntry {
     QString Caption;
     int32_t Charset = 0;
 };
+
+// The texts of a window that SetLanguage may change (its caption, its
+// controls' texts, list items, grid column and tab captions), as they stood
+// when taken; Restore puts back those of the controls that still exist.
+struct WindowTexts {
+    std::vector<std::function<void()>> Restorers;
+    void Restore() const {
+        for (const auto& restore : Restorers)
+            restore();
+    }
+};
+WindowTexts CaptureWindowTexts(QWidget* window);
 
 struct ResourceEntry {
     QString Name;

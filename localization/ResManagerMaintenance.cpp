@@ -128,9 +128,11 @@ void ResManagerClass::ExportResources(bool onlyUntranslated, const QString& code
     for (const LanguageEntry& language : std::vector<LanguageEntry>(languages_)) {
         if (SkippedInFullExport(language.Abbreviation))
             continue;
-        AppendLine(file, platform::ToAnsi(QStringLiteral("\r\n") + kDashes + QLatin1Char(' ') +
-                                          language.Caption + QLatin1Char(' ') + kDashes +
-                                          QLatin1Char('\t')));
+        // The language's name in its own code page, as its texts are.
+        AppendLine(file, platform::ToAnsi(QStringLiteral("\r\n") + kDashes + QLatin1Char(' ')) +
+                             platform::ToCodePage(language.Caption,
+                                                  platform::CharsetCodePage(language.Charset)) +
+                             platform::ToAnsi(QLatin1Char(' ') + kDashes + QLatin1Char('\t')));
         block(language.Abbreviation);
     }
 }

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <iconv.h>
 #include <QHash>
+#include <QSet>
 
 #include <array>
 #include <cstring>
@@ -281,6 +282,21 @@ QByteArray ToCodePage(const QString& text, const QString& codePage) {
 
 QString FromCodePage(const QByteArray& bytes, const QString& codePage) {
     return Decode(*Named(codePage), bytes.constData(), bytes.size());
+}
+
+QString MissingCharacters(const QString& text, const QString& codePage) {
+    const auto cp = Named(codePage);
+    QString missing;
+    QSet<char32_t> seen;
+    for (const char32_t c : text.toUcs4()) {
+        if (c == U'?' || seen.contains(c))
+            continue;
+        seen.insert(c);
+        const QString one = QString::fromUcs4(&c, 1);
+        if (Encode(*cp, one) == "?")
+            missing += one;
+    }
+    return missing;
 }
 
 }  // namespace platform

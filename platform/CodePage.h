@@ -34,6 +34,10 @@ QString CharsetCodePage(int charset);
 QByteArray ToCodePage(const QString& text, const QString& codePage);
 QString FromCodePage(const QByteArray& bytes, const QString& codePage);
 
+// The characters of the text that the code page lacks (each once, in the
+// order of their first occurrence): those ToCodePage would store as "?".
+QString MissingCharacters(const QString& text, const QString& codePage);
+
 // Re-reads KESTRELLE_CODEPAGE (tests switch code pages within one process).
 void ResetAnsiCodePage();
 

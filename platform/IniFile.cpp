@@ -27,18 +27,21 @@ QString DecodeText(const QByteArray& bytes, Coding coding) {
 }
 
 // The file's bytes: every line followed by CR LF. Encoded line by line into
-// one buffer, as the file is rewritten whole on every write.
-QByteArray EncodeLines(const QStringList& lines, Coding coding) {
+// one buffer, as the file is rewritten whole on every write. A line that
+// kept its original bytes (raw, not null) is written as it was read.
+QByteArray EncodeLines(const QStringList& lines, const QList<QByteArray>& raw, Coding coding) {
     qsizetype size = 0;
     for (const QString& line : lines)
         size += line.size() + 2;
     QByteArray out;
     out.reserve(size);
-    for (const QString& line : lines) {
-        if (coding == Coding::Ansi)
-            AppendAnsi(out, line);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (i < raw.size() && !raw[i].isNull())
+            out += raw[i];
+        else if (coding == Coding::Ansi)
+            AppendAnsi(out, lines[i]);
         else
-            out += line.toLatin1();
+            out += lines[i].toLatin1();
         out += "\r\n";
     }
     return out;
@@ -80,6 +83,12 @@ struct Section {
 
 struct Document {
     QStringList lines;
+    // Per line, the bytes it was read from when its text does not give them
+    // back (a multi-byte code page such as UTF-8 decodes bytes of another
+    // code page to U+FFFD): such a line, untouched, is written as it was
+    // read, so that a write of one key never changes another key's bytes.
+    // A null entry (and every line past the end) is encoded from its text.
+    QList<QByteArray> raw;
     std::vector<Section> sections;
     QHash<QString, int> sectionIndex;  // lower-cased name -> first occurrence
 };
@@ -183,6 +192,26 @@ void Index(Document& doc) {
         doc.sectionIndex.insert(doc.sections[s].name.toLower(), s);
 }
 
+// The file's lines as bytes, split where the decoded text splits them: at CR,
+// LF and CR LF, which no code page the station uses has inside a character.
+QList<QByteArray> ByteLines(const QByteArray& bytes) {
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            lines.append(bytes.mid(start, i - start));
+            if (c == '\r' && i + 1 < n && bytes[i + 1] == '\n')
+                ++i;
+            start = i + 1;
+        }
+    }
+    if (start < n)
+        lines.append(bytes.mid(start));
+    return lines;
+}
+
 std::shared_ptr<Document> Parse(const QByteArray& bytes, Coding coding) {
     auto doc = std::make_shared<Document>();
     const QString text = DecodeText(bytes, coding);
@@ -203,6 +232,16 @@ std::shared_ptr<Document> Parse(const QByteArray& bytes, Coding coding) {
         QString line = text.mid(start);
         line.remove(QChar(0));
         doc->lines.append(line);
+    }
+    if (coding == Coding::Ansi && text.contains(QChar(0xFFFD))) {
+        const QList<QByteArray> lines = ByteLines(bytes);
+        if (lines.size() == doc->lines.size()) {
+            doc->raw.resize(lines.size());
+            for (qsizetype i = 0; i < lines.size(); ++i) {
+                if (doc->lines[i].contains(QChar(0xFFFD)))
+                    doc->raw[i] = lines[i];
+            }
+        }
     }
     Index(*doc);
     return doc;
@@ -315,6 +354,8 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
         // Drop trailing empty lines so that the new section follows the content.
         while (!doc.lines.isEmpty() && TrimBlanks(doc.lines.back()).isEmpty())
             doc.lines.removeLast();
+        if (doc.raw.size() > doc.lines.size())
+            doc.raw.resize(doc.lines.size());
         // Appended at the end: the index grows by the new section alone.
         doc.lines.append('[' + sectionName + ']');
         doc.lines.append(keyName + '=' + clean);
@@ -335,6 +376,8 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
         if (!ReadsAsKey(written + '=' + clean, keyName))
             return false;
         doc.lines[k->line] = written + '=' + clean;
+        if (k->line < doc.raw.size())
+            doc.raw[k->line] = QByteArray();
         sec.keys[lowerKey].value = parsed;
         return true;
     }
@@ -347,6 +390,8 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
         return true;
     }
     doc.lines.insert(sec.lastContentLine + 1, keyName + '=' + clean);
+    if (doc.raw.size() > sec.lastContentLine + 1)
+        doc.raw.insert(sec.lastContentLine + 1, QByteArray());
     Index(doc);
     return true;
 }
@@ -362,6 +407,7 @@ bool WriteEntries(const QString& file, const QList<IniEntry>& entries, Coding co
     auto doc = std::make_shared<Document>();
     if (existing) {
         doc->lines = existing->lines;
+        doc->raw = existing->raw;
         doc->sections = existing->sections;
         doc->sectionIndex = existing->sectionIndex;
     }
@@ -373,7 +419,7 @@ bool WriteEntries(const QString& file, const QList<IniEntry>& entries, Coding co
             return false;
     }
 
-    const QByteArray bytes = EncodeLines(doc->lines, coding);
+    const QByteArray bytes = EncodeLines(doc->lines, doc->raw, coding);
     if (!WriteFileAtomically(file, bytes))
         return false;
     // Lines kept from the old file may hold bytes the code page does not

@@ -10,7 +10,9 @@
 // and a value in matching quotes loses them; a missing file, section or key
 // reads as empty text; LF, CR LF and CR all end a line. Files are in the ANSI
 // code page: a character the code page lacks is written, read back and
-// matched as "?", in this session as in the next.
+// matched as "?", in this session as in the next. A line that a write does
+// not change keeps its bytes, also those the code page cannot decode (a
+// language's name kept in that language's code page in a UTF-8 file).
 //
 // Reads are served from a parsed copy that is checked against the file's
 // identity (device, inode, size, modification and change times) on every

@@ -18,6 +18,7 @@
 #include "core/Globals.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
+#include "core/ModWindowState.h"
 #include "dialogs/FileOpen.h"
 #include "dialogs/SetupForm.h"
 #include "localization/BuiltInTexts.h"
@@ -401,6 +402,44 @@ TEST_F(SetupFormTest, LanguagePreviewTranslatesTheDialogFromTheDictionary) {
     Button("btnCancel")->Press();
     ResManager().SetDictionaryFile(previous);
     EXPECT_EQ(builtIn, ResManager().GetDefaultResource("SetupForm|lblLanguage"));
+}
+
+// The preview translates the board too; anything but Save puts back the
+// board's texts as they were, also those the current language does not
+// define, and leaves what the board wrote since.
+TEST_F(SetupFormTest, CancelAfterAPreviewRestoresTheBoardsTexts) {
+    const QString dictionary = PathIn(QStringLiteral("Dictionary_Kestrelle.lng"));
+    WriteBytes(dictionary,
+               "[MainWindow|ME]\nEN=Kitchen board\n[MainWindow|lblOrders]\nEN=Orders\n"
+               "[MainWindow|lblStatus]\nEN=Status\n");
+    const QString previous = ResManager().DictionaryFile();
+    ResManager().SetDictionaryFile(dictionary);
+    QWidget board;
+    board.setObjectName("MainWindow");
+    board.setWindowTitle("Quillbarrow Kestrelle");
+    auto* orders = new QLabel("Поръчки", &board);
+    orders->setObjectName("lblOrders");
+    auto* status = new QLabel("Свободно", &board);
+    status->setObjectName("lblStatus");
+    SetMainForm(&board);
+    QString previewed;
+    modal::WhenModal([&](QWidget* w) {
+        auto* language = w->findChild<QComboBox*>("cbLanguage");
+        int en = 0;
+        while (en < ResManager().CountLanguages() && ResManager().LanguageAbbrev(en) != "EN")
+            ++en;
+        language->setCurrentIndex(en);
+        previewed = board.windowTitle();
+        status->setText("3 поръчки");
+        w->findChild<platform::CommandButton*>("btnCancel")->Press();
+    });
+    ShowSetupForm();
+    SetMainForm(nullptr);
+    ResManager().SetDictionaryFile(previous);
+    EXPECT_EQ(previewed, "Kitchen board");
+    EXPECT_EQ(board.windowTitle(), "Quillbarrow Kestrelle");
+    EXPECT_EQ(orders->text(), "Поръчки");
+    EXPECT_EQ(status->text(), "3 поръчки");
 }
 
 TEST_F(SetupFormTest, SkinPreviewChangesTheComponentAndSaveStoresTheName) {

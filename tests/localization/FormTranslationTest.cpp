@@ -166,3 +166,14 @@ TEST_F(FormTranslationTest, NamelessInnerPartsAreNotTranslated) {
     EXPECT_EQ(t.cbList->lineEdit()->text(), "zero");
     EXPECT_EQ(t.w.windowTitle(), "Помощ");
 }
+
+// A dictionary text that looks like markup is shown as written: "<b></b>"
+// takes its room and no letter turns bold.
+TEST_F(FormTranslationTest, LabelsShowMarkupAsWritten) {
+    WriteDictionary("[HelpForm|lblNote]\nEN=<b></b>MMMMMMMM\n");
+    TestWindow t;
+    rm_.SetLanguage(&t.w, "EN");
+    EXPECT_EQ(t.lblNote->text(), "<b></b>MMMMMMMM");
+    EXPECT_GE(t.lblNote->sizeHint().width(),
+              t.lblNote->fontMetrics().horizontalAdvance("<b></b>MMMMMMMM"));
+}

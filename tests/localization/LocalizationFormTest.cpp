@@ -320,6 +320,38 @@ TEST_F(LocalizationFormTest, AFailedWriteTellsTheTranslator) {
     }
 }
 
+// A letter the language's code page lacks would be stored as "?": the
+// editor names it first, and going back saves nothing.
+TEST_F(LocalizationFormTest, LettersTheCodePageLacksAreNamedBeforeTheSave) {
+    LocalizationForm form;
+    form.cbLanguages()->setCurrentIndex(2);  // DE, CP1250
+    form.cbIndex()->setCurrentIndex(1);
+    const QString name = form.cbIndex()->currentText();
+    const auto before = platform::IniLookupBytes(dict_, name, "DE");
+    form.tbselected()->setPlainText("Setări și opțiuni");
+    for (const QString answer : {"No", "Yes"}) {
+        QString prompt;
+        modal::WhenModal([&](QWidget* w) {
+            if (auto* box = qobject_cast<MsgBoxExForm*>(w)) {
+                for (QLabel* line : box->MessageLines())
+                    prompt += line->text() + '\n';
+            }
+            if (QAbstractButton* b = modal::FindButton(w, answer))
+                b->click();
+            else
+                w->close();
+        });
+        form.btnSave()->Press();
+        EXPECT_TRUE(prompt.contains("CP1250")) << prompt.toStdString();
+        EXPECT_TRUE(prompt.contains("\nș ț\n")) << prompt.toStdString();
+        if (answer == "No") {
+            EXPECT_EQ(platform::IniLookupBytes(dict_, name, "DE"), before);
+            EXPECT_EQ(form.tbselected()->toPlainText(), "Setări și opțiuni");
+        }
+    }
+    EXPECT_EQ(platform::IniLookupBytes(dict_, name, "DE"), QByteArray("Set\xe3ri ?i op?iuni"));
+}
+
 // The dictionary cannot hold a line break in a value: an Enter typed into the
 // text is stored as the dictionary's token and shown again as a line break.
 TEST_F(LocalizationFormTest, EnterInTheTextIsKeptAsALineBreak) {

@@ -364,4 +364,17 @@ TEST_F(MsgBoxExTest, StandardBoxGetsTheTitleUnchanged) {
     });
     EXPECT_EQ(box_.Show("Standard?", 36, ""), 6);
     EXPECT_EQ(title, "");
+
+    // The prompt is plain text there too: "<b></b>" takes its room.
+    int width = 0;
+    int written = -1;
+    modal::WhenModal([&](QWidget* w) {
+        if (auto* label = w->findChild<QLabel*>("qt_msgbox_label")) {
+            width = label->sizeHint().width();
+            written = label->fontMetrics().horizontalAdvance("<b></b>MMMMMMMM");
+        }
+        w->close();
+    });
+    box_.Show("<b></b>MMMMMMMM", 0, "Markup");
+    EXPECT_GE(width, written);
 }

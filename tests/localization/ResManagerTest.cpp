@@ -10,6 +10,7 @@
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
 #include "platform/CodePage.h"
+#include "platform/Folders.h"
 #include "platform/IniFile.h"
 
 namespace {
@@ -157,6 +158,50 @@ TEST_F(ResManagerTest, RegisteredEntriesKeepTheirCaptionAndChangedOnesAreRewritt
     ASSERT_EQ(rm_.CountLanguages(), 3);
     EXPECT_EQ(rm_.Languages()[2].Caption, "My Russian");
     EXPECT_EQ(rm_.Languages()[2].Charset, 7);
+}
+
+// Each language's name is kept as the dictionary keeps it, in the language's
+// own code page, whatever the station's code page is: also in UTF-8, where a
+// later save of the settings must not turn the other bytes into U+FFFD.
+TEST_F(ResManagerTest, LanguageNamesKeepEveryLetterInTheirOwnCodePage) {
+    struct StationPage {
+        ~StationPage() {
+            qunsetenv("KESTRELLE_CODEPAGE");
+            platform::ResetAnsiCodePage();
+            platform::IniClearCache();
+        }
+    } restore;
+    const QByteArray greek("\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc");  // CP1253
+    const QByteArray turkish("T\xfcrk\xe7\x65");                 // CP1254
+    const QByteArray romanian("Rom\xe2n\xe3");                   // CP1250
+    WriteBytes(dict_, "[strLanguage]\r\nGR=" + greek + "\r\nTR=" + turkish + "\r\nRO=" + romanian +
+                          "\r\nES=Espa\xf1ol\r\n");
+    platform::IniClearCache();
+    rm_.LoadLanguages("BG,GR,TR,RO,ES", config_, AppData());
+    EXPECT_EQ(platform::IniLookupBytes(config_, "Languages", "2cap"), greek);
+    EXPECT_EQ(platform::IniLookupBytes(config_, "Languages", "3cap"), turkish);
+    EXPECT_EQ(platform::IniLookupBytes(config_, "Languages", "4cap"), romanian);
+    ASSERT_EQ(rm_.CountLanguages(), 5);
+    EXPECT_EQ(rm_.Languages()[1].Caption, "Ελληνικά");
+    EXPECT_EQ(rm_.Languages()[4].Caption, "Español");
+
+    // The export's block header names the language in its own code page.
+    rm_.ExportResources(false, "");
+    const QString exported = AddBackslash(platform::ProgramFolder()) + "ExpDictionary.txt";
+    EXPECT_TRUE(ReadBytes(exported).contains("---------- " + greek + " ----------\t"));
+    QFile::remove(exported);
+
+    qputenv("KESTRELLE_CODEPAGE", "UTF-8");
+    platform::ResetAnsiCodePage();
+    platform::IniClearCache();
+    ASSERT_TRUE(WriteIniValue("Skin", "Value", "1", config_));
+    EXPECT_EQ(platform::IniLookupBytes(config_, "Languages", "2cap"), greek);
+    ResManagerClass later;
+    later.GetLanguages(config_);
+    ASSERT_EQ(later.CountLanguages(), 5);
+    EXPECT_EQ(later.Languages()[1].Caption, "Ελληνικά");
+    EXPECT_EQ(later.Languages()[2].Caption, "Türkçe");
+    EXPECT_EQ(later.Languages()[3].Caption, "Română");
 }
 
 TEST_F(ResManagerTest, AStoredLanguageMustBeListedExactly) {
