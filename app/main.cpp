@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // The board's unload ends the program; closing the last window alone does not.
     QApplication::setQuitOnLastWindowClosed(false);
+    SetProgramIdentity();
     EndOnTerminationSignals();
     platform::InstallFileFaultFromEnvironment();
     if (!Main())

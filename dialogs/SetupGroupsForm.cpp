@@ -231,9 +231,16 @@ void SetupGroupsForm::btnDefault_Click() {
 
 void SetupGroupsForm::btnCancel_Click() {
     SetHourglass(true);
-    StoredResult() = ConfigurationSettings.GoodsGroups;
     SetHourglass(false);
     reject();
+}
+
+void SetupGroupsForm::reject() {
+    // Every way out that is not Save or Default (Cancel, Escape, the window's
+    // close box) answers the stored setting, so that the opener, which takes
+    // the answer whatever it is, keeps the stored goods groups.
+    StoredResult() = ConfigurationSettings.GoodsGroups;
+    KeyPreviewDialog::reject();
 }
 
 bool SetupGroupsForm::PreviewKey(QWidget*, QKeyEvent* key) {

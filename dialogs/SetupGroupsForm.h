@@ -25,6 +25,11 @@ public:
 
     QString result() const;
 
+public slots:
+    // Cancel's answer: the stored setting.
+    void reject() override;
+
+public:
     // Appends one row: caption with the position, name, code, "0".
     void AddGroupRow(int16_t position, const QString& name, const QString& code);
 

@@ -1,6 +1,7 @@
 #include "core/startup/SubMain.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include "board/BoardHooks.h"
 #include "board/HotKeys.h"
@@ -64,6 +65,16 @@ void EndProgram() {
 
 bool ProgramEnded() {
     return gEnded;
+}
+
+void SetProgramIdentity() {
+    QCoreApplication::setApplicationName(QStringLiteral("Kestrelle"));
+    // The program's picture of the skin component, in the default scheme.
+    const platform::SkinManager skin;
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128})
+        icon.addPixmap(skin.GetButtonPicture(QStringLiteral("Kestrelle"), size));
+    QApplication::setWindowIcon(icon);
 }
 
 void EndOnTerminationSignals() {

@@ -39,6 +39,11 @@ QString GetFerromontInstallPath(bool useBinPath);
 void InitErrorController();
 void InitMessageBoxes();
 
+// The program's name ("Kestrelle": window class, messages that name the
+// program) and its icon (every window's, the about box's picture). The
+// executable calls it once its application object exists.
+void SetProgramIdentity();
+
 // SIGTERM, SIGHUP and SIGINT end the program from then on as the board's Exit
 // does (its unload saves the settings and stops the message server); without
 // a board, the open windows are closed and the program ends.

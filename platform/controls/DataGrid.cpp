@@ -1,12 +1,15 @@
 #include "platform/controls/DataGrid.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QToolButton>
 #include <functional>
 
@@ -49,12 +52,23 @@ bool IsRowKey(const QKeyEvent* key) {
     }
 }
 
-// A combo box that reports its list opening and closing.
+// A combo box that reports its list opening and closing. A list-only one
+// (not editable) reports double-clicks as well: a click opens its list only
+// once no second click follows within the double-click time, since a list
+// opened at the first click would take the second one and the double-click
+// would never reach the cell.
 class ListCombo final : public QComboBox {
 public:
-    ListCombo(QWidget* parent, std::function<void(bool)> onPopup)
-        : QComboBox(parent), onPopup_(std::move(onPopup)) {}
+    ListCombo(QWidget* parent, std::function<void(bool)> onPopup,
+              std::function<void()> onDoubleClick)
+        : QComboBox(parent),
+          onPopup_(std::move(onPopup)),
+          onDoubleClick_(std::move(onDoubleClick)) {
+        pendingPopup_.setSingleShot(true);
+        QObject::connect(&pendingPopup_, &QTimer::timeout, this, [this] { showPopup(); });
+    }
     void showPopup() override {
+        pendingPopup_.stop();
         if (onPopup_)
             onPopup_(true);
         QComboBox::showPopup();
@@ -64,10 +78,54 @@ public:
         if (onPopup_)
             onPopup_(false);
     }
-    void Silence() { onPopup_ = nullptr; }
+    void Silence() {
+        onPopup_ = nullptr;
+        onDoubleClick_ = nullptr;
+        pendingPopup_.stop();
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (isEditable() || event->button() != Qt::LeftButton) {
+            QComboBox::mousePressEvent(event);
+            return;
+        }
+        event->accept();
+        if (pendingPopup_.isActive()) {
+            // The second press of a double-click; its double-click event
+            // follows and is the same click.
+            pendingPopup_.stop();
+            doubleClickSeen_ = true;
+            DoubleClick();
+            return;
+        }
+        pendingPopup_.start(QApplication::doubleClickInterval());
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (isEditable()) {
+            QComboBox::mouseDoubleClickEvent(event);
+            return;
+        }
+        event->accept();
+        // A double-click whose first press went to the cell before this
+        // editor opened under the pointer.
+        pendingPopup_.stop();
+        if (doubleClickSeen_)
+            doubleClickSeen_ = false;
+        else
+            DoubleClick();
+    }
 
 private:
+    void DoubleClick() {
+        if (onDoubleClick_)
+            onDoubleClick_();
+    }
+
     std::function<void(bool)> onPopup_;
+    std::function<void()> onDoubleClick_;
+    QTimer pendingPopup_;
+    bool doubleClickSeen_ = false;
 };
 
 // A text field with a cell button at its right.
@@ -117,19 +175,22 @@ public:
         QLineEdit* line = nullptr;
         switch (c.Style) {
             case ColumnStyle::DropDown: {
-                auto* combo = new ListCombo(parent, [g = grid_](bool open) {
-                    if (open)
-                        emit g->DropDownOpened();
-                    else
-                        emit g->DropDownClosed();
-                });
+                auto* combo = new ListCombo(
+                    parent,
+                    [g = grid_](bool open) {
+                        if (open)
+                            emit g->DropDownOpened();
+                        else
+                            emit g->DropDownClosed();
+                    },
+                    [g = grid_] { emit g->DblClick(); });
                 combo->setEditable(!c.Locked);
                 for (int i = 0; i < c.ListTexts.size(); ++i)
                     combo->addItem(c.ListTexts[i], c.ListData.value(i));
                 QObject::connect(combo, &QComboBox::activated, combo,
                                  [this, combo] { Commit(combo); });
-                // A list-only cell has no line edit to watch: keys and double
-                // clicks are taken at the combo itself.
+                // A list-only cell has no line edit to watch: keys are taken
+                // at the combo itself, which reports its double-clicks.
                 if (c.Locked)
                     combo->installEventFilter(grid_);
                 editor = combo;
@@ -172,6 +233,9 @@ public:
         const QString value = index.data(Qt::EditRole).toString();
         if (auto* combo = qobject_cast<QComboBox*>(editor)) {
             const int pos = ListPositionOf(index, grid_->columns_[index.column()].ListTexts);
+            // A list-only cell whose value is not in the list (a code the
+            // window names itself) still shows its value.
+            combo->setPlaceholderText(pos < 0 ? value : QString());
             combo->setCurrentIndex(pos);
             if (combo->isEditable())
                 combo->setEditText(value);
@@ -598,7 +662,8 @@ bool DataGrid::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
     }
-    if (editorPart && event->type() == QEvent::MouseButtonDblClick) {
+    if (editorPart && event->type() == QEvent::MouseButtonDblClick &&
+        !dynamic_cast<ListCombo*>(watched)) {
         emit DblClick();
         return true;
     }

@@ -346,6 +346,21 @@ QPixmap SkinManager::GetButtonPicture(const QString& name, int size) const {
     return pm;
 }
 
+namespace {
+
+// A text colour for the enabled states only; a disabled control draws its
+// text halfway to its background, so that it looks disabled under every
+// scheme.
+void SetTextColor(QPalette& p, QPalette::ColorRole role, const QColor& fore, const QColor& back) {
+    p.setColor(QPalette::Active, role, fore);
+    p.setColor(QPalette::Inactive, role, fore);
+    p.setColor(QPalette::Disabled, role,
+               QColor((fore.red() + back.red()) / 2, (fore.green() + back.green()) / 2,
+                      (fore.blue() + back.blue()) / 2));
+}
+
+}  // namespace
+
 void SkinManager::SetBackColor(QWidget* widget, const QColor& color) {
     if (!widget)
         return;
@@ -361,7 +376,7 @@ void SkinManager::SetButtonDefaultStyle(QWidget* button) const {
         return;
     QPalette p = button->palette();
     p.setColor(QPalette::Button, Current().Button);
-    p.setColor(QPalette::ButtonText, Current().Fore);
+    SetTextColor(p, QPalette::ButtonText, Current().Fore, Current().Button);
     button->setPalette(p);
 }
 
@@ -369,7 +384,7 @@ void SkinManager::SetLabelDefaultStyle(QWidget* label) const {
     if (!label)
         return;
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, Current().Fore);
+    SetTextColor(p, QPalette::WindowText, Current().Fore, Current().Window);
     label->setPalette(p);
 }
 
@@ -382,7 +397,7 @@ void SkinManager::SetFrameDefaultStyle(QWidget* frame) const {
         return;
     SetBackColor(frame, Current().Window);
     QPalette p = frame->palette();
-    p.setColor(QPalette::WindowText, Current().Fore);
+    SetTextColor(p, QPalette::WindowText, Current().Fore, Current().Window);
     frame->setPalette(p);
 }
 

@@ -139,3 +139,29 @@ TEST_F(SkinRoutinesTest, TabButtonsOfTheHelpWindow) {
         EXPECT_EQ(t->palette().color(QPalette::Highlight), tabColour);
     }
 }
+
+// The scheme colours a control's text in its enabled states only: a disabled
+// label or button is drawn differently from an enabled one under every skin.
+TEST_F(SkinRoutinesTest, DisabledControlsLookDisabledUnderEverySkin) {
+    for (const QString skin : {"Default", "Blue", "Lila", "Lime"}) {
+        QWidget w;
+        w.setObjectName("SetupForm");
+        auto* label = new QLabel("Path to the database", &w);
+        label->setObjectName("lblPath");
+        auto* button = new platform::CommandButton(&w);
+        button->setObjectName("btnFileOpen");
+        button->SetCaption("...");
+        button->setGeometry(0, 30, 40, 24);
+        label->setGeometry(0, 0, 200, 24);
+        SkinManager().SetSelectedSkin(skin);
+        ApplySkinToForm(&w);
+        for (QWidget* control : std::initializer_list<QWidget*>{label, button}) {
+            control->setEnabled(true);
+            const QImage enabled = control->grab().toImage();
+            control->setEnabled(false);
+            const QImage disabled = control->grab().toImage();
+            EXPECT_NE(enabled, disabled)
+                << skin.toStdString() << " " << control->objectName().toStdString();
+        }
+    }
+}

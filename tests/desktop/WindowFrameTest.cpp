@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include "board/HotKeys.h"
 #include "common/ModalHelper.h"
@@ -18,12 +19,15 @@
 #include "core/ModControls.h"
 #include "data/NomUsers.h"
 #include "dialogs/HelpForm.h"
+#include "dialogs/SetupForm.h"
 #include "localization/BuiltInTexts.h"
 #include "localization/MsgBoxExClass.h"
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
+#include "platform/controls/ControlIndex.h"
+#include "platform/controls/DataGrid.h"
 
 namespace {
 
@@ -144,4 +148,43 @@ TEST(WindowFrame, EveryLineOfAMessageIsOnTheScreen) {
     MsgBoxExClass box;
     box.Show(lines.join("\r\n"), 0, "Lines");
     EXPECT_EQ(shown, lines);
+}
+
+// Double-clicks with the mouse, as the X server delivers them: each one steps
+// the options grid's value, also while the cell's list editor is open under
+// the pointer.
+TEST(WindowFrame, EveryDoubleClickStepsAnOptionsValue) {
+    if (ResManager().CountResources() == 0)
+        RegisterBuiltInTexts();
+    const ConfigurationRecord saved = ConfigurationSettings;
+    ConfigurationSettings = ConfigurationRecord();
+    ConfigurationSettings.Communication = 0;
+    ConfigurationSettings.Restriction = true;
+    SetupForm form;
+    form.show();
+    ASSERT_TRUE(PumpEventsUntil(
+        [&] { return form.windowHandle() && form.windowHandle()->isExposed(); }, 5000));
+    static_cast<platform::CommandButton*>(
+        platform::FindIndexedControl(&form, QStringLiteral("btnTab"), 1))
+        ->Press();
+    auto* grid = form.findChild<platform::DataGrid*>(QStringLiteral("dgView"));
+    ASSERT_TRUE(grid);
+    ASSERT_EQ(grid->CellText(0, 2), "Restriction");
+    PumpEvents(300);
+    const QPoint cell = grid->viewport()->mapToGlobal(
+        grid->visualItemRect(grid->item(0, 1)).center() - QPoint(20, 0));
+    QStringList values;
+    for (int i = 0; i < 3; ++i) {
+        const QString before = grid->CellText(0, 1);
+        TestXSession().Run(
+            "xdotool", {"mousemove", QString::number(cell.x()), QString::number(cell.y()), "click",
+                        "--repeat", "2", "--delay", "60", "1"});
+        PumpEventsUntil([&] { return grid->CellText(0, 1) != before; }, 2000);
+        values << grid->CellText(0, 1);
+        // Longer than the double-click time: the next one is a new one.
+        PumpEvents(QApplication::doubleClickInterval() + 300);
+    }
+    form.reject();
+    ConfigurationSettings = saved;
+    EXPECT_EQ(values, QStringList({Res("strDisable"), Res("strEnable"), Res("strDisable")}));
 }

@@ -5,6 +5,7 @@
 #include <sqlite3.h>
 #include <QApplication>
 #include <QComboBox>
+#include <QImage>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -120,6 +121,23 @@ TEST_F(SetupGroupsFormTest, StoredCodesFillTheirRows) {
     ASSERT_EQ(grid_->Rows(), 15);
     EXPECT_EQ(Name(0), Res("strAll"));
     EXPECT_EQ(Code(0), "000");
+    // The first row is current with its list open over it: the list holds no
+    // entry of that name, and the cell still shows it.
+    auto* editor = qobject_cast<QComboBox*>(grid_->ActiveEditor());
+    ASSERT_TRUE(editor);
+    const QImage shown = editor->grab().toImage();
+    // Inside the frame, left of the arrow: where the text stands.
+    const QColor back = shown.pixelColor(4, shown.height() / 2);
+    int ink = 0;
+    for (int y = shown.height() / 4; y < shown.height() * 3 / 4; ++y) {
+        for (int x = 4; x < shown.width() * 2 / 3; ++x) {
+            const QColor c = shown.pixelColor(x, y);
+            ink += std::abs(c.red() - back.red()) + std::abs(c.green() - back.green()) +
+                       std::abs(c.blue() - back.blue()) >
+                   200;
+        }
+    }
+    EXPECT_GT(ink, 20) << "the current row's cell is blank";
     EXPECT_EQ(Name(1), "Бар");
     EXPECT_EQ(Code(2), "") << "a code that is no group gives an empty row";
     EXPECT_EQ(Name(2), "");
@@ -195,9 +213,13 @@ TEST_F(SetupGroupsFormTest, KeysSaveCancelAndDefault) {
     QTest::keyClick(grid_, Qt::Key_Return);
     EXPECT_EQ(picker_->result(), "205");
 
+    // The close box answers like Cancel, whatever the last picker answered.
+    Open();
+    QTest::keyClick(grid_, Qt::Key_F5);
+    ASSERT_EQ(picker_->result(), "");
     Open();
     picker_->close();
-    EXPECT_EQ(picker_->result(), "205") << "the close box changes nothing";
+    EXPECT_EQ(picker_->result(), "101|205") << "the close box answers the stored setting";
 }
 
 TEST_F(SetupGroupsFormTest, WithoutConnectionThereAreNoRows) {

@@ -234,6 +234,10 @@ TEST_F(KioskStation, UnrestrictedBoardLeavesThemToTheWindowManager) {
             .split('\n')
             .value(0)
             .toUInt());
+    // The program's name and icon reach the window manager.
+    EXPECT_TRUE(x_.PropertyValues(board, "WM_CLASS").contains("\"Kestrelle\""))
+        << x_.PropertyValues(board, "WM_CLASS").join(", ").toStdString();
+    EXPECT_FALSE(x_.PropertyValues(board, "_NET_WM_ICON").isEmpty());
     x_.Run("xdotool", {"windowactivate", "--sync", QString::number(board)});
     ASSERT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
     // Minimized, it stays so until someone brings it back.
