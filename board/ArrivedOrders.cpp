@@ -97,6 +97,16 @@ int PanelOfActiveOrder(int ordersCount, int panelCount, int activeOrder, int act
     return activeOrder - 1 - r.first;
 }
 
+QString PanelText(const QString& text) {
+    if (text.size() <= kPanelTextLimit)
+        return text;
+    qsizetype cut = kPanelTextLimit;
+    // Never half of a surrogate pair or of a CR LF.
+    if (text[cut - 1].isHighSurrogate() || (text[cut - 1] == '\r' && text[cut] == '\n'))
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
 QString BackupSectionName(int index) {
     return QStringLiteral("Order_") + rt::Format(index, "00");
 }

@@ -66,6 +66,14 @@ PanelRange ComputePanelRange(int ordersCount, int panelCount, int activeOrder, i
 // it (the panel index kept where it already does); -1 when there is no order.
 int PanelOfActiveOrder(int ordersCount, int panelCount, int activeOrder, int activePanel);
 
+// What an order panel shows of an order's text: the whole text up to
+// kPanelTextLimit characters; of a longer one its beginning and "…". Laying
+// out a text costs the board's thread time that grows faster than the text
+// (minutes for a megabyte), and a panel shows a few hundred characters at a
+// time: the whole text stays in the list, the backup and the history.
+inline constexpr int kPanelTextLimit = 10000;
+QString PanelText(const QString& text);
+
 // "Order_" + index formatted "00" (three digits from 100).
 QString BackupSectionName(int index);
 

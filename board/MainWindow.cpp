@@ -119,6 +119,7 @@ void MainWindow::CreateOrderPanels() {
         // A kiosk panel offers no editing menu (Copy, Select All).
         panel->setContextMenuPolicy(Qt::NoContextMenu);
         rtbOrder_.append(panel);
+        panelTexts_.append(QString());
         auto* time = new QLabel(frmOrders_[0]);
         time->setObjectName(QStringLiteral("lblTime"));
         platform::SetControlIndex(time, i);

@@ -283,6 +283,9 @@ private:
     QLabel* lblOrdersStatus_ = nullptr;
     QList<QFrame*> frmOrders_;
     QList<platform::RichTextBox*> rtbOrder_;
+    // The whole text of the order each panel shows (a panel shows at most
+    // PanelText of it): what RefreshOrderPanels compares against.
+    QList<QString> panelTexts_;
     QList<QLabel*> lblTime_;
     QPlainTextEdit* tbDbOrder_ = nullptr;
     QLabel* lblPassedTime_ = nullptr;

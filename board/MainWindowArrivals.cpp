@@ -103,14 +103,19 @@ void MainWindow::RefreshOrderPanels() {
     }
     const PanelRange range =
         ComputePanelRange(GetOrdersCount(), kOrderPanels, activeOrder_, activePanel_);
-    for (platform::RichTextBox* panel : rtbOrder_) {
-        panel->SetText(QString());
-        platform::SetControlTag(panel, QString());
-    }
-    int j = 0;
-    for (int k = range.first; k <= range.last && j < kOrderPanels; ++k, ++j) {
-        rtbOrder_[j]->SetText(arrivals_[k].Text);
-        platform::SetControlTag(rtbOrder_[j], QString::number(k + 1));
+    // A panel that goes on showing the same order with the same text is left
+    // as it is: its text is not laid out again and its scroll position stays.
+    for (int j = 0; j < rtbOrder_.size(); ++j) {
+        const int k = range.first + j;
+        const bool shows = k <= range.last && k < arrivals_.size();
+        const QString tag = shows ? QString::number(k + 1) : QString();
+        const QString text = shows ? arrivals_[k].Text : QString();
+        platform::RichTextBox* panel = rtbOrder_[j];
+        if (platform::ControlTag(panel) == tag && panelTexts_[j] == text)
+            continue;
+        panel->SetText(PanelText(text));
+        platform::SetControlTag(panel, tag);
+        panelTexts_[j] = text;
     }
     if (platform::RichTextBox* panel = rtbOrder(activePanel_)) {
         panel->setFocus();

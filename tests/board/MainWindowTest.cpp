@@ -392,6 +392,26 @@ TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
     EXPECT_EQ(window_->rtbOrder(1)->Text(), "Маса 5: 1 x Кафе");
 }
 
+TEST_F(MainWindowTest, AnArrivalLeavesAPanelThatShowsTheSameOrderAsItWas) {
+    window_->show();
+    window_->InitForm();
+    QStringList lines;
+    for (int i = 1; i <= 80; ++i)
+        lines << QString("%1 x Soup").arg(i);
+    window_->AddArrivedOrder(lines.join("\r\n"));
+    platform::RichTextBox* first = window_->rtbOrder(0);
+    QScrollBar* bar = first->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 10);
+    bar->setValue(bar->maximum() / 2);
+    const int scrolled = bar->value();
+    Add(2);
+    ASSERT_EQ(window_->GetOrdersCount(), 3);
+    EXPECT_EQ(platform::ControlTag(first), "1");
+    EXPECT_EQ(first->Text(), lines.join("\n"));
+    EXPECT_EQ(bar->value(), scrolled);
+    EXPECT_EQ(window_->rtbOrder(2)->Text(), "Order 3");
+}
+
 TEST_F(MainWindowTest, TheNewestOrderIsSelectedWhenAsked) {
     ConfigurationSettings.FocusNewOrder = true;
     window_->InitForm();

@@ -119,6 +119,38 @@ TEST(ImStation, AnAcknowledgedOrderIsAlreadyInTheBackup) {
                     .contains("]: \r\nTable 3: 2 x Soup\r\n"));
 }
 
+TEST(ImStation, AnOrderOfAMegabyteHoldsUpNoOtherTerminal) {
+    StationProcess station;
+    const int port = StartMessageServer(station);
+    ASSERT_NE(port, 0) << station.Output().toStdString();
+    const QString STX(QChar(2));
+    RawTerminal big(port);
+    const QString serverName = big.Join("Big");
+    ASSERT_FALSE(serverName.isEmpty());
+    RawTerminal bar(port);
+    ASSERT_FALSE(bar.Join("Bar").isEmpty());
+    // One word without a blank is the hardest text to lay out.
+    const QString text(1000000, 'x');
+    big.Send("ORD" + STX + "Big" + STX + serverName + STX + "1" + QChar(3) + text + QChar(4));
+    // The other terminal orders while the station takes the large one.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ReadBytes(station.DataFolder() + "Logs/QVKServer.log").contains("[Big -> "); },
+        15000));
+    bar.Send("ORD" + STX + "Bar" + STX + serverName + STX + "1" + QChar(3) + "Soup" + QChar(4));
+    EXPECT_EQ(bar.ReadUntil("ORA" + STX + "ACK" + STX + "Bar"),
+              "ORA" + STX + "ACK" + STX + "Bar" + STX + "1");
+    EXPECT_EQ(big.ReadUntil("ORA" + STX + "ACK" + STX + "Big"),
+              "ORA" + STX + "ACK" + STX + "Big" + STX + "1");
+    station.Kill();
+
+    const auto kept = LoadArrivalsBackupFile(station.DataFolder() + "BackUp.log");
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->size(), 2);
+    EXPECT_EQ(kept->at(0).Text.size(), text.size());
+    EXPECT_EQ(kept->at(0).Text, text);
+    EXPECT_EQ(kept->at(1).Text, "Soup");
+}
+
 TEST(ImStation, TerminationSignalsEndTheStationThroughItsUnload) {
     const QString STX(QChar(2));
     for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {

@@ -1,6 +1,7 @@
-// The board's speed: a datagram until its panel is filled, the idle cost of
-// the timers, Clear rewriting every backup section, and the durable cost of
-// one more order (on the disk, flushed) with few or many orders held.
+// The board's speed: a datagram until its panel is filled, a very large order
+// until the board has drawn it, the idle cost of the timers, Clear rewriting
+// every backup section, and the durable cost of one more order (on the disk,
+// flushed) with few or many orders held.
 //   build/bench/board_bench
 #include <arpa/inet.h>
 #include <benchmark/benchmark.h>
@@ -91,6 +92,30 @@ void BM_DatagramToPanel(benchmark::State& state) {
     ::close(fd);
 }
 
+// One order of range(0) characters, from its arrival until the board is drawn
+// with it: range(1) 0 for lines of about 40 characters, 1 for one line of
+// words, 2 for one word without a blank.
+void BM_LargeOrderToPanel(benchmark::State& state) {
+    Station s;
+    const int size = int(state.range(0));
+    QString text;
+    if (state.range(1) == 2)
+        text.fill('x', size);
+    for (int i = 0; text.size() < size; ++i)
+        text += QStringLiteral("%1 x Soup, ").arg(i % 10) +
+                (state.range(1) == 0 && i % 3 == 2 ? QStringLiteral("\r\n") : QString());
+    text.truncate(size);
+    for (auto _ : state) {
+        state.PauseTiming();
+        s.Fill(0);
+        state.ResumeTiming();
+        s.window->AddArrivedOrder(text);
+        s.window->repaint();
+        QApplication::processEvents(QEventLoop::AllEvents);
+        benchmark::DoNotOptimize(s.window->rtbOrder(0)->grab());
+    }
+}
+
 void BM_IdleCpu(benchmark::State& state) {
     Station s;
     s.Fill(int(state.range(0)));
@@ -147,6 +172,18 @@ void BM_StoreOneMoreOrder(benchmark::State& state) {
 
 BENCHMARK(BM_StoreOneMoreOrder)->Arg(1)->Arg(10000)->Iterations(300)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DatagramToPanel)->Unit(benchmark::kMillisecond)->Iterations(100);
+BENCHMARK(BM_LargeOrderToPanel)
+    ->Args({30000, 1})
+    ->Args({100000, 1})
+    ->Args({300000, 1})
+    ->Args({1000000, 1})
+    ->Args({1000000, 0})
+    ->Args({30000, 2})
+    ->Args({100000, 2})
+    ->Args({300000, 2})
+    ->Args({1000000, 2})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleCpu)->Arg(0)->Arg(20)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Clear)->Arg(50)->Arg(200)->Iterations(3)->Unit(benchmark::kMillisecond);
 
