@@ -1,5 +1,6 @@
 #include "board/ArrivedOrders.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <cmath>
 
@@ -33,23 +34,37 @@ std::optional<OrderDatagram> ParseOrderDatagram(const QString& datagram) {
     return d;
 }
 
+namespace {
+QString SenderKey(const QString& sender) {
+    if (sender.size() <= UdpSenderTable::kMaxKeyLength)
+        return sender;
+    // Longer than any name a key of this form can be mistaken for.
+    return sender.left(UdpSenderTable::kMaxKeyLength / 2) + '#' +
+           QString::fromLatin1(
+               QCryptographicHash::hash(sender.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+}  // namespace
+
 bool UdpSenderTable::Accept(const QString& sender, int32_t sequence) {
-    Slot* slot = nullptr;
-    for (Slot& s : slots_) {
-        if (s.name == sender) {
-            slot = &s;
-            break;
-        }
-    }
-    if (!slot) {
-        if (int(slots_.size()) >= kMaxSenders)
+    const QString key = SenderKey(sender);
+    const auto found = index_.find(key);
+    if (found == index_.end()) {
+        // A new sender's first order is any number from 1.
+        if (sequence < 1)
             return false;
-        slots_.push_back(Slot{sender, 0});
-        slot = &slots_.back();
+        if (int(slots_.size()) >= kMaxSenders) {
+            index_.remove(slots_.back().key);
+            slots_.pop_back();
+        }
+        slots_.push_front(Slot{key, sequence});
+        index_.insert(key, slots_.begin());
+        return true;
     }
-    if (sequence > slot->last || sequence == 1) {
-        const bool add = sequence > 1 || slot->last != 1;
-        slot->last = sequence;
+    slots_.splice(slots_.begin(), slots_, found.value());
+    Slot& slot = slots_.front();
+    if (sequence > slot.last || sequence == 1) {
+        const bool add = sequence > 1 || slot.last != 1;
+        slot.last = sequence;
         return add;
     }
     return false;

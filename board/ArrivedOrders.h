@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <list>
 #include <optional>
 #include <vector>
 
@@ -31,21 +33,29 @@ std::optional<OrderDatagram> ParseOrderDatagram(const QString& datagram);
 
 // The last accepted sequence number per sender. A sender's numbers must rise;
 // a restart at 1 is accepted once; 0 and below never. Every distinct sender,
-// the nameless one included, has a slot of its own; the table grows beyond the
-// classic 16 senders up to kMaxSenders, after which new senders are refused.
+// the nameless one included, has a slot of its own, taken only by a datagram
+// that becomes an order: junk that is never accepted costs no slot. The table
+// holds up to kMaxSenders senders; a new sender that finds it full takes the
+// slot of the sender heard least recently, so no terminal is ever refused (one
+// that comes back after giving way starts as a new sender). A name longer
+// than kMaxKeyLength characters is kept as its beginning and a digest of the
+// whole, so that the table's memory stays small whatever the names.
 class UdpSenderTable {
 public:
     static constexpr int kMaxSenders = 4096;
+    static constexpr int kMaxKeyLength = 64;
     // Whether the order is to be added; updates the sender's last number.
     bool Accept(const QString& sender, int32_t sequence);
     int Count() const { return int(slots_.size()); }
 
 private:
     struct Slot {
-        QString name;
+        QString key;
         int32_t last = 0;
     };
-    std::vector<Slot> slots_;
+    // Most recently heard first.
+    std::list<Slot> slots_;
+    QHash<QString, std::list<Slot>::iterator> index_;
 };
 
 // The age text "hh:nn:ss" from start to now (day numbers); a now before start

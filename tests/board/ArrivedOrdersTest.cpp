@@ -2,6 +2,7 @@
 #include <QFile>
 
 #include "board/ArrivedOrders.h"
+#include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
@@ -57,6 +58,29 @@ TEST(UdpSenders, NamelessAndManySendersKeepTheirOwnNumbers) {
     for (int i = 0; i < 40; ++i)
         EXPECT_TRUE(t.Accept(QString("t%1").arg(i), 1)) << i;
     EXPECT_EQ(t.Count(), 42);
+}
+
+TEST(UdpSenders, AFullTableMakesRoomForANewSenderAndLongNamesCostLittle) {
+    UdpSenderTable t;
+    for (int i = 0; i < 5000; ++i)
+        EXPECT_FALSE(t.Accept(QString("junk%1").arg(i), 0));  // never an order: no slot
+    EXPECT_EQ(t.Count(), 0);
+    for (int i = 0; i < UdpSenderTable::kMaxSenders; ++i)
+        ASSERT_TRUE(t.Accept(QString("t%1").arg(i), 5)) << i;
+    EXPECT_FALSE(t.Accept("t0", 5));  // heard again: now the most recent
+    EXPECT_TRUE(t.Accept("newcomer", 1));
+    EXPECT_EQ(t.Count(), UdpSenderTable::kMaxSenders);
+    EXPECT_FALSE(t.Accept("t0", 5));  // kept its number
+    EXPECT_TRUE(t.Accept("t1", 5));   // gave way: starts anew
+
+    // Names of 65,000 characters, each one a sender of its own.
+    UdpSenderTable names;
+    const qint64 before = ResidentBytes();
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_TRUE(names.Accept(QString(65000, 'n') + QString::number(i), 1)) << i;
+    EXPECT_LT(ResidentBytes() - before, 8 << 20);
+    EXPECT_FALSE(names.Accept(QString(65000, 'n') + "7", 1));
+    EXPECT_TRUE(names.Accept(QString(65000, 'n') + "7", 2));
 }
 
 TEST(AgeText, ElapsedTimeAndColours) {

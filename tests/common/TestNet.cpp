@@ -12,6 +12,7 @@
 #include <random>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
@@ -124,4 +125,27 @@ QString RunSimulator(const QStringList& arguments, int* exitCode, const QString&
         *exitCode = simulator.exitStatus() == QProcess::NormalExit ? simulator.exitCode() : -1;
     }
     return QString::fromUtf8(simulator.readAllStandardOutput() + simulator.readAllStandardError());
+}
+
+namespace {
+QString ProcFolder(qint64 pid) {
+    return pid == 0 ? QStringLiteral("/proc/self") : QStringLiteral("/proc/%1").arg(pid);
+}
+}  // namespace
+
+qint64 ResidentBytes(qint64 pid) {
+    std::ifstream status((ProcFolder(pid) + "/status").toStdString());
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stoll(line.substr(6)) * 1024;
+    }
+    return -1;
+}
+
+int OpenDescriptors(qint64 pid) {
+    const QDir folder(ProcFolder(pid) + "/fd");
+    if (!folder.exists())
+        return -1;
+    return int(folder.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size());
 }

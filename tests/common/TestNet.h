@@ -25,3 +25,8 @@ QString OrderDatagram(int sequence, const QString& sender, const QString& text);
 // when it crashed or was still running after timeoutMs (it is then killed).
 QString RunSimulator(const QStringList& arguments, int* exitCode, const QString& folder = QString(),
                      int timeoutMs = 300000);
+
+// What /proc says of a process (0: this one): its resident memory in bytes,
+// and the number of descriptors it holds open; -1 when it cannot be read.
+qint64 ResidentBytes(qint64 pid = 0);
+int OpenDescriptors(qint64 pid = 0);

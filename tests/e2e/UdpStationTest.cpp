@@ -54,6 +54,33 @@ TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
     station.Stop();
 }
 
+TEST(UdpStation, JunkThatNeverBecomesAnOrderLocksNoTerminalOut) {
+    StationProcess station;
+    const int port = FreePort(SOCK_DGRAM);
+    station.Configure({{"Communication", "0"},
+                       {"Restriction", "False"},
+                       {"SoundNotification", "False"},
+                       {"PortUDP", QString::number(port)}});
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000))
+        << station.Output().toStdString();
+    // Sequence 000000 from 5,000 names, paced so that the station reads them all.
+    for (int i = 0; i < 5000; ++i) {
+        SendUdp(port, OrderDatagram(0, "junk-" + QString::number(i), "nothing to cook here"));
+        if (i % 200 == 199)
+            QThread::msleep(20);
+    }
+    QThread::msleep(300);
+    SendUdp(port, OrderDatagram(1, "Kitchen", "Table 2: 1 x Soup"));
+    const QString backup = station.DataFolder() + "BackUp.log";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return platform::IniRead(backup, "Order_00", "Row_000", 255) == "Table 2: 1 x Soup";
+        },
+        10000));
+    station.Stop();
+}
+
 // The station is killed at each write step in turn, one step further in each
 // run, while it clears the first of three orders (Ctrl+Del at a real
 // display). After a restart that order is in history.txt once or on the board
