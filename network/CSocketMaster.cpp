@@ -632,8 +632,12 @@ void CSocketMaster::Accept(int32_t& requestID) {
 // ---- closing --------------------------------------------------------------------------
 
 void CSocketMaster::CloseSck() {
-    if (socket_ == -1)
+    if (socket_ == -1) {
+        // A socket that could not be created (no descriptor left) left state
+        // 9 behind: closing is the way back to 0 for it too.
+        state_ = sckClosed;
         return;
+    }
     state_ = sckClosing;
     CancelResolutions();
     DestroySocket();

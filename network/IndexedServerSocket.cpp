@@ -45,14 +45,14 @@ void IndexedServerSocket::Load(int index) {
     auto socket = std::make_unique<CSocketMaster>();
     Connect(index, socket.get());
     items_[size_t(index)].socket = std::move(socket);
-    items_[size_t(index)].pendingSend = 0;
+    SetPending(index, 0);
 }
 
 void IndexedServerSocket::Unload(int index) {
     if (!IsLoaded(index))
         RaiseMissing(index);
+    SetPending(index, 0);
     CSocketMaster* socket = items_[size_t(index)].socket.release();
-    items_[size_t(index)].pendingSend = 0;
     while (!items_.empty() && !items_.back().socket)
         items_.pop_back();
     disconnect(socket, nullptr, this, nullptr);
@@ -80,21 +80,33 @@ int IndexedServerSocket::Count() const {
 
 void IndexedServerSocket::Accept(int index, int32_t requestID) {
     CSocketMaster& socket = Item(index);
-    items_[size_t(index)].pendingSend = 0;
+    SetPending(index, 0);
     socket.Accept(requestID);
 }
 
 void IndexedServerSocket::SendData(int index, const Variant& data) {
     CSocketMaster& socket = Item(index);
     if (socket.State() != CSocketMaster::sckConnected)
-        items_[size_t(index)].pendingSend = 0;
+        SetPending(index, 0);
     // What the send cannot hand to the system stays counted; the progress
     // events raised inside SendData correct the count to what is left.
     const int64_t size = data.Type() == VarType::ByteArray ? data.ToBytes().size()
                          : data.Type() == VarType::String ? platform::ToAnsi(data.ToString()).size()
                                                           : 0;
-    items_[size_t(index)].pendingSend += size;
+    SetPending(index, items_[size_t(index)].pendingSend + size);
     socket.SendData(data);
+}
+
+void IndexedServerSocket::CloseSck(int index) {
+    CSocketMaster& socket = Item(index);
+    SetPending(index, 0);
+    socket.CloseSck();
+}
+
+void IndexedServerSocket::SetPending(int index, int64_t bytes) {
+    int64_t& pending = items_[size_t(index)].pendingSend;
+    totalPending_ += bytes - pending;
+    pending = bytes;
 }
 
 int64_t IndexedServerSocket::PendingSendBytes(int index) const {
@@ -116,11 +128,11 @@ void IndexedServerSocket::Connect(int index, CSocketMaster* socket) {
     connect(socket, &CSocketMaster::SendProgress, this,
             [this, index](int32_t, int32_t bytesRemaining) {
                 if (IsLoaded(index))
-                    items_[size_t(index)].pendingSend = bytesRemaining;
+                    SetPending(index, bytesRemaining);
             });
     connect(socket, &CSocketMaster::SendComplete, this, [this, index] {
         if (IsLoaded(index))
-            items_[size_t(index)].pendingSend = 0;
+            SetPending(index, 0);
         emit SendComplete(index);
     });
 }

@@ -55,6 +55,10 @@ public:
     // exact as long as every send to the index goes through here.
     void SendData(int index, const Variant& data);
     int64_t PendingSendBytes(int index) const;
+    // CloseSck of the item; its waiting bytes go with it and leave the count.
+    void CloseSck(int index);
+    // The sum of PendingSendBytes over every index, kept as the counts change.
+    int64_t TotalPendingSendBytes() const { return totalPending_; }
 
 signals:
     void ConnectionRequest(int index, int32_t requestID);
@@ -73,7 +77,9 @@ private:
         int64_t pendingSend = 0;
     };
     void Connect(int index, CSocketMaster* socket);
+    void SetPending(int index, int64_t bytes);
     [[noreturn]] void RaiseMissing(int index) const;
 
     std::vector<Element> items_;
+    int64_t totalPending_ = 0;
 };

@@ -155,6 +155,10 @@ int ModServer::GetFreeSocketIndex() {
 void ModServer::sckServerIM_ConnectionRequest(int index, int32_t requestID) {
     if (index != 0)
         return;
+    // The request's descriptor is the lowest one free: at or beyond this
+    // mark, fewer than the reserve are left, and the connection is refused.
+    if (requestID >= platform::DescriptorLimit() - kReservedDescriptors)
+        return;
     const int slot = GetFreeSocketIndex();
     // No free index: the request is not taken, and the socket layer closes
     // the connection when this event returns; the terminal sees it end.
@@ -211,7 +215,7 @@ void ModServer::CloseClient(int index) {
     if (!sckServerIM_->IsLoaded(index) || index < 1)
         return;
     try {
-        sckServerIM_->Item(index).CloseSck();
+        sckServerIM_->CloseSck(index);
     } catch (const AppError&) {
     }
     // Only a record with a connection announces a leave, so that one
@@ -312,11 +316,41 @@ void ModServer::SendQueued() {
                 if (alive.expired())
                     return;
             }
+            if (sckServerIM_->TotalPendingSendBytes() > kMaxTotalSendBacklogBytes &&
+                !DropLargestBacklogs())
+                return;
             PumpEventsWhenDue();
             if (alive.expired())
                 return;
         }
     }
+}
+
+bool ModServer::DropLargestBacklogs() {
+    // The leaves announced below are broadcasts themselves: they add to the
+    // backlogs and may end here again, which this one loop takes care of.
+    if (droppingBacklogs_)
+        return true;
+    droppingBacklogs_ = true;
+    const std::weak_ptr<bool> alive = alive_;
+    while (sckServerIM_->TotalPendingSendBytes() > kMaxTotalSendBacklogBytes) {
+        int largest = 0;
+        int64_t most = 0;
+        for (int i = 1; i <= sckServerIM_->UBound(); ++i) {
+            const int64_t pending = sckServerIM_->PendingSendBytes(i);
+            if (pending > most) {
+                most = pending;
+                largest = i;
+            }
+        }
+        if (largest == 0)
+            break;
+        CloseClient(largest);
+        if (alive.expired())
+            return false;
+    }
+    droppingBacklogs_ = false;
+    return true;
 }
 
 QString ModServer::BuildUserList() const {

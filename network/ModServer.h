@@ -58,6 +58,15 @@ public:
     // broken terminal could take the station's memory.
     static constexpr qsizetype kMaxMessageBytes = qsizetype(1) << 20;
     static constexpr int64_t kMaxSendBacklogBytes = int64_t(1) << 20;
+    // All terminals together may leave this many bytes unread; past it the
+    // terminals that hold the most are disconnected first, until the rest
+    // hold less. Terminals that read never come near it.
+    static constexpr int64_t kMaxTotalSendBacklogBytes = int64_t(32) << 20;
+    // Descriptors kept for the station's own files (the backup and its
+    // temporary file, the history, the logs, the settings): a connection
+    // that would leave fewer free is closed at once, so that no number of
+    // terminals can keep the station from saving an order.
+    static constexpr int kReservedDescriptors = 64;
     // Waiting events are handled while a broadcast runs, but at most this
     // often: a pump looks at every socket of the process, so one pump per
     // send made a broadcast's cost grow with the square of the terminals.
@@ -149,6 +158,10 @@ private:
     void Queue(QByteArray bytes, uint64_t only);
     // Sends what is queued, each terminal's messages of a round in one send.
     void SendQueued();
+    // Disconnects the terminals with the largest backlogs while all of them
+    // together hold more than kMaxTotalSendBacklogBytes. False when the
+    // server was destroyed meanwhile.
+    bool DropLargestBacklogs();
     void Drain(uint64_t connection);
     void HandleMessage(int index, uint64_t connection, const QByteArray& bytes);
     // The close of a client, by its peer or by the server: the record is
@@ -181,6 +194,7 @@ private:
     std::vector<Outgoing> outgoing_;
     bool sendScheduled_ = false;
     bool sending_ = false;
+    bool droppingBacklogs_ = false;
     // Cleared by the destructor; loops that pump hold a weak copy.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

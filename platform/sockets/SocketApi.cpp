@@ -5,11 +5,13 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -177,6 +179,14 @@ int ListenSocket(SocketHandle socket, int backlog) {
         return LastError();
     detail::NoteListening(socket);
     return 0;
+}
+
+int DescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > rlim_t(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return int(limit.rlim_cur);
 }
 
 int MaxListenBacklog() {

@@ -89,6 +89,9 @@ int ListenSocket(SocketHandle socket, int backlog);
 // The longest listen queue the system grants (net.core.somaxconn, else
 // SOMAXCONN): for a listener that many peers may reach at once.
 int MaxListenBacklog();
+// How many descriptors the process may hold open (the soft limit of
+// RLIMIT_NOFILE); a descriptor's number is always below it.
+int DescriptorLimit();
 // The accepted socket is non-blocking and inherits the listener's
 // notification selection, as Winsock's accept does.
 int AcceptSocket(SocketHandle listener, SocketHandle* accepted);

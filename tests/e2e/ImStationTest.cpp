@@ -3,6 +3,7 @@
 // on the board's backup once, and the server's log tells the story.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <QSet>
 
 #include "StationProcess.h"
+#include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "platform/CodePage.h"
 #include "platform/IniFile.h"
@@ -149,6 +151,37 @@ TEST(ImStation, AnOrderOfAMegabyteHoldsUpNoOtherTerminal) {
     EXPECT_EQ(kept->at(0).Text.size(), text.size());
     EXPECT_EQ(kept->at(0).Text, text);
     EXPECT_EQ(kept->at(1).Text, "Soup");
+}
+
+TEST(ImStation, IdleConnectionsLeaveTheStationDescriptorsForItsFiles) {
+    StationProcess station;
+    const int port = StartMessageServer(station);
+    ASSERT_NE(port, 0) << station.Output().toStdString();
+    const QString STX(QChar(2));
+    RawTerminal pos(port);
+    const QString serverName = pos.Join("POS");
+    ASSERT_FALSE(serverName.isEmpty());
+    // A small limit, and more connections than it allows, left idle.
+    constexpr int kLimit = 256;
+    const rlimit limit{kLimit, kLimit};
+    ASSERT_EQ(::prlimit(pid_t(station.Pid()), RLIMIT_NOFILE, &limit, nullptr), 0);
+    std::vector<int> idle;
+    for (int i = 0; i < kLimit + 100; ++i)
+        idle.push_back(ConnectTcp(port));
+    WaitUntil([&] { return false; }, 1000);
+    const int held = OpenDescriptors(station.Pid());
+    pos.Send("ORD" + STX + "POS" + STX + serverName + STX + "1" + QChar(3) + "Table 5: Soup" +
+             QChar(4));
+    EXPECT_EQ(pos.ReadUntil("ORA"), "ORA" + STX + "ACK" + STX + "POS" + STX + "1");
+    for (const int fd : idle)
+        ::close(fd);
+    EXPECT_LT(held, kLimit - 32);
+    EXPECT_TRUE(
+        ReadBytes(station.DataFolder() + "Logs/QVKServer.log").contains("]: \r\nTable 5: Soup"));
+    station.Kill();
+    const auto kept = LoadArrivalsBackupFile(station.DataFolder() + "BackUp.log");
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->first().Text, "Table 5: Soup");
 }
 
 TEST(ImStation, TerminationSignalsEndTheStationThroughItsUnload) {

@@ -12,6 +12,7 @@
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
+#include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "network/CSocketMaster.h"
 #include "platform/CodePage.h"
@@ -172,6 +173,30 @@ TEST_F(ModServerBadInputTest, TerminalThatNeverReadsIsDroppedWhenItsBacklogIsFul
     // Its index is free again.
     auto next = Join("Next");
     EXPECT_EQ(IndexOf("Next"), 2);
+}
+
+TEST_F(ModServerBadInputTest, TerminalsThatNeverReadHoldLittleMemoryTogether) {
+    auto reader = Join("Reader");
+    std::vector<std::unique_ptr<ImTerminal>> deaf;
+    for (int i = 0; i < 200; ++i)
+        deaf.push_back(std::make_unique<ImTerminal>(Port(), 4096));
+    ASSERT_TRUE(PumpEventsUntil([&] { return ConnectedClients() == 201; }));
+    // Each of them alone stays below its own limit for a good while; all of
+    // them together would hold hundreds of megabytes.
+    const QString line = MsgMessage("Reader", "All", QString(60000, 'c'));
+    const qint64 before = ResidentBytes();
+    qint64 most = 0;
+    for (int sent = 1; sent <= 100; ++sent) {
+        reader->SendText(line);
+        ASSERT_TRUE(PumpEventsUntil([&] { return reader->MessagesOf("MSG").size() >= sent; }));
+        most = std::max(most, ResidentBytes() - before);
+    }
+    EXPECT_LT(most, 128 << 20) << "megabytes: " << (most >> 20);
+    EXPECT_LE(server->sckServerIM().TotalPendingSendBytes(), ModServer::kMaxTotalSendBacklogBytes);
+    // The terminal that reads is served as before.
+    reader->SendText(OrdMessage("Reader", server->ImServerName(), "1", "Soup"));
+    ASSERT_TRUE(WaitForOrders(1));
+    EXPECT_TRUE(PumpEventsUntil([&] { return !reader->MessagesOf("ORA").isEmpty(); }));
 }
 
 TEST_F(ModServerBadInputTest, RequestsWaitWhileTheProcessHasNoDescriptorLeft) {
