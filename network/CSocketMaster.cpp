@@ -12,6 +12,10 @@
 
 using namespace socketmaster;
 
+namespace {
+constexpr int kUdpReceiveBufferBytes = 8 << 20;
+}  // namespace
+
 CSocketMaster::CSocketMaster() {
     InitiateProcesses();
 }
@@ -230,6 +234,10 @@ void CSocketMaster::ProcessOptions() {
     int value = 0;
     if (IsUdp()) {
         platform::SetSocketOption(socket_, platform::SocketOption::Broadcast, 1);
+        // The system's default holds about 256 small datagrams: a burst of
+        // orders from many terminals while the thread is busy would lose the
+        // rest. Whatever the system grants is taken.
+        platform::RequestReceiveBuffer(socket_, kUdpReceiveBufferBytes);
         const int error =
             platform::GetSocketOption(socket_, platform::SocketOption::MaxMessageSize, &value);
         if (error)

@@ -181,6 +181,11 @@ int ListenSocket(SocketHandle socket, int backlog) {
     return 0;
 }
 
+void RequestReceiveBuffer(SocketHandle socket, int bytes) {
+    if (::setsockopt(socket, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0)
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 int DescriptorLimit() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||

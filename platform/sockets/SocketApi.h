@@ -128,6 +128,10 @@ enum class SocketOption { Broadcast, MaxMessageSize, ReceiveBuffer, SendBuffer }
 int GetSocketOption(SocketHandle socket, SocketOption option, int* value);
 int SetSocketOption(SocketHandle socket, SocketOption option, int value);
 
+// Asks for a receive buffer of `bytes` and takes what the system gives: past
+// its cap (net.core.rmem_max) only for a process allowed to exceed it.
+void RequestReceiveBuffer(SocketHandle socket, int bytes);
+
 // The host name, as gethostname gives it.
 int GetLocalHostName(QString* name);
 // The first IPv4 address of a host's record (blocking look-up). An empty name

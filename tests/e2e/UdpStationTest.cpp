@@ -1,6 +1,7 @@
 // The real station in mode 0: orders sent as datagrams reach its board and
 // its backup, and survive the process being killed.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <QDir>
 #include <QThread>
@@ -78,6 +79,30 @@ TEST(UdpStation, JunkThatNeverBecomesAnOrderLocksNoTerminalOut) {
             return platform::IniRead(backup, "Order_00", "Row_000", 255) == "Table 2: 1 x Soup";
         },
         10000));
+    station.Stop();
+}
+
+TEST(UdpStation, ABurstOfOrdersWhileTheStationIsBusyIsKeptWhole) {
+    StationProcess station;
+    const int port = FreePort(SOCK_DGRAM);
+    station.Configure({{"Communication", "0"},
+                       {"Restriction", "False"},
+                       {"SoundNotification", "False"},
+                       {"PortUDP", QString::number(port)}});
+    ASSERT_TRUE(station.Start());
+    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000))
+        << station.Output().toStdString();
+    // Stopped, the station reads nothing: its socket alone keeps the burst.
+    station.Signal(SIGSTOP);
+    for (int i = 1; i <= 15; ++i) {
+        for (int t = 1; t <= 20; ++t)
+            SendUdp(port, OrderDatagram(i, QString("POS-%1").arg(t),
+                                        QString("Table %1: %2 x Soup").arg(t).arg(i)));
+    }
+    station.Signal(SIGCONT);
+    const QString backup = station.DataFolder() + "BackUp.log";
+    const auto count = [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255); };
+    EXPECT_TRUE(WaitUntil([&] { return count() == "300"; }, 20000)) << count().toStdString();
     station.Stop();
 }
 
