@@ -37,6 +37,10 @@ void CommandButton::SetTag(const QString& tag) {
 }
 
 void CommandButton::SetPicture(const QPixmap& picture) {
+    // The same picture again (the blink of Finish): the icon stays, and with
+    // it the shades Qt has already derived from it.
+    if (picture.cacheKey() == picture_.cacheKey() && !picture.isNull())
+        return;
     picture_ = picture;
     setIcon(picture.isNull() ? QIcon() : QIcon(picture));
     if (!picture.isNull())

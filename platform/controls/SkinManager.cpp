@@ -331,6 +331,10 @@ QPixmap SkinManager::GetButtonPicture(const QString& name, int size) const {
     if (!picture)
         return QPixmap();
     const int s = size > 0 ? size : IconsizeLarge();
+    const QString key = QString::fromLatin1(picture->Name) + '/' + QString::number(s) + '/' +
+                        Current().Accent.name() + '/' + Current().Button.name();
+    if (const auto found = pictures_.constFind(key); found != pictures_.constEnd())
+        return found.value();
     QPixmap pm(s, s);
     pm.fill(Qt::transparent);
     QPainter g(&pm);
@@ -343,6 +347,7 @@ QPixmap SkinManager::GetButtonPicture(const QString& name, int size) const {
     ink.Pen = QPen(ink.Dark, std::max(2.0, d * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     picture->Draw(g, ink, d, picture->Arg);
     g.end();
+    pictures_.insert(key, pm);
     return pm;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
@@ -37,7 +38,10 @@ public:
 
     // The named picture ("Navigate_Left", "Kestrelle", "Seven", ...; names
     // compare without case) drawn at size × size pixels, size 0 meaning the
-    // large size. A null picture for a name it does not know.
+    // large size. A null picture for a name it does not know. A picture is
+    // drawn once per scheme and size and handed out again: a button given the
+    // same picture again then finds the shades Qt derived from it (disabled,
+    // pressed) in its pixmap cache instead of filling the cache with new ones.
     QPixmap GetButtonPicture(const QString& name, int size = 0) const;
     static QStringList PictureNames();
 
@@ -61,6 +65,7 @@ private:
     const Scheme& Current() const;
 
     int selected_ = 0;
+    mutable QHash<QString, QPixmap> pictures_;
 };
 
 }  // namespace platform

@@ -412,6 +412,25 @@ TEST_F(MainWindowTest, AnArrivalLeavesAPanelThatShowsTheSameOrderAsItWas) {
     EXPECT_EQ(window_->rtbOrder(2)->Text(), "Order 3");
 }
 
+TEST_F(MainWindowTest, OrdersComingAndGoingLeaveTheMemoryAsItWas) {
+    window_->show();
+    window_->InitForm();
+    const auto cycle = [&](int orders) {
+        for (int i = 0; i < orders; ++i) {
+            Add(1);
+            QApplication::processEvents();
+            Press("Clear");
+            QApplication::processEvents();
+        }
+    };
+    cycle(200);
+    const qint64 before = ResidentBytes();
+    cycle(1000);
+    EXPECT_EQ(window_->GetOrdersCount(), 0);
+    EXPECT_LT(ResidentBytes() - before, 2 << 20)
+        << "kilobytes: " << (ResidentBytes() - before) / 1024;
+}
+
 TEST_F(MainWindowTest, TheNewestOrderIsSelectedWhenAsked) {
     ConfigurationSettings.FocusNewOrder = true;
     window_->InitForm();
