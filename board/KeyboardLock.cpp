@@ -5,12 +5,29 @@
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
 #include "core/ModWindowState.h"
+#include "platform/ProgramState.h"
 #include "platform/controls/KeyboardGrab.h"
 #include "platform/controls/KioskWindows.h"
 #include "platform/controls/VirtualKeys.h"
 
 intptr_t KeyboardHookHandle = 0;
 platform::KbdLlHookStruct KeyboardHookEvent;
+
+namespace {
+
+// That another program held the keyboard is recorded once per run.
+bool gHeldKeyboardLogged = false;
+
+// A fresh start: no hook, nothing looked at, nothing recorded yet.
+void ResetKeyboardLock() {
+    EnableSystemKeys();
+    KeyboardHookEvent = platform::KbdLlHookStruct();
+    gHeldKeyboardLogged = false;
+}
+
+[[maybe_unused]] const bool kResetRegistered = platform::RegisterStateReset(&ResetKeyboardLock);
+
+}  // namespace
 
 void DisableSystemKeys() {
     if (!ConfigurationSettings.Restriction)
@@ -23,16 +40,22 @@ void DisableSystemKeys() {
     KeyboardHookHandle = platform::SetWindowsHookEx(platform::kWhKeyboardLl, &LowLevelKeyboardProc);
 }
 
+void EnableSystemKeys() {
+    if (KeyboardHookHandle != 0)
+        platform::UnhookWindowsHookEx(KeyboardHookHandle);
+    KeyboardHookHandle = 0;
+    ReleaseSystemKeys();
+}
+
 void GrabSystemKeys() {
     if (!ConfigurationSettings.Restriction) {
         ReleaseSystemKeys();
         return;
     }
     platform::GrabKeyboard([] {
-        static bool logged = false;
-        if (logged)
+        if (gHeldKeyboardLogged)
             return;
-        logged = true;
+        gHeldKeyboardLogged = true;
         ErrorLogger().Add(kSystemError, 0,
                           QStringLiteral("Another program (the window manager) holds the keyboard: "
                                          "Alt+Tab, Alt+F4 and the Super key reach it until it "

@@ -19,6 +19,9 @@ extern platform::KbdLlHookStruct KeyboardHookEvent;
 // With Restriction on, installs the hook (once) and takes the keyboard from
 // the window manager; with it off, nothing.
 void DisableSystemKeys();
+// Removes the hook and gives the keyboard back: the keys act as without the
+// lock again.
+void EnableSystemKeys();
 
 // The window manager's side of the lock, following Restriction: on, the
 // keyboard is taken at the display server (X11 only; elsewhere the hook is

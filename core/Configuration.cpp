@@ -10,11 +10,18 @@
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
 #include "platform/controls/SkinManager.h"
 
 ConfigurationRecord ConfigurationSettings;
+
+namespace {
+// A fresh start reads the settings into the record of defaults.
+[[maybe_unused]] const bool kSettingsResetRegistered =
+    platform::RegisterStateReset([] { ConfigurationSettings = ConfigurationRecord(); });
+}  // namespace
 
 QString GetConfigFileName() {
     if (rt::Trim(ConfigurationSettings.ConfigFile).isEmpty())

@@ -12,6 +12,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/ProgramState.h"
 
 namespace platform {
 
@@ -498,5 +499,10 @@ void IniClearCache() {
     std::lock_guard lock(gMutex);
     gCache.clear();
 }
+
+namespace {
+// A fresh start has read no file yet.
+[[maybe_unused]] const bool kCacheResetRegistered = RegisterStateReset(&IniClearCache);
+}  // namespace
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 
 #include "platform/AppError.h"
 #include "platform/Locale.h"
+#include "platform/ProgramState.h"
 
 namespace rt {
 
@@ -491,5 +492,10 @@ void SetNow(const QDateTime& when) {
 void ClearNow() {
     FrozenNow().reset();
 }
+
+namespace {
+// A fresh start reads the real clock.
+[[maybe_unused]] const bool kClockResetRegistered = platform::RegisterStateReset(&ClearNow);
+}  // namespace
 
 }  // namespace rt

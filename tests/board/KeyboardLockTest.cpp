@@ -41,8 +41,7 @@ protected:
 
 }  // namespace
 
-// The hook lasts for the rest of the run, so each case runs in a process
-// of its own (ctest runs every test separately) and installs it itself.
+// Every test starts without the hook (the program state is reset before it).
 TEST_F(KeyboardLockTest, RestrictionOffInstallsNothing) {
     ConfigurationSettings.Restriction = false;
     DisableSystemKeys();
@@ -98,4 +97,11 @@ TEST_F(KeyboardLockTest, RestrictionOnSwallowsSystemKeysAndLetsTheRestThrough) {
     QTest::keyClick(&sink, Qt::Key_F4);
     EXPECT_EQ(sink.Keys,
               (QList<int>{Qt::Key_Escape, Qt::Key_C, Qt::Key_A, Qt::Key_Escape, Qt::Key_F4}));
+
+    // Removed, the hook lets Alt+Tab through again.
+    EnableSystemKeys();
+    EXPECT_EQ(KeyboardHookHandle, 0);
+    sink.Keys.clear();
+    QTest::keyClick(&sink, Qt::Key_Tab, Qt::AltModifier);
+    EXPECT_EQ(sink.Keys, (QList<int>{Qt::Key_Alt, Qt::Key_Tab}));
 }

@@ -18,6 +18,7 @@
 #include "data/DatabaseClass.h"
 #include "platform/AppError.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 
 void PrintTo(const QString& s, std::ostream* os) {
@@ -41,9 +42,12 @@ void SetTestEnvironment(const QString& appData) {
         qputenv("KESTRELLE_TIMEFORMAT", "HH:mm:ss");
 }
 
-class PrivateErrorLog final : public ::testing::EmptyTestEventListener {
+// Before every test, in whatever order the tests run: the program's state as
+// a fresh start finds it, and an error log of its own.
+class FreshProgramState final : public ::testing::EmptyTestEventListener {
 public:
     void OnTestStart(const ::testing::TestInfo&) override {
+        platform::ResetProgramState();
         dir_ = std::make_unique<QTemporaryDir>();
         ErrorLogger().SetLogFileName(dir_->filePath(QStringLiteral("Error.log")));
         Database().SetErrorLogging(&ErrorLogger());
@@ -61,7 +65,7 @@ int RunTestsInApplication(int argc, char** argv) {
     SetTestEnvironment(appData.path());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateErrorLog);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshProgramState);
     return RUN_ALL_TESTS();
 }
 

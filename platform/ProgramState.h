@@ -1,0 +1,19 @@
+#pragma once
+
+// The program's process-wide state (the settings record, the global objects,
+// the keyboard hook, the "recorded once" flags) lives in the modules that own
+// it; each registers here how to bring its part back to how a fresh start
+// finds it. A test calls ResetProgramState before it runs, so that no test
+// depends on what another one left behind in the same process.
+namespace platform {
+
+using StateReset = void (*)();
+
+// Adds a reset, run by every later ResetProgramState in the order registered;
+// true, so that a module can register from the initialiser of a static.
+bool RegisterStateReset(StateReset reset);
+
+// Runs every registered reset.
+void ResetProgramState();
+
+}  // namespace platform
