@@ -1,3 +1,17 @@
+# The warnings every target of the tree is built with; any of them fails the
+# build.
+set(KESTRELLE_WARNINGS -Wall -Wextra -Wno-unused-parameter -Werror)
+
+# kestrelle_required_subdirectory(<folder>): adds a folder of the tree; one
+# without its CMakeLists.txt stops the configuration, so that no library or
+# test program drops out of the build unnoticed.
+function(kestrelle_required_subdirectory dir)
+  if(NOT EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    message(FATAL_ERROR "${CMAKE_CURRENT_SOURCE_DIR}/${dir}: no CMakeLists.txt")
+  endif()
+  add_subdirectory(${dir})
+endfunction()
+
 # kestrelle_library(<name> SOURCES ... DEPENDS ...)
 # One static library per source folder; headers are included as "<folder>/<Header>.h".
 function(kestrelle_library name)
@@ -5,7 +19,7 @@ function(kestrelle_library name)
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
-  target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  target_compile_options(${name} PRIVATE ${KESTRELLE_WARNINGS})
 endfunction()
 
 # kestrelle_test(<name> SOURCES ... DEPENDS ... [MAIN <library>])
@@ -20,7 +34,7 @@ function(kestrelle_test name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_MAIN} ${ARG_DEPENDS})
-  target_compile_options(${name} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  target_compile_options(${name} PRIVATE ${KESTRELLE_WARNINGS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KESTRELLE_BIN_DIR})
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${KESTRELLE_BIN_DIR}
@@ -44,7 +58,7 @@ function(kestrelle_folder_library name)
   cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "${name}: no source files in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
   kestrelle_library(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
 endfunction()
@@ -66,7 +80,7 @@ function(kestrelle_folder_test name)
   cmake_parse_arguments(ARG "" "MAIN" "DEPENDS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "${name}: no test sources in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
   kestrelle_test(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS} MAIN ${ARG_MAIN})
 endfunction()

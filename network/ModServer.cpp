@@ -311,7 +311,8 @@ void ModServer::SendQueued() {
             // included.
             if (alive.expired())
                 return;
-            if (sckServerIM_->IsLoaded(i) && sckServerIM_->PendingSendBytes(i) > kMaxSendBacklogBytes) {
+            if (sckServerIM_->IsLoaded(i) &&
+                sckServerIM_->PendingSendBytes(i) > kMaxSendBacklogBytes) {
                 CloseClient(i);
                 if (alive.expired())
                     return;

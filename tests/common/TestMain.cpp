@@ -1,8 +1,8 @@
 // The test main: an offscreen QApplication owned for the whole run, a private
 // common application-data folder so that no test touches the user's, and a
-// private error log for every test (and the program state reset), which the global database object records
+// private error log for every test, which the global database object records
 // into too, so that no test writes into the program folder (the default place
-// of both logs).
+// of both logs); the program state is reset before every test.
 #include <QtGlobal>
 
 #include "common/TestSupport.h"

@@ -156,8 +156,8 @@ void BM_StoreOneMoreOrder(benchmark::State& state) {
     int n = 0;
     for (auto _ : state) {
         bool saved = false;
-        store.Add({QString("Table x%1\r\n2 x Soup\r\n1 x Bread").arg(n++), rt::ToDateSerial(rt::Now()),
-                   true},
+        store.Add({QString("Table x%1\r\n2 x Soup\r\n1 x Bread").arg(n++),
+                   rt::ToDateSerial(rt::Now()), true},
                   [&] { saved = true; });
         if (!store.Flush() || !saved) {
             state.SkipWithError("the order was not saved");

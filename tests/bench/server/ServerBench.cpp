@@ -280,7 +280,8 @@ void BM_StationExecutable(benchmark::State& state) {
 class PlainPollServer {
 public:
     explicit PlainPollServer(const QString& ordersFile) {
-        ordersFd_ = ::open(ordersFile.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        ordersFd_ =
+            ::open(ordersFile.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
         listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
         const int on = 1;
         ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
@@ -312,7 +313,8 @@ private:
         QByteArray in;
         QByteArray out;
     };
-    static inline const QString kName = QStringLiteral("BENCH") + ImServerProtocol::kServerNameSuffix;
+    static inline const QString kName =
+        QStringLiteral("BENCH") + ImServerProtocol::kServerNameSuffix;
 
     void Run() {
         std::vector<pollfd> fds;
@@ -345,7 +347,8 @@ private:
             }
             for (Client& c : clients_) {
                 if (!c.out.isEmpty()) {
-                    const ssize_t n = ::send(c.fd, c.out.constData(), size_t(c.out.size()), MSG_NOSIGNAL);
+                    const ssize_t n =
+                        ::send(c.fd, c.out.constData(), size_t(c.out.size()), MSG_NOSIGNAL);
                     if (n > 0)
                         c.out.remove(0, n);
                 }
@@ -385,7 +388,8 @@ private:
                 ::fdatasync(ordersFd_) != 0)
                 return;  // not saved: not acknowledged
             ++orders_;
-            Broadcast(platform::ToAnsi(ImServerProtocol::AcknowledgeMessage(order->Sender, order->Id)));
+            Broadcast(
+                platform::ToAnsi(ImServerProtocol::AcknowledgeMessage(order->Sender, order->Id)));
         }
     }
 
@@ -443,7 +447,8 @@ public:
             sockaddr_in from{};
             while (!stop_) {
                 socklen_t len = sizeof from;
-                if (::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &len) > 0)
+                if (::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
+                               &len) > 0)
                     ++kept_;
             }
         });
@@ -487,9 +492,9 @@ void BM_StationDatagrams(benchmark::State& state) {
             ::close(probe);
             return !bound;
         };
-        kestrelle.Start("[Communication]\r\nValue=0\r\n[PortUDP]\r\nValue=" +
-                            QByteArray::number(port) + "\r\n",
-                        QString());
+        kestrelle.Start(
+            "[Communication]\r\nValue=0\r\n[PortUDP]\r\nValue=" + QByteArray::number(port) + "\r\n",
+            QString());
         QElapsedTimer up;
         up.start();
         while (!taken() && up.elapsed() < 15000)
@@ -510,10 +515,10 @@ void BM_StationDatagrams(benchmark::State& state) {
             const QByteArray d = QString("%1|POS1\tTable %1: 2 x Soup, 1 x Bread")
                                      .arg(i, 6, 10, QChar('0'))
                                      .toLatin1();
-            ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<const sockaddr*>(&station),
-                     sizeof station);
-            ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<const sockaddr*>(&loop),
-                     sizeof loop);
+            ::sendto(fd, d.constData(), size_t(d.size()), 0,
+                     reinterpret_cast<const sockaddr*>(&station), sizeof station);
+            ::sendto(fd, d.constData(), size_t(d.size()), 0,
+                     reinterpret_cast<const sockaddr*>(&loop), sizeof loop);
             if (pauseUs > 0) {
                 next.tv_nsec += pauseUs * 1000;
                 while (next.tv_nsec >= 1000000000) {
