@@ -43,6 +43,12 @@ struct ConfigurationRecord {
 // The program-wide record.
 extern ConfigurationRecord ConfigurationSettings;
 
+// Communication 2: the station reads its orders from the point-of-sale
+// database (0 takes datagrams, 1 runs the message server).
+inline bool DatabaseMode() {
+    return ConfigurationSettings.Communication == 2;
+}
+
 // The configuration file's path, fixed (and the program data folder created)
 // on the first call.
 QString GetConfigFileName();

@@ -175,9 +175,8 @@ void SetButtonPictures(QWidget* window) {
         // The button after Finish clears arrived orders or refreshes the
         // database view, by the notification mode.
         if (QWidget* finish = ActionButtonByTag(window, QStringLiteral("Finish"))) {
-            const QString picture = ConfigurationSettings.Communication == 2
-                                        ? QStringLiteral("Refresh")
-                                        : QStringLiteral("Clear");
+            const QString picture =
+                DatabaseMode() ? QStringLiteral("Refresh") : QStringLiteral("Clear");
             if (QWidget* next = FindIndexedControl(window, QStringLiteral("btnAction"),
                                                    ControlIndex(finish) + 1))
                 SetPicture(next, skin.GetButtonPicture(picture));

@@ -225,7 +225,7 @@ void AskExitOrSetup() {
 
 void RunSetup(bool showSetup) {
     ConfigurationRecord& c = ConfigurationSettings;
-    if (c.Communication != 2 && !rt::Trim(c.Password_2).isEmpty()) {
+    if (!DatabaseMode() && !rt::Trim(c.Password_2).isEmpty()) {
         if (!ShowUsersLoginForm(false))
             return;
     }
@@ -243,7 +243,7 @@ void RunSetup(bool showSetup) {
         }
         return;
     }
-    if (ConnectionChanged && c.Communication == 2) {
+    if (ConnectionChanged && DatabaseMode()) {
         try {
             if (Database().IsConnected()) {
                 Database().CloseConnection();
@@ -269,32 +269,43 @@ void RunSetup(bool showSetup) {
     GrabSystemKeys();
 }
 
-bool Main() {
-    gEnded = false;
-    SetHourglass(true);                          // 1
-    AppVersion().SetApplication(kAppKestrelle);  // 2
-    GetConfigFileName();                         // 3
-    ReadCommandLineSwitches();                   // 4
-    InitErrorController();                       // 5
-    GetDecimalSeparator();                       // 6
+namespace {
+
+// The program's own ground: its name, settings file, command line, error log
+// and the number and date formats every later step reads with.
+void PrepareRun() {
+    SetHourglass(true);
+    AppVersion().SetApplication(kAppKestrelle);
+    GetConfigFileName();
+    ReadCommandLineSwitches();
+    InitErrorController();
+    GetDecimalSeparator();
     ReadDateSettings();
-    SetHourglass(true);  // 7
+    SetHourglass(true);
+}
+
+// The dictionary and the station's language (its country follows), then the
+// skin, before the first window is made.
+void LoadLanguageAndSkin() {
     ResManager().SetDictionaryFile(platform::ProgramFolder() +
-                                   QStringLiteral("/Dictionary_Kestrelle.lng"));         // 8
-    ResManager().LoadLanguages(QString(), GetConfigFileName(), GetProgramDataFolder());  // 9
+                                   QStringLiteral("/Dictionary_Kestrelle.lng"));
+    ResManager().LoadLanguages(QString(), GetConfigFileName(), GetProgramDataFolder());
     RegisterBuiltInTexts();
-    ConfigurationSettings.Language = ResManager().CurrentLanguage();  // 10
+    ConfigurationSettings.Language = ResManager().CurrentLanguage();
     ConfigurationSettings.Country = GetCountryFromLanguage(ConfigurationSettings.Language);
-    SelectSkin();                                                               // 11
-    if (platform::CommandLine().toLower().contains(QStringLiteral("local"))) {  // 12
-        // The translation editor is the window the program lives in; the
-        // program ends when it closes.
-        SetLocalizationFormClosed([] { EndProgram(); });
-        ShowLocalizationForm();
-        return true;
-    }
-    InitMessageBoxes();                       // 13
-    Users().SetErrorLogging(&ErrorLogger());  // 14
+    SelectSkin();
+}
+
+// "local" on the command line: the translation editor instead of the board.
+bool TranslationEditorWanted() {
+    return platform::CommandLine().toLower().contains(QStringLiteral("local"));
+}
+
+// The message boxes, the error logging of the lists, the board and what it
+// asks of the program.
+MainWindow& MakeBoard() {
+    InitMessageBoxes();
+    Users().SetErrorLogging(&ErrorLogger());
     Objects().SetErrorLogging(&ErrorLogger());
     MainWindow& window = Window();
     Hooks().RunSetup = [](bool showSetup) { RunSetup(showSetup); };
@@ -303,35 +314,72 @@ bool Main() {
     Hooks().ShowAbout = [] { ShowAboutForm(); };
     Hooks().ShowLoginDialog = [](bool changing) { return ShowUsersLoginForm(changing); };
     Hooks().UnloadOtherWindows = [] { UnloadAuxiliaryWindows(); };
-    window.show();
-    QCoreApplication::processEvents();
-    ConfigLoaded = LoadConfiguration();  // 15
-    LoadHotKeys();                       // 16
+    return window;
+}
+
+// The settings and hot keys; settings that do not load open the setup
+// window, and what it accepts is saved.
+void LoadSettings() {
+    ConfigLoaded = LoadConfiguration();
+    LoadHotKeys();
     if (!ConfigLoaded) {
         QCoreApplication::processEvents();
         OpenSetupWindow();
         if (DialogAccepted)
             SaveConfiguration();
     }
-    QCoreApplication::processEvents();               // 17
-    if (ConfigurationSettings.Communication == 2) {  // 18
-        while (!ConnectDatabase()) {
-            AskExitOrSetup();
-            if (gEnded)
-                return false;
-        }
+}
+
+// A database station does not start without its database: the operator
+// tries again, changes the setup or ends the program. False when it ended.
+bool ConnectDatabaseOfDatabaseMode() {
+    if (!DatabaseMode())
+        return true;
+    while (!ConnectDatabase()) {
+        AskExitOrSetup();
+        if (gEnded)
+            return false;
     }
-    QCoreApplication::processEvents();  // 19
+    return true;
+}
+
+// The kiosk: setup opens only now, system keys, task manager and taskbar are
+// taken away, and the board stands above every other window.
+void LockStation(MainWindow& window) {
+    window.SetSetupAllowed(true);
+    DisableSystemKeys();
+    DisableTaskManager();
+    HideTaskbar();
+    SetTopMost(&window);
+}
+
+}  // namespace
+
+bool Main() {
+    gEnded = false;
+    PrepareRun();
+    LoadLanguageAndSkin();
+    if (TranslationEditorWanted()) {
+        // The translation editor is the window the program lives in; the
+        // program ends when it closes.
+        SetLocalizationFormClosed([] { EndProgram(); });
+        ShowLocalizationForm();
+        return true;
+    }
+    MainWindow& window = MakeBoard();
+    window.show();
+    QCoreApplication::processEvents();
+    LoadSettings();
+    QCoreApplication::processEvents();
+    if (!ConnectDatabaseOfDatabaseMode())
+        return false;
+    QCoreApplication::processEvents();
     if (gEnded)
         return false;
     window.InitForm();
     QCoreApplication::processEvents();
     if (gEnded)
         return false;
-    window.SetSetupAllowed(true);  // 20
-    DisableSystemKeys();           // 21
-    DisableTaskManager();          // 22
-    HideTaskbar();                 // 23
-    SetTopMost(&window);           // 24
+    LockStation(window);
     return true;
 }
