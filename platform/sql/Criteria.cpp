@@ -9,31 +9,6 @@
 namespace platform {
 namespace {
 
-struct Cursor {
-    const QString& s;
-    qsizetype i = 0;
-
-    void SkipBlanks() {
-        while (i < s.size() && s[i].isSpace())
-            ++i;
-    }
-    bool AtEnd() {
-        SkipBlanks();
-        return i >= s.size();
-    }
-    // A keyword followed by a blank, an opening quote or the end.
-    bool Keyword(QLatin1String word) {
-        SkipBlanks();
-        if (s.mid(i, word.size()).compare(word, Qt::CaseInsensitive) != 0)
-            return false;
-        const qsizetype after = i + word.size();
-        if (after < s.size() && (s[after].isLetterOrNumber() || s[after] == '_'))
-            return false;
-        i = after;
-        return true;
-    }
-};
-
 std::optional<QDateTime> ParseDate(const QString& text) {
     for (const char* p : {"M/d/yyyy H:mm:ss", "M/d/yyyy", "yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd",
                           "d.M.yyyy H:mm:ss", "d.M.yyyy"}) {
@@ -61,6 +36,141 @@ QRegularExpression LikePattern(const QString& pattern) {
 
 }  // namespace
 
+struct Criteria::Cursor {
+    const QString& s;
+    qsizetype i = 0;
+
+    void SkipBlanks() {
+        while (i < s.size() && s[i].isSpace())
+            ++i;
+    }
+    bool AtEnd() {
+        SkipBlanks();
+        return i >= s.size();
+    }
+    // A keyword followed by a blank, an opening quote or the end.
+    bool Keyword(QLatin1String word) {
+        SkipBlanks();
+        if (s.mid(i, word.size()).compare(word, Qt::CaseInsensitive) != 0)
+            return false;
+        const qsizetype after = i + word.size();
+        if (after < s.size() && (s[after].isLetterOrNumber() || s[after] == '_'))
+            return false;
+        i = after;
+        return true;
+    }
+};
+
+bool Criteria::ParseFieldName(Cursor& c, const FieldLookup& lookup, Clause& clause) {
+    c.SkipBlanks();
+    QString name;
+    if (c.i < c.s.size() && c.s[c.i] == '[') {
+        const qsizetype close = c.s.indexOf(']', c.i + 1);
+        if (close < 0)
+            return false;
+        name = c.s.mid(c.i + 1, close - c.i - 1);
+        c.i = close + 1;
+    } else {
+        const qsizetype start = c.i;
+        while (c.i < c.s.size() &&
+               (c.s[c.i].isLetterOrNumber() || c.s[c.i] == '_' || c.s[c.i] == '.'))
+            ++c.i;
+        name = c.s.mid(start, c.i - start);
+    }
+    if (name.isEmpty())
+        return false;
+    clause.field = lookup(name);
+    if (clause.field < 0)
+        throw AppError(kErrItemNotFound,
+                       QStringLiteral("Item cannot be found in the collection corresponding "
+                                      "to the requested name or ordinal."),
+                       QStringLiteral("Recordset.Criteria"));
+    return true;
+}
+
+bool Criteria::ParseOperator(Cursor& c, Clause& clause) {
+    c.SkipBlanks();
+    const QString rest = c.s.mid(c.i, 2);
+    if (rest.startsWith(QLatin1String("<>"))) {
+        clause.op = Op::Ne;
+        c.i += 2;
+    } else if (rest.startsWith(QLatin1String("<="))) {
+        clause.op = Op::Le;
+        c.i += 2;
+    } else if (rest.startsWith(QLatin1String(">="))) {
+        clause.op = Op::Ge;
+        c.i += 2;
+    } else if (rest.startsWith('=')) {
+        clause.op = Op::Eq;
+        c.i += 1;
+    } else if (rest.startsWith('<')) {
+        clause.op = Op::Lt;
+        c.i += 1;
+    } else if (rest.startsWith('>')) {
+        clause.op = Op::Gt;
+        c.i += 1;
+    } else if (c.Keyword(QLatin1String("LIKE"))) {
+        clause.op = Op::Like;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool Criteria::ParseValue(Cursor& c, Clause& clause) {
+    c.SkipBlanks();
+    if (c.i >= c.s.size())
+        return false;
+    const QChar first = c.s[c.i];
+    if (first == '\'') {
+        QString value;
+        ++c.i;
+        bool closed = false;
+        while (c.i < c.s.size()) {
+            if (c.s[c.i] == '\'') {
+                if (c.i + 1 < c.s.size() && c.s[c.i + 1] == '\'') {
+                    value += '\'';
+                    c.i += 2;
+                    continue;
+                }
+                ++c.i;
+                closed = true;
+                break;
+            }
+            value += c.s[c.i++];
+        }
+        if (!closed)
+            return false;
+        clause.kind = Kind::Text;
+        clause.text = value;
+    } else if (first == '#') {
+        const qsizetype close = c.s.indexOf('#', c.i + 1);
+        if (close < 0)
+            return false;
+        const auto when = ParseDate(c.s.mid(c.i + 1, close - c.i - 1));
+        if (!when)
+            return false;
+        clause.kind = Kind::Date;
+        clause.number = rt::ToDateSerial(*when);
+        c.i = close + 1;
+    } else if (c.Keyword(QLatin1String("NULL"))) {
+        clause.kind = Kind::Null;
+    } else {
+        const qsizetype start = c.i;
+        if (c.s[c.i] == '-' || c.s[c.i] == '+')
+            ++c.i;
+        while (c.i < c.s.size() &&
+               (c.s[c.i].isDigit() || c.s[c.i] == '.' || c.s[c.i] == 'e' || c.s[c.i] == 'E'))
+            ++c.i;
+        bool ok = false;
+        clause.number = c.s.mid(start, c.i - start).toDouble(&ok);
+        if (!ok)
+            return false;
+        clause.kind = Kind::Number;
+    }
+    return true;
+}
+
 std::optional<Criteria> Criteria::Parse(const QString& text, const FieldLookup& lookup,
                                         bool single) {
     Criteria result;
@@ -70,107 +180,9 @@ std::optional<Criteria> Criteria::Parse(const QString& text, const FieldLookup& 
         return std::nullopt;
     while (true) {
         Clause clause;
-        // Field name.
-        c.SkipBlanks();
-        QString name;
-        if (c.i < text.size() && text[c.i] == '[') {
-            const qsizetype close = text.indexOf(']', c.i + 1);
-            if (close < 0)
-                return std::nullopt;
-            name = text.mid(c.i + 1, close - c.i - 1);
-            c.i = close + 1;
-        } else {
-            const qsizetype start = c.i;
-            while (c.i < text.size() &&
-                   (text[c.i].isLetterOrNumber() || text[c.i] == '_' || text[c.i] == '.'))
-                ++c.i;
-            name = text.mid(start, c.i - start);
-        }
-        if (name.isEmpty())
+        if (!ParseFieldName(c, lookup, clause) || !ParseOperator(c, clause) ||
+            !ParseValue(c, clause))
             return std::nullopt;
-        clause.field = lookup(name);
-        if (clause.field < 0)
-            throw AppError(kErrItemNotFound,
-                           QStringLiteral("Item cannot be found in the collection corresponding "
-                                          "to the requested name or ordinal."),
-                           QStringLiteral("Recordset.Criteria"));
-        // Operator.
-        c.SkipBlanks();
-        const QString rest = text.mid(c.i, 2);
-        if (rest.startsWith(QLatin1String("<>"))) {
-            clause.op = Op::Ne;
-            c.i += 2;
-        } else if (rest.startsWith(QLatin1String("<="))) {
-            clause.op = Op::Le;
-            c.i += 2;
-        } else if (rest.startsWith(QLatin1String(">="))) {
-            clause.op = Op::Ge;
-            c.i += 2;
-        } else if (rest.startsWith('=')) {
-            clause.op = Op::Eq;
-            c.i += 1;
-        } else if (rest.startsWith('<')) {
-            clause.op = Op::Lt;
-            c.i += 1;
-        } else if (rest.startsWith('>')) {
-            clause.op = Op::Gt;
-            c.i += 1;
-        } else if (c.Keyword(QLatin1String("LIKE"))) {
-            clause.op = Op::Like;
-        } else {
-            return std::nullopt;
-        }
-        // Value.
-        c.SkipBlanks();
-        if (c.i >= text.size())
-            return std::nullopt;
-        const QChar first = text[c.i];
-        if (first == '\'') {
-            QString value;
-            ++c.i;
-            bool closed = false;
-            while (c.i < text.size()) {
-                if (text[c.i] == '\'') {
-                    if (c.i + 1 < text.size() && text[c.i + 1] == '\'') {
-                        value += '\'';
-                        c.i += 2;
-                        continue;
-                    }
-                    ++c.i;
-                    closed = true;
-                    break;
-                }
-                value += text[c.i++];
-            }
-            if (!closed)
-                return std::nullopt;
-            clause.kind = Kind::Text;
-            clause.text = value;
-        } else if (first == '#') {
-            const qsizetype close = text.indexOf('#', c.i + 1);
-            if (close < 0)
-                return std::nullopt;
-            const auto when = ParseDate(text.mid(c.i + 1, close - c.i - 1));
-            if (!when)
-                return std::nullopt;
-            clause.kind = Kind::Date;
-            clause.number = rt::ToDateSerial(*when);
-            c.i = close + 1;
-        } else if (c.Keyword(QLatin1String("NULL"))) {
-            clause.kind = Kind::Null;
-        } else {
-            const qsizetype start = c.i;
-            if (text[c.i] == '-' || text[c.i] == '+')
-                ++c.i;
-            while (c.i < text.size() && (text[c.i].isDigit() || text[c.i] == '.' ||
-                                         text[c.i] == 'e' || text[c.i] == 'E'))
-                ++c.i;
-            bool ok = false;
-            clause.number = text.mid(start, c.i - start).toDouble(&ok);
-            if (!ok)
-                return std::nullopt;
-            clause.kind = Kind::Number;
-        }
         if (clause.op == Op::Like) {
             if (clause.kind != Kind::Text)
                 return std::nullopt;

@@ -45,6 +45,13 @@ private:
         QRegularExpression like;
     };
 
+    struct Cursor;
+    // The three parts of one comparison, each read from the cursor on; false
+    // for text that is not that part.
+    static bool ParseFieldName(Cursor& c, const FieldLookup& lookup, Clause& clause);
+    static bool ParseOperator(Cursor& c, Clause& clause);
+    static bool ParseValue(Cursor& c, Clause& clause);
+
     static bool Test(const Clause& clause, const Variant& value);
 
     // Disjunction of conjunctions.
