@@ -292,7 +292,8 @@ void SetupForm::Form_Load() {
             socket = std::make_unique<CSocketMaster>();
             tbIP->setText(socket->LocalIP());
         } catch (const AppError& e) {
-            ErrorLogger().Add(1, e.Number(), e.Description(), QStringLiteral("Setupform.Load"));
+            ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                              QStringLiteral("Setupform.Load"));
         }
         socket.reset();
 
@@ -308,10 +309,12 @@ void SetupForm::Form_Load() {
         ConnectionChanged = false;
     } catch (const AppError& e) {
         socket.reset();
-        ErrorLogger().Add(1, e.Number(), e.Description(), QStringLiteral("Setupform.Load"));
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                          QStringLiteral("Setupform.Load"));
     } catch (const std::exception& e) {
         socket.reset();
-        ErrorLogger().Add(1, 0, QString::fromUtf8(e.what()), QStringLiteral("Setupform.Load"));
+        ErrorLogger().Add(kSystemError, 0, QString::fromUtf8(e.what()),
+                          QStringLiteral("Setupform.Load"));
     }
 }
 
@@ -371,23 +374,23 @@ void SetupForm::Form_Resize() {
 
 bool SetupForm::Form_KeyDown(int keyCode, int shift) {
     switch (keyCode) {
-        case 13:
+        case platform::kVkReturn:
             if (!DropDownOpen)
                 btnSave_Click();
             return true;
-        case 27:
+        case platform::kVkEscape:
             btnCancel_Click();
             return true;
-        case 49:
-        case 50:
+        case '1':
+        case '2':
             if (shift != 2)
                 return false;
-            ShowTab(keyCode - 49);
+            ShowTab(keyCode - '1');
             return true;
-        case 118:
+        case platform::kVkF7:
             ShowTab(0);
             return true;
-        case 119:
+        case platform::kVkF8:
             ShowTab(1);
             return true;
         default:

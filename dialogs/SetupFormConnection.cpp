@@ -14,6 +14,7 @@
 #include "dialogs/FileOpen.h"
 #include "dialogs/SetupForm.h"
 #include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
@@ -203,13 +204,13 @@ void SetupForm::btnTestConnection_Click() {
     if (ok) {
         QString message = Res("strTestYes");
         message.replace(QStringLiteral("%1"), target);
-        MsgBoxEx().Show(message, 64, windowTitle());
+        MsgBoxEx().Show(message, kMsgInformation, windowTitle());
     } else {
         QString message = Res("strTestNo");
         message.replace(QStringLiteral("%1"), target);
         if (t == 2 && Database().MyODBCMissing())
             message += QLatin1Char(' ') + Res("strMyODBCMissing");
-        MsgBoxEx().Show(message, 48, windowTitle());
+        MsgBoxEx().Show(message, kMsgExclamation, windowTitle());
     }
     SetHourglass(false);
 }
@@ -219,7 +220,7 @@ void SetupForm::btnSave_Click() {
         return;
     const int m = cbCommunicationMethod->currentIndex();
     if (m < 2 && tbPass1->text() != tbPass2->text()) {
-        MsgBoxEx().Show(Res("strWrongPassword"), 48, Res("strAttention"));
+        MsgBoxEx().Show(Res("strWrongPassword"), kMsgExclamation, Res("strAttention"));
         tbPass1->setFocus();
         return;
     }
@@ -254,7 +255,7 @@ void SetupForm::btnSave_Click() {
         SetHourglass(false);
         QString message = Res("strSettingsNotSaved");
         message.replace(QStringLiteral("%1"), c.ConfigFile);
-        MsgBoxEx().Show(message, 48, Res("strAttention"));
+        MsgBoxEx().Show(message, kMsgExclamation, Res("strAttention"));
         return;
     }
     DialogAccepted = true;

@@ -99,9 +99,10 @@ void SetupGroupsForm::Form_Load() {
         ApplySkinToForm(this);
         LoadRows();
     } catch (const AppError& e) {
-        ErrorLogger().Add(1, e.Number(), e.Description(), QStringLiteral("SetupGroupsForm.Load"));
+        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
+                          QStringLiteral("SetupGroupsForm.Load"));
     } catch (const std::exception& e) {
-        ErrorLogger().Add(1, 0, QString::fromUtf8(e.what()),
+        ErrorLogger().Add(kSystemError, 0, QString::fromUtf8(e.what()),
                           QStringLiteral("SetupGroupsForm.Load"));
     }
 }
@@ -245,14 +246,14 @@ void SetupGroupsForm::reject() {
 
 bool SetupGroupsForm::PreviewKey(QWidget*, QKeyEvent* key) {
     switch (platform::VirtualKeyFromEvent(key)) {
-        case 13:
+        case platform::kVkReturn:
             if (!DropDownOpen)
                 btnSave_Click();
             return true;
-        case 27:
+        case platform::kVkEscape:
             btnCancel_Click();
             return true;
-        case 116:
+        case platform::kVkF5:
             btnDefault_Click();
             return true;
         default:

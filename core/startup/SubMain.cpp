@@ -26,6 +26,7 @@
 #include "localization/BuiltInTexts.h"
 #include "localization/LocalizationForm.h"
 #include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
 #include "platform/Folders.h"
@@ -157,7 +158,8 @@ bool DatabaseValidation() {
         const Variant count = db.ExecuteScalar(
             QStringLiteral("SELECT COUNT(ProductID) FROM [system] WHERE ProductID=1"), false);
         if ((count.IsEmpty() || count.IsNull() ? 0 : count.ToInteger()) <= 0) {
-            Box(Text("strDatabaseLoad") + namePart + Text("strUnknownProduct"), 48, "strAttention");
+            Box(Text("strDatabaseLoad") + namePart + Text("strUnknownProduct"), kMsgExclamation,
+                "strAttention");
             return false;
         }
         const QString dbVersion =
@@ -200,11 +202,11 @@ bool ConnectDatabase() {
         QString prompt = Text("strDBConn");
         if (db.ConnectTo() == 2 && db.MyODBCMissing())
             prompt += ' ' + Text("strMyODBCMissing");
-        Box(prompt, 16, "strAttention");
+        Box(prompt, kMsgCritical, "strAttention");
         return false;
     }
     if (!DatabaseValidation()) {
-        Box(Text("strDBConn"), 16, "strAttention");
+        Box(Text("strDBConn"), kMsgCritical, "strAttention");
         return false;
     }
     return true;
@@ -216,7 +218,7 @@ void OpenSetupWindow() {
 }
 
 void AskExitOrSetup() {
-    if (Box(Text("strExit"), 36, "strAttention") == 6) {
+    if (Box(Text("strExit"), kMsgYesNo | kMsgQuestion, "strAttention") == kMsgYes) {
         EndProgram();
         return;
     }

@@ -19,6 +19,10 @@ inline constexpr int kVkMenu = 0x12;  // Alt
 inline constexpr int kVkEscape = 0x1B;
 inline constexpr int kVkLWin = 0x5B;
 inline constexpr int kVkRWin = 0x5C;
+inline constexpr int kVkF1 = 0x70;  // F2..F12 follow in order
+inline constexpr int kVkF5 = kVkF1 + 4;
+inline constexpr int kVkF7 = kVkF1 + 6;
+inline constexpr int kVkF8 = kVkF1 + 7;
 
 // Keys that type no printable character: virtual key, Qt key, and the control
 // character Qt's key events carry for it (0 for none). Each virtual key and
