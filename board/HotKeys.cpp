@@ -77,7 +77,7 @@ void AddHotKey(int32_t functionId, const QString& name) {
 
 void LoadHotKeys() {
     HotKeyTable.clear();
-    const bool database = ConfigurationSettings.Communication == 2;
+    const bool database = DatabaseMode();
     const auto add = [](int32_t id, const char* resource) {
         AddHotKey(id, ResManager().GetResString(QString::fromLatin1(resource)));
     };

@@ -46,7 +46,7 @@ MainWindow* Board() {
 }
 
 bool MainWindow::DatabaseMode() {
-    return ConfigurationSettings.Communication == 2;
+    return ::DatabaseMode();
 }
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {

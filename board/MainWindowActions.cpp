@@ -19,6 +19,7 @@
 #include "data/ModOperations.h"
 #include "data/NomUsers.h"
 #include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
 #include "platform/Runtime.h"
@@ -301,7 +302,7 @@ bool MainWindow::ReconnectToDB(int16_t attempts) {
         }
         if (version() == expected)
             return true;
-        MsgBoxEx().Show(ResManager().GetResString(QStringLiteral("strDBConn")), 48,
+        MsgBoxEx().Show(ResManager().GetResString(QStringLiteral("strDBConn")), kMsgExclamation,
                         ResManager().GetResString(QStringLiteral("strAttention")));
         return false;
     } catch (const AppError& e) {
@@ -361,7 +362,8 @@ void MainWindow::KeyDownDispatcher(int32_t action) {
         if (DatabaseMode()) {
             const QString text = GetDatabaseStatusText(true);
             SetNotTopMost(this);
-            MsgBoxEx().Show(text, 64, ResManager().GetResString(QStringLiteral("strActiveBase")));
+            MsgBoxEx().Show(text, kMsgInformation,
+                            ResManager().GetResString(QStringLiteral("strActiveBase")));
         }
     } else if (action == kFnSetup) {
         b = GetActionButtonIndex(QStringLiteral("Setup"));

@@ -16,6 +16,7 @@
 #include "core/cSendKeys.h"
 #include "data/NomUsers.h"
 #include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
@@ -25,9 +26,6 @@
 
 namespace {
 
-constexpr int kMsgNo = 7;
-constexpr int kStyleExclamation = 48;
-constexpr int kStyleYesNoQuestion = 36;
 constexpr QChar kNoBreakSpace(0x00A0);
 
 // A card number found by the users list is a login only when the user really
@@ -159,7 +157,7 @@ void UsersLoginForm::TypeDigit(const QString& text) {
 void UsersLoginForm::CheckLogin() {
     const QString text = tbPassword_->text();
     if (rt::Trim(text).isEmpty()) {
-        MsgBoxEx().Show(Res("strEnterPassword"), kStyleExclamation, Res("strAttention"));
+        MsgBoxEx().Show(Res("strEnterPassword"), kMsgExclamation, Res("strAttention"));
         tbPassword_->setFocus();
         return;
     }
@@ -192,7 +190,7 @@ void UsersLoginForm::CheckLogin() {
 }
 
 void UsersLoginForm::AcceptLogin(const NomUsersItem& user) {
-    if (ConfigurationSettings.Communication == 2)
+    if (DatabaseMode())
         Users().SetActiveUser(user);
     DialogAccepted = true;
     Unload();
@@ -304,14 +302,15 @@ bool UsersLoginForm::Unload() {
 
 void UsersLoginForm::Form_QueryUnload(bool& cancel) {
     if (ConfigurationSettings.Restriction && !DialogAccepted) {
-        MsgBoxEx().Show(Res("strNoPermission"), kStyleExclamation, Res("strAttention"));
+        MsgBoxEx().Show(Res("strNoPermission"), kMsgExclamation, Res("strAttention"));
         cancel = true;
     }
 }
 
 void UsersLoginForm::Form_Unload(bool& cancel) {
-    if (ConfigurationSettings.Communication == 2 && !DialogAccepted) {
-        if (MsgBoxEx().Show(Res("strExit"), kStyleYesNoQuestion, Res("strAttention")) == kMsgNo)
+    if (DatabaseMode() && !DialogAccepted) {
+        if (MsgBoxEx().Show(Res("strExit"), kMsgYesNo + kMsgQuestion, Res("strAttention")) ==
+            kMsgNo)
             cancel = true;
     }
 }

@@ -230,14 +230,14 @@ bool LocalizationForm::ConfirmLostLetters(const QString& code, const QString& te
                                    .arg(page) +
                                letters.join(QLatin1Char(' ')) +
                                QStringLiteral("\r\nЗапис въпреки това?"),
-                           292, windowTitle()) == kMsgYes;
+                           kMsgYesNo + kMsgQuestion + kMsgDefaultButton2, windowTitle()) == kMsgYes;
 }
 
 void LocalizationForm::ReportWriteFailure() {
     // The editor's texts are its own design, like its captions.
     MsgBoxEx().Show(
-        QStringLiteral("Речникът не може да бъде записан:\r\n") + ResManager().DictionaryFile(), 16,
-        windowTitle());
+        QStringLiteral("Речникът не може да бъде записан:\r\n") + ResManager().DictionaryFile(),
+        kMsgCritical, windowTitle());
 }
 
 void LocalizationForm::btnExport_Click(int index) {

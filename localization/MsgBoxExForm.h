@@ -23,12 +23,14 @@ inline constexpr int32_t kMsgIgnore = 5;
 inline constexpr int32_t kMsgYes = 6;
 inline constexpr int32_t kMsgNo = 7;
 
-// Parts of a style number: a button set, an icon (added together).
+// Parts of a style number: a button set, an icon and the default button
+// (added together).
 inline constexpr int32_t kMsgYesNo = 4;
 inline constexpr int32_t kMsgCritical = 16;
 inline constexpr int32_t kMsgQuestion = 32;
 inline constexpr int32_t kMsgExclamation = 48;
 inline constexpr int32_t kMsgInformation = 64;
+inline constexpr int32_t kMsgDefaultButton2 = 256;
 
 // A style number decoded: button set 0..5, icon 0..4 (1 critical, 2
 // question, 3 exclamation, 4 information), default button 0..3. A part out
