@@ -312,6 +312,7 @@ private:
         QString name;
         QByteArray in;
         QByteArray out;
+        bool closed = false;
     };
     static inline const QString kName =
         QStringLiteral("BENCH") + ImServerProtocol::kServerNameSuffix;
@@ -328,7 +329,7 @@ private:
             if (fds[0].revents & POLLIN) {
                 int fd;
                 while ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0)
-                    clients_.push_back({fd, {}, {}, {}});
+                    clients_.push_back({fd, {}, {}, {}, false});
             }
             for (size_t i = 1; i < fds.size(); ++i) {
                 Client& c = clients_[i - 1];
@@ -336,8 +337,7 @@ private:
                     char buffer[65536];
                     const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
                     if (n <= 0) {
-                        c.out.clear();
-                        c.in = "\xff";  // closed: dropped below
+                        c.closed = true;  // dropped below
                         continue;
                     }
                     c.in.append(buffer, n);
@@ -346,7 +346,7 @@ private:
                 }
             }
             for (Client& c : clients_) {
-                if (!c.out.isEmpty()) {
+                if (!c.closed && !c.out.isEmpty()) {
                     const ssize_t n =
                         ::send(c.fd, c.out.constData(), size_t(c.out.size()), MSG_NOSIGNAL);
                     if (n > 0)
@@ -354,7 +354,7 @@ private:
                 }
             }
             for (size_t i = clients_.size(); i-- > 0;) {
-                if (clients_[i].in == "\xff") {
+                if (clients_[i].closed) {
                     ::close(clients_[i].fd);
                     clients_.erase(clients_.begin() + qsizetype(i));
                 }
