@@ -23,8 +23,7 @@ inline constexpr int32_t kMsgIgnore = 5;
 inline constexpr int32_t kMsgYes = 6;
 inline constexpr int32_t kMsgNo = 7;
 
-// Parts of a style number: a button set, an icon and the default button
-// (added together).
+// A style number is a sum of a button set, an icon and the default button.
 inline constexpr int32_t kMsgYesNo = 4;
 inline constexpr int32_t kMsgCritical = 16;
 inline constexpr int32_t kMsgQuestion = 32;
