@@ -371,9 +371,7 @@ QDateTime FromDateSerial(double serial) {
     return QDateTime(kEpoch.addDays(days), QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
-namespace {
-// The number of `count` digits at text[at], or -1.
-int IsoDigits(QStringView text, qsizetype at, int count) {
+int DigitsAt(QStringView text, qsizetype at, int count) {
     if (at + count > text.size())
         return -1;
     int value = 0;
@@ -385,23 +383,22 @@ int IsoDigits(QStringView text, qsizetype at, int count) {
     }
     return value;
 }
-}  // namespace
 
 std::optional<QDateTime> ParseIsoDateTime(QStringView text) {
     text = text.trimmed();
-    const int y = IsoDigits(text, 0, 4), mo = IsoDigits(text, 5, 2), d = IsoDigits(text, 8, 2);
+    const int y = DigitsAt(text, 0, 4), mo = DigitsAt(text, 5, 2), d = DigitsAt(text, 8, 2);
     if (y < 0 || mo < 0 || d < 0 || text[4] != '-' || text[7] != '-')
         return std::nullopt;
     qsizetype at = 10;
     int h = 0, mi = 0, se = 0, ms = 0;
     if (at < text.size() && (text[at] == ' ' || text[at] == 'T')) {
-        h = IsoDigits(text, at + 1, 2);
-        mi = IsoDigits(text, at + 4, 2);
+        h = DigitsAt(text, at + 1, 2);
+        mi = DigitsAt(text, at + 4, 2);
         if (h < 0 || mi < 0 || text[at + 3] != ':')
             return std::nullopt;
         at += 6;
         if (at < text.size() && text[at] == ':') {
-            se = IsoDigits(text, at + 1, 2);
+            se = DigitsAt(text, at + 1, 2);
             if (se < 0)
                 return std::nullopt;
             at += 3;
@@ -426,7 +423,7 @@ std::optional<QDateTime> ParseIsoDateTime(QStringView text) {
             offsetSeconds = 0;
             ++at;
         } else if (sign == '+' || sign == '-') {
-            const int oh = IsoDigits(text, at + 1, 2);
+            const int oh = DigitsAt(text, at + 1, 2);
             if (oh < 0 || oh > 23)
                 return std::nullopt;
             at += 3;
@@ -434,7 +431,7 @@ std::optional<QDateTime> ParseIsoDateTime(QStringView text) {
             if (at < text.size() && text[at] == ':')
                 ++at;
             if (at < text.size()) {
-                om = IsoDigits(text, at, 2);
+                om = DigitsAt(text, at, 2);
                 if (om < 0 || om > 59)
                     return std::nullopt;
                 at += 2;

@@ -65,6 +65,9 @@ QDateTime FromDateSerial(double serial);
 // date ("0000-00-00", with or without a time of zeros) is no time: an invalid
 // QDateTime. nullopt for any other text.
 std::optional<QDateTime> ParseIsoDateTime(QStringView text);
+// The number written by the `count` decimal digits at text[at]; -1 when
+// they are not all digits or the text ends before them.
+int DigitsAt(QStringView text, qsizetype at, int count);
 
 // Blanks (U+0020 only) removed at both ends, the left or the right.
 QString Trim(const QString& text);

@@ -77,18 +77,6 @@ bool IsJetFile(const QString& path) {
            (head.mid(4, 15) == "Standard Jet DB" || head.mid(4, 15) == "Standard ACE DB");
 }
 
-// Digits at text[at..at+count), or -1.
-int Digits(const QString& text, qsizetype at, int count) {
-    int value = 0;
-    for (int i = 0; i < count; ++i) {
-        const QChar c = text[at + i];
-        if (c < '0' || c > '9')
-            return -1;
-        value = value * 10 + (c.unicode() - '0');
-    }
-    return value;
-}
-
 // A stored text of a date or time column becomes a date, as the Access
 // provider gives it; a text that is no date stays text. The usual stored
 // forms are read by hand: a whole items query holds tens of thousands.
@@ -96,10 +84,11 @@ Variant DateFromText(const QString& text) {
     const qsizetype n = text.size();
     if ((n == 10 || n == 19) && text[4] == '-' && text[7] == '-' &&
         (n == 10 || ((text[10] == ' ' || text[10] == 'T') && text[13] == ':' && text[16] == ':'))) {
-        const int y = Digits(text, 0, 4), mo = Digits(text, 5, 2), d = Digits(text, 8, 2);
-        const int h = n == 19 ? Digits(text, 11, 2) : 0;
-        const int mi = n == 19 ? Digits(text, 14, 2) : 0;
-        const int se = n == 19 ? Digits(text, 17, 2) : 0;
+        const int y = rt::DigitsAt(text, 0, 4), mo = rt::DigitsAt(text, 5, 2),
+                  d = rt::DigitsAt(text, 8, 2);
+        const int h = n == 19 ? rt::DigitsAt(text, 11, 2) : 0;
+        const int mi = n == 19 ? rt::DigitsAt(text, 14, 2) : 0;
+        const int se = n == 19 ? rt::DigitsAt(text, 17, 2) : 0;
         const QDate date(y, mo, d);
         if (y >= 1900 && date.isValid() && h >= 0 && h < 24 && mi >= 0 && mi < 60 && se >= 0 &&
             se < 60) {

@@ -19,7 +19,6 @@
 
 #include "platform/CodePage.h"
 
-namespace {
 sockaddr_in Loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -27,6 +26,8 @@ sockaddr_in Loopback(int port) {
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     return a;
 }
+
+namespace {
 
 // The lowest port the system hands out to outgoing connections.
 int EphemeralPortsStart() {

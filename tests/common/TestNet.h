@@ -1,11 +1,14 @@
 #pragma once
 
+#include <netinet/in.h>
 #include <QString>
 #include <QStringList>
 
 // Plain sockets on 127.0.0.1 for tests and benchmarks that play a terminal,
 // and the terminal simulator that plays many.
 
+// The address of `port` on 127.0.0.1.
+sockaddr_in Loopback(int port);
 // A port that was free a moment ago (type SOCK_DGRAM or SOCK_STREAM), chosen
 // at random below the range the system gives outgoing connections.
 int FreePort(int type);

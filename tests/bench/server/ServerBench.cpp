@@ -419,14 +419,6 @@ void BM_PlainPollServer(benchmark::State& state) {
 
 // ---- datagrams to the station ---------------------------------------------------
 
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(port);
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return sa;
-}
-
 // A plain recvfrom loop on its own thread, with the largest receive buffer
 // the system gives; it counts what it keeps.
 class PlainReceiver {
@@ -473,25 +465,10 @@ void BM_StationDatagrams(benchmark::State& state) {
     const int64_t pauseUs = state.range(0);
     const int count = int(state.range(1));
     for (auto _ : state) {
-        uint16_t port = 0;
-        {
-            const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
-            sockaddr_in sa = Loopback(0);
-            ::bind(probe, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-            socklen_t len = sizeof sa;
-            ::getsockname(probe, reinterpret_cast<sockaddr*>(&sa), &len);
-            port = ntohs(sa.sin_port);
-            ::close(probe);
-        }
+        const int port = FreePort(SOCK_DGRAM);
         StationProcess kestrelle;
         // The station is up once the port is taken.
-        const auto taken = [port] {
-            const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
-            sockaddr_in sa = Loopback(port);
-            const bool bound = ::bind(probe, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
-            ::close(probe);
-            return !bound;
-        };
+        const auto taken = [port] { return PortTaken(SOCK_DGRAM, port); };
         kestrelle.Start(
             "[Communication]\r\nValue=0\r\n[PortUDP]\r\nValue=" + QByteArray::number(port) + "\r\n",
             QString());
@@ -512,9 +489,9 @@ void BM_StationDatagrams(benchmark::State& state) {
         timespec next{};
         ::clock_gettime(CLOCK_MONOTONIC, &next);
         for (int i = 1; i <= count; ++i) {
-            const QByteArray d = QString("%1|POS1\tTable %1: 2 x Soup, 1 x Bread")
-                                     .arg(i, 6, 10, QChar('0'))
-                                     .toLatin1();
+            const QByteArray d =
+                OrderDatagram(i, "POS1", QString("Table %1: 2 x Soup, 1 x Bread").arg(i))
+                    .toLatin1();
             ::sendto(fd, d.constData(), size_t(d.size()), 0,
                      reinterpret_cast<const sockaddr*>(&station), sizeof station);
             ::sendto(fd, d.constData(), size_t(d.size()), 0,
