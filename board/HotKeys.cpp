@@ -7,6 +7,7 @@
 #include "core/ModCommon.h"
 #include "localization/ResManagerClass.h"
 #include "platform/Runtime.h"
+#include "platform/controls/VirtualKeys.h"
 
 std::vector<HotKeyEntry> HotKeyTable;
 
@@ -19,8 +20,13 @@ struct DefaultKey {
 };
 
 constexpr DefaultKey kDefaults[] = {
-    {1, 65, 2},  {2, 83, 2},   {5, 37, 2},   {6, 37, 0},  {7, 39, 0},  {8, 39, 2},   {9, 38, 0},
-    {10, 40, 0}, {11, 120, 0}, {12, 116, 0}, {13, 46, 2}, {14, 48, 2}, {15, 112, 0}, {16, 72, 2},
+    {kFnDatabaseStatus, 'A', 2},        {kFnSetup, 'S', 2},
+    {kFnFirst, platform::kVkLeft, 2},   {kFnPrevious, platform::kVkLeft, 0},
+    {kFnNext, platform::kVkRight, 0},   {kFnLast, platform::kVkRight, 2},
+    {kFnUp, platform::kVkUp, 0},        {kFnDown, platform::kVkDown, 0},
+    {kFnFinish, platform::kVkF9, 0},    {kFnRefresh, platform::kVkF5, 0},
+    {kFnClear, platform::kVkDelete, 2}, {kFnLogin, '0', 2},
+    {kFnHelp, platform::kVkF1, 0},      {kFnAbout, 'H', 2},
 };
 
 // The numeric value of a non-empty text as a 16-bit integer; nullopt when the
@@ -111,29 +117,29 @@ int32_t GetHotKeyFunction(int16_t keyCode, int16_t shift) {
     }
     const bool ctrl = shift == 2;
     switch (keyCode) {
-        case 65:
+        case 'A':
             return ctrl ? kFnDatabaseStatus : kFnNone;
-        case 72:
+        case 'H':
             return ctrl ? kFnAbout : kFnNone;
-        case 48:
+        case '0':
             return ctrl ? kFnLogin : kFnNone;
-        case 83:
+        case 'S':
             return ctrl ? kFnSetup : kFnNone;
-        case 112:
+        case platform::kVkF1:
             return kFnHelp;
-        case 37:
+        case platform::kVkLeft:
             return ctrl ? kFnFirst : kFnPrevious;
-        case 39:
+        case platform::kVkRight:
             return ctrl ? kFnLast : kFnNext;
-        case 38:
+        case platform::kVkUp:
             return kFnUp;
-        case 40:
+        case platform::kVkDown:
             return kFnDown;
-        case 120:
+        case platform::kVkF9:
             return kFnFinish;
-        case 116:
+        case platform::kVkF5:
             return kFnRefresh;
-        case 46:
+        case platform::kVkDelete:
             return ctrl ? kFnClear : kFnNone;
         default:
             return kFnNone;
@@ -145,27 +151,27 @@ QString KeyToText(int16_t keyCode, int16_t shift) {
                                             "ALT+", "SHIFT+ALT+", "CTRL+ALT+", "CTRL+SHIFT+ALT+"};
     const QString prefix =
         (shift >= 1 && shift <= 7) ? QString::fromLatin1(kPrefixes[shift]) : QString();
-    if (keyCode >= 112 && keyCode <= 127)
-        return prefix + 'F' + QString::number(keyCode - 111);
-    if ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 65 && keyCode <= 90)) {
+    if (keyCode >= platform::kVkF1 && keyCode <= platform::kVkF16)
+        return prefix + 'F' + QString::number(keyCode - platform::kVkF1 + 1);
+    if ((keyCode >= '0' && keyCode <= '9') || (keyCode >= 'A' && keyCode <= 'Z')) {
         const QString key = QString(QChar(char16_t(keyCode)));
         return shift == 1 ? key : prefix + key;
     }
     switch (keyCode) {
-        case 46:
+        case platform::kVkDelete:
             return prefix + QStringLiteral("DEL");
-        case 16:
-        case 17:
+        case platform::kVkShift:
+        case platform::kVkControl:
             return prefix;
-        case 9:
+        case platform::kVkTab:
             return QString();
-        case 38:
+        case platform::kVkUp:
             return prefix + QStringLiteral("UP");
-        case 40:
+        case platform::kVkDown:
             return prefix + QStringLiteral("DOWN");
-        case 37:
+        case platform::kVkLeft:
             return prefix + QStringLiteral("LEFT");
-        case 39:
+        case platform::kVkRight:
             return prefix + QStringLiteral("RIGHT");
         default:
             return '{' + QString::number(keyCode) + '}';

@@ -28,6 +28,7 @@
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/RichTextBox.h"
 #include "platform/controls/SkinManager.h"
+#include "platform/controls/VirtualKeys.h"
 
 void MainWindow::SetActiveOrder(int16_t value) {
     if (value < 1)
@@ -343,7 +344,7 @@ void MainWindow::EnableActionButtons(bool enable) {
 }
 
 void MainWindow::Form_KeyDown(int& keyCode, int shift) {
-    if (keyCode == 40 || keyCode == 144)
+    if (keyCode == platform::kVkDown || keyCode == platform::kVkNumLock)
         return;
     const int32_t action = GetHotKeyFunction(int16_t(keyCode), int16_t(shift));
     if (action == kFnNone)

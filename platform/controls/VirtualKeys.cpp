@@ -10,7 +10,7 @@ int VirtualKeyFromQtKey(int key) {
     if (key >= Qt::Key_0 && key <= Qt::Key_9)
         return '0' + (key - Qt::Key_0);
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24)
-        return 0x70 + (key - Qt::Key_F1);
+        return kVkF1 + (key - Qt::Key_F1);
     for (const NamedKey& k : kNamedKeys) {
         if (k.qtKey == key)
             return k.vk;

@@ -17,12 +17,20 @@ inline constexpr int kVkShift = 0x10;
 inline constexpr int kVkControl = 0x11;
 inline constexpr int kVkMenu = 0x12;  // Alt
 inline constexpr int kVkEscape = 0x1B;
+inline constexpr int kVkLeft = 0x25;
+inline constexpr int kVkUp = 0x26;
+inline constexpr int kVkRight = 0x27;
+inline constexpr int kVkDown = 0x28;
+inline constexpr int kVkDelete = 0x2E;
 inline constexpr int kVkLWin = 0x5B;
 inline constexpr int kVkRWin = 0x5C;
-inline constexpr int kVkF1 = 0x70;  // F2..F12 follow in order
+inline constexpr int kVkF1 = 0x70;  // F2..F24 follow in order
 inline constexpr int kVkF5 = kVkF1 + 4;
 inline constexpr int kVkF7 = kVkF1 + 6;
 inline constexpr int kVkF8 = kVkF1 + 7;
+inline constexpr int kVkF9 = kVkF1 + 8;
+inline constexpr int kVkF16 = kVkF1 + 15;
+inline constexpr int kVkNumLock = 0x90;
 
 // Keys that type no printable character: virtual key, Qt key, and the control
 // character Qt's key events carry for it (0 for none). Each virtual key and
@@ -47,17 +55,17 @@ inline constexpr NamedKey kNamedKeys[] = {
     {0x22, Qt::Key_PageDown, 0},
     {0x23, Qt::Key_End, 0},
     {0x24, Qt::Key_Home, 0},
-    {0x25, Qt::Key_Left, 0},
-    {0x26, Qt::Key_Up, 0},
-    {0x27, Qt::Key_Right, 0},
-    {0x28, Qt::Key_Down, 0},
+    {kVkLeft, Qt::Key_Left, 0},
+    {kVkUp, Qt::Key_Up, 0},
+    {kVkRight, Qt::Key_Right, 0},
+    {kVkDown, Qt::Key_Down, 0},
     {0x2C, Qt::Key_Print, 0},
     {0x2D, Qt::Key_Insert, 0},
-    {0x2E, Qt::Key_Delete, 0},
+    {kVkDelete, Qt::Key_Delete, 0},
     {kVkLWin, Qt::Key_Super_L, 0},
     {kVkRWin, Qt::Key_Super_R, 0},
     {0x5D, Qt::Key_Menu, 0},
-    {0x90, Qt::Key_NumLock, 0},
+    {kVkNumLock, Qt::Key_NumLock, 0},
     {0x91, Qt::Key_ScrollLock, 0},
 };
 
