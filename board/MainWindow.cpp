@@ -228,10 +228,6 @@ platform::RichTextBox* MainWindow::rtbOrder(int index) const {
     return index >= 0 && index < rtbOrder_.size() ? rtbOrder_[index] : nullptr;
 }
 
-QLabel* MainWindow::lblTime(int index) const {
-    return index >= 0 && index < lblTime_.size() ? lblTime_[index] : nullptr;
-}
-
 QLabel* MainWindow::Panels(int index) const {
     return index >= 1 && index <= 5 ? panels_[index] : nullptr;
 }

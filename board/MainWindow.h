@@ -58,24 +58,17 @@ public:
     void SetSetupAllowed(bool allowed) { setupAllowed_ = allowed; }
 
     void btnAction_Click(int index);
-    bool ReconnectToDB(int16_t attempts);
     void EnableActionButtons(bool enable);
     int GetActionButtonIndex(const QString& name) const;
     // keyCode is a virtual-key code; set to 0 when the key is consumed.
     void Form_KeyDown(int& keyCode, int shift);
-    void KeyDownDispatcher(int32_t action);
-    void SetToolTips();
-    void AutoSelectLastOrder();
-    void Form_Activate();
 
     // --- start and end ---
     void Form_Load();
     void InitForm();
-    bool LoginUser(bool changing, bool reload);
     void Form_Unload();
 
     // --- arrived orders (modes 0 and 1) ---
-    void Server_DataArrival(int32_t bytesTotal);
     // `saved` (may be empty) runs once BackUp.log holds the order.
     void AddArrivedOrder(const QString& text, std::function<void()> saved = {});
     int16_t GetOrdersCount() const;
@@ -83,15 +76,11 @@ public:
     // Writes what waits of the list to BackUp.log (the index is kept for its
     // callers; the whole list is saved). Nothing in mode 2.
     void SaveArrivalsBackup(int16_t index);
-    bool LoadArrivalsBackup();
-    void rtbOrder_GotFocus(int index);
-    void rtbOrder_Click(int index);
     void timArrival_Timer();
     void TimerNewOrder_Timer();
     const QList<ArrivedOrder>& Arrivals() const { return arrivals_; }
     // The list's files: every change to the list goes through it.
     ArrivalsStore& Store() const { return *store_; }
-    UdpSenderTable& UdpSenders() { return udpSenders_; }
     static QString BackupFilePath();
     static QString HistoryFilePath();
 
@@ -103,27 +92,60 @@ public:
     // poll plays the sound for changed items; the first poll of InitForm and
     // the poll after Finish do not.
     enum class PollTag { Timer, InitForm, Finish };
-    PollTag OrdersPollTag() const { return ordersPollTag_; }
     void SetOrdersPollTag(PollTag tag) { ordersPollTag_ = tag; }
     void tmrOrders_Timer();
     void RefreshOrders();
-    void ReadOrdersFromDatabase();
     void LoadOrderItems();
-    void FillItemsGrid();
     int16_t GetItemsCount() const { return int16_t(orderItems_.size()); }
     void SaveOldState();
     void CompareStates();
     QString GetGroupNameByCode(QString& code);
     void tmrPassedTime_Timer();
-    void LayoutItemsGrid();
     const QList<OrderHeader>& OrderHeaders() const { return orderHeaders_; }
     const QList<OrderItem>& OrderItems() const { return orderItems_; }
     bool PollBusy() const { return pollBusy_; }
     QString GroupNamesText() const { return groupNamesText_; }
-    QTimer* tmrPassedTime() const { return tmrPassedTime_; }
-    QLabel* lblPassedTime() const { return lblPassedTime_; }
-    QPlainTextEdit* tbDbOrder() const { return tbDbOrder_; }
-    QComboBox* cbObjects() const { return cbObjects_; }
+
+    // --- layout and status bar ---
+    void tmrClock_Timer();
+
+    // --- controls ---
+    platform::CommandButton* btnAction(int index) const;
+    platform::RichTextBox* rtbOrder(int index) const;
+    QLabel* Panels(int index) const;  // 1 to 5
+    CSocketMaster* Server() const { return server_.get(); }
+    // The message server of mode 1 (listening only in that mode).
+    ModServer& ImServer() const { return *imServer_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Mode 2: the orders come from the point-of-sale database.
+    static bool DatabaseMode();
+
+    // --- controller, start and end ---
+    bool ReconnectToDB(int16_t attempts);
+    void KeyDownDispatcher(int32_t action);
+    void SetToolTips();
+    void AutoSelectLastOrder();
+    void Form_Activate();
+    bool LoginUser(bool changing, bool reload);
+
+    // --- arrived orders (modes 0 and 1) ---
+    void Server_DataArrival(int32_t bytesTotal);
+    bool LoadArrivalsBackup();
+    void rtbOrder_GotFocus(int index);
+    void rtbOrder_Click(int index);
+
+    // --- database view (mode 2) ---
+    void ReadOrdersFromDatabase();
+    void FillItemsGrid();
+    void LayoutItemsGrid();
 
     // --- layout and status bar ---
     void Form_Resize();
@@ -136,34 +158,8 @@ public:
     // Mode 2: the database's refusal of the last Finish; empty once one
     // wrote. Shown in status panel 1 while it lasts (after the order files').
     void ShowFinishProblem(const QString& problem);
-    void tmrClock_Timer();
     QString GetDatabaseStatusText(bool withTitle);
-
-    // --- controls ---
-    platform::CommandButton* btnAction(int index) const;
-    platform::RichTextBox* rtbOrder(int index) const;
-    QLabel* lblTime(int index) const;
-    QLabel* Panels(int index) const;  // 1 to 5
-    QLabel* lblOrdersStatus() const { return lblOrdersStatus_; }
     QFrame* frmOrders(int index) const;
-    platform::DataGrid* dgView() const { return dgView_; }
-    QTimer* tmrOrders() const { return tmrOrders_; }
-    QTimer* timArrival() const { return timArrival_; }
-    CSocketMaster* Server() const { return server_.get(); }
-    // The message server of mode 1 (listening only in that mode).
-    ModServer& ImServer() const { return *imServer_; }
-    int OrderPanelCount() const { return kOrderPanels; }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    // Mode 2: the orders come from the point-of-sale database.
-    static bool DatabaseMode();
 
     void CreateControls();
     void CreateButtonBar();

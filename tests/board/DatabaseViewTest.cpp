@@ -81,6 +81,20 @@ protected:
         window_->SetOrdersPollTag(MainWindow::PollTag::Timer);
     }
     int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
+    // The board's controls, found by name.
+    platform::DataGrid* dgView() const {
+        return window_->findChild<platform::DataGrid*>(QStringLiteral("dgView"));
+    }
+    QPlainTextEdit* tbDbOrder() const {
+        return window_->findChild<QPlainTextEdit*>(QStringLiteral("tbDbOrder"));
+    }
+    QLabel* lblPassedTime() const {
+        return window_->findChild<QLabel*>(QStringLiteral("lblPassedTime"));
+    }
+    QLabel* lblOrdersStatus() const {
+        return window_->findChild<QLabel*>(QStringLiteral("lblOrdersStatus"));
+    }
+    QTimer* tmrOrders() const { return window_->findChild<QTimer*>(QStringLiteral("tmrOrders")); }
     // Moves the board to a database of the same data on the MariaDB server.
     void UseMySql() {
         mysql_ = std::make_unique<TempMySqlDatabase>(true);
@@ -144,12 +158,12 @@ TEST_F(DatabaseViewTest, FirstPollShowsTheOrdersQuietly) {
     ASSERT_EQ(window_->GetItemsCount(), 3);
     EXPECT_EQ(window_->OrderItems()[0].ID, 1);
     EXPECT_EQ(window_->OrderItems()[1].Note, "добре опечени");
-    EXPECT_EQ(window_->dgView()->Rows(), 3);
-    EXPECT_EQ(window_->dgView()->CellText(1, "Sum"), "1");
-    EXPECT_TRUE(window_->tbDbOrder()->toPlainText().contains("Иван Петров"));
+    EXPECT_EQ(dgView()->Rows(), 3);
+    EXPECT_EQ(dgView()->CellText(1, "Sum"), "1");
+    EXPECT_TRUE(tbDbOrder()->toPlainText().contains("Иван Петров"));
     window_->tmrPassedTime_Timer();
-    EXPECT_EQ(window_->lblPassedTime()->text(), "00:20:00");  // since 12:00:00
-    EXPECT_EQ(window_->lblPassedTime()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(lblPassedTime()->text(), "00:20:00");  // since 12:00:00
+    EXPECT_EQ(lblPassedTime()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
 
 TEST_F(DatabaseViewTest, ChangesPlayTheSoundAndFinishingDoesNot) {
@@ -189,7 +203,7 @@ TEST_F(DatabaseViewTest, FinishingOneItemKeepsTheOrder) {
     window_->SetActiveOrder(1);
     Poll(MainWindow::PollTag::InitForm);
     ConfigurationSettings.FinishWholeOrder = false;
-    window_->dgView()->SetRow(1);
+    dgView()->SetRow(1);
     window_->btnAction_Click(Button("Finish"));
     EXPECT_EQ(Database().ExecuteScalar("SELECT SrcDocID FROM operations WHERE ID = 2").ToLong(),
               -1);
@@ -205,28 +219,28 @@ TEST_F(DatabaseViewTest, NothingFinishesWhileAPollRuns) {
     bool duringPoll = false;
     QTimer::singleShot(0, window_.get(), [&] {
         duringPoll = window_->PollBusy();
-        window_->dgView()->SetRow(1);
-        QTest::keyClick(window_->dgView(), Qt::Key_F9);
+        dgView()->SetRow(1);
+        QTest::keyClick(dgView(), Qt::Key_F9);
     });
     Poll();
     EXPECT_TRUE(duringPoll);
     EXPECT_EQ(Count("SrcDocID = -1"), 1);  // the demo data's finished item 7
-    window_->dgView()->SetRow(1);
-    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    dgView()->SetRow(1);
+    QTest::keyClick(dgView(), Qt::Key_F9);
     EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (2, 7)"), 2);
 }
 
 TEST_F(DatabaseViewTest, AFailedFinishStillPollsWithSound) {
     window_->SetActiveOrder(1);
     Poll(MainWindow::PollTag::InitForm);
-    window_->tmrOrders()->start();
+    tmrOrders()->start();
     ConfigurationSettings.FinishWholeOrder = false;
     // The current row names an item the order no longer has.
-    window_->dgView()->SetCellText(0, window_->dgView()->ColumnIndex("Sum"), "9");
-    window_->dgView()->SetRow(0);
+    dgView()->SetCellText(0, dgView()->ColumnIndex("Sum"), "9");
+    dgView()->SetRow(0);
     window_->btnAction_Click(Button("Finish"));
     EXPECT_TRUE(ReadBytes(ErrorLogger().LogFileName()).contains("btnAction_Click"));
-    EXPECT_TRUE(window_->tmrOrders()->isActive());
+    EXPECT_TRUE(tmrOrders()->isActive());
     const int sounds = platform::SoundRequestCount();
     SqliteExec(db_, "UPDATE operations SET Qtty = 7 WHERE ID = 1");
     window_->tmrOrders_Timer();
@@ -244,7 +258,7 @@ TEST_F(DatabaseViewTest, ItemsThatCannotBeReadAreNotFinishedAsAnotherOrders) {
     ConfigurationSettings.FinishWholeOrder = true;
     window_->btnAction_Click(Button("Finish"));
     EXPECT_EQ(Count("SrcDocID = 0 AND ID IN (1, 2, 3)"), 3);  // order 1 stays open
-    EXPECT_EQ(window_->dgView()->Rows(), 0);
+    EXPECT_EQ(dgView()->Rows(), 0);
     EXPECT_EQ(window_->GetItemsCount(), 0);
 }
 
@@ -266,7 +280,7 @@ TEST_F(DatabaseViewTest, StoredTimesOfEveryFormAreRead) {
               QDateTime(QDate(2026, 12, 8), QTime(12, 5, 0, 500)));
     EXPECT_EQ(window_->OrderItems()[1].UserRealTime,
               QDateTime(QDate(2026, 12, 8), QTime(12, 6, 0, 123)));
-    EXPECT_EQ(window_->dgView()->Rows(), 2);
+    EXPECT_EQ(dgView()->Rows(), 2);
     const int sounds = platform::SoundRequestCount();
     window_->RefreshOrders();
     window_->RefreshOrders();
@@ -283,25 +297,25 @@ TEST_F(DatabaseViewTest, StoredTimesOfEveryFormAreRead) {
     window_->LoadOrderItems();
     ASSERT_EQ(window_->GetItemsCount(), 2);
     EXPECT_FALSE(window_->OrderItems()[1].UserRealTime.isValid());
-    EXPECT_EQ(window_->dgView()->CellText(1, "Lot"), "");
+    EXPECT_EQ(dgView()->CellText(1, "Lot"), "");
     window_->tmrPassedTime_Timer();
-    EXPECT_EQ(window_->lblPassedTime()->text(), "00:15:00");
+    EXPECT_EQ(lblPassedTime()->text(), "00:15:00");
 }
 
 TEST_F(DatabaseViewTest, AnItemThatCannotBeReadLeavesNoOtherOrderOnShow) {
     SqliteExec(db_, "UPDATE operations SET UserRealTime = 'скоро' WHERE ID = 5");
     window_->SetActiveOrder(1);
     Poll(MainWindow::PollTag::InitForm);
-    ASSERT_EQ(window_->dgView()->Rows(), 3);
+    ASSERT_EQ(dgView()->Rows(), 3);
     window_->btnAction_Click(Button("Next"));
     // Table 12 is named everywhere, with none of table 1's items.
-    EXPECT_EQ(window_->lblOrdersStatus()->text(), "2 / 3");
-    EXPECT_TRUE(window_->tbDbOrder()->toPlainText().contains("Маса 12"));
-    EXPECT_EQ(window_->dgView()->Rows(), 0);
+    EXPECT_EQ(lblOrdersStatus()->text(), "2 / 3");
+    EXPECT_TRUE(tbDbOrder()->toPlainText().contains("Маса 12"));
+    EXPECT_EQ(dgView()->Rows(), 0);
     EXPECT_EQ(window_->GetItemsCount(), 0);
     const int sounds = platform::SoundRequestCount();
     ConfigurationSettings.FinishWholeOrder = true;
-    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    QTest::keyClick(dgView(), Qt::Key_F9);
     window_->RefreshOrders();
     EXPECT_EQ(platform::SoundRequestCount(), sounds);
     EXPECT_EQ(Count("SrcDocID = -1"), 1);  // the demo data's finished item 7
@@ -326,7 +340,7 @@ TEST_F(DatabaseViewTest, AStoppedServerTimesOutAndTheBoardRecovers) {
     window_->SetActiveOrder(1);
     Poll(MainWindow::PollTag::InitForm);
     ASSERT_EQ(window_->GetOrdersCount(), 3);
-    const int rows = window_->dgView()->Rows();
+    const int rows = dgView()->Rows();
 
     server.Stop();
     // A station that waits without limit is let go after a while, so that
@@ -360,7 +374,7 @@ TEST_F(DatabaseViewTest, AStoppedServerTimesOutAndTheBoardRecovers) {
     guard_ = std::make_unique<modal::NoModalWindow>();
     window_->RefreshOrders();
     EXPECT_EQ(window_->GetOrdersCount(), 3);
-    EXPECT_EQ(window_->dgView()->Rows(), rows);
+    EXPECT_EQ(dgView()->Rows(), rows);
 }
 
 TEST_F(DatabaseViewTest, AFileReplacedAtItsPathIsOpenedAfresh) {
@@ -379,7 +393,7 @@ TEST_F(DatabaseViewTest, AFileReplacedAtItsPathIsOpenedAfresh) {
     // F9 on the items read from the old file finishes nothing in the new
     // one: the board shows the new file's orders first.
     ConfigurationSettings.FinishWholeOrder = true;
-    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    QTest::keyClick(dgView(), Qt::Key_F9);
     EXPECT_EQ(window_->GetOrdersCount(), 4);
     EXPECT_EQ(Count("SrcDocID = -1"), 1);
 
@@ -387,12 +401,12 @@ TEST_F(DatabaseViewTest, AFileReplacedAtItsPathIsOpenedAfresh) {
     SqliteExec(db_,
                "CREATE TRIGGER refuse BEFORE UPDATE ON operations BEGIN SELECT RAISE(ABORT, "
                "'disk I/O error'); END");
-    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    QTest::keyClick(dgView(), Qt::Key_F9);
     EXPECT_TRUE(window_->Panels(1)->text().contains("disk I/O error"));
     EXPECT_EQ(ReadBytes(ErrorLogger().LogFileName()).count("UPDATE operations"), 1);
     EXPECT_EQ(window_->GetOrdersCount(), 4);
     SqliteExec(db_, "DROP TRIGGER refuse");
-    QTest::keyClick(window_->dgView(), Qt::Key_F9);
+    QTest::keyClick(dgView(), Qt::Key_F9);
     EXPECT_FALSE(window_->Panels(1)->text().contains("disk I/O error"));
     EXPECT_EQ(window_->GetOrdersCount(), 3);
     EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (1, 2, 3, 7)"), 4);
@@ -404,7 +418,7 @@ TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
     window_->SetActiveOrder(1);
     Poll(MainWindow::PollTag::InitForm);
-    platform::DataGrid* grid = window_->dgView();
+    platform::DataGrid* grid = dgView();
     const int name = grid->ColumnIndex("Name");
     const QString before = grid->CellText(1, name);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
@@ -429,9 +443,9 @@ TEST_F(DatabaseViewTest, TheActiveOrderFollowsAShrinkingList) {
     Poll();
     EXPECT_EQ(window_->GetOrdersCount(), 0);
     EXPECT_EQ(window_->ActiveOrder(), 0);
-    EXPECT_EQ(window_->dgView()->Rows(), 0);
+    EXPECT_EQ(dgView()->Rows(), 0);
     window_->tmrPassedTime_Timer();
-    EXPECT_EQ(window_->lblPassedTime()->text(), "00:00:00");
+    EXPECT_EQ(lblPassedTime()->text(), "00:00:00");
 }
 
 TEST_F(DatabaseViewTest, GroupNamesAndTheStationsGroups) {
@@ -453,7 +467,7 @@ TEST_F(DatabaseViewTest, StartWithOneOperatorLogsInAndNamesTheGroups) {
     EXPECT_EQ(window_->GetOrdersCount(), 2);
     // The box keeps lines, not line ends: each CR LF of the header is one
     // break, and the labels are padded to twelve characters.
-    EXPECT_EQ(window_->tbDbOrder()->toPlainText(),
+    EXPECT_EQ(tbDbOrder()->toPlainText(),
               QString("Всички\nОператор:   Сервиз\nМаса:       Маса 1"));
 
     ConfigurationSettings.GoodsGroups = "001|002";
@@ -495,11 +509,11 @@ TEST_P(DatabaseViewDialectTest, FinishWritesOnlyTheActiveOrdersRows) {
     while (window_->ActiveOrder() > zero)
         window_->btnAction_Click(Button("Previous"));
     ASSERT_EQ(window_->ActiveOrder(), zero);
-    EXPECT_EQ(window_->dgView()->Rows(), 2);
-    EXPECT_EQ(window_->dgView()->CellText(1, "Comment"), "за вкъщи");
+    EXPECT_EQ(dgView()->Rows(), 2);
+    EXPECT_EQ(dgView()->CellText(1, "Comment"), "за вкъщи");
 
     ConfigurationSettings.FinishWholeOrder = false;
-    window_->dgView()->SetRow(1);
+    dgView()->SetRow(1);
     window_->btnAction_Click(Button("Finish"));
     EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (7, 31)"), 2);
     EXPECT_EQ(Count("SrcDocID = -1"), 2);

@@ -69,6 +69,17 @@ protected:
     int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
     bool Enabled(const char* tag) { return window_->btnAction(Button(tag))->Enabled(); }
     void Press(const char* tag) { window_->btnAction_Click(Button(tag)); }
+    // The board's controls, found by name (and index).
+    QLabel* lblOrdersStatus() const {
+        return window_->findChild<QLabel*>(QStringLiteral("lblOrdersStatus"));
+    }
+    QLabel* lblPassedTime() const {
+        return window_->findChild<QLabel*>(QStringLiteral("lblPassedTime"));
+    }
+    QLabel* lblTime(int index) const {
+        return qobject_cast<QLabel*>(
+            platform::FindIndexedControl(window_.get(), QStringLiteral("lblTime"), index));
+    }
 
     bool WaitForOrders(int count) {
         return PumpEventsUntil([&] { return window_->GetOrdersCount() >= count; }, 3000);
@@ -81,7 +92,7 @@ TEST_F(MainWindowTest, ActiveOrderIsClampedAndShown) {
     window_->InitForm();
     window_->SetActiveOrder(5);
     EXPECT_EQ(window_->ActiveOrder(), 0);
-    EXPECT_EQ(window_->lblOrdersStatus()->text(), "0 / 0");
+    EXPECT_EQ(lblOrdersStatus()->text(), "0 / 0");
     Add(3);
     window_->SetActiveOrder(0);
     EXPECT_EQ(window_->ActiveOrder(), 1);
@@ -89,7 +100,7 @@ TEST_F(MainWindowTest, ActiveOrderIsClampedAndShown) {
     EXPECT_EQ(window_->ActiveOrder(), 1);
     window_->SetActiveOrder(10);
     EXPECT_EQ(window_->ActiveOrder(), 3);
-    EXPECT_EQ(window_->lblOrdersStatus()->text(), "3 / 3");
+    EXPECT_EQ(lblOrdersStatus()->text(), "3 / 3");
 }
 
 TEST_F(MainWindowTest, NavigationStaysInsideTheOrdersAndPanels) {
@@ -181,7 +192,7 @@ TEST_F(MainWindowTest, AfterClearTheKeysActOnTheHighlightedOrder) {
     ASSERT_EQ(window_->ActiveOrder(), 1);
     window_->timArrival_Timer();
     platform::RichTextBox* white = nullptr;
-    for (int i = 0; i < window_->OrderPanelCount(); ++i)
+    for (int i = 0; i < MainWindow::kOrderPanels; ++i)
         if (window_->rtbOrder(i)->BackColor() == QColor(255, 255, 255))
             white = window_->rtbOrder(i);
     ASSERT_NE(white, nullptr);
@@ -202,7 +213,7 @@ TEST_F(MainWindowTest, TheHighlightIsTheActiveOrderHoweverThePanelGetsTheFocus) 
     ASSERT_EQ(window_->ActiveOrder(), 1);
     const auto highlighted = [&] {
         window_->timArrival_Timer();
-        for (int i = 0; i < window_->OrderPanelCount(); ++i)
+        for (int i = 0; i < MainWindow::kOrderPanels; ++i)
             if (window_->rtbOrder(i)->BackColor() == QColor(255, 255, 255))
                 return platform::ControlTag(window_->rtbOrder(i));
         return QString();
@@ -210,13 +221,13 @@ TEST_F(MainWindowTest, TheHighlightIsTheActiveOrderHoweverThePanelGetsTheFocus) 
 
     QTest::keyClick(window_->rtbOrder(0), Qt::Key_Tab);
     EXPECT_EQ(highlighted(), "2");
-    EXPECT_EQ(window_->lblOrdersStatus()->text(), "2 / 3");
+    EXPECT_EQ(lblOrdersStatus()->text(), "2 / 3");
 
     QScrollBar* bar = window_->rtbOrder(2)->verticalScrollBar();
     ASSERT_TRUE(bar->isVisible());
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 40));
     EXPECT_EQ(highlighted(), "3");
-    EXPECT_EQ(window_->lblOrdersStatus()->text(), "3 / 3");
+    EXPECT_EQ(lblOrdersStatus()->text(), "3 / 3");
     QTest::keyClick(window_.get(), Qt::Key_Delete, Qt::ControlModifier);  // Clear
     EXPECT_TRUE(ReadBytes(MainWindow::HistoryFilePath()).contains("\r\nOrder 3\r\n"));
     ASSERT_EQ(window_->GetOrdersCount(), 2);
@@ -279,7 +290,7 @@ TEST_F(MainWindowTest, TheStatusBarIsReadableUnderEverySkin) {
         const QString skin = SkinManager().Item(i);
         SkinManager().SetSelectedSkin(skin);
         ApplySkinToForm(window_.get());
-        for (QLabel* label : {window_->Panels(1), window_->lblOrdersStatus()}) {
+        for (QLabel* label : {window_->Panels(1), lblOrdersStatus()}) {
             label->setText("UDP 127.0.0.1:7002");
             const QImage image = label->grab().toImage();
             const double back = luminance(image.pixel(1, 1));
@@ -337,16 +348,16 @@ TEST_F(MainWindowTest, AgesTurnRedAtTenMinutesAndGreyWhenFinished) {
     window_->RefreshOrderPanels();
     rt::SetNow(start.addSecs(599));
     window_->timArrival_Timer();
-    EXPECT_EQ(window_->lblTime(0)->text(), "00:09:59");
-    EXPECT_EQ(window_->lblTime(0)->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+    EXPECT_EQ(lblTime(0)->text(), "00:09:59");
+    EXPECT_EQ(lblTime(0)->palette().color(QPalette::WindowText), QColor(0, 0, 0));
     rt::SetNow(start.addSecs(600));
     window_->timArrival_Timer();
-    EXPECT_EQ(window_->lblTime(0)->text(), "00:10:00");
-    EXPECT_EQ(window_->lblTime(0)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_EQ(lblTime(0)->text(), "00:10:00");
+    EXPECT_EQ(lblTime(0)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     window_->Store().Finish(1);
     window_->timArrival_Timer();
-    EXPECT_EQ(window_->lblTime(1)->palette().color(QPalette::WindowText), QColor(128, 128, 128));
-    EXPECT_EQ(window_->lblTime(2)->text(), "00:00:00");
+    EXPECT_EQ(lblTime(1)->palette().color(QPalette::WindowText), QColor(128, 128, 128));
+    EXPECT_EQ(lblTime(2)->text(), "00:00:00");
     EXPECT_EQ(window_->rtbOrder(0)->BackColor(), QColor(255, 255, 255));
 }
 
@@ -536,7 +547,7 @@ TEST_F(MainWindowTest, ClockFitsTheScreenAndTheWaitingTimeIsCentredInThePanelFon
     SaveScreenshot(window_.get(), "board");
 
     window_->resize(1000, 700);
-    QLabel* passed = window_->lblPassedTime();
+    QLabel* passed = lblPassedTime();
     const QFont panel = window_->rtbOrder(0)->font();
     EXPECT_EQ(passed->font().pointSize(), panel.pointSize());
     EXPECT_EQ(passed->font().bold(), panel.bold());
