@@ -19,6 +19,13 @@ QString TimePattern() {
     return (ShortDateFormat.isEmpty() ? platform::LocaleShortDatePattern() : ShortDateFormat) +
            QStringLiteral(" hh:nn:ss");
 }
+
+// What no step expected goes to the log like any other system error.
+void LogUnexpectedError(int number, const QString& description, const QString& methodName) {
+    ErrorLogger().Add(kSystemError, number, description, methodName);
+}
+[[maybe_unused]] const bool kUnexpectedErrorsLogged =
+    (rt::SetUnexpectedErrorSink(&LogUnexpectedError), true);
 }  // namespace
 
 ErrorController::ErrorController()
@@ -44,7 +51,7 @@ QString ErrorController::FormatTime(const Variant& dateTime) const {
     // text is shown as it is.
     try {
         return rt::FormatDate(dateTime.ToDateTime(), TimePattern());
-    } catch (...) {
+    } catch (const AppError&) {
         return dateTime.ToString();
     }
 }

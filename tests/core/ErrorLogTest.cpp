@@ -2,11 +2,14 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <QFileInfo>
+#include <new>
+#include <stdexcept>
 
 #include "common/TestSupport.h"
 #include "core/BuildVersionClass.h"
 #include "core/ErrorController.h"
 #include "core/ModCommon.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 
 class ErrorLogTest : public TempAppDataTest {
@@ -133,6 +136,20 @@ TEST_F(ErrorLogTest, AFullDiskTakesABlockWholeOrNotAtAll) {
     EXPECT_EQ(ReadBytes(PathIn("Error.log")), before);
     log_.Add(1, 3, "third", "M");
     EXPECT_TRUE(ReadBytes(PathIn("Error.log")).startsWith(before + "User OS Version: "));
+}
+
+TEST_F(ErrorLogTest, AStepDropsOnlyTheProgramsOwnErrorsAndLogsWhatItMustNotLetOut) {
+    EXPECT_NO_THROW(rt::IgnoreErrors([] { rt::RaiseOverflow("Val"); }));
+    // Out of memory is no failure of the step: its caller sees it.
+    EXPECT_THROW(rt::IgnoreErrors([] { throw std::bad_alloc(); }), std::bad_alloc);
+    // An event handler's step lets nothing out, and what it stopped is logged.
+    rt::ContainErrors("MainWindow.dgView_RowColChange",
+                      [] { throw std::out_of_range("row 7 of 3"); });
+    EXPECT_TRUE(ReadBytes(ErrorLogger().LogFileName())
+                    .contains("Error code:      0\r\n"
+                              "Error message:   row 7 of 3\r\n"
+                              "Method Name:     MainWindow.dgView_RowColChange\r\n"
+                              "Type             System error\r\n"));
 }
 
 TEST(BuildVersion, ApplicationEightIsThisProgram) {
