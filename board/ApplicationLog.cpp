@@ -5,6 +5,7 @@
 #include "data/NomUsers.h"
 #include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 
 QString BuildApplicationLogInsert(const QString& message, int32_t userId, int32_t databaseType,
@@ -44,6 +45,6 @@ void LogFailedLogin() {
             text.replace(QStringLiteral("%2"), socket.LocalIP());
         }
         InsertIntoApplicationLog(text);
-    } catch (...) {
+    } catch (const AppError&) {
     }
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <cmath>
 
+#include "platform/AppError.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/IniFile.h"
@@ -25,7 +26,7 @@ std::optional<OrderDatagram> ParseOrderDatagram(const QString& datagram) {
     } else {
         try {
             d.Sequence = rt::CLng(rt::Val(sequence));
-        } catch (...) {
+        } catch (const AppError&) {
             d.Sequence = 0;
         }
     }

@@ -6,6 +6,7 @@
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
 #include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 #include "platform/controls/VirtualKeys.h"
 
@@ -36,7 +37,7 @@ std::optional<int16_t> ReadKeyNumber(const QString& text) {
         return std::nullopt;
     try {
         return rt::CInt(rt::Val(text));
-    } catch (...) {
+    } catch (const AppError&) {
         return int16_t(0);
     }
 }

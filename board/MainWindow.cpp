@@ -164,8 +164,9 @@ void MainWindow::CreateDatabaseView() {
         if (keyCode)
             Form_KeyDown(*keyCode, shift);
     });
-    connect(dgView_, &platform::DataGrid::RowColChange, this,
-            [this](int, int) { rt::IgnoreErrors([this] { dgView_RowColChange(); }); });
+    connect(dgView_, &platform::DataGrid::RowColChange, this, [this](int, int) {
+        rt::ContainErrors("MainWindow.dgView_RowColChange", [this] { dgView_RowColChange(); });
+    });
     cbObjects_ = new QComboBox(frmOrders_[1]);
     cbObjects_->setObjectName(QStringLiteral("cbObjects"));
     cbObjects_->hide();

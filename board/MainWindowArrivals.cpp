@@ -78,7 +78,11 @@ void MainWindow::AddArrivedOrder(const QString& text, std::function<void()> save
         UpdateOrdersStatus();
         PlayNotificationSound();
         AutoSelectLastOrder();
+    } catch (const AppError&) {
     } catch (...) {
+        // An arrival is an event of the sockets or the message server: nothing
+        // may go back into the event loop.
+        rt::ReportUnexpectedError("MainWindow.AddArrivedOrder");
     }
 }
 
@@ -89,7 +93,7 @@ int16_t MainWindow::GetOrdersCount() const {
         try {
             const int32_t n = ordersRecordset_->RecordCount();
             return n > 0 ? int16_t(std::min(n, 32767)) : 0;
-        } catch (...) {
+        } catch (const AppError&) {
             return 0;
         }
     }

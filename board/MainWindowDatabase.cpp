@@ -133,7 +133,9 @@ void MainWindow::ReadActiveOrderItems() {
     // 0 is a key like any other (a "no partner" row): the filter always
     // holds all three, or Finish would reach the items of other tables.
     items->SetFilter(BuildOrderItemsFilter(h));
-    const auto unfilter = qScopeGuard([&] { rt::IgnoreErrors([&] { items->SetFilter({}); }); });
+    const auto unfilter = qScopeGuard([&] {
+        rt::ContainErrors("MainWindow.ReadActiveOrderItems", [&] { items->SetFilter({}); });
+    });
     // The order's items are read whole before anything shows them.
     QList<OrderItem> read;
     QDateTime earliest = rt::Now();

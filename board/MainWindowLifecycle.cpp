@@ -49,7 +49,7 @@ void MainWindow::Form_Load() {
 }
 
 void MainWindow::InitForm() {
-    // Every step ignores its errors; the next one runs whatever happened.
+    // Every step ignores the program's errors; the next one runs whatever happened.
     rt::IgnoreErrors([&] { server_.reset(); });
     rt::IgnoreErrors([&] { imServer_->CloseAllClients(); });
     rt::IgnoreErrors([&] { ClearStatusPanels(); });
@@ -232,13 +232,15 @@ void MainWindow::Form_Unload() {
         SaveConfiguration();
     ShowTaskbar();
     ReleaseSystemKeys();
-    rt::IgnoreErrors([&] {
+    // The unload runs from the close event and ends the program: every step
+    // runs, whatever the one before it met.
+    rt::ContainErrors("MainWindow.Form_Unload", [&] {
         if (Hooks().UnloadOtherWindows)
             Hooks().UnloadOtherWindows();
     });
     server_.reset();
     if (ConfigurationSettings.Communication == 1)
-        rt::IgnoreErrors([&] { imServer_->StopServer(); });
+        rt::ContainErrors("MainWindow.Form_Unload", [&] { imServer_->StopServer(); });
     if (Hooks().EndProgram)
         Hooks().EndProgram();
 }

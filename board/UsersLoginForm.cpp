@@ -18,6 +18,7 @@
 #include "localization/MsgBoxExClass.h"
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
@@ -147,11 +148,10 @@ void UsersLoginForm::btnDigit_Click(int index) {
 }
 
 void UsersLoginForm::TypeDigit(const QString& text) {
-    try {
+    rt::ContainErrors("UsersLoginForm.TypeDigit", [&] {
         tbPassword_->setFocus();
         SendKeystrokes(text, true);
-    } catch (...) {
-    }
+    });
 }
 
 void UsersLoginForm::CheckLogin() {

@@ -5,6 +5,7 @@
 
 #include "core/ModCommon.h"
 #include "core/ModWindowState.h"
+#include "platform/AppError.h"
 
 KeyPreviewDialog::KeyPreviewDialog(QWidget* parent) : QDialog(parent) {
     // Top-most from the start: activation asks for it again, and changing the
@@ -29,11 +30,10 @@ bool KeyPreviewDialog::ControlEvent(QWidget*, QEvent*) {
 }
 
 void KeyPreviewDialog::Form_Activate() {
-    try {
+    rt::ContainErrors("KeyPreviewDialog.Form_Activate", [this] {
         SetTopMost(this);
         SetHourglass(false);
-    } catch (...) {
-    }
+    });
 }
 
 bool KeyPreviewDialog::eventFilter(QObject* watched, QEvent* event) {

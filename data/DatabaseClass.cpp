@@ -172,12 +172,12 @@ void DatabaseClass::CloseConnection() {
     try {
         if (applConnection_ && applConnection_->State() == platform::kStateOpen)
             applConnection_->Close();
-    } catch (...) {
+    } catch (const AppError&) {
     }
     try {
         if (replConnection_ && replConnection_->State() == platform::kStateOpen)
             replConnection_->Close();
-    } catch (...) {
+    } catch (const AppError&) {
     }
 }
 
@@ -197,7 +197,7 @@ bool DatabaseClass::TestConnectionServer(int32_t type, const QString& serverName
             ok = OpenConnectionInternal(connection, BuildConnectionString(temp, true), true);
         }
         return ok;
-    } catch (...) {
+    } catch (const AppError&) {
         return false;
     }
 }
@@ -210,7 +210,7 @@ bool DatabaseClass::TestConnectionAccess(const QString& databasePath) {
         platform::Connection connection;
         connection.SetCursorLocation(platform::kUseClient);
         return OpenConnectionInternal(connection, BuildConnectionString(temp, false), true);
-    } catch (...) {
+    } catch (const AppError&) {
         return false;
     }
 }
@@ -288,7 +288,7 @@ Variant DatabaseClass::ExecuteScalar(const QString& sql, bool onAppl) {
     try {
         if (!rs.IsEOF() && rs.FieldCount() > 0)
             return rs.Fields(0);
-    } catch (...) {
+    } catch (const AppError&) {
     }
     return Variant();
 }

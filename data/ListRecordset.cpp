@@ -20,7 +20,7 @@ int16_t ListRecordset::Count() const {
     try {
         if (recordset_ && recordset_->State() == 1)
             return int16_t(std::min<int32_t>(recordset_->RecordCount(), INT16_MAX));
-    } catch (...) {
+    } catch (const AppError&) {
     }
     return 0;
 }
@@ -36,7 +36,7 @@ bool ListRecordset::MoveToItem(int16_t index) {
         recordset_->MoveFirst();
         recordset_->Move(index);
         return true;
-    } catch (...) {
+    } catch (const AppError&) {
         return false;
     }
 }
@@ -46,7 +46,7 @@ bool ListRecordset::FindFirst(const QString& criterion) {
         recordset_->MoveFirst();
         recordset_->Find(criterion);
         return !recordset_->IsEOF();
-    } catch (...) {
+    } catch (const AppError&) {
         return false;
     }
 }

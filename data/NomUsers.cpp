@@ -82,7 +82,7 @@ void NomUsers::FillComboBox(QComboBox* combo, bool onlyManagers) {
             if (user.ID() == activeUser_.ID())
                 selected = combo->count() - 1;
         }
-    } catch (...) {
+    } catch (const AppError&) {
     }
     if (selected >= 0)
         combo->setCurrentIndex(selected);
@@ -122,7 +122,7 @@ NomUsersItem NomUsers::FindByCard(QString& card, const QString& prefix) {
         }
         if (!rs.IsEOF())
             return CreateItemFromRecord();
-    } catch (...) {
+    } catch (const AppError&) {
     }
     return NomUsersItem();
 }
@@ -162,7 +162,7 @@ NomUsersItem NomUsers::FindByPassword(const QString& password, const CryptoClass
         }
         if (!rs.IsEOF())
             return CreateItemFromRecord();
-    } catch (...) {
+    } catch (const AppError&) {
     }
     return NomUsersItem();
 }
@@ -178,13 +178,13 @@ bool NomUsers::CheckPassowrds() {
             QString plain;
             try {
                 plain = OwnCrypto().Decrypt(rs.Fields(QStringLiteral("Password")).ToString());
-            } catch (...) {
+            } catch (const AppError&) {
                 return false;
             }
             if (rt::Trim(plain).isEmpty())
                 return false;
         }
-    } catch (...) {
+    } catch (const AppError&) {
     }
     return true;
 }

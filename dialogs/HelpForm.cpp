@@ -22,6 +22,7 @@
 #include "data/NomUsers.h"
 #include "dialogs/AboutForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
 #include "platform/CodePage.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
@@ -161,19 +162,12 @@ void HelpForm::Build() {
 
 void HelpForm::Form_Load() {
     // Every step up to the end of the buttons list fails on its own.
-    try {
+    rt::ContainErrors("HelpForm.Form_Load", [this] {
         ResManager().SetLanguage(this);
         ApplySkinToForm(this);
-    } catch (...) {
-    }
-    try {
-        LoadKeyList();
-    } catch (...) {
-    }
-    try {
-        LoadButtonsList();
-    } catch (...) {
-    }
+    });
+    rt::ContainErrors("HelpForm.Form_Load", [this] { LoadKeyList(); });
+    rt::ContainErrors("HelpForm.Form_Load", [this] { LoadButtonsList(); });
     ApplySizes();
     btnTab_Click(1);
 }

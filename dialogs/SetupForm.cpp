@@ -320,12 +320,11 @@ void SetupForm::Form_Load() {
 
 void SetupForm::Form_Activate() {
     KeyPreviewDialog::Form_Activate();
-    try {
+    rt::ContainErrors("Setupform.Form_Activate", [this] {
         if (!ActivatedOnce)
             cbCommunicationMethod->setFocus();
         ActivatedOnce = true;
-    } catch (...) {
-    }
+    });
 }
 
 void SetupForm::resizeEvent(QResizeEvent* event) {

@@ -16,6 +16,7 @@
 #include "localization/MsgBoxExClass.h"
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
@@ -129,7 +130,7 @@ void SetupForm::tbPort_LostFocus(QLineEdit* box) {
 }
 
 void SetupForm::ShowTab(int index) {
-    try {
+    rt::ContainErrors("Setupform.ShowTab", [&] {
         for (int j = 0; j < tabButtons_.size(); ++j) {
             frmTab(j)->setVisible(j == index);
             btnTab(j)->SetValue(j == index);
@@ -142,8 +143,7 @@ void SetupForm::ShowTab(int index) {
             FillOptionsGrid();
             dgView->setFocus();
         }
-    } catch (...) {
-    }
+    });
 }
 
 QString BrowseDatabaseFile(const QString& current) {
@@ -174,7 +174,7 @@ QString BrowseDatabaseFile(const QString& current) {
 }
 
 void SetupForm::btnFileOpen_Click() {
-    try {
+    rt::ContainErrors("Setupform.btnFileOpen_Click", [this] {
         const QString current = tbPath->toolTip();
         const QString chosen = BrowseDatabaseFile(current);
         // The chooser reports through the same flag as this dialog, which is
@@ -184,8 +184,7 @@ void SetupForm::btnFileOpen_Click() {
         if (chosen != current)
             tbPath->setText(chosen);
         SetTopMost(this);
-    } catch (...) {
-    }
+    });
 }
 
 void SetupForm::btnTestConnection_Click() {

@@ -172,7 +172,7 @@ void SetupGroupsForm::Form_Activate() {
 }
 
 void SetupGroupsForm::MapChoiceToCode() {
-    try {
+    rt::ContainErrors("SetupGroupsForm.MapChoiceToCode", [this] {
         if (dgView->Col() != kValue)
             return;
         const int row = dgView->Row();
@@ -193,8 +193,7 @@ void SetupGroupsForm::MapChoiceToCode() {
             dgView->SetCellText(row, kIndex, rs->Fields(QStringLiteral("Code")).ToString());
         }
         rs->SetFilter(QString());
-    } catch (...) {
-    }
+    });
 }
 
 void SetupGroupsForm::dgView_RowColChange() {
@@ -216,7 +215,7 @@ void SetupGroupsForm::btnSave_Click() {
     try {
         for (int row = 0; row < dgView->Rows(); ++row)
             codes << dgView->CellText(row, kIndex);
-    } catch (...) {
+    } catch (const AppError&) {
     }
     StoredResult() = BuildSelection(codes);
     SetHourglass(false);

@@ -18,6 +18,7 @@
 #include "localization/MsgBoxExClass.h"
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/AppError.h"
 #include "platform/CodePage.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
@@ -69,10 +70,7 @@ platform::CommandButton* NewButton(const QString& name, const QString& caption, 
 template <typename Action>
 void WithHourglass(Action action) {
     SetHourglass(true);
-    try {
-        action();
-    } catch (...) {
-    }
+    rt::ContainErrors("LocalizationForm.WithHourglass", action);
     SetHourglass(false);
 }
 

@@ -113,7 +113,9 @@ void ModServer::WriteServerLog(const QString& text) {
                 platform::SystemErrorText(error) + QStringLiteral(" (") + GetServerLogFile() + ')',
                 QStringLiteral("ModServer.WriteServerLog"));
         }
+    } catch (const AppError&) {
     } catch (...) {
+        rt::ReportUnexpectedError("ModServer.WriteServerLog");
     }
 }
 

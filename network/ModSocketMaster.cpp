@@ -221,8 +221,11 @@ void UnregisterSocket(int32_t socket) {
             RemoveProcedure();
             DestroyWinsockMessageWindow();
         }
-    } catch (...) {
+    } catch (const AppError&) {
         // Every failure after the table entry is freed is ignored.
+    } catch (...) {
+        // A socket's destructor unregisters it: nothing may leave.
+        rt::ReportUnexpectedError("ModSocketMaster.UnregisterSocket");
     }
 }
 

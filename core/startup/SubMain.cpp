@@ -252,7 +252,7 @@ void RunSetup(bool showSetup) {
                 while (Database().IsConnected())
                     QCoreApplication::processEvents();
             }
-        } catch (...) {
+        } catch (const AppError&) {
         }
         if (!ConnectDatabase()) {
             EndProgram();
