@@ -7,12 +7,17 @@
 #include "core/ModCommon.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 #include "platform/controls/VirtualKeys.h"
 
 std::vector<HotKeyEntry> HotKeyTable;
 
 namespace {
+
+// Not loaded yet.
+[[maybe_unused]] const bool kTableResetRegistered =
+    platform::RegisterStateReset([] { HotKeyTable.clear(); });
 
 struct DefaultKey {
     int32_t functionId;

@@ -1,5 +1,6 @@
 #include "core/BuildVersionClass.h"
 
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 
 namespace {
@@ -58,3 +59,9 @@ BuildVersionClass& AppVersion() {
     static BuildVersionClass instance;
     return instance;
 }
+
+namespace {
+// The row of this program again, whatever row a caller chose.
+[[maybe_unused]] const bool kVersionResetRegistered =
+    platform::RegisterStateReset([] { AppVersion() = BuildVersionClass(); });
+}  // namespace

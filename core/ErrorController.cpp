@@ -8,6 +8,7 @@
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/Locale.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 #include "platform/Variant.h"
 
@@ -155,6 +156,15 @@ ErrorController& ErrorLogger() {
     static ErrorController instance;
     return instance;
 }
+
+namespace {
+// No history, the log beside the program, no build named yet.
+void ResetErrorLogger() {
+    ErrorLogger() = ErrorController();
+}
+[[maybe_unused]] const bool kLoggerResetRegistered =
+    platform::RegisterStateReset(&ResetErrorLogger);
+}  // namespace
 
 void RecordFailure(const QString& methodName, const std::function<void()>& step) {
     try {

@@ -9,12 +9,22 @@
 
 #include "platform/IniFile.h"
 #include "platform/Locale.h"
+#include "platform/ProgramState.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
 
 QString DecimalSeparator;
 QString ShortDateFormat;
 QString DateSeparator;
+
+namespace {
+// Empty until start-up reads them from the locale.
+[[maybe_unused]] const bool kLocaleTextsResetRegistered = platform::RegisterStateReset([] {
+    DecimalSeparator.clear();
+    ShortDateFormat.clear();
+    DateSeparator.clear();
+});
+}  // namespace
 
 QString ReadIniValue(const QString& section, const QString& key, const QString& file,
                      int bufferSize) {

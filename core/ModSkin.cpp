@@ -11,6 +11,7 @@
 #include <array>
 
 #include "core/Configuration.h"
+#include "platform/ProgramState.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/DataGrid.h"
@@ -92,6 +93,12 @@ platform::SkinManager& SkinManager() {
     static platform::SkinManager instance;
     return instance;
 }
+
+namespace {
+// The default scheme; the pictures drawn for another one go with it.
+[[maybe_unused]] const bool kSkinResetRegistered =
+    platform::RegisterStateReset([] { SkinManager() = platform::SkinManager(); });
+}  // namespace
 
 void ApplySkinToForm(QWidget* window) {
     if (!window)

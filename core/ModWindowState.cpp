@@ -6,6 +6,7 @@
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
 #include "platform/Folders.h"
+#include "platform/ProgramState.h"
 #include "platform/controls/SoundPlayer.h"
 #include "platform/controls/WindowFrame.h"
 
@@ -25,6 +26,14 @@ TaskbarState& Taskbar() {
     static TaskbarState state;
     return state;
 }
+
+// The main form belongs to whoever made it: the reference clears itself when
+// the window goes, and the panels' state goes with it; a main form that
+// still lives keeps both.
+[[maybe_unused]] const bool kTaskbarResetRegistered = platform::RegisterStateReset([] {
+    if (!MainFormRef())
+        Taskbar() = TaskbarState{};
+});
 
 void SetStaysOnTop(QWidget* window, bool onTop) {
     if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != onTop) {

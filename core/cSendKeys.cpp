@@ -9,6 +9,7 @@
 #include <span>
 
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 #include "platform/controls/VirtualKeys.h"
 
@@ -177,10 +178,15 @@ private:
 
 const QEvent::Type KeyInputQueue::kType = QEvent::Type(QEvent::registerEventType());
 
+QPointer<KeyInputQueue>& QueueRef() {
+    static QPointer<KeyInputQueue> queue;
+    return queue;
+}
+
 KeyInputQueue& InputQueue() {
     // Parented to the application so it goes with it; recreated if a test
     // program outlives one application object.
-    static QPointer<KeyInputQueue> queue;
+    QPointer<KeyInputQueue>& queue = QueueRef();
     if (!queue) {
         queue = new KeyInputQueue;
         if (QCoreApplication::instance())
@@ -188,6 +194,14 @@ KeyInputQueue& InputQueue() {
     }
     return *queue;
 }
+
+// Keys still queued are dropped with the queue (deleting it removes its posted
+// events), and no modifier is held any more. Never called from inside the
+// queue's own delivery.
+void ResetInputQueue() {
+    delete QueueRef().data();
+}
+[[maybe_unused]] const bool kQueueResetRegistered = platform::RegisterStateReset(&ResetInputQueue);
 
 QString ErrorSource() {
     QString name = QCoreApplication::applicationName();

@@ -2,6 +2,7 @@
 
 #include "core/ErrorController.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 #include "platform/sql/Connection.h"
 #include "platform/sql/Recordset.h"
@@ -348,3 +349,14 @@ DatabaseClass& Database() {
     static DatabaseClass instance;
     return instance;
 }
+
+namespace {
+// Both connections closed, then no settings, no connection object and the
+// class's own log, as before the first OpenConnection. A recordset read
+// earlier is a client-side copy and stays readable.
+void ResetDatabase() {
+    Database().CloseConnection();
+    platform::RenewInPlace(Database());
+}
+[[maybe_unused]] const bool kDatabaseResetRegistered = platform::RegisterStateReset(&ResetDatabase);
+}  // namespace

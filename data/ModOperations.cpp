@@ -5,12 +5,19 @@
 #include "data/DatabaseClass.h"
 #include "data/NomUsers.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/sql/Recordset.h"
 
 std::shared_ptr<platform::Recordset>& GoodsGroupsRecordset() {
     static std::shared_ptr<platform::Recordset> recordset;
     return recordset;
 }
+
+namespace {
+// The goods groups are read again after a reset.
+[[maybe_unused]] const bool kGoodsGroupsResetRegistered =
+    platform::RegisterStateReset([] { GoodsGroupsRecordset().reset(); });
+}  // namespace
 
 void LoadGoodsGroups() {
     QString sql = QStringLiteral("SELECT ID, Code, Name FROM goodsgroups ");

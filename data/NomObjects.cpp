@@ -5,6 +5,7 @@
 
 #include "data/DatabaseClass.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 #include "platform/sql/Recordset.h"
 
@@ -126,3 +127,11 @@ NomObjects& Objects() {
     static NomObjects instance;
     return instance;
 }
+
+namespace {
+// No list loaded, no active object.
+void ResetObjects() {
+    platform::RenewInPlace(Objects());
+}
+[[maybe_unused]] const bool kObjectsResetRegistered = platform::RegisterStateReset(&ResetObjects);
+}  // namespace

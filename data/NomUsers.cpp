@@ -6,6 +6,7 @@
 #include "core/ErrorController.h"
 #include "data/DatabaseClass.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 #include "platform/sql/Recordset.h"
 
@@ -221,3 +222,11 @@ NomUsers& Users() {
     static NomUsers instance;
     return instance;
 }
+
+namespace {
+// No list loaded, no active operator.
+void ResetUsers() {
+    platform::RenewInPlace(Users());
+}
+[[maybe_unused]] const bool kUsersResetRegistered = platform::RegisterStateReset(&ResetUsers);
+}  // namespace

@@ -18,6 +18,7 @@
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
 #include "localization/ResManagerClass.h"
+#include "platform/ProgramState.h"
 #include "platform/controls/CommandButton.h"
 
 namespace {
@@ -411,3 +412,10 @@ void UnloadFileOpenForm() {
         form->deleteLater();
     }
 }
+
+namespace {
+// The chooser is this module's own: unloaded, so that the next use makes a
+// fresh one.
+[[maybe_unused]] const bool kChooserResetRegistered =
+    platform::RegisterStateReset(&UnloadFileOpenForm);
+}  // namespace

@@ -14,6 +14,7 @@
 #include "dialogs/SettingsGrid.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
@@ -29,6 +30,8 @@ QString& StoredResult() {
     static QString result;
     return result;
 }
+[[maybe_unused]] const bool kResultResetRegistered =
+    platform::RegisterStateReset([] { StoredResult().clear(); });
 
 QString Design(const QString& control) {
     return ResManager().GetDefaultResource(QStringLiteral("SetupGroupsForm|") + control);

@@ -20,6 +20,7 @@
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
+#include "platform/ProgramState.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 
@@ -280,3 +281,19 @@ void SetLocalizationFormClosed(std::function<void()> onClosed) {
 LocalizationForm* LocalizationFormInstance() {
     return Instance();
 }
+
+namespace {
+// The editor this module made goes (without its closing, which would run the
+// handler), and the next one ends the program when closed, as at start.
+void ResetLocalizationForm() {
+    if (LocalizationForm* form = Instance()) {
+        Instance() = nullptr;
+        QObject::disconnect(form, &LocalizationForm::Unloaded, nullptr, nullptr);
+        form->hide();
+        form->deleteLater();
+    }
+    ClosedHandler() = nullptr;
+}
+[[maybe_unused]] const bool kEditorResetRegistered =
+    platform::RegisterStateReset(&ResetLocalizationForm);
+}  // namespace

@@ -6,6 +6,7 @@
 #include "core/ModCommon.h"
 #include "core/ModSpecialFolders.h"
 #include "localization/MsgBoxExForm.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 
 QString MsgBoxExClass::DefaultTitle() const {
@@ -92,3 +93,9 @@ MsgBoxExClass& MsgBoxEx() {
     static MsgBoxExClass instance;
     return instance;
 }
+
+namespace {
+// The program's own box, not on top, default title and files.
+[[maybe_unused]] const bool kMsgBoxResetRegistered =
+    platform::RegisterStateReset([] { MsgBoxEx() = MsgBoxExClass(); });
+}  // namespace

@@ -10,6 +10,7 @@
 #include "platform/CodePage.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramState.h"
 #include "platform/Runtime.h"
 
 namespace {
@@ -327,6 +328,15 @@ ResManagerClass& ResManager() {
     static ResManagerClass instance;
     return instance;
 }
+
+namespace {
+// The built-in language, no language list, no dictionary path yet.
+void ResetResManager() {
+    ResManager() = ResManagerClass();
+}
+[[maybe_unused]] const bool kResManagerResetRegistered =
+    platform::RegisterStateReset(&ResetResManager);
+}  // namespace
 
 QString Res(const char* name) {
     return ResManager().GetResString(QLatin1String(name));

@@ -8,6 +8,7 @@
 #include "core/ErrorController.h"
 #include "network/CSocketMaster.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/sockets/AsyncSelect.h"
 
 namespace {
@@ -74,6 +75,28 @@ ModuleState& State() {
     static ModuleState state;
     return state;
 }
+
+// A connection that was accepted but taken by no socket object belongs to this
+// module alone: it is closed as an unaccepted request is. Everything else
+// belongs to live socket objects, each of which unregisters its socket and
+// ends the module's use of the socket layer when it goes; they are left
+// alone, or their descriptors would be closed under them (and could be
+// reused by another socket before they close them again).
+void ResetSocketModule() {
+    ModuleState& m = State();
+    if (!m.acceptRegistry)
+        return;
+    std::vector<int32_t> unaccepted;
+    for (const auto& [socket, holder] : *m.acceptRegistry)
+        unaccepted.push_back(socket);
+    for (const int32_t socket : unaccepted) {
+        platform::CloseSocket(socket);
+        UnregisterSocket(socket);
+        UnregisterAcceptHolder(socket);
+    }
+}
+[[maybe_unused]] const bool kSocketsResetRegistered =
+    platform::RegisterStateReset(&ResetSocketModule);
 
 [[noreturn]] void RaiseWinsock(int32_t number, const QString& procedure) {
     throw AppError(number, GetErrorDescription(number), "modSocketMaster." + procedure);

@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/ProgramState.h"
+
 namespace platform {
 
 namespace {
@@ -224,6 +226,12 @@ void ResetAnsiCodePage() {
     std::lock_guard lock(gMutex);
     gCodePage.reset();
 }
+
+namespace {
+// The station's code page is looked up again; the named ones are constant
+// tables and stay.
+[[maybe_unused]] const bool kCodePageResetRegistered = RegisterStateReset(&ResetAnsiCodePage);
+}  // namespace
 
 QString FromAnsi(const char* data, qsizetype size) {
     return Decode(*Current(), data, size);

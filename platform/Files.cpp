@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/ProgramState.h"
+
 namespace platform {
 
 namespace {
@@ -254,6 +256,11 @@ QByteArray FileHandle::ReadAt(qint64 offset, qint64 size) const {
 void SetFileFaultForTesting(std::function<bool(const QString& path)> fault) {
     Fault() = std::move(fault);
 }
+
+namespace {
+// Every file step runs again.
+[[maybe_unused]] const bool kFaultResetRegistered = RegisterStateReset([] { Fault() = nullptr; });
+}  // namespace
 
 void InstallFileFaultFromEnvironment() {
     const QStringList spec = qEnvironmentVariable("KESTRELLE_FILE_FAULT").split(':');

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <new>
+
 // The program's process-wide state (the settings record, the global objects,
 // the keyboard hook, the "recorded once" flags) lives in the modules that own
 // it; each registers here how to bring its part back to how a fresh start
@@ -15,5 +17,14 @@ bool RegisterStateReset(StateReset reset);
 
 // Runs every registered reset.
 void ResetProgramState();
+
+// Puts a freshly constructed object in the place of a program-wide one that
+// cannot be assigned: at the same address, so the references callers keep
+// to it (and its members) stay valid and see the fresh state.
+template <class T>
+void RenewInPlace(T& object) {
+    object.~T();
+    ::new (static_cast<void*>(&object)) T();
+}
 
 }  // namespace platform

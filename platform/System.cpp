@@ -9,6 +9,8 @@
 #include <cmath>
 #include <optional>
 
+#include "platform/ProgramState.h"
+
 namespace platform {
 
 QString ComputerName() {
@@ -94,5 +96,11 @@ QString CommandLine() {
 void SetCommandLine(const QString& commandLine) {
     ForcedCommandLine() = commandLine;
 }
+
+namespace {
+// The process's own arguments again.
+[[maybe_unused]] const bool kCommandLineResetRegistered =
+    RegisterStateReset([] { ForcedCommandLine().reset(); });
+}  // namespace
 
 }  // namespace platform

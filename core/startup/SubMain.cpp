@@ -30,6 +30,7 @@
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
 #include "platform/Folders.h"
+#include "platform/ProgramState.h"
 #include "platform/Registry.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
@@ -39,6 +40,8 @@
 namespace {
 
 bool gEnded = false;
+[[maybe_unused]] const bool kEndedResetRegistered =
+    platform::RegisterStateReset([] { gEnded = false; });
 
 QString Text(const char* name) {
     return ResManager().GetResString(QString::fromLatin1(name));

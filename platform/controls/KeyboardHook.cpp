@@ -6,6 +6,7 @@
 #include <QObject>
 #include <vector>
 
+#include "platform/ProgramState.h"
 #include "platform/controls/VirtualKeys.h"
 
 namespace platform {
@@ -26,6 +27,14 @@ Qt::KeyboardModifiers& KeyState() {
     static Qt::KeyboardModifiers state;
     return state;
 }
+
+// No procedure hooked, no modifier down. The event filter stays installed:
+// with an empty chain it lets every key through. Handles keep counting, so
+// that a handle kept from before never names a new hook.
+[[maybe_unused]] const bool kHooksResetRegistered = RegisterStateReset([] {
+    Chain().clear();
+    KeyState() = Qt::KeyboardModifiers();
+});
 
 class KeyboardHookFilter final : public QObject {
 public:

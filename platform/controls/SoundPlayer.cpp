@@ -5,6 +5,8 @@
 #include <QSoundEffect>
 #include <QUrl>
 
+#include "platform/ProgramState.h"
+
 namespace platform {
 
 namespace {
@@ -17,6 +19,13 @@ int& Requests() {
     static int count = 0;
     return count;
 }
+
+// Nothing asked for yet. The player itself is kept: it holds no state a
+// caller sees, and a new sound cuts off the one playing anyway.
+[[maybe_unused]] const bool kSoundResetRegistered = RegisterStateReset([] {
+    Last().clear();
+    Requests() = 0;
+});
 }  // namespace
 
 bool PlaySoundAsync(const QString& path) {

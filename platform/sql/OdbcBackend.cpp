@@ -11,6 +11,7 @@
 #include <atomic>
 
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
 #include "platform/sql/Connection.h"
 #include "platform/sql/SqlBackend.h"
 
@@ -121,6 +122,8 @@ private:
 };
 
 std::atomic<int> providerTimeout{30};
+[[maybe_unused]] const bool kTimeoutResetRegistered =
+    RegisterStateReset([] { providerTimeout.store(30); });
 
 // A stopped or unreachable server must not hold the station for ever: the
 // driver's own limits for connecting, reading and writing, unless the

@@ -4,13 +4,18 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 #include <vector>
 
 #include "common/TestSupport.h"
+#include "core/ErrorController.h"
+#include "core/ModSkin.h"
 #include "core/cSendKeys.h"
 #include "platform/AppError.h"
+#include "platform/ProgramState.h"
+#include "platform/controls/SkinManager.h"
 
 namespace {
 
@@ -96,6 +101,27 @@ TEST_F(SendKeysTest, DigitsAndLettersArriveInTheFocusedControlAfterTheCall) {
     EXPECT_EQ(Trace(), "d65 u65 d66 u66");
     EXPECT_EQ(recorder_.Events[0].Modifiers, Qt::NoModifier);
     EXPECT_EQ(edit_->text(), "123ab");
+}
+
+// What one test leaves in the program-wide objects (keys still queued, a
+// recorded error, another skin) is not there for the next one, which runs
+// after the reset in the same process.
+TEST_F(SendKeysTest, WhatAnEarlierTestLeftIsGoneAfterTheReset) {
+    SendKeystrokes("xy");
+    ErrorLogger().Add(kSystemError, 5, "left behind", "Earlier.Step");
+    SkinManager().SetSelectedSkin("Blue");
+
+    platform::ResetProgramState();
+
+    Send("b");
+    EXPECT_EQ(edit_->text(), "b");
+    QTemporaryDir dir;
+    ErrorLogger().SetLogFileName(dir.filePath("Error.log"));
+    ErrorLogger().Add(kSystemError, 6, "this test's", "Next.Step");
+    const QString history = ErrorLogger().GetHistoryAll(true);
+    EXPECT_EQ(history.count("Message: "), 1) << history.toStdString();
+    EXPECT_TRUE(history.endsWith("Code: 6  Message: this test's")) << history.toStdString();
+    EXPECT_EQ(SkinManager().SelectedSkin(), "Default");
 }
 
 TEST_F(SendKeysTest, NamedKeysAnyCaseAndRepetitions) {
