@@ -42,18 +42,15 @@ protected:
         TempAppDataTest::SetUp();
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
-        previousLog_ = ErrorLogger().LogFileName();
         ErrorLogger().SetLogFileName(PathIn("Error.log"));
         AppVersion().SetApplication(8);  // the database must carry the program's version
         db_ = PathIn("pos.db");
         CreateSqliteDatabase(db_, true);
-        ConfigurationSettings = ConfigurationRecord();
         ConfigurationSettings.ConfigFile = GetConfigFileName();
         ConfigurationSettings.Communication = 2;
         ConfigurationSettings.Restriction = false;
         ConfigurationSettings.SoundNotification = true;
         DatabaseClass& d = Database();
-        d.CloseConnection();
         d.SetConnectTo(0);
         d.SetDatabasePath(db_);
         ASSERT_TRUE(d.OpenConnection());
@@ -72,7 +69,6 @@ protected:
         window_.reset();
         Database().CloseConnection();
         mysql_.reset();
-        ErrorLogger().SetLogFileName(previousLog_);
         TempAppDataTest::TearDown();
     }
     void Poll(MainWindow::PollTag tag = MainWindow::PollTag::Timer) {
@@ -119,7 +115,6 @@ protected:
     }
 
     QString db_;
-    QString previousLog_;
     std::unique_ptr<TempMySqlDatabase> mysql_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<modal::NoModalWindow> guard_;

@@ -11,7 +11,6 @@ class HotKeysTest : public TempAppDataTest {
 protected:
     void SetUp() override {
         TempAppDataTest::SetUp();
-        ConfigurationSettings = ConfigurationRecord();
         ConfigurationSettings.ConfigFile = PathIn("KestrelleApp.config");
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();

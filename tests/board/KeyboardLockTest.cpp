@@ -32,12 +32,7 @@ intptr_t RunHook(uint32_t vk, uint32_t flags) {
                                 reinterpret_cast<intptr_t>(&e));
 }
 
-class KeyboardLockTest : public ::testing::Test {
-protected:
-    void SetUp() override { saved_ = ConfigurationSettings; }
-    void TearDown() override { ConfigurationSettings = saved_; }
-    ConfigurationRecord saved_;
-};
+class KeyboardLockTest : public ::testing::Test {};
 
 }  // namespace
 

@@ -47,12 +47,10 @@ protected:
         TempAppDataTest::SetUp();
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
-        ConfigurationSettings = ConfigurationRecord();
         ConfigurationSettings.ConfigFile = GetConfigFileName();
         ConfigurationSettings.Restriction = false;
         ConfigurationSettings.SoundNotification = false;
         ConfigurationSettings.PortUDP = FreePort(SOCK_DGRAM);
-        Users().ActiveUser().Clear();
         LoadHotKeys();
         window_ = std::make_unique<MainWindow>();
         window_->resize(1024, 768);

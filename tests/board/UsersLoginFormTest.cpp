@@ -44,20 +44,16 @@ protected:
         TempAppDataTest::SetUp();
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
-        saved_ = ConfigurationSettings;
-        ConfigurationSettings = ConfigurationRecord();
         ConfigurationSettings.ConfigFile = PathIn("KestrelleApp.config");
         ConfigurationSettings.Restriction = false;
         ConfigurationSettings.Communication = 0;
         ConfigurationSettings.Password_2 = "741";
-        Users().ActiveUser().Clear();
         rt::SetNow(QDateTime(QDate(2026, 3, 14), QTime(15, 30)));
         DialogAccepted = true;
     }
     void TearDown() override {
         form_.reset();
         Database().CloseConnection();
-        ConfigurationSettings = saved_;
         TempAppDataTest::TearDown();
     }
 
@@ -115,7 +111,6 @@ protected:
     }
 
     std::unique_ptr<UsersLoginForm> form_;
-    ConfigurationRecord saved_;
 };
 
 }  // namespace

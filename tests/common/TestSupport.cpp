@@ -17,9 +17,7 @@
 #include "core/ErrorController.h"
 #include "data/DatabaseClass.h"
 #include "platform/AppError.h"
-#include "platform/IniFile.h"
 #include "platform/ProgramState.h"
-#include "platform/Runtime.h"
 
 void PrintTo(const QString& s, std::ostream* os) {
     *os << '"' << s.toStdString() << '"';
@@ -106,8 +104,6 @@ void TempAppDataTest::SetUp() {
 void TempAppDataTest::TearDown() {
     modal::CancelPending();
     qputenv("KESTRELLE_COMMON_APPDATA", previous_);
-    rt::ClearNow();
-    platform::IniClearCache();
 }
 
 QByteArray ReadBytes(const QString& path) {

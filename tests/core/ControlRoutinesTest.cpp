@@ -10,12 +10,7 @@
 
 namespace {
 
-class ControlRoutinesTest : public ::testing::Test {
-protected:
-    void SetUp() override { saved_ = ConfigurationSettings; }
-    void TearDown() override { ConfigurationSettings = saved_; }
-    ConfigurationRecord saved_;
-};
+class ControlRoutinesTest : public ::testing::Test {};
 
 }  // namespace
 

@@ -20,25 +20,16 @@ class SkinRoutinesTest : public TempAppDataTest {
 protected:
     void SetUp() override {
         TempAppDataTest::SetUp();
-        saved_ = ConfigurationSettings;
-        savedSkin_ = SkinManager().SelectedSkin();
         main_.setObjectName("MainWindow");
         for (int i = 0; i < 12; ++i) {
             buttons_[i] = new platform::CommandButton("btnAction", i, &main_);
             buttons_[i]->SetTag(kTags[i]);
         }
     }
-    void TearDown() override {
-        ConfigurationSettings = saved_;
-        SkinManager().SetSelectedSkin(savedSkin_);
-        TempAppDataTest::TearDown();
-    }
     static QImage Picture(const QString& name, int size = 0) {
         return SkinManager().GetButtonPicture(name, size).toImage();
     }
 
-    ConfigurationRecord saved_;
-    QString savedSkin_;
     QWidget main_;
     platform::CommandButton* buttons_[12];
 };

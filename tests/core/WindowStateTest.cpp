@@ -18,20 +18,17 @@ protected:
     void SetUp() override {
         TempAppDataTest::SetUp();
         qputenv("KESTRELLE_MUTE", "1");
-        saved_ = ConfigurationSettings;
         main_.setObjectName("MainWindow");
         SetMainForm(&main_);
     }
     void TearDown() override {
         SetMainForm(nullptr);
-        ConfigurationSettings = saved_;
         TempAppDataTest::TearDown();
     }
     static bool OnTop(const QWidget& w) {
         return w.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
     }
 
-    ConfigurationRecord saved_;
     QMainWindow main_;
 };
 

@@ -25,22 +25,15 @@ class KeyboardLockGrabTest : public TempAppDataTest {
 protected:
     void SetUp() override {
         TempAppDataTest::SetUp();
-        saved_ = ConfigurationSettings;
-        log_ = ErrorLogger().LogFileName();
         ErrorLogger().SetLogFileName(PathIn("Error.log"));
     }
     void TearDown() override {
         TestXSession().ReleaseKeyboard();
-        ConfigurationSettings = saved_;
-        ErrorLogger().SetLogFileName(log_);
         TempAppDataTest::TearDown();
     }
     int Logged() const {
         return QString::fromUtf8(ReadBytes(PathIn("Error.log"))).count("holds the keyboard");
     }
-
-    ConfigurationRecord saved_;
-    QString log_;
 };
 
 }  // namespace

@@ -156,8 +156,6 @@ TEST(WindowFrame, EveryLineOfAMessageIsOnTheScreen) {
 TEST(WindowFrame, EveryDoubleClickStepsAnOptionsValue) {
     if (ResManager().CountResources() == 0)
         RegisterBuiltInTexts();
-    const ConfigurationRecord saved = ConfigurationSettings;
-    ConfigurationSettings = ConfigurationRecord();
     ConfigurationSettings.Communication = 0;
     ConfigurationSettings.Restriction = true;
     SetupForm form;
@@ -185,6 +183,5 @@ TEST(WindowFrame, EveryDoubleClickStepsAnOptionsValue) {
         PumpEvents(QApplication::doubleClickInterval() + 300);
     }
     form.reject();
-    ConfigurationSettings = saved;
     EXPECT_EQ(values, QStringList({Res("strDisable"), Res("strEnable"), Res("strDisable")}));
 }

@@ -29,15 +29,10 @@ class AboutFormTest : public TempAppDataTest {
 protected:
     void SetUp() override {
         TempAppDataTest::SetUp();
-        saved_ = ConfigurationSettings;
         ReadDateSettings();
         AppVersion().SetApplication(8);
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
-    }
-    void TearDown() override {
-        ConfigurationSettings = saved_;
-        TempAppDataTest::TearDown();
     }
     static void Use(const QString& language, int country) {
         ConfigurationSettings.Language = language;

@@ -36,10 +36,6 @@ protected:
         TempAppDataTest::SetUp();
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
-        settings_ = ConfigurationSettings;
-        table_ = HotKeyTable;
-        level_ = Users().ActiveUser().level();
-        log_ = ErrorLogger().LogFileName();
         HotKeyTable = {
             {kFnDatabaseStatus, "Database status", 112, 0, 3},
             {kFnSetup, "Settings", 113, 2, 3},
@@ -48,13 +44,6 @@ protected:
             {kFnFinish, "Finish", 9, 0, 3},  // a key without a text
             {kFnHelp, "Help", 115, 0, 3},
         };
-    }
-    void TearDown() override {
-        ConfigurationSettings = settings_;
-        HotKeyTable = table_;
-        Users().ActiveUser().Setlevel(level_);
-        ErrorLogger().SetLogFileName(log_);
-        TempAppDataTest::TearDown();
     }
     static void Use(int mode, int level) {
         ConfigurationSettings.Communication = mode;
@@ -70,12 +59,6 @@ protected:
         QKeyEvent press(QEvent::KeyPress, key, modifiers);
         QCoreApplication::sendEvent(&form, &press);
     }
-
-private:
-    ConfigurationRecord settings_;
-    std::vector<HotKeyEntry> table_;
-    int32_t level_ = 2;
-    QString log_;
 };
 
 }  // namespace

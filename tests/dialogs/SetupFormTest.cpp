@@ -35,13 +35,11 @@ protected:
         TempAppDataTest::SetUp();
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
-        ConfigurationSettings = ConfigurationRecord();
         ConfigurationSettings.ConfigFile = PathIn(QStringLiteral("KestrelleApp.config"));
         ResManager().SetCurrentLanguage(QStringLiteral("BG"));
         ResManager().LoadLanguages(QString(), ConfigurationSettings.ConfigFile, AppData());
         SkinManager().SetSelectedSkin(QStringLiteral("Default"));
         ConfigurationSettings.Skin = QStringLiteral("Default");
-        DialogAccepted = false;
     }
     void TearDown() override {
         form_.reset();

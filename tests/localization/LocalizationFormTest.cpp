@@ -175,8 +175,6 @@ protected:
     void SetUp() override {
         TempAppDataTest::SetUp();
         ResManagerClass& rm = ResManager();
-        savedDictionary_ = rm.DictionaryFile();
-        savedLanguage_ = rm.CurrentLanguage();
         dict_ = PathIn("Dictionary_Kestrelle.lng");
         WriteBytes(dict_, platform::ToAnsi(kLanguageCaptions + "[AboutForm|ME]\nEN=About\n"));
         platform::IniClearCache();
@@ -189,16 +187,10 @@ protected:
             RegisterBuiltInTexts();
     }
     void TearDown() override {
-        ResManager().SetDictionaryFile(savedDictionary_);
-        ResManager().SetCurrentLanguage(savedLanguage_);
         SetLocalizationFormClosed(nullptr);
         TempAppDataTest::TearDown();
     }
     QString dict_;
-
-private:
-    QString savedDictionary_;
-    QString savedLanguage_;
 };
 
 }  // namespace

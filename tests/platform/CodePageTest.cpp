@@ -7,10 +7,7 @@ using namespace platform;
 
 class CodePageTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        qunsetenv("KESTRELLE_CODEPAGE");
-        ResetAnsiCodePage();
-    }
+    void TearDown() override { qunsetenv("KESTRELLE_CODEPAGE"); }
 };
 
 TEST_F(CodePageTest, DefaultIsCp1251) {

@@ -28,12 +28,9 @@
 
 void StartUpTest::SetUp() {
     TempAppDataTest::SetUp();
-    ConfigurationSettings = ConfigurationRecord();
     config_ = GetConfigFileName();
+    // Not the test program's own arguments.
     platform::SetCommandLine(QString());
-    DialogAccepted = false;
-    ConnectionChanged = false;
-    Users().ActiveUser().Clear();
     db_ = PathIn(QStringLiteral("pos.db"));
     CreateSqliteDatabase(db_, true);
     // No kiosk lock, no sound, and ports nobody else holds.
