@@ -235,9 +235,10 @@ int ConnectSocket(SocketHandle socket, uint32_t address, uint16_t port) {
     return wsa::kWouldBlock;
 }
 
-int SendBytes(SocketHandle socket, const char* data, int length, int* sent) {
-    *sent = 0;
-    const ssize_t n = ::send(socket, data, size_t(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+namespace {
+// The outcome of a send of n bytes: a send that would block asks for the
+// write notification, which tells when to try again.
+int SendOutcome(SocketHandle socket, ssize_t n, int* sent) {
     if (n < 0) {
         const int error = LastError();
         if (error == wsa::kWouldBlock)
@@ -246,6 +247,13 @@ int SendBytes(SocketHandle socket, const char* data, int length, int* sent) {
     }
     *sent = int(n);
     return 0;
+}
+}  // namespace
+
+int SendBytes(SocketHandle socket, const char* data, int length, int* sent) {
+    *sent = 0;
+    const ssize_t n = ::send(socket, data, size_t(length), MSG_NOSIGNAL | MSG_DONTWAIT);
+    return SendOutcome(socket, n, sent);
 }
 
 int RecvBytes(SocketHandle socket, char* buffer, int length, bool peek, int* received) {
@@ -264,14 +272,7 @@ int SendToSocket(SocketHandle socket, const char* data, int length, uint32_t add
     const sockaddr_in sa = MakeAddress(address, port);
     const ssize_t n = ::sendto(socket, data, size_t(length), MSG_NOSIGNAL | MSG_DONTWAIT,
                                reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-    if (n < 0) {
-        const int error = LastError();
-        if (error == wsa::kWouldBlock)
-            detail::NoteWouldBlock(socket);
-        return error;
-    }
-    *sent = int(n);
-    return 0;
+    return SendOutcome(socket, n, sent);
 }
 
 int RecvFromSocket(SocketHandle socket, char* buffer, int length, bool peek, int* received,
