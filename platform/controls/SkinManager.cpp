@@ -119,41 +119,43 @@ void DrawTurnedArrow(QPainter& g, const Ink& ink, double d, int degrees) {
     g.drawPath(t.map(Arrow(d, false)));
 }
 
+// The ink's pen in a colour of its own, at least 3 pixels wide.
+void UseStroke(QPainter& g, const Ink& ink, const QColor& color, double width) {
+    QPen p = ink.Pen;
+    p.setColor(color);
+    p.setWidthF(std::max(3.0, width));
+    g.setPen(p);
+}
+
+// A check mark through three points, given as fractions of the side d.
+void StrokeCheck(QPainter& g, double d, QPointF from, QPointF corner, QPointF to) {
+    QPainterPath path;
+    path.moveTo(from * d);
+    path.lineTo(corner * d);
+    path.lineTo(to * d);
+    g.drawPath(path);
+}
+
+const QColor kCheckGreen(0x2E, 0x8B, 0x3A);
+
 // A check mark: the order (or the login) is done.
 void DrawCheck(QPainter& g, const Ink& ink, double d, int) {
-    QPen p = ink.Pen;
-    p.setColor(QColor(0x2E, 0x8B, 0x3A));
-    p.setWidthF(std::max(3.0, d * 0.14));
-    g.setPen(p);
-    QPainterPath path;
-    path.moveTo(d * 0.18, d * 0.52);
-    path.lineTo(d * 0.42, d * 0.76);
-    path.lineTo(d * 0.84, d * 0.24);
-    g.drawPath(path);
+    UseStroke(g, ink, kCheckGreen, d * 0.14);
+    StrokeCheck(g, d, {0.18, 0.52}, {0.42, 0.76}, {0.84, 0.24});
 }
 
 // The other phase of a blinking check: the mark white on a green disc, so
 // that the two phases are told apart from across the kitchen.
 void DrawCheckLit(QPainter& g, const Ink& ink, double d, int) {
     g.setPen(Qt::NoPen);
-    g.setBrush(QColor(0x2E, 0x8B, 0x3A));
+    g.setBrush(kCheckGreen);
     g.drawEllipse(QRectF(2, 2, d - 4, d - 4));
-    QPen p = ink.Pen;
-    p.setColor(Qt::white);
-    p.setWidthF(std::max(3.0, d * 0.12));
-    g.setPen(p);
-    QPainterPath path;
-    path.moveTo(d * 0.26, d * 0.52);
-    path.lineTo(d * 0.44, d * 0.70);
-    path.lineTo(d * 0.76, d * 0.32);
-    g.drawPath(path);
+    UseStroke(g, ink, Qt::white, d * 0.12);
+    StrokeCheck(g, d, {0.26, 0.52}, {0.44, 0.70}, {0.76, 0.32});
 }
 
 void DrawCross(QPainter& g, const Ink& ink, double d, int) {
-    QPen p = ink.Pen;
-    p.setColor(QColor(0xC0, 0x27, 0x2D));
-    p.setWidthF(std::max(3.0, d * 0.13));
-    g.setPen(p);
+    UseStroke(g, ink, QColor(0xC0, 0x27, 0x2D), d * 0.13);
     g.drawLine(QPointF(d * 0.22, d * 0.22), QPointF(d * 0.78, d * 0.78));
     g.drawLine(QPointF(d * 0.78, d * 0.22), QPointF(d * 0.22, d * 0.78));
 }
