@@ -51,16 +51,23 @@ function(kestrelle_benchmark name)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 
-# kestrelle_folder_library(<name> DEPENDS ...): a library of every source file
-# in the calling folder (subfolders excluded), so that engineers adding files
-# to one folder never edit the same list.
-function(kestrelle_folder_library name)
-  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+# kestrelle_folder_sources(<out> <complaint>): every source file of the calling
+# folder (subfolders excluded); a folder without any stops the configuration
+# with "<complaint> in <folder>" rather than building a target of nothing.
+function(kestrelle_folder_sources out complaint)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   if(NOT sources)
-    message(FATAL_ERROR "${name}: no source files in ${CMAKE_CURRENT_SOURCE_DIR}")
+    message(FATAL_ERROR "${complaint} in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
-  kestrelle_library(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS})
+  set(${out} ${sources} PARENT_SCOPE)
+endfunction()
+
+# kestrelle_folder_library(<name> DEPENDS ...): a library of every source file
+# in the calling folder, so that engineers adding files to one folder never
+# edit the same list.
+function(kestrelle_folder_library name)
+  kestrelle_folder_sources(sources "${name}: no source files")
+  kestrelle_library(${name} SOURCES ${sources} ${ARGN})
 endfunction()
 
 # The platform libraries that exist so far, for folders above the platform.
@@ -74,13 +81,9 @@ function(kestrelle_platform_libraries out)
   set(${out} ${libs} PARENT_SCOPE)
 endfunction()
 
-# kestrelle_folder_test(<name> DEPENDS ...): a test executable of every source
-# file in the calling folder.
+# kestrelle_folder_test(<name> DEPENDS ... [MAIN <library>]): a test executable
+# of every source file in the calling folder.
 function(kestrelle_folder_test name)
-  cmake_parse_arguments(ARG "" "MAIN" "DEPENDS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  if(NOT sources)
-    message(FATAL_ERROR "${name}: no test sources in ${CMAKE_CURRENT_SOURCE_DIR}")
-  endif()
-  kestrelle_test(${name} SOURCES ${sources} DEPENDS ${ARG_DEPENDS} MAIN ${ARG_MAIN})
+  kestrelle_folder_sources(sources "${name}: no test sources")
+  kestrelle_test(${name} SOURCES ${sources} ${ARGN})
 endfunction()
