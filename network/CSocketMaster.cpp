@@ -465,26 +465,27 @@ void CSocketMaster::OnUdpRead() {
     }
     inUdpRead_ = true;
     const std::weak_ptr<bool> alive = alive_;
-    OnUdpReadLoop();
+    const bool drained = OnUdpReadLoop();
     if (alive.expired())
         return;
     // A notification that arrived while a handler pumped events was swallowed
     // above and left the socket's notification off; taking the next datagram
-    // turns it on again, and a datagram taken gets its announcement.
-    if (state_ == sckOpen && !datagram_)
+    // turns it on again, and a datagram taken gets its announcement. A loop
+    // that ended on an empty socket has just done that, with no handler after.
+    if (!drained && state_ == sckOpen && !datagram_)
         FetchDatagram();
     inUdpRead_ = false;
     if (datagram_)
         PostAnnouncement();
 }
 
-void CSocketMaster::OnUdpReadLoop() {
+bool CSocketMaster::OnUdpReadLoop() {
     constexpr int kDatagramsPerNotification = 64;
     for (int handled = 0; handled < kDatagramsPerNotification; ++handled) {
         if (state_ != sckOpen || socket_ == -1)
-            return;
+            return false;
         if (!FetchDatagram())
-            return;
+            return true;
         const int32_t size = datagram_->size;
         if (size == 0) {
             DropDatagram();
@@ -492,12 +493,13 @@ void CSocketMaster::OnUdpReadLoop() {
         }
         const uint64_t taken = datagramsTaken_;
         if (!RaiseEvent([this, size] { emit DataArrival(size); }))
-            return;
+            return false;
         if (state_ != sckOpen || socket_ == -1 || !IsUdp())
-            return;
+            return false;
         if (datagramsTaken_ == taken)
             DropDatagram();
     }
+    return false;
 }
 
 void CSocketMaster::DropDatagram() {

@@ -142,7 +142,8 @@ private:
     void PostSocket(int32_t event, int32_t error);
     void OnRead();
     void OnUdpRead();
-    void OnUdpReadLoop();
+    // Answers whether it stopped because the socket had nothing more.
+    bool OnUdpReadLoop();
     void OnAccept();
     int32_t RecvDataToBuffer();
     void SendBufferedData();

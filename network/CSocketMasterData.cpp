@@ -369,7 +369,9 @@ QByteArrayView CSocketMaster::TakeFromReceived(int32_t count, bool peek, int32_t
             senderAddress_ = d.address;
             senderText_ = platform::DottedAddress(d.address);
         }
-        remoteHostIP_ = senderText_;
+        // A run of datagrams from one sender already holds its text.
+        if (!remoteHostIP_.isSharedWith(senderText_))
+            remoteHostIP_ = senderText_;
         remoteHost_.clear();
         if (!peek) {
             datagram_.reset();

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <utility>
 #include <variant>
 
 // Type codes of tagged values, as callers and the socket layer see them.
@@ -29,11 +30,15 @@ class Variant {
 public:
     Variant() = default;  // Empty
     Variant(const QString& text) : type_(VarType::String), value_(text) {}
+    Variant(QString&& text)
+        : type_(VarType::String), value_(std::in_place_type<QString>, std::move(text)) {}
     Variant(const char* text) : Variant(QString::fromUtf8(text)) {}
     Variant(bool b) : type_(VarType::Boolean), value_(b) {}
     Variant(int32_t n) : type_(VarType::Long), value_(int64_t(n)) {}
     Variant(double d) : type_(VarType::Double), value_(d) {}
     Variant(const QByteArray& bytes) : type_(VarType::ByteArray), value_(bytes) {}
+    Variant(QByteArray&& bytes)
+        : type_(VarType::ByteArray), value_(std::in_place_type<QByteArray>, std::move(bytes)) {}
 
     static Variant Null();
     static Variant FromInteger(int16_t n);
