@@ -20,8 +20,9 @@
 
 namespace {
 
-bool IsChoiceRow(const QString& key) {
-    return key != QLatin1String("GoodsGroups") && key != QLatin1String("PrefixUsers");
+// The on/off and range rows offer a list; the others are edited in the cell.
+bool IsChoiceRow(OptionKind kind) {
+    return kind == OptionKind::OnOff || kind == OptionKind::CodeRange;
 }
 
 }  // namespace
@@ -42,7 +43,7 @@ void SetupForm::BuildOptionsGrid(QWidget* page) {
 void SetupForm::AddOptionRow(const QString& caption, const QString& key, const Variant& value) {
     int16_t index = 0;
     const QString text = value.ToString();
-    if (key == QLatin1String("GoodsGroups"))
+    if (OptionKindOf(key) == OptionKind::GoodsGroups)
         index = text.isEmpty() ? 0 : 1;
     else if (!text.isEmpty())
         index = value.ToInteger();
@@ -52,22 +53,13 @@ void SetupForm::AddOptionRow(const QString& caption, const QString& key, const V
 }
 
 void SetupForm::FillOptionsGrid() {
-    const ConfigurationRecord& c = ConfigurationSettings;
     rt::IgnoreErrors([&] { dgView->RemoveAll(); });
     // A row whose value does not convert is left out; the others still come.
-    auto row = [&](const char* caption, const char* key, const Variant& value) {
-        rt::IgnoreErrors([&] { AddOptionRow(Res(caption), QLatin1String(key), value); });
-    };
-    row("strRestriction", "Restriction", c.Restriction);
-    row("strAssistant", "Assistant", c.Assistant);
-    row("strSoundNotification", "SoundNotification", c.SoundNotification);
-    row("strFocusNewOrder", "FocusNewOrder", c.FocusNewOrder);
-    if (cbCommunicationMethod->currentIndex() == 2) {
-        row("strObjectCodeRange", "ObjectCodeRange", Variant(int32_t(c.ObjectCodeRange - 1)));
-        row("strGoodsGroups", "GoodsGroups", c.GoodsGroups);
-        row("strAutoLock", "AutoLock", c.AutoLock);
-        row("strFinishWholeOrder", "FinishWholeOrder", c.FinishWholeOrder);
-        row("strPrefixUsers", "PrefixUsers", c.PrefixUsers);
+    for (const Setting* s : OptionRows(cbCommunicationMethod->currentIndex() == 2)) {
+        rt::IgnoreErrors([&] {
+            AddOptionRow(Res(s->option.caption), QLatin1String(s->key),
+                         OptionValue(*s, ConfigurationSettings));
+        });
     }
     rt::IgnoreErrors([&] { dgView->SetRow(0); });
 }
@@ -88,18 +80,19 @@ void SetupForm::dgView_RowColChange() {
     const bool wasLocked = dgView->ColumnLocked(kValue);
     rt::IgnoreErrors([&] {
         const QString key = CurrentOptionKey();
+        const OptionKind kind = OptionKindOf(key);
         const bool onValue = dgView->Col() == kValue;
-        if (IsChoiceRow(key)) {
+        if (IsChoiceRow(kind)) {
             if (!onValue)
                 return;
             dgView->SetColumnEditStyle(kValue, platform::ColumnStyle::DropDown);
             dgView->ClearColumnList(kValue);
-            const int last = key == QLatin1String("ObjectCodeRange") ? 9 : 1;
+            const int last = LastOptionIndex(key);
             for (int i = 0; i <= last; ++i)
                 dgView->AddColumnListItem(kValue, GetOptionDisplayText(key, int16_t(i)));
             dgView->SetColumnLocked(kValue, true);
             SelectActiveCellText(dgView);
-        } else if (key == QLatin1String("PrefixUsers")) {
+        } else if (kind == OptionKind::Digits) {
             dgView->SetColumnEditStyle(kValue, platform::ColumnStyle::Edit);
             dgView->SetColumnLocked(kValue, false);
             SelectActiveCellText(dgView);
@@ -117,13 +110,13 @@ void SetupForm::dgView_Change() {
     if (dgView->Col() != kValue)
         return;
     const int row = dgView->Row();
-    const QString key = CurrentOptionKey();
-    if (key == QLatin1String("GoodsGroups"))
+    const OptionKind kind = OptionKindOf(CurrentOptionKey());
+    if (kind == OptionKind::GoodsGroups)
         return;
-    if (key == QLatin1String("PrefixUsers")) {
+    if (kind == OptionKind::Digits) {
         // Pasted text passes no key filter: only its digits are kept.
         const QString typed = dgView->Text();
-        const QString text = GetDigitsOnly(typed).left(3);
+        const QString text = GetDigitsOnly(typed).left(kOptionDigits);
         if (text != typed) {
             dgView->SetText(text);
             if (auto* line = qobject_cast<QLineEdit*>(dgView->ActiveEditor()))
@@ -139,9 +132,8 @@ void SetupForm::dgView_Change() {
 
 void SetupForm::dgView_DblClick() {
     rt::IgnoreErrors([&] {
-        const QString key = CurrentOptionKey();
         // A plain text cell has no list to step through.
-        if (key == QLatin1String("GoodsGroups") || key == QLatin1String("PrefixUsers"))
+        if (!IsChoiceRow(OptionKindOf(CurrentOptionKey())))
             return;
         if (StepValueList(dgView))
             dgView_Change();
@@ -150,12 +142,12 @@ void SetupForm::dgView_DblClick() {
 
 void SetupForm::dgView_KeyDown(int* keyCode) {
     Q_UNUSED(keyCode);
-    if (CurrentOptionKey() != QLatin1String("PrefixUsers"))
+    if (OptionKindOf(CurrentOptionKey()) != OptionKind::Digits)
         SelectActiveCellText(dgView);
 }
 
 void SetupForm::dgView_KeyPress(int* keyAscii) {
-    if (CurrentOptionKey() != QLatin1String("PrefixUsers"))
+    if (OptionKindOf(CurrentOptionKey()) != OptionKind::Digits)
         return;
     const int ch = *keyAscii;
     if (!((ch >= 48 && ch <= 57) || ch == 8))

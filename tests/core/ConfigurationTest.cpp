@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <cmath>
 
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
@@ -17,7 +18,6 @@ class ConfigurationTest : public TempAppDataTest {
 protected:
     void SetUp() override {
         TempAppDataTest::SetUp();
-        ConfigurationSettings = ConfigurationRecord();
         file_ = GetConfigFileName();
     }
 
@@ -216,6 +216,47 @@ TEST_F(ConfigurationTest, SaveWritesEveryKeyInOrderAndLoadsBack) {
     EXPECT_EQ(c.Country, 9);
     EXPECT_EQ(c.PortUDP, 9000);  // the edited port takes effect
     EXPECT_EQ(c.PortTCP, 7003);
+}
+
+// A setting's text as the file holds it.
+QString TextOf(const ConfigurationRecord& r, const Setting& s) {
+    switch (s.member.index()) {
+        case 0:
+            return s.Text(r);
+        case 1:
+            return s.Flag(r) ? "True" : "False";
+    }
+    return QString::number(s.Number(r));
+}
+
+// The table drives the file: a save writes its keys in its order, and every
+// setting the load reads comes back as it was saved.
+TEST_F(ConfigurationTest, EverySettingOfTheTableSavesAndLoadsBack) {
+    QStringList keys;
+    for (const Setting& s : Settings()) {
+        keys << s.key;
+        if (s.member.index() == 0)
+            s.Text(c) = s.read.rule == SettingRule::ThreeDigits ? "123" : QString(s.key) + " x";
+        else if (s.member.index() == 1)
+            s.Flag(c) = !s.Flag(c);
+        else  // the top of the range: mode 2 for the mode, which keeps its options
+            s.SetNumber(c,
+                        s.read.high > 0 && std::isfinite(s.read.high) ? int32_t(s.read.high) : 7);
+    }
+    ASSERT_TRUE(SaveConfiguration());
+    EXPECT_EQ(platform::IniSectionNames(file_), keys);
+
+    const ConfigurationRecord saved = c;
+    c = ConfigurationRecord();
+    c.ConfigFile = file_;
+    ASSERT_TRUE(LoadConfiguration());
+    for (const Setting& s : Settings()) {
+        EXPECT_EQ(ReadIniValue(s.key, "Value", file_), TextOf(saved, s)) << s.key;
+        EXPECT_NE(TextOf(saved, s), TextOf(ConfigurationRecord(), s)) << s.key;
+        if (s.read.rule != SettingRule::NotRead) {
+            EXPECT_EQ(TextOf(c, s), TextOf(saved, s)) << s.key;
+        }
+    }
 }
 
 TEST_F(ConfigurationTest, PortsThatAreNoPortKeepTheDefault) {

@@ -32,7 +32,6 @@ protected:
         TempAppDataTest::SetUp();
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
-        ConfigurationSettings = ConfigurationRecord();
         ConfigurationSettings.ConfigFile = PathIn(QStringLiteral("KestrelleApp.config"));
         ConfigurationSettings.Communication = 2;
         ResManager().SetCurrentLanguage(QStringLiteral("BG"));
