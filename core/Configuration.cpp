@@ -47,8 +47,10 @@ constexpr SettingOption Grid(int position, const char* caption, OptionKind kind,
     return {position, caption, kind, databaseModeOnly};
 }
 
-// The order is the file's key order; a new setting goes before the skin and
-// the ports, which were added last and are written last.
+// One row per setting: key, member, default, what a load does before it
+// reads, how it reads, and the options-grid row (position, caption text,
+// kind, whether only mode 2 shows it). The order is the file's key order; a
+// new setting goes before the skin and the ports, which are written last.
 constexpr Setting kSettings[] = {
     {"Communication", &R::Communication, 0, Load::Reset, Number(0, 2)},
     {"DatabaseType", &R::DatabaseType, 0, Load::Reset, Number(-kNoLimit, kNoLimit)},
@@ -80,7 +82,7 @@ constexpr Setting kSettings[] = {
     {"Password_2", &R::Password_2, "", Load::Reset, kTrimmedText},
     {"FocusNewOrder", &R::FocusNewOrder, false, Load::Reset, kBoolean,
      Grid(4, "strFocusNewOrder", Kind::OnOff)},
-    {"Skin", &R::Skin, "", Load::Keep, kNotRead},
+    {"Skin", &R::Skin, "", Load::Keep, kNotRead},  // chosen before the load, by SelectSkin
     {"PortUDP", &R::PortUDP, 7002, Load::Reset, kPort},
     {"PortTCP", &R::PortTCP, 7003, Load::Reset, kPort},
 };
@@ -279,7 +281,7 @@ QString GetProgramDataFolder() {
 }
 
 int32_t PortFromText(const QString& text, int32_t fallback) {
-    return WholeNumberIn(text, 1, 65535).value_or(fallback);
+    return WholeNumberIn(text, kPort.low, kPort.high).value_or(fallback);
 }
 
 bool LoadConfiguration() {
