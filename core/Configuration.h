@@ -90,7 +90,9 @@ enum class OptionKind {
 
 // A setting's row of the station options grid.
 struct SettingOption {
-    int position = 0;  // 1 for the grid's first row; 0 for no row
+    // Rows show in increasing position, spaced by ten so that a new row fits
+    // between two; 0 for no row.
+    int position = 0;
     const char* caption = nullptr;
     OptionKind kind = OptionKind::OnOff;
     bool databaseModeOnly = false;  // shown only while mode 2 is chosen
