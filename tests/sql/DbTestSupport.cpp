@@ -235,8 +235,36 @@ void PrivateMySqlServer::Remove() {
     folder_.clear();
 }
 
+namespace {
+
+// True when every thread of the process is stopped ('T' in its stat line).
+bool AllThreadsStopped(long long pid) {
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    const QStringList ids = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& id : ids) {
+        QFile stat(tasks + '/' + id + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;  // the thread ended
+        const QByteArray line = stat.readAll();
+        // The state follows the command name, which ends with the last ')'.
+        const qsizetype close = line.lastIndexOf(')');
+        if (close < 0 || close + 2 >= line.size() || line[close + 2] != 'T')
+            return false;
+    }
+    return !ids.isEmpty();
+}
+
+}  // namespace
+
 void PrivateMySqlServer::Stop() {
     ::kill(pid_t(pid_), SIGSTOP);
+    // kill() returns before the threads have stopped: a thread that has not
+    // yet seen the signal (one waiting on the disk, say) would still answer
+    // the next query.
+    for (int i = 0; i < 500 && !AllThreadsStopped(pid_); ++i)
+        QThread::msleep(10);
+    if (!AllThreadsStopped(pid_))
+        throw std::runtime_error("the private MariaDB server did not stop within 5 s");
 }
 
 void PrivateMySqlServer::Continue() {
