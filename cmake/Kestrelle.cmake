@@ -52,14 +52,16 @@ function(kestrelle_benchmark name)
 endfunction()
 
 # kestrelle_folder_sources(<out> <complaint>): every source file of the calling
-# folder (subfolders excluded); a folder without any stops the configuration
-# with "<complaint> in <folder>" rather than building a target of nothing.
+# folder (subfolders excluded); a folder without a .cpp file (headers alone
+# build nothing) stops the configuration with "<complaint> in <folder>"
+# rather than building a target of nothing.
 function(kestrelle_folder_sources out complaint)
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
-  if(NOT sources)
+  file(GLOB units CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT units)
     message(FATAL_ERROR "${complaint} in ${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
-  set(${out} ${sources} PARENT_SCOPE)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  set(${out} ${units} ${headers} PARENT_SCOPE)
 endfunction()
 
 # kestrelle_folder_library(<name> DEPENDS ...): a library of every source file
