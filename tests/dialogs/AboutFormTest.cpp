@@ -39,9 +39,6 @@ protected:
         ConfigurationSettings.Country = country;
     }
     static int InView() { return 60 / platform::TwipsPerPixelX(); }
-
-private:
-    ConfigurationRecord saved_;
 };
 
 }  // namespace
