@@ -321,9 +321,9 @@ TEST_F(DatabaseViewTest, AnItemThatCannotBeReadLeavesNoOtherOrderOnShow) {
 TEST_F(DatabaseViewTest, AStoppedServerTimesOutAndTheBoardRecovers) {
     PrivateMySqlServer server;
     TempMySqlDatabase data(server.Server(), true);
-    // The provider's 30 seconds, shortened for the test.
+    // The provider's 30 seconds, shortened for the test (the reset before the
+    // next test brings them back).
     platform::SetProviderTimeout(2);
-    const auto restore = qScopeGuard([] { platform::SetProviderTimeout(30); });
     DatabaseClass& d = Database();
     d.CloseConnection();
     d.SetConnectTo(kDbMySql);
