@@ -1,6 +1,7 @@
 #include "NetTestSupport.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -135,6 +136,33 @@ void PlainSocket::Reset() {
     ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
     ::close(fd_);
     fd_ = -1;
+}
+
+NoDescriptorLeft::NoDescriptorLeft() {
+    int highest = 0;
+    for (int fd = 0; fd < 65536; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1)
+            highest = fd;
+    }
+    for (;;) {
+        const int fd = ::open("/dev/null", O_RDONLY);
+        if (fd < 0 || fd > highest) {
+            if (fd >= 0)
+                ::close(fd);
+            break;
+        }
+        fillers_.push_back(fd);
+    }
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = rlim_t(highest + 1);
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+}
+
+NoDescriptorLeft::~NoDescriptorLeft() {
+    ::setrlimit(RLIMIT_NOFILE, &saved_);
+    for (const int fd : fillers_)
+        ::close(fd);
 }
 
 }  // namespace nettest

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <sys/resource.h>
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 // Plain blocking sockets on 127.0.0.1 that play the peer of the object under
 // test.
@@ -38,6 +40,22 @@ public:
 
 private:
     int fd_ = -1;
+};
+
+// While it lives, every descriptor the process may open is taken: the free
+// numbers up to the highest one open are filled and the limit is lowered to
+// it, so the next socket, accept or open fails with EMFILE. The limit comes
+// back and the fillers are closed when it goes.
+class NoDescriptorLeft {
+public:
+    NoDescriptorLeft();
+    ~NoDescriptorLeft();
+    NoDescriptorLeft(const NoDescriptorLeft&) = delete;
+    NoDescriptorLeft& operator=(const NoDescriptorLeft&) = delete;
+
+private:
+    std::vector<int> fillers_;
+    rlimit saved_{};
 };
 
 }  // namespace nettest
