@@ -61,6 +61,17 @@ protected:
         return window != 0 && x_.WindowPid(window) == station_.Pid();
     }
 
+    // F1 opens the station's help window, in front.
+    bool HelpOpened() {
+        x_.Key("F1");
+        return WaitUntil([&] { return x_.WindowName(x_.ActiveWindow()) == "Помощ"; }, 5000);
+    }
+    // Escape closes it and the board is in front again.
+    bool HelpClosed() {
+        x_.Key("Escape");
+        return WaitUntil([&] { return BoardInFront(); }, 5000);
+    }
+
     // Gives the window manager time to act on a key it got.
     static void Settle() { QThread::msleep(400); }
 
@@ -115,10 +126,8 @@ TEST_F(KioskStation, RestrictedBoardKeepsWindowManagerKeys) {
                                                                      : "");
     }
     // The station's own keys still reach it: F1 opens its help window.
-    x_.Key("F1");
-    EXPECT_TRUE(WaitUntil([&] { return x_.WindowName(x_.ActiveWindow()) == "Помощ"; }, 5000));
-    x_.Key("Escape");
-    EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
+    EXPECT_TRUE(HelpOpened());
+    EXPECT_TRUE(HelpClosed());
     station_.Stop();
 }
 
@@ -174,23 +183,20 @@ TEST_F(KioskStation, ARightClickedPanelIsTheOrderTheKeysActOnAndOpensNoMenu) {
 
 TEST_F(KioskStation, RestrictedDialogThatIsMinimizedComesBack) {
     StartStation(true);
-    x_.Key("F1");
-    ASSERT_TRUE(WaitUntil([&] { return x_.WindowName(x_.ActiveWindow()) == "Помощ"; }, 5000));
+    ASSERT_TRUE(HelpOpened());
     const uint32_t help = x_.ActiveWindow();
     x_.Run("xdotool", {"windowminimize", QString::number(help)});
     Settle();
     EXPECT_TRUE(WaitUntil([&] { return Shown(help) && x_.ActiveWindow() == help; }, 5000))
         << "the help window stayed minimized";
-    x_.Key("Escape");
-    EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000)) << "the station does not answer";
+    EXPECT_TRUE(HelpClosed()) << "the station does not answer";
     station_.Stop();
 }
 
 TEST_F(KioskStation, RestrictedBoardAndItsDialogStayOnAnotherDesktop) {
     StartStation(true);
     const uint32_t board = x_.ActiveWindow();
-    x_.Key("F1");
-    ASSERT_TRUE(WaitUntil([&] { return x_.WindowName(x_.ActiveWindow()) == "Помощ"; }, 5000));
+    ASSERT_TRUE(HelpOpened());
     const uint32_t help = x_.ActiveWindow();
     // Alt with the mouse wheel over the station: openbox's next desktop.
     x_.Run("xdotool", {"mousemove", "640", "500"});
@@ -198,8 +204,7 @@ TEST_F(KioskStation, RestrictedBoardAndItsDialogStayOnAnotherDesktop) {
     ASSERT_TRUE(WaitUntil([&] { return x_.Run("xdotool", {"get_desktop"}) == "1"; }, 5000));
     EXPECT_TRUE(WaitUntil([&] { return Shown(board) && Shown(help); }, 5000))
         << "the station is not on the new desktop";
-    x_.Key("Escape");
-    EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000)) << "the station does not answer";
+    EXPECT_TRUE(HelpClosed()) << "the station does not answer";
     station_.Stop();
 }
 

@@ -14,19 +14,32 @@
 #include "common/XSession.h"
 #include "platform/IniFile.h"
 
-TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
-    StationProcess station;
+namespace {
+
+// Mode 0 on a free datagram port, no kiosk, no sound; answers the port.
+int ConfigureForDatagrams(StationProcess& station) {
     const int port = FreePort(SOCK_DGRAM);
     station.Configure({{"Communication", "0"},
                        {"Restriction", "False"},
                        {"SoundNotification", "False"},
                        {"PortUDP", QString::number(port)}});
+    return port;
+}
+
+// Starts the station; true once it listens on the port.
+bool StartListening(StationProcess& station, int port) {
+    return station.Start() && WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000);
+}
+
+}  // namespace
+
+TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
+    StationProcess station;
+    const int port = ConfigureForDatagrams(station);
     const QString backup = station.DataFolder() + "BackUp.log";
     const auto count = [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255); };
 
-    ASSERT_TRUE(station.Start());
-    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000))
-        << station.Output().toStdString();
+    ASSERT_TRUE(StartListening(station, port)) << station.Output().toStdString();
     SendUdp(port, OrderDatagram(1, "Bar-1", "Table 4\r\n2 x Soup\r\n1 x Bread"));
     SendUdp(port, OrderDatagram(1, "Bar-1", "the same number again: ignored"));
     SendUdp(port, OrderDatagram(1, "Kitchen", "Маса 7\r\nШопска салата"));
@@ -37,8 +50,7 @@ TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
     ASSERT_TRUE(WaitUntil([&] { return count() == "4"; }, 10000)) << count().toStdString();
 
     station.Kill();
-    ASSERT_TRUE(station.Start());
-    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000));
+    ASSERT_TRUE(StartListening(station, port));
     SendUdp(port, OrderDatagram(1, "Bar-2", "Table 1: 1 x Tea, after the restart"));
     ASSERT_TRUE(WaitUntil([&] { return count() == "5"; }, 10000)) << count().toStdString();
 
@@ -57,14 +69,8 @@ TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
 
 TEST(UdpStation, JunkThatNeverBecomesAnOrderLocksNoTerminalOut) {
     StationProcess station;
-    const int port = FreePort(SOCK_DGRAM);
-    station.Configure({{"Communication", "0"},
-                       {"Restriction", "False"},
-                       {"SoundNotification", "False"},
-                       {"PortUDP", QString::number(port)}});
-    ASSERT_TRUE(station.Start());
-    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000))
-        << station.Output().toStdString();
+    const int port = ConfigureForDatagrams(station);
+    ASSERT_TRUE(StartListening(station, port)) << station.Output().toStdString();
     // Sequence 000000 from 5,000 names, paced so that the station reads them all.
     for (int i = 0; i < 5000; ++i) {
         SendUdp(port, OrderDatagram(0, "junk-" + QString::number(i), "nothing to cook here"));
@@ -84,14 +90,8 @@ TEST(UdpStation, JunkThatNeverBecomesAnOrderLocksNoTerminalOut) {
 
 TEST(UdpStation, ABurstOfOrdersWhileTheStationIsBusyIsKeptWhole) {
     StationProcess station;
-    const int port = FreePort(SOCK_DGRAM);
-    station.Configure({{"Communication", "0"},
-                       {"Restriction", "False"},
-                       {"SoundNotification", "False"},
-                       {"PortUDP", QString::number(port)}});
-    ASSERT_TRUE(station.Start());
-    ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000))
-        << station.Output().toStdString();
+    const int port = ConfigureForDatagrams(station);
+    ASSERT_TRUE(StartListening(station, port)) << station.Output().toStdString();
     // Stopped, the station reads nothing: its socket alone keeps the burst.
     station.Signal(SIGSTOP);
     for (int i = 1; i <= 15; ++i) {
@@ -117,11 +117,7 @@ TEST(UdpStation, AKillAtAnyStepOfAClearLeavesEachOrderInOneFile) {
     bool cleared = false;
     for (int n = 1; n <= 20 && !cleared; ++n) {
         StationProcess station;
-        const int port = FreePort(SOCK_DGRAM);
-        station.Configure({{"Communication", "0"},
-                           {"Restriction", "False"},
-                           {"SoundNotification", "False"},
-                           {"PortUDP", QString::number(port)}});
+        const int port = ConfigureForDatagrams(station);
         const QString folder = station.DataFolder();
         ASSERT_TRUE(SaveAllArrivalsBackupFile(
             folder + "BackUp.log",
@@ -159,8 +155,7 @@ TEST(UdpStation, AKillAtAnyStepOfAClearLeavesEachOrderInOneFile) {
         station.Kill();
 
         station.SetDisplay(QString());
-        ASSERT_TRUE(station.Start());
-        ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000));
+        ASSERT_TRUE(StartListening(station, port));
         station.Stop();
         const QStringList board2 = [&] {
             QStringList texts;
