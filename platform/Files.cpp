@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
@@ -251,6 +252,51 @@ QByteArray FileHandle::ReadAt(qint64 offset, qint64 size) const {
     }
     out.truncate(got);
     return out;
+}
+
+FileLock::~FileLock() {
+    Release();
+}
+
+FileLock::Result FileLock::Take(const QString& path) {
+    Release();
+    if (!StepAllowed(path))
+        return Result::Failed;
+    // Read-only is enough for flock, so a station that may only read the
+    // folder's existing lock file still locks it. O_NONBLOCK keeps a FIFO
+    // planted at the path from stopping the start in open().
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return Result::Failed;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ::close(fd);
+        errno = error;
+        return Result::Failed;
+    }
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return error == EWOULDBLOCK ? Result::HeldElsewhere : Result::Failed;
+    }
+    fd_ = fd;
+    path_ = path;
+    return Result::Taken;
+}
+
+void FileLock::Release() {
+    // Closing the only descriptor of the open file releases its lock.
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    path_.clear();
 }
 
 void SetFileFaultForTesting(std::function<bool(const QString& path)> fault) {

@@ -70,18 +70,48 @@ private:
     QString path_;
 };
 
+// An exclusive advisory lock (flock) on one file, taken without waiting and
+// held until Release, the object's end or the end of the process: the kernel
+// drops it when the process dies in any way, so a crash never leaves a stale
+// lock behind. The file is created when missing and is never removed, so that
+// every process locks the same file (a removed and re-created lock file would
+// let two of them hold locks on different files). A symbolic link at the path
+// is refused (ELOOP). The descriptor is closed on exec: a program the station
+// starts does not keep the lock. Locks of two FileLock objects exclude each
+// other also within one process.
+class FileLock final {
+public:
+    enum class Result { Taken, HeldElsewhere, Failed };
+
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Taking counts as a write step for the failure tests below. On Failed,
+    // errno says why. A lock held already is released first.
+    Result Take(const QString& path);
+    void Release();
+    bool Held() const { return fd_ >= 0; }
+    QString Path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    QString path_;
+};
+
 // For tests of the failure paths: asked before every write, flush and rename
-// of the routines above with the path concerned; when it answers true, that
-// step fails with EIO as a failing disk would make it. An empty function
-// (the default) lets every step run.
+// of the routines above, and before a FileLock is taken, with the path
+// concerned; when it answers true, that step fails with EIO as a failing disk
+// would make it. An empty function (the default) lets every step run.
 void SetFileFaultForTesting(std::function<bool(const QString& path)> fault);
 
 // Reads KESTRELLE_FILE_FAULT once, for end-to-end tests of the executable:
-// "fail:N" fails the Nth write step (writes, flushes and renames counted in
-// the order they come, those to files named Error.log left out), "kill:N"
-// ends the process with SIGKILL just before it; "kill:N:BackUp.log,history.txt"
-// counts only the steps on files of those names. Without the variable
-// nothing changes.
+// "fail:N" fails the Nth write step (writes, flushes, renames and locks
+// counted in the order they come, those to files named Error.log left out),
+// "kill:N" ends the process with SIGKILL just before it;
+// "kill:N:BackUp.log,history.txt" counts only the steps on files of those
+// names. Without the variable nothing changes.
 void InstallFileFaultFromEnvironment();
 
 }  // namespace platform

@@ -29,6 +29,7 @@
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
+#include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/ProgramState.h"
 #include "platform/Registry.h"
@@ -301,6 +302,64 @@ void LoadLanguageAndSkin() {
     SelectSkin();
 }
 
+// One program per data folder: its first copy holds an exclusive lock on a
+// file there for as long as it lives; every other copy finds it taken and ends
+// without writing the settings, the order files or the language files of the
+// folder (a second copy would later write its stale list of orders over the
+// first one's). The translation editor takes it too: it writes the same
+// settings file, and a restricted station holds the screen and the keyboard,
+// so the two are not used side by side.
+// Within one process the lock is taken once and kept; a fresh start (of the
+// tests) lets it go.
+platform::FileLock& DataFolderLock() {
+    static platform::FileLock lock;
+    return lock;
+}
+[[maybe_unused]] const bool kLockResetRegistered =
+    platform::RegisterStateReset([] { DataFolderLock().Release(); });
+
+// The texts of a copy that must not run: the dictionary in the stored
+// language, read without writing anything (LoadLanguages stores the language
+// list and its choice in the settings file, and may delete language markers
+// in the data folder).
+void LoadTextsWithoutWriting() {
+    ResManager().SetDictionaryFile(platform::ProgramFolder() +
+                                   QStringLiteral("/Dictionary_Kestrelle.lng"));
+    ResManager().GetLanguages(GetConfigFileName());
+    const QString stored = rt::Trim(ReadIniValue(
+        QStringLiteral("Language"), QStringLiteral("Value"), GetConfigFileName(), 255));
+    ResManager().SetCurrentLanguage(stored.size() == 2 ? stored : QStringLiteral("BG"));
+    RegisterBuiltInTexts();
+    InitMessageBoxes();
+}
+
+// Takes the data folder's lock before anything reads or writes the folder's
+// files or opens a port. False, after telling the person who started this
+// copy, when another copy holds it or it cannot be taken (that is logged).
+bool LockDataFolder() {
+    const QString path = GetProgramDataFolder() + QStringLiteral("Kestrelle.lock");
+    platform::FileLock& lock = DataFolderLock();
+    if (lock.Held() && lock.Path() == path)
+        return true;
+    errno = 0;
+    const platform::FileLock::Result result = lock.Take(path);
+    if (result == platform::FileLock::Result::Taken)
+        return true;
+    const int error = errno ? errno : EIO;
+    LoadTextsWithoutWriting();
+    SetHourglass(false);
+    if (result == platform::FileLock::Result::HeldElsewhere) {
+        Box(Text("strAlreadyRunning").arg(GetProgramDataFolder()), kMsgExclamation, "strAttention");
+    } else {
+        const QString reason = platform::SystemErrorText(error);
+        ErrorLogger().Add(kSystemError, error, reason + QStringLiteral(" (") + path + ')',
+                          QStringLiteral("Main.LockDataFolder"));
+        Box(Text("strFolderNotLocked").arg(path, reason), kMsgCritical, "strAttention");
+    }
+    EndProgram();
+    return false;
+}
+
 // "local" on the command line: the translation editor instead of the board.
 bool TranslationEditorWanted() {
     return platform::CommandLine().toLower().contains(QStringLiteral("local"));
@@ -363,6 +422,8 @@ void LockStation(MainWindow& window) {
 bool Main() {
     gEnded = false;
     PrepareRun();
+    if (!LockDataFolder())
+        return false;
     LoadLanguageAndSkin();
     if (TranslationEditorWanted()) {
         // The translation editor is the window the program lives in; the

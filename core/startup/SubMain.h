@@ -4,10 +4,12 @@
 #include <cstdint>
 
 // The program's start: the 24 steps that set up the globals, the texts, the
-// skin, the board and (in mode 2) the database, in this order. Answers true
-// when the program is to live in its windows' events, false when it has
-// already ended (the user gave up on the database, or there is no window to
-// live in).
+// skin, the board and (in mode 2) the database, in this order, once this copy
+// holds the lock of its data folder (taken after the error log is set up and
+// before the first read of the settings). Answers true when the program is to
+// live in its windows' events, false when it has already ended (another copy
+// works with the data folder, the user gave up on the database, or there is
+// no window to live in).
 bool Main();
 
 // The exit prompt of the database loop: Yes ends the program, anything else

@@ -27,7 +27,7 @@ void StationProcess::Configure(const QList<QPair<QString, QString>>& settings) {
 
 bool StationProcess::Start(const QStringList& arguments) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("KESTRELLE_COMMON_APPDATA", dir_.path());
+    env.insert("KESTRELLE_COMMON_APPDATA", appData_);
     if (display_.isEmpty()) {
         env.insert("QT_QPA_PLATFORM", "offscreen");
     } else {

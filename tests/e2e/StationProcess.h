@@ -15,8 +15,11 @@ public:
     StationProcess();
     ~StationProcess();
 
-    QString AppData() const { return dir_.path(); }
-    QString DataFolder() const { return dir_.path() + "/Quillbarrow/Kestrelle/"; }
+    QString AppData() const { return appData_; }
+    QString DataFolder() const { return appData_ + "/Quillbarrow/Kestrelle/"; }
+    // Runs on the application-data folder of the other one (a second copy of
+    // the program on the same folder); before Start.
+    void UseFolderOf(const StationProcess& other) { appData_ = other.AppData(); }
     // Writes settings sections before the start ("Communication" -> "0", ...).
     void Configure(const QList<QPair<QString, QString>>& settings);
 
@@ -39,6 +42,7 @@ public:
 
 private:
     QTemporaryDir dir_;
+    QString appData_ = dir_.path();
     QProcess process_;
     QString display_;
 };

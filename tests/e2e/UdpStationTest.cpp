@@ -67,6 +67,65 @@ TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
     station.Stop();
 }
 
+// A second copy of the program started on the folder of a running station
+// says so in its message box and ends without writing the folder's files: the
+// order that the first took meanwhile stays saved, and the first keeps taking
+// orders. Once the first is killed, the next copy starts at once: the kernel
+// let go of the first one's lock.
+TEST(UdpStation, ASecondCopyOnTheSameFolderEndsWithoutWritingItsFiles) {
+    XSession x;
+    ASSERT_TRUE(x.Start(false));
+    StationProcess first;
+    const int port = ConfigureForDatagrams(first);
+    const QString backup = first.DataFolder() + "BackUp.log";
+    const QString settings = first.DataFolder() + "KestrelleApp.config";
+    const auto count = [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255); };
+    ASSERT_TRUE(StartListening(first, port)) << first.Output().toStdString();
+    SendUdp(port, OrderDatagram(1, "Bar-1", "Table 4: 2 x Soup"));
+    SendUdp(port, OrderDatagram(2, "Bar-1", "Table 5: 1 x Tea"));
+    ASSERT_TRUE(WaitUntil([&] { return count() == "2"; }, 10000)) << count().toStdString();
+    const QByteArray configured = ReadBytes(settings);
+
+    StationProcess second;
+    second.UseFolderOf(first);
+    second.SetDisplay(x.Display());
+    ASSERT_TRUE(second.Start());
+    const QString pid = QString::number(second.Pid());
+    QString box;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            box = x.Run("xdotool", {"search", "--onlyvisible", "--pid", pid}).section('\n', 0, 0);
+            return !box.isEmpty() && x.WindowName(box.toUInt()) == "Внимание";
+        },
+        15000))
+        << "no message box of the second copy";
+    SendUdp(port, OrderDatagram(3, "Bar-1", "Table 6: 1 x Bread"));
+    ASSERT_TRUE(WaitUntil([&] { return count() == "3"; }, 10000)) << count().toStdString();
+    const QByteArray orders = ReadBytes(backup);
+    if (!box.isEmpty()) {
+        x.Run("xdotool", {"windowfocus", "--sync", box});
+        x.Key("Escape");
+    }
+    EXPECT_TRUE(second.EndedCleanly(10000)) << "the second copy runs on";
+    // A copy that ran on ends as a service stop would end it.
+    second.Stop();
+    EXPECT_EQ(ReadBytes(backup), orders);
+    EXPECT_EQ(ReadBytes(settings), configured);
+
+    SendUdp(port, OrderDatagram(4, "Bar-1", "Table 7: 2 x Tea"));
+    EXPECT_TRUE(WaitUntil([&] { return count() == "4"; }, 10000)) << count().toStdString();
+    first.Kill();
+    StationProcess third;
+    third.UseFolderOf(first);
+    ASSERT_TRUE(StartListening(third, port)) << third.Output().toStdString();
+    third.Stop();
+    const auto kept = LoadArrivalsBackupFile(backup);
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->size(), 4);
+    EXPECT_EQ((*kept)[2].Text, "Table 6: 1 x Bread");
+    EXPECT_EQ((*kept)[3].Text, "Table 7: 2 x Tea");
+}
+
 TEST(UdpStation, JunkThatNeverBecomesAnOrderLocksNoTerminalOut) {
     StationProcess station;
     const int port = ConfigureForDatagrams(station);

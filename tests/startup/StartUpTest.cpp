@@ -1,9 +1,11 @@
 // The start of the program: the database loop of mode 2 with its exit prompt,
 // what the validation says about a database and in which order, the moved
 // Access database, the country from the language and the "local" switch.
+#include <errno.h>
 #include <gtest/gtest.h>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 
 #include "DbTestSupport.h"
@@ -11,6 +13,7 @@
 #include "board/MainWindow.h"
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
+#include "core/ErrorController.h"
 #include "core/startup/SubMain.h"
 #include "data/DatabaseClass.h"
 #include "data/NomUsers.h"
@@ -19,6 +22,7 @@
 #include "localization/LocalizationForm.h"
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/Files.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
 
@@ -166,4 +170,39 @@ TEST_F(StartUpTest, LocalInAnyCaseAnywhereOpensTheTranslationEditorInstead) {
     platform::SetCommandLine("loca l");
     EXPECT_TRUE(StartBoard());
     EXPECT_TRUE(Board()->isVisible());
+}
+
+// A copy that cannot lock its data folder tells so and ends before it writes
+// anything there: another copy holds the lock (said, not logged), or taking
+// it fails (the first write step of KESTRELLE_FILE_FAULT; logged as well).
+TEST_F(StartUpTest, ACopyThatCannotLockTheDataFolderSaysSoAndWritesNothing) {
+    const QString folder = GetProgramDataFolder();
+    const QString lockFile = folder + "Kestrelle.lock";
+    const QByteArray settings = ReadBytes(config_);
+    {
+        platform::FileLock other;
+        ASSERT_EQ(other.Take(lockFile), platform::FileLock::Result::Taken);
+        Answer({Press(kMsgOk)});
+        EXPECT_FALSE(Main());
+        EXPECT_EQ(shown_, QStringList{Box(48, Res("strAlreadyRunning").arg(folder))});
+    }
+    EXPECT_FALSE(QFile::exists(ErrorLogger().LogFileName()));
+    ForgetTheEnd();
+
+    qputenv("KESTRELLE_FILE_FAULT", "fail:1");
+    platform::InstallFileFaultFromEnvironment();
+    qunsetenv("KESTRELLE_FILE_FAULT");
+    shown_.clear();
+    Answer({Press(kMsgOk)});
+    EXPECT_FALSE(Main());
+    EXPECT_TRUE(ProgramEnded());
+    EXPECT_EQ(shown_,
+              QStringList{Box(
+                  16, Res("strFolderNotLocked").arg(lockFile, platform::SystemErrorText(EIO)))});
+    EXPECT_TRUE(LogText().contains("Main.LockDataFolder")) << LogText().toStdString();
+    EXPECT_TRUE(LogText().contains(lockFile)) << LogText().toStdString();
+    EXPECT_EQ(Board(), nullptr);
+    EXPECT_EQ(ReadBytes(config_), settings);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"Kestrelle.lock", "KestrelleApp.config"}));
 }
