@@ -9,6 +9,7 @@
 #include "platform/Folders.h"
 #include "platform/Locale.h"
 #include "platform/ProgramState.h"
+#include "platform/RotatingLog.h"
 #include "platform/Runtime.h"
 #include "platform/Variant.h"
 
@@ -74,7 +75,8 @@ QString ErrorController::FormatBlock(const ErrorRecord& r) const {
 }
 
 void ErrorController::DebugInfo(const QString& text) {
-    platform::AppendToFile(logFileName_, platform::ToAnsi(text + kCrLf + " " + kCrLf + kCrLf));
+    platform::AppendToRotatingLog(
+        logFileName_, platform::ToAnsi(text + kCrLf + " " + kCrLf + kCrLf), kMaxLogBytes);
     debugLines_.append(text);
 }
 
@@ -87,7 +89,8 @@ void ErrorController::Add(int32_t errorType, int32_t errorCode, const QString& m
         if (dateTime)
             *dateTime = FormatTime(record.DateTime);
     }
-    if (!platform::AppendToFile(logFileName_, platform::ToAnsi(FormatBlock(record)))) {
+    if (!platform::AppendToRotatingLog(logFileName_, platform::ToAnsi(FormatBlock(record)),
+                                       kMaxLogBytes)) {
         // The log is where failures go; its own can only go to the console.
         const int error = errno;
         qWarning("Error.log: %s (%s); the error was: %s",

@@ -27,8 +27,14 @@ struct ErrorRecord {
 // The error log: every Add appends a fixed-form block to the log file and
 // keeps the record in an in-memory history. Writing never raises: a block that
 // cannot be written is lost and the caller goes on.
+//
+// The file is bounded: a block that would take it past kMaxLogBytes first
+// moves it aside to "Error.log.1" (replacing the older one), so that the two
+// together never hold more than twice the bound.
 class ErrorController {
 public:
+    static constexpr qint64 kMaxLogBytes = qint64(10) << 20;
+
     ErrorController();
 
     QString BuildDate() const { return buildDate_; }

@@ -13,6 +13,7 @@
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/RotatingLog.h"
 #include "platform/Runtime.h"
 #include "platform/Variant.h"
 #include "platform/sockets/SocketApi.h"
@@ -101,7 +102,9 @@ void ModServer::WriteServerLog(const QString& text) {
     // A log that cannot be written never stops the server; its failure
     // goes to Error.log once until an entry is written again.
     try {
-        if (platform::AppendToFile(GetServerLogFile(), LogEntry(rt::Now(), text))) {
+        if (!log_)
+            log_ = std::make_unique<platform::RotatingLog>(GetServerLogFile(), kMaxLogBytes, true);
+        if (log_->Append(LogEntry(rt::Now(), text))) {
             logFailing_ = false;
             return;
         }

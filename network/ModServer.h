@@ -13,6 +13,10 @@
 
 #include "network/IndexedServerSocket.h"
 
+namespace platform {
+class RotatingLog;
+}
+
 // One terminal known to the message server, at the index of its connection.
 struct ClientRecord {
     QString Name;      // from "CON"; empty until then
@@ -71,6 +75,14 @@ public:
     // often: a pump looks at every socket of the process, so one pump per
     // send made a broadcast's cost grow with the square of the terminals.
     static constexpr int kPumpIntervalMs = 10;
+    // The server log stays under this size: an entry that would take it past
+    // first moves the file aside to "QVKServer.log.1", replacing the older
+    // one, so that no terminal can fill the disk through the log. Entries
+    // carry their whole text: a message is far below the bound (its end
+    // must come within kMaxMessageBytes), and an entry that still would not
+    // fit is refused and reported like any failed write, never cut.
+    static constexpr qint64 kMaxLogBytes = qint64(10) << 20;
+    static_assert(kMaxLogBytes > 4 * kMaxMessageBytes);
 
     explicit ModServer(QObject* parent = nullptr);
     ~ModServer() override;
@@ -130,7 +142,9 @@ public:
     QString BuildUserList() const;
     void SendUserList(int index);
     // Appends one entry, whole or not at all; an empty text writes nothing.
-    // A failure is logged to Error.log once until an entry is written again.
+    // The file is kept open from the first entry on and bounded by
+    // kMaxLogBytes. A failure is logged to Error.log once until an entry is
+    // written again.
     void WriteServerLog(const QString& text);
 
     // Handlers of the control's events, connected by the constructor.
@@ -178,6 +192,7 @@ private:
     std::vector<ClientRecord> imClients_;
     bool imServerStopped_ = false;
     QString logPath_;
+    std::unique_ptr<platform::RotatingLog> log_;
     bool logFailing_ = false;
     int clientIndexLimit_ = kMaxClientIndex;
     uint64_t lastConnection_ = 0;

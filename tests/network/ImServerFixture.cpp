@@ -61,15 +61,16 @@ int ImServerTest::IndexOf(const QString& name) const {
     return 0;
 }
 
-QStringList ImServerTest::LogTexts() const {
-    const QString log = platform::FromAnsi(ReadBytes(server->GetServerLogFile()));
+QStringList ImServerTest::LogTexts(const QString& file) const {
+    const QString log =
+        platform::FromAnsi(ReadBytes(file.isEmpty() ? server->GetServerLogFile() : file));
     static const QRegularExpression header(
         QStringLiteral("----- \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d---------- \r\n"));
     QStringList texts = log.split(header);
     if (!texts.isEmpty() && texts.first().isEmpty())
         texts.removeFirst();
     for (QString& text : texts) {
-        EXPECT_TRUE(text.endsWith("\r\n\r\n")) << text.toStdString();
+        EXPECT_TRUE(text.endsWith("\r\n\r\n")) << text.left(200).toStdString();
         text.chop(4);
     }
     return texts;

@@ -24,8 +24,9 @@ protected:
     int ConnectedClients() const;
     // The index whose record has the name; 0 when none.
     int IndexOf(const QString& name) const;
-    // The texts of the log's entries, in order, without their header lines.
-    QStringList LogTexts() const;
+    // The texts of the entries of the server's log (or of the file given), in
+    // order, without their header lines.
+    QStringList LogTexts(const QString& file = QString()) const;
     // Waits (pumping) until the orders list has at least `count` texts.
     bool WaitForOrders(int count, int timeoutMs = 10000);
 

@@ -4,9 +4,12 @@
 // server or cost another terminal an order.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <algorithm>
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
@@ -195,6 +198,57 @@ TEST_F(ModServerBadInputTest, TerminalsThatNeverReadHoldLittleMemoryTogether) {
     reader->SendText(OrdMessage("Reader", server->ImServerName(), "1", "Soup"));
     ASSERT_TRUE(WaitForOrders(1));
     EXPECT_TRUE(PumpEventsUntil([&] { return !reader->MessagesOf("ORA").isEmpty(); }));
+}
+
+TEST_F(ModServerBadInputTest, ChatFloodKeepsTheLogUnderItsBoundBesideOneOlderFile) {
+    // A terminal that never joins sends 64 KiB chat lines until the station
+    // has logged more than twice the bound. It reads what the station relays
+    // and keeps a few lines in flight, so that it is never dropped for its
+    // backlog.
+    auto flood = Connect();
+    const QString text(64 * 1024, 'x');
+    const QByteArray line = platform::ToAnsi(MsgMessage("F", "All", text));
+    const int lines = int(2 * ModServer::kMaxLogBytes / line.size()) + 8;
+    QByteArray scratch(1 << 16, 0);
+    int relayed = 0;
+    const auto drain = [&] {
+        for (;;) {
+            const ssize_t n = ::recv(flood->Fd(), scratch.data(), size_t(scratch.size()), 0);
+            if (n <= 0)
+                return;
+            relayed += int(std::count(scratch.constData(), scratch.constData() + n, '\x04'));
+        }
+    };
+    for (int sent = 0; sent < lines; ++sent) {
+        ASSERT_TRUE(PumpEventsUntil([&] {
+            drain();
+            return relayed >= sent - 8;
+        }));
+        flood->Send(line);
+    }
+    ASSERT_TRUE(PumpEventsUntil([&] {
+        drain();
+        return relayed >= lines;
+    }));
+
+    const QString log = server->GetServerLogFile();
+    const QString older = log + ".1";
+    EXPECT_LE(QFileInfo(log).size(), ModServer::kMaxLogBytes);
+    ASSERT_TRUE(QFileInfo::exists(older));
+    EXPECT_LE(QFileInfo(older).size(), ModServer::kMaxLogBytes);
+    // Both files hold whole entries only, and together the newest bound's
+    // worth of them at least.
+    const QString chat = "[F -> All]: \r\n" + text;
+    int whole = 0;
+    for (const QString& file : {older, log}) {
+        for (const QString& entry : LogTexts(file)) {
+            if (!entry.startsWith("[F -> All]"))
+                continue;
+            EXPECT_TRUE(entry == chat) << entry.size() << " characters in " << file.toStdString();
+            ++whole;
+        }
+    }
+    EXPECT_GE(whole, int(ModServer::kMaxLogBytes / line.size()));
 }
 
 TEST_F(ModServerBadInputTest, RequestsWaitWhileTheProcessHasNoDescriptorLeft) {
