@@ -1,6 +1,8 @@
 #include "core/ErrorController.h"
 
 #include <errno.h>
+#include <QCoreApplication>
+#include <QTimer>
 
 #include "core/ModCommon.h"
 #include "platform/AppError.h"
@@ -28,6 +30,20 @@ void LogUnexpectedError(int number, const QString& description, const QString& m
 }
 [[maybe_unused]] const bool kUnexpectedErrorsLogged =
     (rt::SetUnexpectedErrorSink(&LogUnexpectedError), true);
+
+// One retry at a time for the program-wide log, on the application's
+// thread; a log of its own (a test's) writes what waits at its next block.
+void ScheduleRetry() {
+    static bool scheduled = false;
+    QCoreApplication* app = QCoreApplication::instance();
+    if (scheduled || !app)
+        return;
+    scheduled = true;
+    QTimer::singleShot(ErrorController::kRetryIntervalMs, app, [] {
+        scheduled = false;
+        ErrorLogger().WritePending();
+    });
+}
 }  // namespace
 
 ErrorController::ErrorController()
@@ -74,9 +90,55 @@ QString ErrorController::FormatBlock(const ErrorRecord& r) const {
     return block;
 }
 
+bool ErrorController::WritePending() {
+    while (!pending_.empty() || dropped_ > 0) {
+        const bool counted = pending_.empty();
+        QByteArray block;
+        if (counted) {
+            const ErrorRecord report{
+                kSystemError, Variant::FromDateTime(rt::Now()), 0,
+                QString::number(dropped_) +
+                    QStringLiteral(" further errors could not be written to this log"),
+                QStringLiteral("ErrorController.Add")};
+            block = platform::ToAnsi(FormatBlock(report));
+        } else {
+            block = pending_.front();
+        }
+        if (!platform::AppendToRotatingLog(logFileName_, block, kMaxLogBytes)) {
+            ScheduleRetry();
+            return false;
+        }
+        if (counted) {
+            dropped_ = 0;
+        } else {
+            pendingBytes_ -= block.size();
+            pending_.pop_front();
+        }
+    }
+    return true;
+}
+
+bool ErrorController::Write(const QString& text, bool* kept) {
+    const QByteArray bytes = platform::ToAnsi(text);
+    *kept = true;
+    if (WritePending() && platform::AppendToRotatingLog(logFileName_, bytes, kMaxLogBytes))
+        return true;
+    const int error = errno;
+    if (dropped_ == 0 && pendingBytes_ + bytes.size() <= kMaxPendingBytes) {
+        pending_.push_back(bytes);
+        pendingBytes_ += bytes.size();
+    } else {
+        ++dropped_;
+        *kept = false;
+    }
+    ScheduleRetry();
+    errno = error;
+    return false;
+}
+
 void ErrorController::DebugInfo(const QString& text) {
-    platform::AppendToRotatingLog(
-        logFileName_, platform::ToAnsi(text + kCrLf + " " + kCrLf + kCrLf), kMaxLogBytes);
+    bool kept = false;
+    Write(text + kCrLf + " " + kCrLf + kCrLf, &kept);
     debugLines_.append(text);
 }
 
@@ -89,13 +151,15 @@ void ErrorController::Add(int32_t errorType, int32_t errorCode, const QString& m
         if (dateTime)
             *dateTime = FormatTime(record.DateTime);
     }
-    if (!platform::AppendToRotatingLog(logFileName_, platform::ToAnsi(FormatBlock(record)),
-                                       kMaxLogBytes)) {
-        // The log is where failures go; its own can only go to the console.
+    bool kept = false;
+    // The log is where failures go; its own go to the console too, those
+    // only counted once per run of them.
+    if (!Write(FormatBlock(record), &kept) && (kept || dropped_ == 1)) {
         const int error = errno;
-        qWarning("Error.log: %s (%s); the error was: %s",
+        qWarning("Error.log: %s (%s); the error was: %s; %s",
                  qPrintable(platform::SystemErrorText(error)), qPrintable(logFileName_),
-                 qPrintable(record.Message));
+                 qPrintable(record.Message),
+                 kept ? "kept until the log takes it" : "too many wait: only counted");
     }
     history_.push_back(std::move(record));
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <span>
 #include <vector>
@@ -25,15 +27,26 @@ struct ErrorRecord {
 };
 
 // The error log: every Add appends a fixed-form block to the log file and
-// keeps the record in an in-memory history. Writing never raises: a block that
-// cannot be written is lost and the caller goes on.
+// keeps the record in an in-memory history. Writing never raises and the
+// caller goes on.
 //
 // The file is bounded: a block that would take it past kMaxLogBytes first
 // moves it aside to "Error.log.1" (replacing the older one), so that the two
 // together never hold more than twice the bound.
+//
+// A block the file cannot take (a full disk, a missing folder) is kept and
+// written, in order and once, as soon as the file takes blocks again: before
+// the next block, and by a retry every kRetryIntervalMs on the user-interface
+// thread while any waits. Waiting blocks are bounded by kMaxPendingBytes:
+// past it, later blocks are counted instead of kept, and one block saying how
+// many follows the kept ones, so that a flood of failures neither grows
+// memory nor goes unnoticed. Waiting blocks go to whatever file LogFileName
+// names when they are written.
 class ErrorController {
 public:
     static constexpr qint64 kMaxLogBytes = qint64(10) << 20;
+    static constexpr qsizetype kMaxPendingBytes = 64 * 1024;
+    static constexpr int kRetryIntervalMs = 1000;
 
     ErrorController();
 
@@ -66,7 +79,15 @@ public:
     // The block written for one record, CR LF line ends.
     QString FormatBlock(const ErrorRecord& record) const;
 
+    // Writes the blocks that wait, oldest first, until one fails; true when
+    // none is left waiting.
+    bool WritePending();
+
 private:
+    // Appends the text (ANSI) after the blocks that wait, or keeps it
+    // waiting. False when it could not be written now; `kept` tells whether
+    // it waits or was only counted.
+    bool Write(const QString& text, bool* kept);
     QString FormatTime(const Variant& dateTime) const;
     QString FormatEntry(const ErrorRecord& record, bool brief) const;
     // The formatted entries of the records the filter keeps, oldest first.
@@ -81,6 +102,11 @@ private:
     QString buildDate_;
     std::vector<ErrorRecord> history_;  // index 0 is never used
     QStringList debugLines_;            // index 0 is never used
+    std::deque<QByteArray> pending_;    // oldest first
+    qsizetype pendingBytes_ = 0;
+    // Blocks counted instead of kept; while any are, every later one is
+    // counted too, so that the block that reports them keeps its place.
+    int64_t dropped_ = 0;
 };
 
 // The program-wide instance, created on first use.

@@ -1,7 +1,9 @@
 // The board window driven offscreen: the controller's rules, the arrived
 // orders through a real UDP socket, and the backup across a restart.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/mount.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QApplication>
@@ -17,6 +19,8 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <cerrno>
+#include <cstring>
 
 #include "board/ArrivalsStore.h"
 #include "board/HotKeys.h"
@@ -622,6 +626,44 @@ TEST_F(MainWindowTest, AnOrderThatCannotBeSavedIsShownButNotAcknowledgedUntilItI
     window_->InitForm();
     ASSERT_EQ(window_->GetOrdersCount(), 3);
     EXPECT_EQ(window_->Arrivals()[2].Text, "Bread");
+}
+
+TEST_F(MainWindowTest, ASaveThatAFullDiskRefusedIsInErrorLogOnceThereIsRoomAgain) {
+    // The station's folder and its error log on a small disk of their own.
+    const QString disk = PathIn("Quillbarrow");
+    ASSERT_TRUE(QDir().mkpath(disk));
+    ASSERT_EQ(::mount("tmpfs", QFile::encodeName(disk).constData(), "tmpfs", 0, "size=256k"), 0)
+        << std::strerror(errno);
+    struct Unmount {
+        QByteArray path;
+        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
+    } unmount{QFile::encodeName(disk)};
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(MainWindow::BackupFilePath()).path()));
+    ErrorLogger().SetLogFileName(disk + "/Error.log");
+    window_->InitForm();
+    window_->Store().SetRetryInterval(50);
+    Add(1);
+
+    // Full to the last page: the next order's save fails, and so does the
+    // Error.log entry that reports it.
+    const QByteArray filler = QFile::encodeName(disk + "/filler");
+    const int fd = ::open(filler.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(fd, 0);
+    const QByteArray chunk(4096, 'f');
+    while (::write(fd, chunk.constData(), size_t(chunk.size())) > 0) {
+    }
+    ::close(fd);
+    window_->AddArrivedOrder(QString(6000, 'o'));
+    ASSERT_TRUE(PumpEventsUntil([&] { return window_->Panels(1)->text().contains("BackUp.log"); }));
+
+    ::unlink(filler.constData());
+    ASSERT_TRUE(PumpEventsUntil([&] {
+        const auto saved = LoadArrivalsBackupFile(MainWindow::BackupFilePath());
+        return saved && saved->size() == 2;
+    }));
+    EXPECT_TRUE(PumpEventsUntil([&] { return ErrorBlocks("MainWindow.SaveArrivalsBackup") == 1; }))
+        << ReadBytes(ErrorLogger().LogFileName()).toStdString();
+    EXPECT_TRUE(ReadBytes(ErrorLogger().LogFileName()).contains("No space left on device"));
 }
 
 TEST_F(MainWindowTest, ADamagedBackupIsWrittenAgainAsTheListItGave) {

@@ -106,18 +106,33 @@ TEST_F(ErrorLogTest, HistoryAndItsQueries) {
     EXPECT_EQ(log_.GetHistoryAll(false), "");
 }
 
-TEST_F(ErrorLogTest, AnUnwritableLogLosesTheBlockButKeepsTheRecord) {
+TEST_F(ErrorLogTest, BlocksAnUnwritableLogRefusedAreWrittenOnceInOrderWhenItTakesThem) {
     log_.SetLogFileName(PathIn("missing/folder/Error.log"));
-    log_.Add(1, 42, "lost", "M");
+    log_.Add(1, 42, "kept", "M");
     EXPECT_EQ(log_.LastErrorCode(), 42);
-    EXPECT_EQ(log_.LastErrorMessage(), "lost");
-    EXPECT_NO_THROW(log_.DebugInfo("also lost"));
+    EXPECT_EQ(log_.LastErrorMessage(), "kept");
+    EXPECT_NO_THROW(log_.DebugInfo("also kept"));
+    // A flood of failures is counted, not kept: what waits stays small.
+    for (int i = 0; i < 1000; ++i)
+        log_.Add(1, i, "flood", "M");
+    EXPECT_FALSE(log_.WritePending());
     EXPECT_FALSE(QFileInfo::exists(PathIn("missing")));
-    // Nothing lost waits to be written: the next text lands alone, followed
-    // by a blank line and an empty one.
+
     log_.SetLogFileName(PathIn("Error.log"));
     log_.DebugInfo("trace");
-    EXPECT_EQ(ReadBytes(PathIn("Error.log")), "trace\r\n \r\n\r\n");
+    EXPECT_TRUE(log_.WritePending());
+    const QByteArray bytes = ReadBytes(PathIn("Error.log"));
+    EXPECT_TRUE(bytes.startsWith("User OS Version: "));
+    EXPECT_EQ(bytes.count("Error message:   kept\r\n"), 1);
+    const qsizetype debug = bytes.indexOf("\r\n\r\nalso kept\r\n \r\n\r\nUser OS Version: ");
+    EXPECT_GT(debug, 0);
+    const int flood = int(bytes.count("Error message:   flood\r\n"));
+    EXPECT_GT(flood, 0);
+    EXPECT_LE(flood * 250, ErrorController::kMaxPendingBytes);
+    const QByteArray counted =
+        "Error message:   " + QByteArray::number(1000 - flood) + " further errors could not";
+    EXPECT_GT(bytes.indexOf(counted), bytes.lastIndexOf("Error message:   flood"));
+    EXPECT_TRUE(bytes.endsWith(QByteArray(68, '-') + "\r\n \r\n\r\ntrace\r\n \r\n\r\n"));
 }
 
 TEST_F(ErrorLogTest, AFullDiskTakesABlockWholeOrNotAtAll) {
