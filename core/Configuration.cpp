@@ -9,6 +9,7 @@
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModSpecialFolders.h"
+#include "platform/CodePage.h"
 #include "platform/Files.h"
 #include "platform/Folders.h"
 #include "platform/IniFile.h"
@@ -327,6 +328,19 @@ bool SaveConfiguration() {
                       platform::SystemErrorText(error) + QStringLiteral(" (") + c.ConfigFile + ')',
                       QStringLiteral("Configuration.SaveConfiguration"));
     return false;
+}
+
+const Setting* SettingLosingLetters(const ConfigurationRecord& c, QString* letters) {
+    letters->clear();
+    const QString page = platform::AnsiCodePageName();
+    for (const Setting& s : kSettings) {
+        if (s.member.index() != 0)
+            continue;
+        *letters = platform::MissingCharacters(s.Text(c), page);
+        if (!letters->isEmpty())
+            return &s;
+    }
+    return nullptr;
 }
 
 void SelectSkin() {

@@ -158,6 +158,12 @@ bool LoadConfiguration();
 // it cannot be written.
 bool SaveConfiguration();
 
+// The file is in the station's code page, where a letter it lacks is written
+// as "?": the first text setting of the record (in the file's order) that
+// would lose letters so, with those letters (each once) in letters; nullptr,
+// and letters empty, when every text keeps its letters.
+const Setting* SettingLosingLetters(const ConfigurationRecord& record, QString* letters);
+
 // Reads the "Skin" section into the record ("0"/"" Default, "1" Blue,
 // "2" Lila, any other text a scheme name) and hands it to the skin component.
 void SelectSkin();

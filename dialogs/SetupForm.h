@@ -7,6 +7,7 @@
 #include "core/KeyPreviewDialog.h"
 #include "platform/Variant.h"
 
+struct Setting;
 class QComboBox;
 class QFrame;
 class QLabel;
@@ -66,6 +67,7 @@ private:
     void btnFileOpen_Click();
     void btnTestConnection_Click();
     void btnSave_Click();
+    void ReportLostLetters(const Setting& setting, const QString& letters);
     void btnCancel_Click();
 
     // The options grid (SetupOptionsGrid.cpp).

@@ -17,6 +17,7 @@
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
+#include "platform/CodePage.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
@@ -247,6 +248,16 @@ void SetupForm::btnSave_Click() {
         c.Skin = skin;
     if (ConnectionChanged)
         c.GoodsGroups.clear();
+    // A text the file cannot hold is not saved as "?" in its place (a
+    // password must not change behind the operator's back): nothing is
+    // written until the field is changed.
+    QString letters;
+    if (const Setting* losing = SettingLosingLetters(c, &letters)) {
+        c = before;
+        SetHourglass(false);
+        ReportLostLetters(*losing, letters);
+        return;
+    }
     if (!SaveConfiguration()) {
         // The record keeps what the file holds; the edits stay in the dialog
         // for another Save or a Cancel.
@@ -259,6 +270,55 @@ void SetupForm::btnSave_Click() {
     }
     DialogAccepted = true;
     accept();
+}
+
+void SetupForm::ReportLostLetters(const Setting& setting, const QString& letters) {
+    struct Field {
+        const char* Key;
+        QLabel* Label;
+        QWidget* Input;
+    };
+    const Field fields[] = {
+        {"DatabasePath", lblPath, tbPath},
+        {"ServerName", lblServerName, tbServerName},
+        {"LocalServerName", lblLocalServerName, tbLocalServerName},
+        {"DatabaseName", lblName, tbName},
+        {"UserName", lblUser, tbUser},
+        {"Password", lblPassword, tbPassword},
+        {"Password_2", lblPass1, tbPass1},
+        {"Language", lblLanguage, cbLanguage},
+        {"Skin", lblColorScheme, cbColorScheme},
+    };
+    // The field is named as the operator sees it: its label as shown now (a
+    // previewed language included), or its row's caption in the options grid.
+    QString name = QLatin1String(setting.key);
+    QWidget* input = nullptr;
+    for (const Field& f : fields) {
+        if (name == QLatin1String(f.Key)) {
+            name = rt::Trim(f.Label->text());
+            if (name.endsWith(QLatin1Char(':')))
+                name.chop(1);
+            input = f.Input;
+        }
+    }
+    if (!input && setting.option.caption) {
+        name = Res(setting.option.caption);
+        input = dgView;
+    }
+    QStringList shown;
+    for (const char32_t c : letters.toUcs4())
+        shown << QString::fromUcs4(&c, 1);
+    // One pass: a label holding "%2" stays as it is.
+    const QString message =
+        Res("strSettingLosesLetters")
+            .arg(name, platform::AnsiCodePageName(), shown.join(QLatin1Char(' ')));
+    MsgBoxEx().Show(message, kMsgExclamation, Res("strAttention"));
+    // Showing the first tab again discards nothing; showing the options tab
+    // would refill the grid, so its field gets the focus only when shown.
+    if (input && input->parentWidget() == frmTab(0) && frmTab(0)->isHidden())
+        ShowTab(0);
+    if (input && input->isVisible())
+        input->setFocus();
 }
 
 void SetupForm::btnCancel_Click() {

@@ -247,6 +247,33 @@ TEST_F(SetupFormTest, StationPasswordsMustMatchOutsideModeTwo) {
     EXPECT_FALSE(form_->isVisible());
 }
 
+// The settings file is in the station's code page (CP1251 here), where "œ"
+// and "é" would come back as "?": the dialog names the field and writes
+// nothing until the text is changed.
+TEST_F(SetupFormTest, ALetterTheCodePageLacksBlocksSaveAndNamesTheField) {
+    ConfigurationSettings.Communication = 0;
+    ConfigurationSettings.Password_2 = QStringLiteral("11");
+    ASSERT_TRUE(SaveConfiguration());
+    const QByteArray file = ReadBytes(ConfigurationSettings.ConfigFile);
+    Open();
+    const QString field = Find<QLabel>("lblPass1")->text().chopped(1);
+    for (const char* name : {"tbPass1", "tbPass2"})
+        Box(name)->setText(QStringLiteral("kœé1"));
+    const QString message = PressExpectingMessage(Button("btnSave"));
+    EXPECT_TRUE(message.contains("'" + field + "'")) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("œ é"))) << message.toStdString();
+    EXPECT_FALSE(DialogAccepted);
+    EXPECT_EQ(ReadBytes(ConfigurationSettings.ConfigFile), file);
+    EXPECT_EQ(ConfigurationSettings.Password_2, QStringLiteral("11"));
+    EXPECT_EQ(form_->focusWidget(), Box("tbPass1"));
+
+    for (const char* name : {"tbPass1", "tbPass2"})
+        Box(name)->setText(QStringLiteral("kеж1"));
+    Button("btnSave")->Press();
+    EXPECT_TRUE(DialogAccepted);
+    EXPECT_EQ(Stored("Password_2"), QStringLiteral("kеж1"));
+}
+
 TEST_F(SetupFormTest, ModeTwoDoesNotCompareStationPasswords) {
     ConfigurationSettings.Communication = 2;
     Open();
