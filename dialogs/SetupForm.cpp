@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -160,7 +161,46 @@ void SetupForm::BuildControls() {
     const int buttonTop = kPageTop + kPageHeight + 8;
     btnSave = AddButton(this, "btnSave", QRect(kWidth - 248, buttonTop, 120, 34));
     btnCancel = AddButton(this, "btnCancel", QRect(kWidth - 124, buttonTop, 120, 34));
+    // A tab whose page holds nothing leads nowhere: its button keeps its
+    // place in the row (the resize rule counts every tab) but is not shown.
+    for (int i = 0; i < int(tabButtons_.size()); ++i)
+        btnTab(i)->setVisible(!frmTab(i)->findChildren<QWidget*>().isEmpty());
+    ChainTabOrder();
     ConnectControls();
+}
+
+void SetupForm::ChainTabOrder() {
+    // Tab reads each page from top to bottom and left to right, then Save and
+    // Cancel, then the tab buttons, and comes round to the page again. The
+    // rows of modes 0 and 1 take the places of the database rows and are
+    // never shown with them, so each stands in the chain beside the control
+    // whose place it takes; hidden and disabled controls are passed over.
+    QWidget* const chain[] = {cbCommunicationMethod,
+                              cbDBType,
+                              tbIP,
+                              btnTestConnection,
+                              tbPortUDP,
+                              tbPortTCP,
+                              tbPath,
+                              tbPass1,
+                              btnFileOpen,
+                              tbServerName,
+                              tbPass2,
+                              tbLocalServerName,
+                              tbName,
+                              tbUser,
+                              tbPassword,
+                              cbLanguage,
+                              cbCountry,
+                              cbColorScheme,
+                              dgView,
+                              btnSave,
+                              btnCancel,
+                              btnTab(0),
+                              btnTab(1),
+                              btnTab(2)};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void SetupForm::BuildConnectionRows(QWidget* page) {
@@ -398,6 +438,8 @@ bool SetupForm::Form_KeyDown(int keyCode, int shift) {
 }
 
 bool SetupForm::PreviewKey(QWidget* receiver, QKeyEvent* key) {
+    if (LeaveOptionsGrid(receiver, key))
+        return true;
     if (Form_KeyDown(platform::VirtualKeyFromEvent(key),
                      platform::ShiftStateFromModifiers(key->modifiers())))
         return true;
@@ -412,7 +454,37 @@ bool SetupForm::PreviewKey(QWidget* receiver, QKeyEvent* key) {
     return false;
 }
 
+bool SetupForm::LeaveOptionsGrid(QWidget* receiver, QKeyEvent* key) {
+    // Inside the options grid Tab steps down its rows and Shift+Tab up them;
+    // the grid alone would wrap round at either end and keep the focus for
+    // good. At the end the focus goes on along the dialog's chain instead.
+    const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+    if (!tab || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) ||
+        !(receiver == dgView || dgView->isAncestorOf(receiver)))
+        return false;
+    const bool back = key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier);
+    if (dgView->Row() != (back ? 0 : dgView->Rows() - 1))
+        return false;
+    QWidget* next = dgView;
+    do {
+        next = back ? next->previousInFocusChain() : next->nextInFocusChain();
+    } while (next != dgView && (dgView->isAncestorOf(next) || !next->isVisible() ||
+                                !next->isEnabled() || !(next->focusPolicy() & Qt::TabFocus)));
+    next->setFocus(back ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    return true;
+}
+
 bool SetupForm::ControlEvent(QWidget* control, QEvent* event) {
+    if (control == dgView && event->type() == QEvent::FocusIn) {
+        // Entered by Tab the grid is read from its first row, by Shift+Tab
+        // from its last, whichever row was current when the focus left it.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason)
+            dgView->SetRow(0);
+        else if (reason == Qt::BacktabFocusReason)
+            dgView->SetRow(dgView->Rows() - 1);
+        return false;
+    }
     auto* box = qobject_cast<QLineEdit*>(control);
     if (!box)
         return false;

@@ -49,10 +49,14 @@ private:
     void BuildControls();
     void BuildConnectionRows(QWidget* page);
     void ConnectControls();
+    void ChainTabOrder();
     void Form_Load();
     void Form_Resize();
     // True when the key was the dialog's.
     bool Form_KeyDown(int keyCode, int shift);
+    // Tab at the options grid's last row (Shift+Tab at its first) moves the
+    // focus out of the grid; true when it did.
+    bool LeaveOptionsGrid(QWidget* receiver, QKeyEvent* key);
 
     // The first tab (SetupFormConnection.cpp).
     void ArrangeConnectionControls();

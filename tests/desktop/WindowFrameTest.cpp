@@ -185,3 +185,98 @@ TEST(WindowFrame, EveryDoubleClickStepsAnOptionsValue) {
     form.reject();
     EXPECT_EQ(values, QStringList({Res("strDisable"), Res("strEnable"), Res("strDisable")}));
 }
+
+namespace {
+
+// Where the dialog's keyboard focus is, by control name: the control of the
+// dialog (not a part of it, such as a grid cell's editor) that holds it; a tab
+// button with its index, a grid with its current row.
+QString FocusedControl(QWidget* dialog) {
+    QWidget* w = QApplication::focusWidget();
+    while (w && w->parentWidget() && w->parentWidget() != dialog &&
+           w->parentWidget()->objectName() != "frmTab")
+        w = w->parentWidget();
+    if (!w || w->window() != dialog)
+        return "(outside)";
+    if (auto* grid = qobject_cast<platform::DataGrid*>(w))
+        return QString("%1[%2]").arg(grid->objectName()).arg(grid->Row());
+    return platform::HasControlIndex(w)
+               ? w->objectName() + QString::number(platform::ControlIndex(w))
+               : w->objectName();
+}
+
+}  // namespace
+
+// Tab pressed at the X server walks the settings dialog as it is read: each
+// page from top to bottom and left to right, then Save and Cancel, then the
+// tab buttons, of which there is one per page; then round to the page again.
+TEST(WindowFrame, TabWalksTheSettingsDialogInReadingOrder) {
+    if (ResManager().CountResources() == 0)
+        RegisterBuiltInTexts();
+    const QStringList end = {"btnSave", "btnCancel", "btnTab0", "btnTab1"};
+    const QStringList lower = {"cbLanguage", "cbCountry", "cbColorScheme"};
+    struct Walk {
+        int Communication;
+        int DatabaseType;
+        int Tab;
+        QStringList Controls;
+    };
+    const Walk walks[] = {
+        {0, 0, 0, QStringList{"cbCommunicationMethod", "tbIP", "tbPortUDP", "tbPass1", "tbPass2"}},
+        {1, 0, 0, QStringList{"cbCommunicationMethod", "tbIP", "tbPortTCP", "tbPass1", "tbPass2"}},
+        {2, 0, 0,
+         QStringList{"cbCommunicationMethod", "cbDBType", "btnTestConnection", "tbPath",
+                     "btnFileOpen"}},
+        {2, 2, 0,
+         QStringList{"cbCommunicationMethod", "cbDBType", "btnTestConnection", "tbServerName",
+                     "tbLocalServerName", "tbName", "tbUser", "tbPassword"}},
+        {2, 2, 1,
+         QStringList{"dgView[0]", "dgView[1]", "dgView[2]", "dgView[3]", "dgView[4]", "dgView[5]",
+                     "dgView[6]", "dgView[7]", "dgView[8]"}},
+    };
+    for (const Walk& walk : walks) {
+        SCOPED_TRACE(QString("mode %1, type %2, tab %3")
+                         .arg(walk.Communication)
+                         .arg(walk.DatabaseType)
+                         .arg(walk.Tab)
+                         .toStdString());
+        ConfigurationSettings.Communication = walk.Communication;
+        ConfigurationSettings.DatabaseType = walk.DatabaseType;
+        SetupForm form;
+        form.show();
+        ASSERT_TRUE(PumpEventsUntil([&] { return form.isActiveWindow(); }, 5000));
+        // The tab buttons a person sees: those drawn on the screen.
+        const QList<QWidget*> tabs = platform::FindControlGroup(&form, "btnTab");
+        ASSERT_TRUE(PumpEventsUntil([&] { return InkOnScreen(tabs.first()) > 0; }, 5000));
+        QStringList drawn;
+        for (QWidget* tab : tabs) {
+            if (InkOnScreen(tab) > 0)
+                drawn << "btnTab" + QString::number(platform::ControlIndex(tab));
+        }
+        EXPECT_EQ(drawn, QStringList({"btnTab0", "btnTab1"}));
+        if (walk.Tab == 1)
+            TestXSession().Key("F8");
+        const QStringList expected = walk.Controls + (walk.Tab == 0 ? lower : QStringList()) + end;
+        ASSERT_TRUE(PumpEventsUntil([&] { return FocusedControl(&form) == expected[0]; }, 5000))
+            << FocusedControl(&form).toStdString();
+        QStringList walked = {expected[0]};
+        for (int i = 0; i < 2 * expected.size(); ++i) {
+            const QWidget* before = QApplication::focusWidget();
+            TestXSession().Key("Tab");
+            if (!PumpEventsUntil([&] { return QApplication::focusWidget() != before; }, 3000)) {
+                ADD_FAILURE() << "Tab left the focus in " << FocusedControl(&form).toStdString();
+                break;
+            }
+            if (FocusedControl(&form) == expected[0])
+                break;
+            walked << FocusedControl(&form);
+        }
+        EXPECT_EQ(walked, expected);
+        // And back: Shift+Tab leaves the page's first control for the last
+        // tab button.
+        TestXSession().Key("shift+Tab");
+        EXPECT_TRUE(PumpEventsUntil([&] { return FocusedControl(&form) == "btnTab1"; }, 3000))
+            << FocusedControl(&form).toStdString();
+        form.reject();
+    }
+}
