@@ -240,6 +240,41 @@ BackupLayout BuildBackupFile(const QList<ArrivedOrder>& arrivals) {
     return layout;
 }
 
+namespace {
+
+// Whether the file ends inside a "Rows" line: its last line has no line end
+// and holds that key, so the value may be the beginning of a longer number
+// (a crash or a full disk cut the file there).
+bool EndsInsideRowsLine(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly) || f.size() == 0)
+        return false;
+    // Longer than any "Rows" line the station writes.
+    constexpr qint64 kTail = 64;
+    if (!f.seek(std::max<qint64>(0, f.size() - kTail)))
+        return false;
+    const QByteArray tail = f.readAll();
+    if (tail.isEmpty() || tail.endsWith('\n') || tail.endsWith('\r'))
+        return false;
+    const qsizetype lineStart = std::max(tail.lastIndexOf('\n'), tail.lastIndexOf('\r')) + 1;
+    if (lineStart == 0 && f.size() > kTail)
+        return false;
+    const QByteArray line = tail.mid(lineStart);
+    const qsizetype equals = line.indexOf('=');
+    return equals >= 0 && line.left(equals).trimmed().compare("Rows", Qt::CaseInsensitive) == 0;
+}
+
+// How many rows the section holds from Row_000 on without a gap.
+int PresentRows(const QString& file, const QString& section, qsizetype keys) {
+    int rows = 0;
+    while (rows < keys &&
+           platform::IniLookup(file, section, QStringLiteral("Row_") + rt::Format(rows, "000")))
+        ++rows;
+    return rows;
+}
+
+}  // namespace
+
 bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals) {
     return platform::WriteFileAtomically(file, BuildBackupFile(arrivals).Bytes);
 }
@@ -254,7 +289,8 @@ std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
         return std::nullopt;
     // A count beyond the highest section the file holds finds nothing more.
     qsizetype last = -1;
-    for (const QString& name : platform::IniSectionNames(file)) {
+    const QStringList sections = platform::IniSectionNames(file);
+    for (const QString& name : sections) {
         bool ok = false;
         const qsizetype index = name.startsWith(QStringLiteral("Order_"), Qt::CaseInsensitive)
                                     ? name.mid(6).toLongLong(&ok)
@@ -264,15 +300,33 @@ std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
     }
     const qsizetype count =
         std::min<qsizetype>(qsizetype(std::min(countValue + 0.5, 2147483647.0)), last + 1);
+    // A file cut short (by a crash or a full disk) ends inside its last
+    // section: there the rows that are present count, not a "Rows" value
+    // that is missing or may have lost digits.
+    const QString cutSection = sections.isEmpty() ? QString() : sections.last();
+    const bool rowsValueCut = EndsInsideRowsLine(file);
     QList<ArrivedOrder> orders;
     for (qsizetype i = 0; i < count; ++i) {
         const QString section = BackupSectionName(int(i));
+        const bool mayBeCut = section.compare(cutSection, Qt::CaseInsensitive) == 0;
         const auto rowsText = platform::IniLookup(file, section, "Rows");
-        if (!rowsText)
+        if (!rowsText && !mayBeCut)
             continue;  // the count names a section the file lacks
+        // Every row is a key of its own: no count beyond the keys is real,
+        // and none below them is cut off.
+        const qsizetype keys = platform::IniKeyNames(file, section).size();
+        const double rowsValue = rowsText ? rt::Val(*rowsText) : 0;
+        int rows = rowsValue > 0 ? int(std::min<double>(rowsValue, double(keys))) : 0;
+        if (mayBeCut && (!rowsText || rowsValueCut)) {
+            const int present = PresentRows(file, section, keys);
+            // A cut value is the beginning of the count it stood for.
+            if (present > rows &&
+                (!rowsText || QString::number(present).startsWith(rt::Trim(*rowsText))))
+                rows = present;
+        }
+        if (!rowsText && rows == 0)
+            continue;  // a section cut before its first row
         ArrivedOrder order;
-        const double rowsValue = rt::Val(*rowsText);
-        const int rows = rowsValue > 0 && rowsValue < 100000 ? int(rowsValue) : 0;
         QStringList lines;
         for (int line = 0; line < rows; ++line) {
             // Rows are read whole: an order line longer than the classic

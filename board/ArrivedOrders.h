@@ -114,7 +114,9 @@ bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& a
 
 // The orders stored in the file; nullopt when it is missing or holds none.
 // Sections that the count names but the file lacks are skipped. Reads every
-// form the station has written.
+// form the station has written, with any number of rows. A file cut short
+// (a crash or a full disk) ends inside its last section: that order keeps
+// every row the file still holds, whatever its "Rows" value lost.
 std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file);
 
 // The entry history.txt gets for an order cleared at the given time of day:

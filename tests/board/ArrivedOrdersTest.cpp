@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <QFile>
+#include <QRegularExpression>
 
+#include "board/ArrivalsStore.h"
 #include "board/ArrivedOrders.h"
 #include "common/TestNet.h"
 #include "common/TestSupport.h"
@@ -172,6 +174,63 @@ TEST_F(BackupFileTest, AListOfAnyLengthComesBackWhole) {
     ASSERT_EQ(loaded->size(), orders.size());
     EXPECT_EQ(loaded->last().Text, "32799");
     EXPECT_FALSE(loaded->last().IsNew);
+}
+
+TEST_F(BackupFileTest, AnOrderOfAnyNumberOfLinesComesBackWhole) {
+    QStringList lines;
+    for (int i = 0; i < 100000; ++i)
+        lines << QString("%1 x Tea").arg(i);
+    QList<ArrivedOrder> orders;
+    {
+        ArrivalsStore store(orders, File(), PathIn("history.txt"));
+        store.Add({lines.join("\r\n"), 46100.25, true});
+        ASSERT_TRUE(store.Flush());
+    }
+    QList<ArrivedOrder> restarted;
+    ArrivalsStore store(restarted, File(), PathIn("history.txt"));
+    ASSERT_TRUE(store.Load());
+    EXPECT_EQ(restarted[0].Text, orders[0].Text);
+}
+
+// The file cut at every byte, as a crash or a full disk may leave it: each
+// order whose section is whole comes back as it was, each whose rows are all
+// there comes back with every row, and the store writes back what it loaded.
+TEST_F(BackupFileTest, ACutFileKeepsEveryOrderWhoseRowsAreThere) {
+    QStringList rows;
+    for (int i = 1; i <= 12; ++i)
+        rows << QString("%1 x Soup").arg(i);
+    const QList<ArrivedOrder> orders = {{"Table 1\r\nTea", 46100.25, false},
+                                        {rows.join("\r\n"), 46100.5, true},
+                                        {"Table 3\nBread", 46100.75, true}};
+    const QByteArray bytes = BuildBackupFile(orders).Bytes;
+    const QRegularExpression lineBreak("\r\n|\r|\n");
+    for (qsizetype cut = 0; cut <= bytes.size(); ++cut) {
+        WriteBytes(File(), bytes.left(cut));
+        QList<ArrivedOrder> loaded;
+        {
+            ArrivalsStore store(loaded, File(), PathIn("history.txt"));
+            store.Load();
+        }
+        const auto written = LoadArrivalsBackupFile(File()).value_or(QList<ArrivedOrder>());
+        for (int i = 0; i < orders.size(); ++i) {
+            const qsizetype start = bytes.indexOf('[' + BackupSectionName(i).toLatin1() + ']');
+            const qsizetype rowsEnd = bytes.indexOf("\r\nRows=", start);
+            const qsizetype next =
+                bytes.indexOf('[' + BackupSectionName(i + 1).toLatin1() + ']', start);
+            if (cut < rowsEnd)
+                continue;
+            ASSERT_GT(loaded.size(), i) << "cut at " << cut;
+            ASSERT_GT(written.size(), i) << "cut at " << cut;
+            EXPECT_EQ(loaded[i].Text.split(lineBreak), orders[i].Text.split(lineBreak))
+                << "cut at " << cut;
+            EXPECT_EQ(written[i].Text, loaded[i].Text) << "cut at " << cut;
+            if (cut >= (next < 0 ? bytes.size() : next)) {
+                EXPECT_EQ(loaded[i].Text, orders[i].Text) << "cut at " << cut;
+                EXPECT_EQ(loaded[i].IsNew, orders[i].IsNew) << "cut at " << cut;
+                EXPECT_DOUBLE_EQ(loaded[i].ArrivalTime, orders[i].ArrivalTime) << "cut at " << cut;
+            }
+        }
+    }
 }
 
 TEST_F(BackupFileTest, BrokenOrMissingBackups) {
