@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <QFile>
+#include <QFileInfo>
 
 #include "core/ErrorController.h"
 #include "localization/ResManagerClass.h"
@@ -23,6 +24,18 @@ QByteArray ClearingSection(int index, qint64 historySize, const QString& timeTex
                             QString::number(index) + QStringLiteral("\r\nHistorySize=") +
                             QString::number(historySize) + QStringLiteral("\r\nTime=") + timeText +
                             QStringLiteral("\r\n"));
+}
+
+// What an entry appended at `size` starts with: nothing after a line end,
+// else the line end that the file's last line lacks (its last entry was cut
+// short), so that no entry is read as part of another.
+QByteArray LineStartAt(const platform::FileHandle& history, qint64 size) {
+    if (size <= 0)
+        return QByteArray();
+    const QByteArray last = history.ReadAt(size - 1, 1);
+    if (last.isEmpty() || last == "\n")
+        return QByteArray();
+    return last == "\r" ? QByteArray("\n") : QByteArray("\r\n");
 }
 
 }  // namespace
@@ -49,16 +62,24 @@ bool ArrivalsStore::Load() {
     // is the one that counts while the file cannot take it.
     if ((failing_ || savedCount_ != orders_.size() || !finished_.empty()) && !Flush())
         return !orders_.isEmpty();
-    platform::RemoveAtomicWriteLeftovers(backupFile_);
+    platform::RemoveAtomicWriteLeftovers(backupFile_, platform::Owner::Station);
     file_.Close();
     exact_ = false;
+    if (QFileInfo(backupFile_).isSymLink()) {
+        // Not the station's file: nothing is read through the link, and the
+        // save refuses it, which is logged and shown. The list stays as it
+        // is, and the retry writes it once the link is gone.
+        Flush();
+        return !orders_.isEmpty();
+    }
     orders_ = LoadArrivalsBackupFile(backupFile_).value_or(QList<ArrivedOrder>());
     RecoverClear();
     bool readable = false;
     const QByteArray stored = platform::ReadWholeFile(backupFile_, &readable);
     const BackupLayout layout = BuildBackupFile(orders_);
     if (readable && stored == layout.Bytes) {
-        if (file_.Open(backupFile_) && file_.IsFileAt(backupFile_)) {
+        if (file_.Open(backupFile_, false, platform::Owner::Station) &&
+            file_.IsFileAt(backupFile_)) {
             exact_ = true;
             size_ = layout.Bytes.size();
             savedCount_ = orders_.size();
@@ -78,7 +99,9 @@ void ArrivalsStore::RecoverClear() {
     const auto size =
         platform::IniLookup(backupFile_, kClearingSection, QStringLiteral("HistorySize"));
     const auto time = platform::IniLookup(backupFile_, kClearingSection, QStringLiteral("Time"));
-    if (!order || !size || !time || !QFile::exists(historyFile_))
+    const QFileInfo historyInfo(historyFile_);
+    // A link there is refused by the open below, which says so.
+    if (!order || !size || !time || !(historyInfo.exists() || historyInfo.isSymLink()))
         return;
     bool indexOk = false, sizeOk = false;
     const int index = order->toInt(&indexOk);
@@ -86,11 +109,12 @@ void ArrivalsStore::RecoverClear() {
     if (!indexOk || !sizeOk || index < 0 || index >= orders_.size() || before < 0)
         return;
     platform::FileHandle history;
-    if (!history.Open(historyFile_, true)) {
+    if (!history.Open(historyFile_, true, platform::Owner::Station)) {
         HistoryFailed(errno);
         return;
     }
-    const QByteArray entry = HistoryEntry(*time, orders_[index].Text);
+    const QByteArray entry =
+        LineStartAt(history, before) + HistoryEntry(*time, orders_[index].Text);
     const qint64 now = history.Size();
     if (now >= before + entry.size() && history.ReadAt(before, entry.size()) == entry) {
         // The entry is in the history: the clear only missed its rewrite.
@@ -133,13 +157,13 @@ bool ArrivalsStore::Flush() {
 bool ArrivalsStore::SaveWhole() {
     exact_ = false;
     const BackupLayout layout = BuildBackupFile(orders_);
-    if (!platform::WriteFileAtomically(backupFile_, layout.Bytes))
+    if (!platform::WriteFileAtomically(backupFile_, layout.Bytes, platform::Owner::Station))
         return false;
     savedCount_ = orders_.size();
     finished_.clear();
     // The file holds the list. Without a handle on it (no descriptor left)
     // the next save replaces it whole again.
-    if (file_.Open(backupFile_) && file_.IsFileAt(backupFile_) &&
+    if (file_.Open(backupFile_, false, platform::Owner::Station) && file_.IsFileAt(backupFile_) &&
         file_.Size() == layout.Bytes.size()) {
         exact_ = true;
         size_ = layout.Bytes.size();
@@ -243,14 +267,17 @@ ArrivalsStore::ClearResult ArrivalsStore::Clear(int index) {
     // The clear is recorded against a file that holds the list.
     if (!Flush())
         return ClearResult::BackupNotSaved;
+    // A history.txt created here has its name on the disk before BackUp.log
+    // can let the order go.
     platform::FileHandle history;
-    if (!history.Open(historyFile_, true)) {
+    if (!history.Open(historyFile_, true, platform::Owner::Station)) {
         HistoryFailed(errno);
         return ClearResult::HistoryNotSaved;
     }
     const qint64 before = history.Size();
     const QString timeText = HistoryTimeText();
-    const QByteArray entry = HistoryEntry(timeText, orders_[index].Text);
+    const QByteArray entry =
+        LineStartAt(history, before) + HistoryEntry(timeText, orders_[index].Text);
     const QByteArray clearing = ClearingSection(index, before, timeText);
 
     // 1. BackUp.log says which order is leaving and where its entry goes.
@@ -263,8 +290,8 @@ ArrivalsStore::ClearResult ArrivalsStore::Clear(int index) {
             errno = error;
         }
     } else {
-        recorded =
-            platform::WriteFileAtomically(backupFile_, BuildBackupFile(orders_).Bytes + clearing);
+        recorded = platform::WriteFileAtomically(
+            backupFile_, BuildBackupFile(orders_).Bytes + clearing, platform::Owner::Station);
         file_.Close();
     }
     // The file holds more than the list from here on.

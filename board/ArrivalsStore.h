@@ -26,7 +26,12 @@
 //   once, whatever moment a kill or a failing write comes at: before the
 //   entry is appended, BackUp.log records which order is being cleared and
 //   how long history.txt was, and the next Load completes or undoes a clear
-//   that was cut short.
+//   that was cut short. A history.txt whose last entry was cut short gets
+//   the next one on a line of its own.
+// - Both files are the station's own: a symbolic link at either path is
+//   neither followed nor replaced. It fails the save or the clear, which is
+//   logged and shown as any failed write is. A file the store creates has
+//   its name on the disk before anything depends on it.
 //
 // Saves of added orders are grouped: an arrival extends the file in place
 // (only its own section and the count are written), and all arrivals of one

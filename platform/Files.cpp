@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include "platform/ProgramState.h"
 
@@ -18,15 +19,15 @@ namespace platform {
 
 namespace {
 
-std::function<bool(const QString&)>& Fault() {
-    static std::function<bool(const QString&)> fault;
+std::function<bool(const QString&, FileStep)>& Fault() {
+    static std::function<bool(const QString&, FileStep)> fault;
     return fault;
 }
 
 // True when the step may run; false (errno EIO) when a test makes it fail.
-bool StepAllowed(const QString& path) {
+bool StepAllowed(const QString& path, FileStep step) {
     const auto& fault = Fault();
-    if (fault && fault(path)) {
+    if (fault && fault(path, step)) {
         errno = EIO;
         return false;
     }
@@ -77,49 +78,84 @@ QString ResolvedPath(const QString& path) {
     return info.absoluteFilePath();
 }
 
-bool SyncFolder(const QString& folder) {
-    const int dir =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// The folder that holds `file`, flushed so that the file's name, new or
+// renamed, survives a power cut (a file system may write a folder's changes
+// in any order, and apart from the file's data). A step on `path`, the name
+// the caller gave for the file.
+bool FlushFolderOf(const QString& file, const QString& path) {
+    if (!StepAllowed(path, FileStep::FolderFlush))
+        return false;
+    const QByteArray folder = QFile::encodeName(QFileInfo(file).absolutePath());
+    const int dir = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir < 0)
         return false;
     const bool ok = ::fsync(dir) == 0;
+    KeepErrno keep;
     ::close(dir);
     return ok;
 }
 
+// A new file named `prefix` and six random letters or digits, created with
+// the umask's permissions (mkstemp would give 0600 whatever the umask).
+int CreateTemporary(const QByteArray& prefix, QByteArray& name) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = prefix;
+        for (int i = 0; i < 6; ++i)
+            name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
+        const int fd =
+            ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-    const QString resolved = ResolvedPath(path);
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, Owner owner) {
+    const bool own = owner == Owner::Station;
+    const QString resolved = own ? QFileInfo(path).absoluteFilePath() : ResolvedPath(path);
     const QByteArray target = QFile::encodeName(resolved);
+    struct stat st {};
+    const bool exists =
+        (own ? ::lstat(target.constData(), &st) : ::stat(target.constData(), &st)) == 0;
+    // The rename would replace a link and leave what it points to alone, but
+    // a link there is not the station's file: it is refused, not removed.
+    if (exists && S_ISLNK(st.st_mode)) {
+        errno = ELOOP;
+        return false;
+    }
     const QFileInfo info(resolved);
-    QByteArray tmpl = QFile::encodeName(info.absolutePath()) + "/." +
-                      QFile::encodeName(info.fileName()) + ".XXXXXX";
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    QByteArray temporary;
+    const int fd = CreateTemporary(
+        QFile::encodeName(info.absolutePath()) + "/." + QFile::encodeName(info.fileName()) + ".",
+        temporary);
     if (fd < 0)
         return false;
-    struct stat st {};
-    const mode_t mode = ::stat(target.constData(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    ::fchmod(fd, mode);
-    bool ok = StepAllowed(path) && WriteAll(fd, bytes.constData(), bytes.size(), -1) &&
-              StepAllowed(path) && ::fsync(fd) == 0;
+    bool ok = (!exists || ::fchmod(fd, st.st_mode & 07777) == 0) &&
+              StepAllowed(path, FileStep::Write) &&
+              WriteAll(fd, bytes.constData(), bytes.size(), -1) &&
+              StepAllowed(path, FileStep::Flush) && ::fsync(fd) == 0;
     if (::close(fd) != 0)
         ok = false;
     if (ok)
-        ok = StepAllowed(path) && ::rename(tmpl.constData(), target.constData()) == 0;
+        ok = StepAllowed(path, FileStep::Rename) &&
+             ::rename(temporary.constData(), target.constData()) == 0;
     if (!ok) {
         KeepErrno keep;
-        ::unlink(tmpl.constData());
+        ::unlink(temporary.constData());
         return false;
     }
-    // The rename itself reaches the disk; the new file is in place already,
-    // so a folder that cannot be flushed does not undo the write.
-    SyncFolder(info.absolutePath());
-    return true;
+    // The new file is in place; without the folder on the disk a power cut
+    // may still bring the old one back, which the caller must know.
+    return FlushFolderOf(resolved, path);
 }
 
-void RemoveAtomicWriteLeftovers(const QString& path) {
-    const QFileInfo info(ResolvedPath(path));
+void RemoveAtomicWriteLeftovers(const QString& path, Owner owner) {
+    const QFileInfo info(owner == Owner::Station ? path : ResolvedPath(path));
     const QByteArray prefix = "." + QFile::encodeName(info.fileName()) + ".";
     DIR* dir = ::opendir(QFile::encodeName(info.absolutePath()).constData());
     if (!dir)
@@ -140,7 +176,7 @@ void RemoveAtomicWriteLeftovers(const QString& path) {
 
 bool AppendToFile(const QString& path, const QByteArray& bytes) {
     FileHandle file;
-    if (!file.Open(path, true))
+    if (!file.Open(path, true, Owner::Shared))
         return false;
     const qint64 before = file.Size();
     if (file.Append(bytes))
@@ -176,10 +212,27 @@ FileHandle::~FileHandle() {
     Close();
 }
 
-bool FileHandle::Open(const QString& path, bool append) {
+bool FileHandle::Open(const QString& path, bool append, Owner owner) {
     Close();
-    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (append ? O_APPEND : 0);
-    fd_ = ::open(QFile::encodeName(path).constData(), flags, 0644);
+    const QByteArray name = QFile::encodeName(path);
+    const int flags = O_RDWR | O_CLOEXEC | (append ? O_APPEND : 0);
+    bool created = false;
+    if (owner == Owner::Shared) {
+        fd_ = ::open(name.constData(), flags | O_CREAT, 0666);
+    } else {
+        // Whether this open creates the file decides whether its name has
+        // to be flushed; a file created or removed meanwhile by someone else
+        // makes it ask again.
+        for (int attempt = 0; fd_ < 0 && attempt < 8; ++attempt) {
+            fd_ = ::open(name.constData(), flags | O_NOFOLLOW);
+            if (fd_ >= 0 || errno != ENOENT)
+                break;
+            fd_ = ::open(name.constData(), flags | O_NOFOLLOW | O_CREAT | O_EXCL, 0666);
+            created = fd_ >= 0;
+            if (fd_ < 0 && errno != EEXIST)
+                break;
+        }
+    }
     if (fd_ < 0)
         return false;
     struct stat st {};
@@ -189,7 +242,15 @@ bool FileHandle::Open(const QString& path, bool append) {
         errno = error;
         return false;
     }
+    if (created && !FlushFolderOf(path, path)) {
+        // Gone again, so that the next open creates it and flushes its name.
+        KeepErrno keep;
+        ::unlink(name.constData());
+        Close();
+        return false;
+    }
     path_ = path;
+    owner_ = owner;
     return true;
 }
 
@@ -209,8 +270,12 @@ qint64 FileHandle::Size() const {
 bool FileHandle::IsFileAt(const QString& path) const {
     struct stat open {
     }, named{};
-    if (fd_ < 0 || ::fstat(fd_, &open) != 0 ||
-        ::stat(QFile::encodeName(path).constData(), &named) != 0)
+    const QByteArray name = QFile::encodeName(path);
+    // A link at a station's file is another file; a shared file's link
+    // stands for the file it points to.
+    const int namedResult = owner_ == Owner::Station ? ::lstat(name.constData(), &named)
+                                                     : ::stat(name.constData(), &named);
+    if (fd_ < 0 || ::fstat(fd_, &open) != 0 || namedResult != 0)
         return false;
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
@@ -220,7 +285,8 @@ bool FileHandle::WriteAt(qint64 offset, const QByteArray& bytes) {
         errno = EBADF;
         return false;
     }
-    return StepAllowed(path_) && WriteAll(fd_, bytes.constData(), bytes.size(), offset);
+    return StepAllowed(path_, FileStep::Write) &&
+           WriteAll(fd_, bytes.constData(), bytes.size(), offset);
 }
 
 bool FileHandle::Sync() {
@@ -228,7 +294,7 @@ bool FileHandle::Sync() {
         errno = EBADF;
         return false;
     }
-    return StepAllowed(path_) && ::fdatasync(fd_) == 0;
+    return StepAllowed(path_, FileStep::Flush) && ::fdatasync(fd_) == 0;
 }
 
 bool FileHandle::Truncate(qint64 size) {
@@ -260,7 +326,7 @@ FileLock::~FileLock() {
 
 FileLock::Result FileLock::Take(const QString& path) {
     Release();
-    if (!StepAllowed(path))
+    if (!StepAllowed(path, FileStep::Lock))
         return Result::Failed;
     // Read-only is enough for flock, so a station that may only read the
     // folder's existing lock file still locks it. O_NONBLOCK keeps a FIFO
@@ -300,6 +366,14 @@ void FileLock::Release() {
 }
 
 void SetFileFaultForTesting(std::function<bool(const QString& path)> fault) {
+    if (!fault) {
+        Fault() = nullptr;
+        return;
+    }
+    Fault() = [fault = std::move(fault)](const QString& path, FileStep) { return fault(path); };
+}
+
+void SetFileStepFaultForTesting(std::function<bool(const QString& path, FileStep step)> fault) {
     Fault() = std::move(fault);
 }
 

@@ -7,22 +7,38 @@
 // Every write of the station goes through these routines, and every one of
 // them answers whether it worked. A routine that fails leaves errno naming
 // the step that failed (the clean-up it does afterwards does not change it).
+// A file that a routine creates gets the permissions the process umask
+// leaves of 0666, as any program's files do; a file that is replaced keeps
+// its own.
 namespace platform {
+
+// Whose file a path names, which decides what a symbolic link there means.
+enum class Owner {
+    // Anybody's: a link is followed, and the file it points to is the one
+    // read and written while the link stays (the settings, which an installer
+    // may link).
+    Shared,
+    // The station's alone (the open orders, the history): a link at the path
+    // is refused with ELOOP, and the file it points to is neither read nor
+    // written. A file that a routine creates has its name on the disk (its
+    // folder flushed) before anything is written to it.
+    Station,
+};
 
 // Replaces the file's content in one step: the bytes go to a temporary file in
 // the same folder, are flushed to the disk, and the temporary file is renamed
-// over the target. A crash or a full disk leaves either the old or the new
-// file, never half of one. An existing file's permissions are kept. A path
-// that is a symbolic link is written through the link: the file it points to
-// is replaced and the link stays. Returns false (and leaves the old file)
-// when any step fails.
-bool WriteFileAtomically(const QString& path, const QByteArray& bytes);
+// over the target, and the folder is flushed so that the rename survives a
+// power cut. A crash or a full disk leaves either the old or the new file,
+// never half of one. An existing file's permissions are kept. Returns false
+// when any step fails: the old file stands, or, when only the last flush of
+// the folder failed, the new one, which a power cut may still take back.
+bool WriteFileAtomically(const QString& path, const QByteArray& bytes, Owner owner = Owner::Shared);
 
 // Removes the temporary files that WriteFileAtomically leaves behind for this
 // path when the process is killed between their creation and the rename
-// (".name.XXXXXX" beside the file, or beside the file a link points to).
-// Only names of exactly that form are touched.
-void RemoveAtomicWriteLeftovers(const QString& path);
+// (".name.XXXXXX" beside the file, or beside the file a shared file's link
+// points to). Only names of exactly that form are touched.
+void RemoveAtomicWriteLeftovers(const QString& path, Owner owner = Owner::Shared);
 
 // Appends in one write, creating the file when missing: the bytes are
 // written whole or not at all (a write cut short, by a full disk or a size
@@ -44,16 +60,19 @@ public:
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
 
-    // Opens for reading and writing, creating the file with `append` false
-    // when it is missing; with `append`, every write goes to the end.
-    bool Open(const QString& path, bool append = false);
+    // Opens for reading and writing, creating the file when it is missing;
+    // with `append`, every write goes to the end. A station's file that this
+    // open creates has its name flushed to the disk before Open returns; when
+    // that fails, the new file is removed again and Open answers false.
+    bool Open(const QString& path, bool append = false, Owner owner = Owner::Shared);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
     QString Path() const { return path_; }
     // The size of the open file; -1 when it cannot be read.
     qint64 Size() const;
     // Whether `path` still names the open file (a file renamed over it, or
-    // removed, is another file).
+    // removed, is another file; so is a link put in the place of a station's
+    // file).
     bool IsFileAt(const QString& path) const;
 
     // The whole of the bytes at the offset (at the end with `append`).
@@ -68,6 +87,7 @@ public:
 private:
     int fd_ = -1;
     QString path_;
+    Owner owner_ = Owner::Shared;
 };
 
 // An exclusive advisory lock (flock) on one file, taken without waiting and
@@ -100,18 +120,30 @@ private:
     QString path_;
 };
 
+// The kinds of step that a test can make fail.
+enum class FileStep {
+    Write,
+    Flush,  // a file's data to the disk
+    Rename,
+    FolderFlush,  // the folder that holds a created or renamed file; the path is the file's
+    Lock,
+};
+
 // For tests of the failure paths: asked before every write, flush and rename
 // of the routines above, and before a FileLock is taken, with the path
 // concerned; when it answers true, that step fails with EIO as a failing disk
 // would make it. An empty function (the default) lets every step run.
 void SetFileFaultForTesting(std::function<bool(const QString& path)> fault);
+// The same, told which kind of step it is asked about.
+void SetFileStepFaultForTesting(std::function<bool(const QString& path, FileStep step)> fault);
 
 // Reads KESTRELLE_FILE_FAULT once, for end-to-end tests of the executable:
-// "fail:N" fails the Nth write step (writes, flushes, renames and locks
-// counted in the order they come, those to files named Error.log left out),
-// "kill:N" ends the process with SIGKILL just before it;
+// "fail:N" fails the Nth write step (writes, flushes, renames, folder
+// flushes and locks counted in the order they come, those to files named
+// Error.log left out), "kill:N" ends the process with SIGKILL just before it;
 // "kill:N:BackUp.log,history.txt" counts only the steps on files of those
-// names. Without the variable nothing changes.
+// names (a folder flush counts as a step on the file it is for). Without the
+// variable nothing changes.
 void InstallFileFaultFromEnvironment();
 
 }  // namespace platform

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -261,6 +262,45 @@ TEST_F(BackupFileTest, BrokenOrMissingBackups) {
     loaded = LoadArrivalsBackupFile(File());
     ASSERT_TRUE(loaded);
     EXPECT_EQ((*loaded)[0].Text, "a");
+}
+
+// An entry cut short (by a crash or a full disk) is not glued to the next.
+TEST_F(BackupFileTest, AClearAfterACutHistoryEntryStartsOnANewLine) {
+    const QString history = PathIn("history.txt");
+    QList<ArrivedOrder> orders;
+    ArrivalsStore store(orders, File(), history);
+    for (const QByteArray& fragment : {QByteArray("Table 1\r\nSo"), QByteArray("Table 1\r")}) {
+        const QByteArray cut = "Finish time: 19:00:00\r\n" + fragment;
+        WriteBytes(history, cut);
+        store.Add({"Table 2\r\nTea", 46100.25, true});
+        ASSERT_EQ(store.Clear(0), ArrivalsStore::ClearResult::Cleared);
+        const QByteArray entry = HistoryEntry(HistoryTimeText(), "Table 2\r\nTea");
+        EXPECT_EQ(ReadBytes(history), cut + (cut.endsWith('\r') ? "\n" : "\r\n") + entry);
+    }
+}
+
+// A file the store creates follows the umask, as any program's files do.
+TEST_F(BackupFileTest, NewOrderFilesFollowTheUmask) {
+    const QString history = PathIn("history.txt");
+    for (const auto& [mask, mode] : {std::pair<mode_t, mode_t>{077, 0600}, {022, 0644}}) {
+        QFile::remove(File());
+        QFile::remove(history);
+        const mode_t before = ::umask(mask);
+        QList<ArrivedOrder> orders;
+        {
+            ArrivalsStore store(orders, File(), history);
+            store.Add({"Tea", 46100.25, true});
+            store.Add({"Soup", 46100.25, true});
+            store.Clear(0);
+        }
+        ::umask(before);
+        struct stat backupStat {
+        }, historyStat{};
+        ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &backupStat), 0);
+        ASSERT_EQ(::stat(QFile::encodeName(history).constData(), &historyStat), 0);
+        EXPECT_EQ(backupStat.st_mode & 0777, mode) << "umask " << std::oct << mask;
+        EXPECT_EQ(historyStat.st_mode & 0777, mode) << "umask " << std::oct << mask;
+    }
 }
 
 TEST_F(BackupFileTest, HistoryLines) {

@@ -704,6 +704,31 @@ TEST_F(MainWindowTest, AClearThatHistoryCannotTakeKeepsTheOrderAndSaysSo) {
     EXPECT_TRUE(window_->Panels(1)->text().startsWith(" UDP  "));
 }
 
+// The order files are the station's own: a link planted at either is neither
+// written through nor replaced, and the failed save or clear says so.
+TEST_F(MainWindowTest, ALinkPlantedAtAnOrderFileIsRefusedAndReported) {
+    const QString target = PathIn("elsewhere.txt");
+    const QByteArray elsewhere = "somebody else's file\r\n";
+    WriteBytes(target, elsewhere);
+    ASSERT_TRUE(QFile::link(target, MainWindow::BackupFilePath()));
+    window_->InitForm();
+    Add(2);
+    EXPECT_FALSE(window_->Store().Flush());
+    EXPECT_EQ(ReadBytes(target), elsewhere);
+    EXPECT_TRUE(QFileInfo(MainWindow::BackupFilePath()).isSymLink());
+    EXPECT_EQ(ErrorBlocks("MainWindow.SaveArrivalsBackup"), 1);
+    EXPECT_TRUE(window_->Panels(1)->text().contains("BackUp.log"));
+
+    QFile::remove(MainWindow::BackupFilePath());
+    ASSERT_TRUE(window_->Store().Flush());
+    ASSERT_TRUE(QFile::link(target, MainWindow::HistoryFilePath()));
+    Press("Clear");
+    EXPECT_EQ(window_->GetOrdersCount(), 2);
+    EXPECT_EQ(ReadBytes(target), elsewhere);
+    EXPECT_EQ(ErrorBlocks("MainWindow.AppendOrderHistory"), 1);
+    EXPECT_TRUE(window_->Panels(1)->text().contains("history.txt"));
+}
+
 TEST_F(MainWindowTest, SettingsNeverLoadedAreNotSavedAtTheEnd) {
     // A signal during the start ends the board before the settings are read.
     const QByteArray settings = "[Communication]\r\nValue=1\r\n[PortTCP]\r\nValue=7100\r\n";
@@ -715,11 +740,14 @@ TEST_F(MainWindowTest, SettingsNeverLoadedAreNotSavedAtTheEnd) {
 // Every write step of the station's files fails in turn, the Nth in run N,
 // in one scenario: orders of two terminals, a Finish, two Clears and a
 // restart. After each run every acknowledged order is exactly once on the
-// board or in history.txt, and the failure was logged.
+// board or in history.txt, and the failure was logged. The first Clear
+// creates history.txt: when its name cannot be put on the disk, the order
+// stays on the board and the status bar says so.
 TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
     ConfigurationSettings.Communication = 1;
     const QString history = MainWindow::HistoryFilePath();
     bool completed = false;
+    bool historyCreationFailed = false;
     for (int n = 1; n <= 200 && !completed; ++n) {
         QFile::remove(MainWindow::BackupFilePath());
         QFile::remove(history);
@@ -730,10 +758,12 @@ TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
         window_->Store().SetRetryInterval(20);
         int step = 0;
         bool failed = false;
-        platform::SetFileFaultForTesting([&](const QString& path) {
+        bool creationFailed = false;
+        platform::SetFileStepFaultForTesting([&](const QString& path, platform::FileStep kind) {
             if (path == ErrorLogger().LogFileName() || ++step != n)
                 return false;
             failed = true;
+            creationFailed = path == history && kind == platform::FileStep::FolderFlush;
             return true;
         });
         const QString server = window_->ImServer().ImServerName();
@@ -752,7 +782,14 @@ TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
             5000);
         window_->SetActiveOrder(1);
         Press("Finish");
+        const int before = window_->GetOrdersCount();
         Press("Clear");
+        if (creationFailed) {
+            historyCreationFailed = true;
+            EXPECT_EQ(window_->GetOrdersCount(), before) << "write " << n;
+            EXPECT_TRUE(window_->Panels(1)->text().contains("history.txt")) << "write " << n;
+            EXPECT_EQ(ErrorBlocks("MainWindow.AppendOrderHistory"), 1) << "write " << n;
+        }
         Press("Clear");
         window_.reset();
         platform::SetFileFaultForTesting({});
@@ -778,4 +815,5 @@ TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
         }
     }
     EXPECT_TRUE(completed);
+    EXPECT_TRUE(historyCreationFailed);
 }
