@@ -2,6 +2,7 @@
 
 #include "core/startup/SubMain.h"
 #include "platform/Files.h"
+#include "platform/controls/DestroyedWindows.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -9,6 +10,9 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
     SetProgramIdentity();
     EndOnTerminationSignals();
+    // A dialog whose window another program destroys would otherwise keep
+    // every other window blocked behind a window that is gone.
+    platform::CloseModalWindowsDestroyedFromOutside();
     platform::InstallFileFaultFromEnvironment();
     if (!Main())
         return 0;

@@ -23,7 +23,7 @@
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/DataGrid.h"
-#include "platform/controls/KioskWindows.h"
+#include "platform/controls/DestroyedWindows.h"
 #include "platform/controls/RichTextBox.h"
 #include "platform/controls/VirtualKeys.h"
 

@@ -2,7 +2,6 @@
 
 #include <xcb/xcb.h>
 
-#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QEvent>
 #include <QGuiApplication>
@@ -83,7 +82,7 @@ bool OperatorWindow(const QWidget* w) {
     return type == Qt::Window || type == Qt::Dialog;
 }
 
-class KioskKeeper final : public QObject, public QAbstractNativeEventFilter {
+class KioskKeeper final : public QObject {
 public:
     explicit KioskKeeper(xcb_connection_t* connection) : QObject(qApp), connection_(connection) {
         refocus_.setInterval(kRefocusMs);
@@ -93,7 +92,6 @@ public:
                 refocus_.start();
         });
         qApp->installEventFilter(this);
-        qApp->installNativeEventFilter(this);
     }
 
     void Start(QWidget* main) {
@@ -113,11 +111,6 @@ public:
         const uint32_t current = CurrentDesktop(connection_);
         for (QWidget* w : ShownWindows())
             SetDesktop(connection_, xcb_window_t(w->winId()), current);
-    }
-
-    void Watch(QWidget* window, std::function<void()> gone) {
-        watched_.append(
-            {QPointer<QWidget>(window), xcb_window_t(window->winId()), std::move(gone)});
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -141,37 +134,7 @@ public:
         return false;
     }
 
-    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
-        if (eventType != "xcb_generic_event_t")
-            return false;
-        const auto* event = static_cast<const xcb_generic_event_t*>(message);
-        if ((event->response_type & 0x7f) != XCB_DESTROY_NOTIFY)
-            return false;
-        const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-        for (int i = 0; i < watched_.size(); ++i) {
-            Watched& entry = watched_[i];
-            if (entry.Native != destroyed->window)
-                continue;
-            // The window's own end (its widget deleted, or given a new
-            // native window) leaves nothing to do.
-            const bool own = !entry.Window || entry.Window->internalWinId() != entry.Native ||
-                             !entry.Window->testAttribute(Qt::WA_WState_Created);
-            std::function<void()> gone = std::move(entry.Gone);
-            watched_.removeAt(i);
-            if (!own && gone)
-                QTimer::singleShot(0, this, std::move(gone));
-            break;
-        }
-        return false;
-    }
-
 private:
-    struct Watched {
-        QPointer<QWidget> Window;
-        xcb_window_t Native;
-        std::function<void()> Gone;
-    };
-
     // The program's shown windows that the operator works in, each with its
     // native window.
     static QList<QWidget*> ShownWindows() {
@@ -227,7 +190,6 @@ private:
     QPointer<QWidget> main_;
     bool kept_ = false;
     QTimer refocus_;
-    QList<Watched> watched_;
 };
 
 KioskKeeper* Keeper() {
@@ -249,13 +211,6 @@ void KeepWindowsInFront(QWidget* main) {
 void StopKeepingWindowsInFront() {
     if (KioskKeeper* keeper = Keeper())
         keeper->Stop();
-}
-
-void WhenNativeWindowDestroyed(QWidget* window, std::function<void()> gone) {
-    if (!window || !window->isWindow())
-        return;
-    if (KioskKeeper* keeper = Keeper())
-        keeper->Watch(window, std::move(gone));
 }
 
 }  // namespace platform

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <functional>
-
 class QWidget;
 
 // The program's windows under an X11 window manager, for a locked kiosk. The
@@ -24,10 +22,5 @@ namespace platform {
 void KeepWindowsInFront(QWidget* main);
 // Stops it: the windows go back to the current desktop alone.
 void StopKeepingWindowsInFront();
-
-// Runs `gone` once, from the event loop, when another client destroys the
-// native window of `window` (the window's own end does not count). Without an
-// X11 display nothing is watched.
-void WhenNativeWindowDestroyed(QWidget* window, std::function<void()> gone);
 
 }  // namespace platform

@@ -1,8 +1,9 @@
 // What the window manager and the screen make of the station's windows: the
-// close box of a shown dialog, the help window's frame, and what the shown
-// windows put on the screen.
+// close box of a shown dialog, a dialog whose window another client destroys,
+// the help window's frame, and what the shown windows put on the screen.
 #include <gtest/gtest.h>
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QImage>
@@ -28,6 +29,7 @@
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
 #include "platform/controls/DataGrid.h"
+#include "platform/controls/DestroyedWindows.h"
 
 namespace {
 
@@ -94,6 +96,41 @@ TEST(WindowFrame, CloseBoxChangesOnAShownDialogAndItsModalLoopGoesOn) {
     EXPECT_TRUE(offSeen) << "the close box stayed";
     EXPECT_TRUE(onSeen) << "the close box did not come back";
     EXPECT_TRUE(closedByTest) << "the modal loop ended when the close box changed";
+}
+
+// A modal dialog whose window another client destroys, and that refuses the
+// close its close box would give (the login of a kiosk), is shown again in a
+// new window and stays the window the program waits on. (Shown modal rather
+// than run: a dialog that never came back could not end its loop.)
+TEST(WindowFrame, ADestroyedDialogThatRefusesToCloseComesBackInANewWindow) {
+    class Refusing final : public QDialog {
+    public:
+        int Refusals = 0;
+
+    protected:
+        void closeEvent(QCloseEvent* event) override {
+            ++Refusals;
+            event->ignore();
+        }
+    };
+    platform::CloseModalWindowsDestroyedFromOutside();
+    Refusing dialog;
+    dialog.setWindowTitle("Refusing");
+    dialog.resize(300, 120);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.show();
+    ASSERT_TRUE(PumpEventsUntil([&] { return dialog.windowHandle()->isExposed(); }, 5000));
+    const WId first = dialog.winId();
+    TestXSession().Run("xdotool", {"windowclose", QString::number(first)});
+    EXPECT_TRUE(PumpEventsUntil(
+        [&] {
+            return dialog.isVisible() && dialog.internalWinId() != first &&
+                   dialog.windowHandle()->isExposed();
+        },
+        5000))
+        << "the dialog did not come back";
+    EXPECT_EQ(dialog.Refusals, 1);
+    EXPECT_EQ(QApplication::activeModalWidget(), &dialog);
 }
 
 TEST(WindowFrame, HelpWindowSizesAreItsFrameWithinTheScreenCap) {

@@ -3,7 +3,8 @@
 // Super+d shows the desktop). Restricted, the board keeps those keys from the
 // window manager and stays open and in front, and neither another program's
 // window, an iconify, a desktop switch nor the end of its window leaves the
-// station dead; unrestricted, the keys work.
+// station dead; unrestricted, the keys work. Restricted or not, a dialog
+// whose window another client destroys gives the board its keys back.
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
@@ -229,6 +230,39 @@ TEST_F(KioskStation, BoardWindowDestroyedFromOutsideEndsTheStationInOrder) {
     EXPECT_TRUE(x_.GrabKeyboard()) << "the keyboard is still taken";
     x_.ReleaseKeyboard();
 }
+
+// A dialog of the board (the help window, F1; the settings, Ctrl+S) whose
+// window another client destroys, restricted or not: the station answers
+// its keys again and opens the help window anew.
+class KioskStationDialog : public KioskStation,
+                           public ::testing::WithParamInterface<std::tuple<bool, const char*>> {};
+
+TEST_P(KioskStationDialog, DestroyedFromOutsideGivesTheBoardItsKeysBack) {
+    const auto [restricted, key] = GetParam();
+    StartStation(restricted);
+    const QString backup = SendOrder();
+    ASSERT_EQ(IsNew(backup), "-1");
+    const uint32_t board = x_.ActiveWindow();
+    x_.Key(key);
+    ASSERT_TRUE(WaitUntil([&] { return x_.ActiveWindow() != board && BoardInFront(); }, 5000))
+        << key << " opened no dialog";
+    x_.Run("xdotool", {"windowclose", QString::number(x_.ActiveWindow())});
+    EXPECT_TRUE(WaitUntil([&] { return x_.ActiveWindow() == board; }, 5000))
+        << "the board is not in front";
+    x_.Key("F9");
+    EXPECT_TRUE(WaitUntil([&] { return IsNew(backup) == "0"; }, 5000))
+        << "F9 did not reach the board";
+    EXPECT_TRUE(HelpOpened()) << "F1 opened nothing";
+    EXPECT_TRUE(HelpClosed());
+    station_.Stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HelpAndSettings, KioskStationDialog,
+    ::testing::Combine(::testing::Bool(), ::testing::Values("F1", "ctrl+s")), [](const auto& info) {
+        return std::string(std::get<0>(info.param) ? "Restricted" : "Unrestricted") +
+               (std::get<1>(info.param) == std::string("F1") ? "Help" : "Settings");
+    });
 
 TEST_F(KioskStation, UnrestrictedBoardLeavesThemToTheWindowManager) {
     StartStation(false);
