@@ -186,6 +186,9 @@ void MainWindow::CreateStatusBar() {
         frmPanel_.append(frame);
         auto* label = new QLabel(frame);
         label->setObjectName(QStringLiteral("Panels"));
+        // Names from the database, addresses, paths and error texts: shown
+        // as written, also when they look like markup.
+        label->setTextFormat(Qt::PlainText);
         platform::SetControlIndex(label, i);
         label->setAlignment(i == 1 ? (Qt::AlignLeft | Qt::AlignVCenter) : Qt::AlignCenter);
         panels_.append(label);

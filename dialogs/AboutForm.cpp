@@ -53,8 +53,12 @@ QPixmap DrawLogo(const QString& text, const QColor& colour) {
     return logo;
 }
 
+// The box's texts come from the dictionary and the settings (a dealer's name
+// and address): shown as written, also when they look like markup.
 QLabel* NewLabel(QWidget* parent, const QString& name, int index, const QString& text) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setObjectName(name);
     if (index != platform::kNoIndex)
         platform::SetControlIndex(label, index);

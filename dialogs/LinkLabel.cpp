@@ -34,8 +34,12 @@ QString ApplicationTitle() {
 }  // namespace
 
 LinkLabel::LinkLabel(QWidget* parent) : QWidget(parent) {
-    lblurl_ = new QLabel(QString::fromLatin1(kLinkLabelDefaultURL), this);
+    lblurl_ = new QLabel(this);
     lblurl_->setObjectName(QStringLiteral("lblurl"));
+    // The URL is shown as written, also when it looks like markup; the click
+    // is the control's own, not a link inside the label's text.
+    lblurl_->setTextFormat(Qt::PlainText);
+    lblurl_->setText(QString::fromLatin1(kLinkLabelDefaultURL));
     QFont font(QStringLiteral("Arial"));
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);

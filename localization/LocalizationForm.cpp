@@ -52,8 +52,11 @@ QPointer<LocalizationForm>& Instance() {
 }
 
 QLabel* NewLabel(const QString& name, const QString& text, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
     label->setObjectName(name);
+    // A language's name from the settings is shown as written.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     return label;
 }
 

@@ -695,6 +695,7 @@ TEST_F(MainWindowTest, AClearThatHistoryCannotTakeKeepsTheOrderAndSaysSo) {
     EXPECT_EQ(window_->GetOrdersCount(), 2);
     EXPECT_EQ(LoadArrivalsBackupFile(MainWindow::BackupFilePath())->size(), 2);
     EXPECT_TRUE(window_->Panels(1)->text().contains("history.txt"));
+    EXPECT_EQ(window_->Panels(1)->textFormat(), Qt::PlainText);  // a path, shown as written
     EXPECT_EQ(ErrorBlocks("MainWindow.AppendOrderHistory"), 1);
 
     QDir().rmdir(MainWindow::HistoryFilePath());

@@ -86,6 +86,25 @@ TEST_F(AboutFormTest, RomanianDealerShowsTheContactsFrame) {
     EXPECT_EQ(other.lblDealer(0)->text(), "");
 }
 
+TEST_F(AboutFormTest, ContactsThatLookLikeMarkupAreShownAsWritten) {
+    const QStringList fields = {"<b>Dealer</b> SRL", "<i>Str.</i> 1", "Town &amp; <br>Co",
+                                "www.<b>dealer</b>.example"};
+    const QString dictionary = PathIn("Dictionary_Kestrelle.lng");
+    WriteBytes(dictionary, "[strContactsRomania]\nBG=" + fields.join('|').toLatin1() + "\n");
+    platform::IniClearCache();
+    const QString previousDictionary = ResManager().DictionaryFile();
+    ResManager().SetDictionaryFile(dictionary);
+    Use("RO", 2);
+    AboutForm box;
+    ResManager().SetDictionaryFile(previousDictionary);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(box.lblDealer(i)->text(), fields[i]);
+        EXPECT_EQ(box.lblDealer(i)->textFormat(), Qt::PlainText) << i;
+        EXPECT_EQ(box.lblQuillbarrow(i)->textFormat(), Qt::PlainText) << i;
+    }
+    EXPECT_EQ(box.lnkDealer(0)->URL(), fields[3]);
+}
+
 TEST_F(AboutFormTest, LogoAndAlternativeLinkFollowTheLanguage) {
     Use("RU", 1);
     AboutForm russian;

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QObject>
+#include <QTest>
 #include <QUrl>
 
 #include "dialogs/LinkLabel.h"
@@ -65,6 +66,19 @@ TEST_F(LinkLabelTest, ClickOpensTheUrlBehindItsProtocolPrefix) {
     EXPECT_EQ(link.Target(), "");
     link.CallClick();
     EXPECT_EQ(catcher.Opened.size(), 2);
+}
+
+TEST_F(LinkLabelTest, AUrlThatLooksLikeMarkupIsShownAsWrittenAndStillOpens) {
+    QWidget container;
+    auto* link = new LinkLabel(&container);
+    const QString url = "www.quillbarrow.example/<b>menu</b>";
+    link->SetURL(url);
+    container.show();
+    EXPECT_EQ(link->lblurl()->text(), url);
+    EXPECT_EQ(link->lblurl()->textFormat(), Qt::PlainText);
+    QTest::mouseClick(link->lblurl(), Qt::LeftButton);
+    ASSERT_EQ(catcher.Opened.size(), 1);
+    EXPECT_EQ(catcher.Opened[0], QUrl("http://" + url, QUrl::TolerantMode));
 }
 
 TEST_F(LinkLabelTest, AUrlThatCannotBeOpenedIsReported) {

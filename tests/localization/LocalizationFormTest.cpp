@@ -215,6 +215,7 @@ TEST_F(LocalizationFormTest, ShowsEveryBuiltInNameAndBothTexts) {
     EXPECT_FALSE(form.tbselected()->isReadOnly());
     EXPECT_EQ(form.tbselected()->toPlainText(), "About");
     EXPECT_EQ(form.Label3()->text(), "English");
+    EXPECT_EQ(form.Label3()->textFormat(), Qt::PlainText);  // a name from the settings
     EXPECT_EQ(form.btnExport(3)->Caption(), "English - NOT TRANSLATED");
     EXPECT_EQ(form.btnExport(0)->Caption(), "Всички");
     EXPECT_EQ(form.btnExport(1)->Caption(), "Всички - NOT TRANSLATED");
