@@ -38,6 +38,15 @@ void WriteLanguageCaption(const QString& settingsFile, const QString& key, int32
                             platform::ToCodePage(caption, platform::CharsetCodePage(charset)));
 }
 
+// The character set stored for a language; "1" when the value is blank.
+int32_t StoredCharset(const QString& settingsFile, const QString& code) {
+    QString text = ReadIniValue(kLanguages, QStringLiteral("charset_") + code, settingsFile, 255);
+    if (rt::Trim(text).isEmpty())
+        text = QStringLiteral("1");
+    const double cs = rt::Val(text);
+    return (cs > INT32_MAX || cs < INT32_MIN) ? 1 : int32_t(cs);
+}
+
 int CounterValue(const QString& text) {
     const double v = rt::Val(text);
     if (v > kMaxLanguages)
@@ -123,14 +132,27 @@ void ResManagerClass::RegisterLanguage(const QString& code, int i, const QString
     const QString n = QString::number(i);
     const QString stored =
         ReadIniValue(kLanguages, n + QStringLiteral("lng"), settingsFile, 255).left(2);
-    if (stored == code)
+    if (stored == code) {
+        FillBlankCaption(code, n + QStringLiteral("cap"), settingsFile);
         return;
+    }
     const int32_t charset = GetCharsetDefault(code);
     WriteIniValue(kLanguages, n + QStringLiteral("lng"), Variant(code), settingsFile);
     WriteLanguageCaption(settingsFile, n + QStringLiteral("cap"), charset,
                          ResString(QStringLiteral("strLanguage"), code));
     WriteIniValue(kLanguages, QStringLiteral("charset_") + code, Variant(charset), settingsFile);
     WriteIniValue(kLanguages, kCounter, Variant(int32_t(i)), settingsFile);
+}
+
+void ResManagerClass::FillBlankCaption(const QString& code, const QString& key,
+                                       const QString& settingsFile) {
+    const int32_t charset = StoredCharset(settingsFile, code);
+    if (!rt::Trim(ReadLanguageCaption(settingsFile, key, charset)).isEmpty())
+        return;
+    const QString name =
+        ReadDictionaryText(DictionaryFile(), QStringLiteral("strLanguage"), code, charset, 1024);
+    if (!rt::Trim(name).isEmpty())
+        WriteLanguageCaption(settingsFile, key, charset, name);
 }
 
 void ResManagerClass::GetLanguages(const QString& settingsFile) {
@@ -151,12 +173,7 @@ void ResManagerClass::GetLanguages(const QString& settingsFile) {
         LanguageEntry e;
         e.Abbreviation = code.toUpper();
         e.Caption = e.Abbreviation;
-        QString charset = ReadIniValue(kLanguages, QStringLiteral("charset_") + e.Abbreviation,
-                                       settingsFile, 255);
-        if (rt::Trim(charset).isEmpty())
-            charset = QStringLiteral("1");
-        const double cs = rt::Val(charset);
-        e.Charset = (cs > INT32_MAX || cs < INT32_MIN) ? 1 : int32_t(cs);
+        e.Charset = StoredCharset(settingsFile, e.Abbreviation);
         const QString caption =
             ReadLanguageCaption(settingsFile, n + QStringLiteral("cap"), e.Charset);
         if (!rt::Trim(caption).isEmpty())

@@ -130,6 +130,10 @@ public:
 
 private:
     void RegisterLanguage(const QString& code, int i, const QString& settingsFile);
+    // An entry registered while the dictionary had no name for its language
+    // (a station started before one was installed) gets the dictionary's
+    // name; a caption that is not blank stays as it is.
+    void FillBlankCaption(const QString& code, const QString& key, const QString& settingsFile);
     QString DetectStartupLanguage();
     int16_t CurrentCharset() const { return GetCharsetDefault(currentLanguage_); }
     void AppendResource(const QString& name, const QString& text, bool isForm);

@@ -367,3 +367,31 @@ TEST(BuiltInTextsTest, EveryNameTheCodeLooksUpHasAText) {
     }
     EXPECT_GT(names, 100);
 }
+
+// The dictionary that comes with the station, beside the program: an English
+// text for every built-in text, with the placeholders and line-break tokens
+// of the Bulgarian one, and a name for every language of the default list.
+TEST(BuiltInTextsTest, TheShippedDictionaryHasEnglishForEveryText) {
+    ResManagerClass& rm = ResManager();
+    if (rm.CountResources() == 0)
+        RegisterBuiltInTexts();
+    rm.SetDictionaryFile(AddBackslash(platform::ProgramFolder()) + "Dictionary_Kestrelle.lng");
+    ASSERT_TRUE(QFile::exists(rm.DictionaryFile()));
+    const QRegularExpression tokens(QStringLiteral("%\\d|\\|vbNewLine\\|"));
+    const auto tokensOf = [&tokens](const QString& text) {
+        QStringList found;
+        for (auto m = tokens.globalMatch(text); m.hasNext();)
+            found << m.next().captured();
+        found.sort();
+        return found;
+    };
+    for (const ResourceEntry& e : rm.Resources()) {
+        const QString english = rm.ResString(e.Name, "EN");
+        EXPECT_FALSE(english.trimmed().isEmpty()) << e.Name.toStdString();
+        EXPECT_FALSE(english.contains(QRegularExpression("[\\x{0400}-\\x{04FF}]")))
+            << e.Name.toStdString();
+        EXPECT_EQ(tokensOf(english), tokensOf(e.Text)) << e.Name.toStdString();
+    }
+    for (const QString& code : QString(kDefaultLanguageList).split(','))
+        EXPECT_FALSE(rm.ResString("strLanguage", code).trimmed().isEmpty()) << code.toStdString();
+}

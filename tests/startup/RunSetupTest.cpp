@@ -1,10 +1,17 @@
 // The running program's Setup action and its end: the station-password gate,
 // a cancelled dialog taking back its skin preview, an accepted one restarting
 // the board, a failed reconnect ending the program, the operator login of
-// mode 2 and the unload that saves the settings.
+// mode 2 and the unload that saves the settings; the languages the dialog
+// offers, with the dictionary that comes with the station.
 #include <gtest/gtest.h>
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTableWidget>
 
 #include "DbTestSupport.h"
 #include "StartUpFixture.h"
@@ -14,8 +21,11 @@
 #include "core/startup/SubMain.h"
 #include "data/DatabaseClass.h"
 #include "dialogs/SetupForm.h"
+#include "dialogs/SetupGroupsForm.h"
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
+#include "platform/IniFile.h"
+#include "platform/controls/CommandButton.h"
 #include "platform/controls/SkinManager.h"
 
 namespace {
@@ -30,6 +40,60 @@ int SkinIndex(const QString& name) {
             return i;
     }
     return -1;
+}
+
+bool HasCyrillic(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x0400 && c.unicode() <= 0x04FF)
+            return true;
+    }
+    return false;
+}
+
+// The window's texts in Cyrillic letters, each with the control that shows
+// it, hidden controls included (a page not shown yet is read as well). The
+// language list is left out: it names each language in its own script.
+QStringList CyrillicTexts(QWidget* window) {
+    QStringList found;
+    auto check = [&found, window](const QObject* where, const QString& text) {
+        if (HasCyrillic(text))
+            found << window->objectName() + '|' + where->objectName() + ": " + text;
+    };
+    check(window, window->windowTitle());
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        check(w, w->toolTip());
+        if (auto* label = qobject_cast<QLabel*>(w))
+            check(w, label->text());
+        else if (auto* button = qobject_cast<QAbstractButton*>(w))
+            check(w, button->text());
+        else if (auto* line = qobject_cast<QLineEdit*>(w))
+            check(w, line->text());
+        else if (auto* text = qobject_cast<QPlainTextEdit*>(w))
+            check(w, text->toPlainText());
+        else if (auto* frame = qobject_cast<QGroupBox*>(w))
+            check(w, frame->title());
+        else if (auto* list = qobject_cast<QListWidget*>(w)) {
+            for (int i = 0; i < list->count(); ++i)
+                check(w, list->item(i)->text());
+        } else if (auto* combo = qobject_cast<QComboBox*>(w)) {
+            for (int i = 0; combo->objectName() != "cbLanguage" && i < combo->count(); ++i)
+                check(w, combo->itemText(i));
+        } else if (auto* grid = qobject_cast<QTableWidget*>(w)) {
+            for (int c = 0; c < grid->columnCount(); ++c) {
+                if (grid->horizontalHeaderItem(c))
+                    check(w, grid->horizontalHeaderItem(c)->text());
+                for (int r = 0; r < grid->rowCount(); ++r) {
+                    if (grid->item(r, c))
+                        check(w, grid->item(r, c)->text());
+                }
+            }
+        }
+    }
+    return found;
+}
+
+platform::CommandButton* Button(QWidget* window, const char* name) {
+    return window->findChild<platform::CommandButton*>(QString::fromLatin1(name));
 }
 
 }  // namespace
@@ -110,4 +174,81 @@ TEST_F(StartUpTest, ModeZeroNeverOpensTheDatabaseAndExitSavesTheSettings) {
     EXPECT_FALSE(Board()->isVisible());
     EXPECT_EQ(Setting("Password_2"), "555");
     EXPECT_EQ(Setting("Country"), "1");
+}
+
+// The dictionary beside the program holds English for every text: with EN
+// chosen, no window the operator meets keeps a Bulgarian one.
+TEST_F(StartUpTest, EnglishLeavesNoBulgarianTextInAnyWindow) {
+    Configure({{"Language", "EN"}, {"Password_2", "741"}});
+    ASSERT_TRUE(StartBoard());
+    ASSERT_EQ(ResManager().CurrentLanguage(), "EN");
+    QStringList left = CyrillicTexts(Board());
+    const auto look = [&left](QWidget* w) { left += CyrillicTexts(w); };
+    // An empty password is answered with a message box before the gate opens.
+    Answer({[&](QWidget* gate) {
+                look(gate);
+                modal::SendKey(gate, Qt::Key_Return, QStringLiteral("\r"));
+                Login("741")(gate);
+            },
+            [&](QWidget* box) {
+                look(box);
+                Press(kMsgOk)(box);
+            },
+            Settings(
+                [&](SetupForm* f) {
+                    look(f);
+                    SetupGroupsForm picker(f);
+                    look(&picker);
+                },
+                false)});
+    PressAction("Setup");
+    Answer({[&](QWidget* help) {
+                look(help);
+                Button(help, "btnAbout")->Press();
+                Button(help, "btnOK")->Press();
+            },
+            [&](QWidget* about) {
+                look(about);
+                Button(about, "btnOK")->Press();
+            }});
+    PressAction("Help");
+    EXPECT_EQ(shown_, (QStringList{"UsersLoginForm", Box(48, "Please enter your password!"),
+                                   "SetupForm", "HelpForm", "AboutForm"}));
+    EXPECT_EQ(left, QStringList());
+}
+
+// Each language of the list is shown by its name in its own script, also on a
+// station whose settings were written before it had a dictionary; a language
+// the dictionary has no texts for shows the built-in ones.
+TEST_F(StartUpTest, TheLanguageListShowsNamesAndALanguageWithoutTextsFallsBack) {
+    const QStringList codes{"BG", "EN", "US", "RU", "DE", "RO", "GR", "ES", "SR", "TR"};
+    platform::IniWrite(config_, "Languages", "Counter", "10");
+    for (int i = 0; i < codes.size(); ++i) {
+        platform::IniWrite(config_, "Languages", QString::number(i + 1) + "lng", codes[i]);
+        platform::IniWrite(config_, "Languages", QString::number(i + 1) + "cap", "");
+        platform::IniWrite(config_, "Languages", "charset_" + codes[i],
+                           QString::number(ResManagerClass::GetCharsetDefault(codes[i])));
+    }
+    Configure({{"Language", "DE"}});
+    ASSERT_TRUE(StartBoard());
+    EXPECT_EQ(platform::IniLookupBytes(config_, "Languages", "7cap"),
+              QByteArray("\xc5\xeb\xeb\xe7\xed\xe9\xea\xdc"))
+        << "Greek in its code page";
+    const QString first = Board()->btnAction(Board()->GetActionButtonIndex("First"))->toolTip();
+    EXPECT_TRUE(first.startsWith(ResManager().GetDefaultResource("strFirstOrder") + "  ("))
+        << first.toStdString();
+    QStringList names;
+    QString label;
+    Answer({Settings(
+        [&](SetupForm* f) {
+            for (int i = 0; i < Combo(f, "cbLanguage")->count(); ++i)
+                names << Combo(f, "cbLanguage")->itemText(i);
+            names << Combo(f, "cbLanguage")->currentText();
+            label = f->findChild<QLabel*>("lblLanguage")->text();
+        },
+        false)});
+    PressAction("Setup");
+    EXPECT_EQ(names, (QStringList{"Български", "English", "English (US)", "Русский", "Deutsch",
+                                  "Română", "Ελληνικά", "Español", "Srpski", "Türkçe", "Deutsch"}));
+    EXPECT_EQ(label, ResManager().GetDefaultResource("SetupForm|lblLanguage"));
 }
