@@ -243,10 +243,16 @@ void LocalizationForm::ReportWriteFailure() {
 }
 
 void LocalizationForm::btnExport_Click(int index) {
-    WithHourglass([this, index] {
-        const QString code = index >= 2 ? SelectedCode() : QString();
-        ResManager().ExportResources(index == 1 || index == 3, code);
+    const QString code = index >= 2 ? SelectedCode() : QString();
+    bool exported = false;
+    WithHourglass([index, &code, &exported] {
+        exported = ResManager().ExportResources(index == 1 || index == 3, code);
     });
+    if (!exported) {
+        MsgBoxEx().Show(QStringLiteral("Експортът не може да бъде записан:\r\n") +
+                            ResManagerClass::ExportFile(code),
+                        kMsgCritical, windowTitle());
+    }
 }
 
 bool LocalizationForm::event(QEvent* event) {

@@ -116,11 +116,16 @@ public:
 
     // Dictionary maintenance of the translation tools, defined in their own
     // source file of this folder. Each answers False when a text could not
-    // be written into the dictionary (a new language stops at the first).
+    // be written into the dictionary (a new language stops at the first),
+    // the export when its file could not be written whole (it stops at the
+    // first line that fails; an old export that cannot be removed fails it).
     bool CreateNewLanguage(const QString& code);
     bool ImportResources(const QString& file, const QString& code);
     bool AddNewResource(const QString& name);
-    void ExportResources(bool onlyUntranslated, const QString& code);
+    bool ExportResources(bool onlyUntranslated, const QString& code);
+    // The export file of a language code (trimmed, cut to two characters;
+    // empty for all languages), in the program folder.
+    static QString ExportFile(const QString& code);
 
     // The tables as they stand, for the translation tools.
     const std::vector<LanguageEntry>& Languages() const { return languages_; }

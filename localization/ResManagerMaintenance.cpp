@@ -2,6 +2,7 @@
 // resources, import of tab-separated texts, export for translators.
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -19,10 +20,9 @@ const QString kDashes = QStringLiteral("----------");
 
 // The export is read by translators with plain text tools: every line goes
 // out on its own, ending in CR LF, each text in its language's code page as
-// the dictionary holds it. A line that cannot be written is lost; the export
-// goes on.
-void AppendLine(const QString& file, const QByteArray& line) {
-    platform::AppendToFile(file, line + "\r\n");
+// the dictionary holds it. False when the line could not be written.
+bool AppendLine(const QString& file, const QByteArray& line) {
+    return platform::AppendToFile(file, line + "\r\n");
 }
 
 // The languages an export of all languages leaves out.
@@ -87,12 +87,24 @@ bool ResManagerClass::AddNewResource(const QString& name) {
     return written;
 }
 
-void ResManagerClass::ExportResources(bool onlyUntranslated, const QString& codeIn) {
+QString ResManagerClass::ExportFile(const QString& code) {
+    return AddBackslash(platform::ProgramFolder()) + QStringLiteral("ExpDictionary") +
+           rt::Trim(code).left(2) + QStringLiteral(".txt");
+}
+
+bool ResManagerClass::ExportResources(bool onlyUntranslated, const QString& codeIn) {
     const QString code = rt::Trim(codeIn).left(2);
-    const QString file = AddBackslash(platform::ProgramFolder()) + QStringLiteral("ExpDictionary") +
-                         code + QStringLiteral(".txt");
-    if (QFile::exists(file))
-        QFile::remove(file);
+    const QString file = ExportFile(code);
+    // An old export left in place would pass for this one.
+    if (QFileInfo::exists(file) && !QFile::remove(file))
+        return false;
+    // The first line that cannot be written ends the export: the lines after
+    // it would only make a file with a hole.
+    bool written = true;
+    auto append = [&](const QByteArray& line) {
+        written = written && AppendLine(file, line);
+        return written;
+    };
 
     const QString bulgarian = QStringLiteral("BG");
     const QString bulgarianPage = platform::CharsetCodePage(LanguageCharset(bulgarian));
@@ -111,28 +123,33 @@ void ResManagerClass::ExportResources(bool onlyUntranslated, const QString& code
             } else {
                 row += platform::ToCodePage(ResString(name, language), page) + '\t';
             }
-            AppendLine(file, row);
+            if (!append(row))
+                return;
             ++count;
         }
         if (count > 0) {
-            AppendLine(file, platform::ToAnsi(kDashes + QStringLiteral(" Resources = ") +
-                                              QString::number(count) + QLatin1Char(' ') + kDashes +
-                                              QLatin1Char('\t')));
+            append(platform::ToAnsi(kDashes + QStringLiteral(" Resources = ") +
+                                    QString::number(count) + QLatin1Char(' ') + kDashes +
+                                    QLatin1Char('\t')));
         }
     };
 
     if (!code.isEmpty()) {
         block(code);
-        return;
+        return written;
     }
     for (const LanguageEntry& language : std::vector<LanguageEntry>(languages_)) {
         if (SkippedInFullExport(language.Abbreviation))
             continue;
         // The language's name in its own code page, as its texts are.
-        AppendLine(file, platform::ToAnsi(QStringLiteral("\r\n") + kDashes + QLatin1Char(' ')) +
-                             platform::ToCodePage(language.Caption,
-                                                  platform::CharsetCodePage(language.Charset)) +
-                             platform::ToAnsi(QLatin1Char(' ') + kDashes + QLatin1Char('\t')));
+        if (!append(platform::ToAnsi(QStringLiteral("\r\n") + kDashes + QLatin1Char(' ')) +
+                    platform::ToCodePage(language.Caption,
+                                         platform::CharsetCodePage(language.Charset)) +
+                    platform::ToAnsi(QLatin1Char(' ') + kDashes + QLatin1Char('\t'))))
+            break;
         block(language.Abbreviation);
+        if (!written)
+            break;
     }
+    return written;
 }

@@ -284,17 +284,31 @@ TEST_F(LocalizationFormTest, WithoutADictionaryTheEditorCreatesIt) {
 }
 
 TEST_F(LocalizationFormTest, AFailedWriteTellsTheTranslator) {
-    // A file where the dictionary's folder would have to be.
+    // A file where the dictionary's folder would have to be, a folder where
+    // the Greek export would be written.
     QFile::remove(dict_);
     WriteBytes(PathIn("Related Documents"), "in the way");
     ResManager().SetDictionaryFile(dict_);
+    const QString exported = ResManagerClass::ExportFile("GR");
+    ASSERT_TRUE(QDir().mkpath(exported));
+    struct Cleanup {
+        QString folder;
+        ~Cleanup() { QDir(folder).removeRecursively(); }
+    } cleanup{exported};
     LocalizationForm form;
     form.cbLanguages()->setCurrentIndex(1);  // EN
     WriteBytes(PathIn("en.txt"), "strAttention\tAttention\r\n");
     form.Text1()->setText(PathIn("en.txt"));
-    const std::function<void()> actions[] = {[&] { form.btnSave()->Press(); },
-                                             [&] { form.btnImport()->Press(); }};
-    for (const auto& action : actions) {
+    const QString dictionary = PathIn("Related Documents/Dictionary_Kestrelle.lng");
+    const std::pair<std::function<void()>, QString> actions[] = {
+        {[&] { form.btnSave()->Press(); }, "Речникът не може да бъде записан:\n" + dictionary},
+        {[&] { form.btnImport()->Press(); }, "Речникът не може да бъде записан:\n" + dictionary},
+        {[&] {
+             form.cbLanguages()->setCurrentIndex(3);  // GR
+             form.btnExport(2)->Press();
+         },
+         "Експортът не може да бъде записан:\n" + exported}};
+    for (const auto& [action, expected] : actions) {
         QString prompt;
         modal::WhenModal(
             [&](QWidget* w) {
@@ -308,8 +322,7 @@ TEST_F(LocalizationFormTest, AFailedWriteTellsTheTranslator) {
         action();
         // Without a box, the wait's time-out fails the test here.
         PumpEventsUntil([&] { return !prompt.isEmpty(); }, 2500);
-        EXPECT_EQ(prompt, "Речникът не може да бъде записан:\n" +
-                              PathIn("Related Documents/Dictionary_Kestrelle.lng") + '\n');
+        EXPECT_EQ(prompt, expected + '\n');
     }
 }
 
