@@ -18,6 +18,7 @@
 #include "data/NomUsers.h"
 #include "platform/sql/Connection.h"
 #include "platform/sql/Recordset.h"
+#include "support/BenchRun.h"
 
 namespace {
 
@@ -288,9 +289,6 @@ BENCHMARK(BM_RawQtSqlObjectsQuery)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
     Data();
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv, 5);
 }

@@ -6,6 +6,7 @@
 
 #include "platform/Files.h"
 #include "platform/IniFile.h"
+#include "support/BenchRun.h"
 
 namespace {
 
@@ -81,7 +82,5 @@ BENCHMARK(BM_LookUpAfterForeignChange)->Iterations(200);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return RunBenchmarks(argc, argv, 5);
 }

@@ -14,6 +14,7 @@
 #include "platform/Files.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
+#include "support/BenchRun.h"
 
 namespace {
 
@@ -105,7 +106,5 @@ int main(int argc, char** argv) {
     QTemporaryDir appData;
     qputenv("KESTRELLE_COMMON_APPDATA", appData.path().toLocal8Bit());
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    return RunBenchmarks(argc, argv, 5);
 }

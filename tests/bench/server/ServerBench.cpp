@@ -1,51 +1,47 @@
-// The message server under load from the terminal simulator on 127.0.0.1:
-// terminals each sending their orders with a chat line before each, the time
-// from the first order until every order is acknowledged to its sender and
-// handed to the board, with none lost or doubled. Two servers: a ModServer in
-// this process (the board's hand-over counted here), and the real station
-// executable in mode 1 (the orders read back from its "BackUp.log").
-// Arguments: sending terminals, idle terminals, orders per sender, and 1 when
-// every terminal joins at once and sends as soon as it has joined. A third
-// server sets the scale: a minimal single-threaded poll() server speaking the
-// same protocol, each order appended to a file and flushed to the disk before
-// its ORA.
-// Beside them, datagrams to the station in mode 0: 10,000 paced (the pause in
-// microseconds is the argument) or back to back, each also sent to a plain
-// recvfrom loop with the largest receive buffer the system gives, and the
-// orders that reach BackUp.log counted against those the loop kept.
-// Run by hand:
+// The message server (notification mode 1) against a plain poll server that
+// does the same work with the same durability (support/Baselines.h: every
+// order one pass read appended, one fdatasync, then the ORAs), each pair
+// measured in the same iteration, with the sync floor (a 200-byte append and
+// fdatasync in the station's folder) measured in the same run:
+// - Burst: the terminal simulator's terminals each send their orders with a
+//   chat line before each (arguments: sending terminals, idle terminals,
+//   orders per sender, 1 when every terminal joins at once and sends as soon
+//   as it has joined); the time from the first order until every order is
+//   acknowledged (and, for the station, on the board). Against the message
+//   server in this process with the board's store behind it
+//   (BM_Mode1BurstInProcess) and the real station executable
+//   (BM_Mode1BurstStation).
+// - Closed loop: terminals that each send their next order once the ORA of
+//   the last has come (arguments: terminals, orders each per round; the
+//   station and the plain server take turns for five rounds); orders per
+//   second and the ORA latency beside the sync floor.
+// - Behind a large order: a terminal sends an order of the argument's
+//   characters and another one a small order right after; the small ORA's
+//   wait.
+// Run by hand (a bare run repeats each 5 times and prints medians and a
+// summary of the ratios):
 //   build/bench/server_bench
-//   build/bench/server_bench --benchmark_filter=Station
-//   build/bench/server_bench --benchmark_filter=Datagrams
-#include <arpa/inet.h>
+//   build/bench/server_bench --benchmark_filter=ClosedLoop --benchmark_repetitions=1
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <time.h>
-#include <unistd.h>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
-#include <atomic>
-#include <thread>
-#include <vector>
+#include <functional>
 
+#include "board/ArrivalsStore.h"
 #include "common/TestNet.h"
-#include "core/ModCommon.h"
 #include "network/CSocketMaster.h"
-#include "network/ImServerProtocol.h"
 #include "network/ModServer.h"
-#include "platform/CodePage.h"
-#include "platform/IniFile.h"
+#include "platform/Runtime.h"
+#include "support/Baselines.h"
+#include "support/BenchRun.h"
+#include "support/StationExecutable.h"
+#include "support/Terminals.h"
 
 namespace {
 
@@ -60,7 +56,7 @@ struct SimulatorRun {
     QString output;
 };
 
-// The load of one run: the benchmark's arguments.
+// The load of one burst: the benchmark's arguments.
 struct Load {
     int senders = 0;
     int idle = 0;
@@ -108,36 +104,66 @@ SimulatorRun RunLoad(uint16_t port, const Load& load) {
     return run;
 }
 
-void Report(benchmark::State& state, const SimulatorRun& run, int expected, int onBoard,
-            int doubledOnBoard, int64_t boardMs) {
+// The same load against the plain server, in a folder of the same disk.
+struct PlainRun {
+    bool ok = false;
+    int64_t ackMs = 0;
+    int orders = 0;
+    int syncs = 0;
+    QString output;
+};
+PlainRun RunPlain(const Load& load) {
+    QTemporaryDir dir;
+    PlainImServer server(dir.path() + "/orders.txt");
+    const SimulatorRun run = RunLoad(server.Port(), load);
+    return {run.ok && !server.SaveFailed(), run.ackMs, server.Orders(), server.Syncs(), run.output};
+}
+
+void ReportBurst(benchmark::State& state, const SimulatorRun& run, int expected, int onBoard,
+                 int doubledOnBoard, int64_t stationMs, const PlainRun& plain, double floorUs) {
+    state.SetIterationTime(double(stationMs) / 1000.0);
     state.counters["orders"] = expected;
     state.counters["acknowledged"] = run.acknowledged;
     state.counters["ack_doubled"] = run.doubled;
     state.counters["on_board"] = onBoard;
     state.counters["board_doubled"] = doubledOnBoard;
-    state.counters["join_ms"] = double(run.joinMs);
-    state.counters["ack_ms"] = double(run.ackMs);
-    state.counters["board_ms"] = double(boardMs);
+    state.counters["station_ms"] = double(stationMs);
+    state.counters["plain_ms"] = double(plain.ackMs);
+    state.counters["plain_orders_per_sync"] = plain.syncs ? double(plain.orders) / plain.syncs : 0;
+    state.counters["floor_us"] = floorUs;
+    state.counters["time_ratio"] = plain.ackMs > 0 ? double(stationMs) / double(plain.ackMs) : 0;
 }
 
-// ---- the server in this process ------------------------------------------------
+bool Failed(benchmark::State& state, bool ok, const QString& what, const QString& output) {
+    if (!ok)
+        state.SkipWithError((what + ": " + output.left(2000)).toStdString().c_str());
+    return !ok;
+}
 
-void BM_ModServer(benchmark::State& state) {
+// ---- bursts: the message server in this process, with the board's store ------------
+
+void BM_Mode1BurstInProcess(benchmark::State& state) {
     const Load load(state);
     const int expected = load.Expected();
     QTemporaryDir appData;
     qputenv("KESTRELLE_COMMON_APPDATA", appData.path().toLocal8Bit());
     for (auto _ : state) {
+        const double floorUs = SyncFloorUs(appData.path());
+        QList<ArrivedOrder> orders;
+        ArrivalsStore store(orders, appData.path() + "/BackUp.log",
+                            appData.path() + "/history.txt");
         ModServer server;
         QSet<QString> texts;
         int doubled = 0;
         QElapsedTimer clock;
         int64_t lastHandOver = 0;
+        // As the board does: the order goes to the store, and its ORA leaves
+        // once the store has it on the disk.
         server.OrderArrived = [&](const QString& text, std::function<void()> acknowledge) {
-            acknowledge();
             if (texts.contains(text))
                 ++doubled;
             texts.insert(text);
+            store.Add({text, rt::ToDateSerial(rt::Now()), true}, std::move(acknowledge));
             lastHandOver = clock.elapsed();
         };
         server.StartServer(0);
@@ -148,112 +174,40 @@ void BM_ModServer(benchmark::State& state) {
         wait.start();
         while (texts.size() < expected && wait.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (!run.ok) {
-            state.SkipWithError(("simulator failed: " + run.output.toStdString()).c_str());
+        server.StopServer();
+        if (Failed(state, run.ok, "simulator failed", run.output))
             return;
-        }
+        const PlainRun plain = RunPlain(load);
+        if (Failed(state, plain.ok, "plain server failed", plain.output))
+            return;
         // The simulator's clock starts at its own start, as this one does
         // (within a process start-up), so the join time comes off both.
         const int64_t boardMs = lastHandOver - load.JoinedBeforeOrders(run);
-        state.SetIterationTime(double(std::max(run.ackMs, boardMs)) / 1000.0);
-        Report(state, run, expected, int(texts.size()), doubled, boardMs);
-        server.StopServer();
+        ReportBurst(state, run, expected, int(texts.size()), doubled, std::max(run.ackMs, boardMs),
+                    plain, floorUs);
     }
 }
 
-// ---- the station executable --------------------------------------------------------
+// ---- bursts: the station executable --------------------------------------------------
 
-QString ReadIni(const QString& path, const QString& section, const QString& key) {
-    return ReadIniValue(section, key, path, 1024);
-}
-
-// The real station executable in a folder of its own, started with the
-// settings given and stopped (SIGTERM) at the end.
-struct StationProcess {
-    QTemporaryDir appData;
-    QString folder;
-    QProcess process;
-
-    bool Start(const QByteArray& settings, const QString& waitFor) {
-        const QString station = kBinDir + "/kestrelle";
-        if (!QFile::exists(station))
-            return false;
-        folder = appData.path() + "/Quillbarrow/Kestrelle/";
-        QDir().mkpath(folder);
-        QFile config(folder + "KestrelleApp.config");
-        if (!config.open(QIODevice::WriteOnly) ||
-            config.write(settings + "[Restriction]\r\nValue=False\r\n[SoundNotification]\r\n"
-                                    "Value=False\r\n") < 0)
-            return false;
-        config.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("KESTRELLE_COMMON_APPDATA", appData.path());
-        env.insert("QT_QPA_PLATFORM", "offscreen");
-        process.setProcessEnvironment(env);
-        process.setProgram(station);
-        process.start();
-        QElapsedTimer wait;
-        wait.start();
-        while (!waitFor.isEmpty() && !QFile(folder + waitFor).exists() && wait.elapsed() < 15000)
-            QThread::msleep(20);
-        return waitFor.isEmpty() || QFile(folder + waitFor).exists();
-    }
-    // The orders BackUp.log holds, by their first row; `doubled` counts
-    // repeated ones.
-    QSet<QString> Backup(int* doubled = nullptr) const {
-        const QString backup = folder + "BackUp.log";
-        platform::IniClearCache();
-        QSet<QString> texts;
-        const int count = ReadIni(backup, "OrdersCount", "Value").toInt();
-        for (int i = 0; i < count; ++i) {
-            const QString section = QStringLiteral("Order_%1").arg(i, 2, 10, QLatin1Char('0'));
-            const QString text = ReadIni(backup, section, "Row_000");
-            if (doubled && texts.contains(text))
-                ++*doubled;
-            texts.insert(text);
-        }
-        return texts;
-    }
-    int BackupCount() const {
-        platform::IniClearCache();
-        return ReadIni(folder + "BackUp.log", "OrdersCount", "Value").toInt();
-    }
-    ~StationProcess() {
-        if (process.state() == QProcess::NotRunning)
-            return;
-        process.terminate();
-        if (!process.waitForFinished(10000)) {
-            process.kill();
-            process.waitForFinished();
-        }
-    }
-};
-
-void BM_StationExecutable(benchmark::State& state) {
+void BM_Mode1BurstStation(benchmark::State& state) {
     const Load load(state);
     const int expected = load.Expected();
     for (auto _ : state) {
-        uint16_t port = 0;
-        {
-            // A port free right now, for the station to listen on.
-            CSocketMaster probe;
-            probe.Listen();
-            port = uint16_t(probe.LocalPort());
-        }
-        StationProcess kestrelle;
-        if (!kestrelle.Start("[Communication]\r\nValue=1\r\n[PortTCP]\r\nValue=" +
-                                 QByteArray::number(port) + "\r\n",
-                             "Logs/QVKServer.log")) {
+        const int port = FreePort(SOCK_STREAM);
+        StationExecutable kestrelle;
+        const double floorUs = SyncFloorUs(kestrelle.DataFolder());
+        if (!kestrelle.ConfigureMessageServer(port) || !kestrelle.Start() ||
+            !kestrelle.WaitForPort(SOCK_STREAM, port)) {
             state.SkipWithError("the station did not start its message server");
             return;
         }
         QElapsedTimer clock;
         clock.start();
-        const SimulatorRun run = RunLoad(port, load);
+        const SimulatorRun run = RunLoad(uint16_t(port), load);
         // On the board: the backup file counts every order the board holds.
         int64_t boardMs = -1;
-        const int64_t deadline = clock.elapsed() + 60000;
-        while (clock.elapsed() < deadline) {
+        while (clock.elapsed() < 60000 && run.ok) {
             if (kestrelle.BackupCount() >= expected) {
                 boardMs = clock.elapsed() - load.JoinedBeforeOrders(run);
                 break;
@@ -261,271 +215,126 @@ void BM_StationExecutable(benchmark::State& state) {
             QThread::msleep(5);
         }
         int doubled = 0;
-        const QSet<QString> texts = kestrelle.Backup(&doubled);
-        if (!run.ok || boardMs < 0) {
-            state.SkipWithError(("orders missing: " + run.output.toStdString()).c_str());
+        const int onBoard = int(kestrelle.BackupFirstRows(&doubled).size());
+        kestrelle.Stop();
+        if (Failed(state, run.ok && boardMs >= 0, "orders missing", run.output))
             return;
-        }
-        state.SetIterationTime(double(std::max(run.ackMs, boardMs)) / 1000.0);
-        Report(state, run, expected, int(texts.size()), doubled, boardMs);
+        const PlainRun plain = RunPlain(load);
+        if (Failed(state, plain.ok, "plain server failed", plain.output))
+            return;
+        ReportBurst(state, run, expected, onBoard, doubled, std::max(run.ackMs, boardMs), plain,
+                    floorUs);
     }
 }
 
-// ---- the plain poll server ---------------------------------------------------------
+// ---- closed loop ---------------------------------------------------------------------
 
-// The protocol as plainly as it goes: one thread, poll(), a byte queue per
-// terminal. CON broadcasts ENT and answers with LST, MSG is relayed to all,
-// an ORD to this server is appended to a file, flushed, and its ORA
-// broadcast.
-class PlainPollServer {
-public:
-    explicit PlainPollServer(const QString& ordersFile) {
-        ordersFd_ =
-            ::open(ordersFile.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        const int on = 1;
-        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in sa{};
-        sa.sin_family = AF_INET;
-        sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        ::listen(listener_, 1024);
-        socklen_t len = sizeof sa;
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&sa), &len);
-        port_ = ntohs(sa.sin_port);
-        thread_ = std::thread([this] { Run(); });
-    }
-    ~PlainPollServer() {
-        stop_ = true;
-        thread_.join();
-        for (const Client& c : clients_)
-            ::close(c.fd);
-        ::close(listener_);
-        ::close(ordersFd_);
-    }
-    uint16_t Port() const { return port_; }
-    int Orders() const { return orders_; }
+// Both servers run side by side and take turns: a round of the loop against
+// the station, one against the plain server, a few sync-floor samples, and
+// again, so that a drift of the machine's load reaches both alike.
+constexpr int kClosedLoopRounds = 5;
 
-private:
-    struct Client {
-        int fd = -1;
-        QString name;
-        QByteArray in;
-        QByteArray out;
-        bool closed = false;
-    };
-    static inline const QString kName =
-        QStringLiteral("BENCH") + ImServerProtocol::kServerNameSuffix;
-
-    void Run() {
-        std::vector<pollfd> fds;
-        while (!stop_) {
-            fds.clear();
-            fds.push_back({listener_, POLLIN, 0});
-            for (const Client& c : clients_)
-                fds.push_back({c.fd, short(POLLIN | (c.out.isEmpty() ? 0 : POLLOUT)), 0});
-            if (::poll(fds.data(), nfds_t(fds.size()), 50) <= 0)
-                continue;
-            if (fds[0].revents & POLLIN) {
-                int fd;
-                while ((fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0)
-                    clients_.push_back({fd, {}, {}, {}, false});
-            }
-            for (size_t i = 1; i < fds.size(); ++i) {
-                Client& c = clients_[i - 1];
-                if (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) {
-                    char buffer[65536];
-                    const ssize_t n = ::recv(c.fd, buffer, sizeof buffer, 0);
-                    if (n <= 0) {
-                        c.closed = true;  // dropped below
-                        continue;
-                    }
-                    c.in.append(buffer, n);
-                    for (const QByteArray& m : ImServerProtocol::TakeCompleteMessages(c.in))
-                        Handle(i - 1, m);
-                }
-            }
-            for (Client& c : clients_) {
-                if (!c.closed && !c.out.isEmpty()) {
-                    const ssize_t n =
-                        ::send(c.fd, c.out.constData(), size_t(c.out.size()), MSG_NOSIGNAL);
-                    if (n > 0)
-                        c.out.remove(0, n);
-                }
-            }
-            for (size_t i = clients_.size(); i-- > 0;) {
-                if (clients_[i].closed) {
-                    ::close(clients_[i].fd);
-                    clients_.erase(clients_.begin() + qsizetype(i));
-                }
-            }
-        }
-    }
-    void Broadcast(const QByteArray& bytes) {
-        for (Client& c : clients_)
-            c.out.append(bytes);
-    }
-    void Handle(size_t index, const QByteArray& bytes) {
-        const QString message = platform::FromAnsi(bytes);
-        const QString command = message.left(3);
-        if (command == QLatin1String("CON")) {
-            clients_[index].name = ImServerProtocol::CleanName(ImServerProtocol::Field(message, 2));
-            Broadcast(platform::ToAnsi(ImServerProtocol::EnterMessage(clients_[index].name)));
-            QStringList names;
-            for (const Client& c : clients_)
-                if (!c.name.isEmpty())
-                    names << c.name;
-            clients_[index].out.append(platform::ToAnsi(
-                ImServerProtocol::ListMessage(ImServerProtocol::UserList(kName, names))));
-        } else if (command == QLatin1String("MSG")) {
-            Broadcast(bytes + ImServerProtocol::kEndOfMessageByte);
-        } else if (command == QLatin1String("ORD")) {
-            const auto order = ImServerProtocol::ParseOrder(message);
-            if (!order || order->Addressee != kName)
-                return;
-            const QByteArray line = platform::ToAnsi(order->Text) + "\r\n";
-            if (::write(ordersFd_, line.constData(), size_t(line.size())) != line.size() ||
-                ::fdatasync(ordersFd_) != 0)
-                return;  // not saved: not acknowledged
-            ++orders_;
-            Broadcast(
-                platform::ToAnsi(ImServerProtocol::AcknowledgeMessage(order->Sender, order->Id)));
-        }
-    }
-
-    int listener_ = -1;
-    int ordersFd_ = -1;
-    uint16_t port_ = 0;
-    std::vector<Client> clients_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> orders_{0};
-    std::thread thread_;
-};
-
-void BM_PlainPollServer(benchmark::State& state) {
-    const Load load(state);
+void BM_Mode1ClosedLoop(benchmark::State& state) {
+    const int terminals = int(state.range(0));
+    const int ordersEach = int(state.range(1));
     for (auto _ : state) {
+        const int port = FreePort(SOCK_STREAM);
+        StationExecutable kestrelle;
+        if (!kestrelle.ConfigureMessageServer(port) || !kestrelle.Start() ||
+            !kestrelle.WaitForPort(SOCK_STREAM, port)) {
+            state.SkipWithError("the station did not start its message server");
+            return;
+        }
         QTemporaryDir dir;
-        PlainPollServer server(dir.path() + "/orders.txt");
-        const SimulatorRun run = RunLoad(server.Port(), load);
-        if (!run.ok) {
-            state.SkipWithError(("simulator failed: " + run.output.toStdString()).c_str());
-            return;
+        PlainImServer server(dir.path() + "/orders.txt");
+        SyncFloorFile floor(kestrelle.DataFolder());
+        ClosedLoopResult station, plain;
+        std::vector<double> floorUs;
+        for (int round = 0; round < kClosedLoopRounds; ++round) {
+            for (int i = 0; i < 8; ++i)
+                floorUs.push_back(floor.AppendAndSyncUs());
+            for (auto [target, into] : {std::pair{port, &station}, {server.Port(), &plain}}) {
+                const ClosedLoopResult r = RunClosedLoop(target, terminals, ordersEach);
+                if (!r.ok || server.SaveFailed()) {
+                    state.SkipWithError(into == &station
+                                            ? "the station did not acknowledge every order"
+                                            : "the plain server did not acknowledge every order");
+                    return;
+                }
+                into->orders += r.orders;
+                into->seconds += r.seconds;
+                into->latenciesUs.insert(into->latenciesUs.end(), r.latenciesUs.begin(),
+                                         r.latenciesUs.end());
+            }
         }
-        state.SetIterationTime(double(run.ackMs) / 1000.0);
-        Report(state, run, load.Expected(), server.Orders(), 0, run.ackMs);
+        kestrelle.Stop();
+        const double floorP50 = Median(floorUs);
+        const double stationP50 = Median(station.latenciesUs);
+        const double plainP50 = Median(plain.latenciesUs);
+        state.SetIterationTime(station.seconds);
+        state.counters["orders"] = station.orders;
+        state.counters["station_orders_per_s"] = station.OrdersPerSecond();
+        state.counters["plain_orders_per_s"] = plain.OrdersPerSecond();
+        state.counters["speed_ratio"] = station.OrdersPerSecond() / plain.OrdersPerSecond();
+        state.counters["station_p50_us"] = stationP50;
+        state.counters["station_p99_us"] = Percentile(station.latenciesUs, 0.99);
+        state.counters["plain_p50_us"] = plainP50;
+        state.counters["floor_us"] = floorP50;
+        state.counters["p50_floor_ratio"] = floorP50 > 0 ? stationP50 / floorP50 : 0;
+        state.counters["plain_p50_over_floor"] = floorP50 > 0 ? plainP50 / floorP50 : 0;
     }
 }
 
-// ---- datagrams to the station ---------------------------------------------------
+// ---- a small order behind a large one --------------------------------------------------
 
-// A plain recvfrom loop on its own thread, with the largest receive buffer
-// the system gives; it counts what it keeps.
-class PlainReceiver {
-public:
-    PlainReceiver() {
-        fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-        int size = 64 << 20;  // capped by net.core.rmem_max
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        sockaddr_in sa = Loopback(0);
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-        socklen_t len = sizeof sa;
-        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&sa), &len);
-        port_ = ntohs(sa.sin_port);
-        timeval t{0, 100000};
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &t, sizeof t);
-        thread_ = std::thread([this] {
-            char buffer[65536];
-            sockaddr_in from{};
-            while (!stop_) {
-                socklen_t len = sizeof from;
-                if (::recvfrom(fd_, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                               &len) > 0)
-                    ++kept_;
-            }
-        });
-    }
-    ~PlainReceiver() {
-        stop_ = true;
-        thread_.join();
-        ::close(fd_);
-    }
-    uint16_t Port() const { return port_; }
-    int Kept() const { return kept_; }
+// Terminal A sends an order of `size` characters in lines of about 40, B a
+// small order as soon as A's last byte is sent; answers the microseconds from
+// B's send to B's ORA, or a negative value when an ORA did not come.
+double SmallBehindLarge(int port, int size) {
+    QByteArray large;
+    for (int i = 0; large.size() < size; ++i)
+        large += QByteArray::number(i % 10) + " x Soup, " + (i % 3 == 2 ? "\r\n" : "");
+    large.truncate(size);
+    BenchTerminal a("POS-A"), b("POS-B");
+    if (!a.Connect(port, 30000) || !b.Connect(port, 30000) || !a.SendJoin() || !b.SendJoin() ||
+        !a.WaitFor(&BenchTerminal::Joined, 30000) || !b.WaitFor(&BenchTerminal::Joined, 30000))
+        return -1;
+    if (!a.SendOrder("1", large))
+        return -1;
+    const double sent = NowUs();
+    if (!b.SendOrder("1", SmallOrderText(1)) || !b.WaitForAck("1", 60000))
+        return -1;
+    const double waited = NowUs() - sent;
+    return a.WaitForAck("1", 60000) ? waited : -1;
+}
 
-private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> kept_{0};
-    std::thread thread_;
-};
-
-void BM_StationDatagrams(benchmark::State& state) {
-    const int64_t pauseUs = state.range(0);
-    const int count = int(state.range(1));
+void BM_Mode1SmallBehindLarge(benchmark::State& state) {
+    const int size = int(state.range(0));
     for (auto _ : state) {
-        const int port = FreePort(SOCK_DGRAM);
-        StationProcess kestrelle;
-        // The station is up once the port is taken.
-        const auto taken = [port] { return PortTaken(SOCK_DGRAM, port); };
-        kestrelle.Start(
-            "[Communication]\r\nValue=0\r\n[PortUDP]\r\nValue=" + QByteArray::number(port) + "\r\n",
-            QString());
-        QElapsedTimer up;
-        up.start();
-        while (!taken() && up.elapsed() < 15000)
-            QThread::msleep(20);
-        if (!taken()) {
-            state.SkipWithError("the station did not start");
+        const int port = FreePort(SOCK_STREAM);
+        StationExecutable kestrelle;
+        if (!kestrelle.ConfigureMessageServer(port) || !kestrelle.Start() ||
+            !kestrelle.WaitForPort(SOCK_STREAM, port)) {
+            state.SkipWithError("the station did not start its message server");
             return;
         }
-        QThread::msleep(500);
-        PlainReceiver plain;
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        const sockaddr_in station = Loopback(port), loop = Loopback(plain.Port());
-        QElapsedTimer clock;
-        clock.start();
-        timespec next{};
-        ::clock_gettime(CLOCK_MONOTONIC, &next);
-        for (int i = 1; i <= count; ++i) {
-            const QByteArray d =
-                OrderDatagram(i, "POS1", QString("Table %1: 2 x Soup, 1 x Bread").arg(i))
-                    .toLatin1();
-            ::sendto(fd, d.constData(), size_t(d.size()), 0,
-                     reinterpret_cast<const sockaddr*>(&station), sizeof station);
-            ::sendto(fd, d.constData(), size_t(d.size()), 0,
-                     reinterpret_cast<const sockaddr*>(&loop), sizeof loop);
-            if (pauseUs > 0) {
-                next.tv_nsec += pauseUs * 1000;
-                while (next.tv_nsec >= 1000000000) {
-                    next.tv_nsec -= 1000000000;
-                    ++next.tv_sec;
-                }
-                ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
-            }
+        const double stationUs = SmallBehindLarge(port, size);
+        kestrelle.Stop();
+        QTemporaryDir dir;
+        double plainUs = -1;
+        {
+            PlainImServer server(dir.path() + "/orders.txt");
+            plainUs = SmallBehindLarge(server.Port(), size);
         }
-        const int64_t sentMs = clock.elapsed();
-        ::close(fd);
-        // Until the backup stops growing for two seconds.
-        int onBoard = 0;
-        int64_t lastGrowth = clock.elapsed();
-        while (clock.elapsed() - lastGrowth < 2000 && onBoard < count) {
-            const int now = kestrelle.BackupCount();
-            if (now != onBoard) {
-                onBoard = now;
-                lastGrowth = clock.elapsed();
-            }
-            QThread::msleep(20);
+        if (stationUs < 0 || plainUs < 0) {
+            state.SkipWithError(stationUs < 0 ? "the station did not acknowledge both orders"
+                                              : "the plain server did not acknowledge both");
+            return;
         }
-        int doubled = 0;
-        const int distinct = int(kestrelle.Backup(&doubled).size());
-        state.SetIterationTime(double(lastGrowth) / 1000.0);
-        state.counters["sent"] = count;
-        state.counters["send_ms"] = double(sentMs);
-        state.counters["in_backup"] = distinct;
-        state.counters["backup_doubled"] = doubled;
-        state.counters["plain_recvfrom_kept"] = plain.Kept();
+        state.SetIterationTime(stationUs / 1e6);
+        state.counters["station_ms"] = stationUs / 1000;
+        state.counters["plain_ms"] = plainUs / 1000;
+        state.counters["time_ratio"] = stationUs / plainUs;
     }
 }
 
@@ -533,39 +342,38 @@ void BM_StationDatagrams(benchmark::State& state) {
 
 // 50 terminals sending; 50 sending among 200 connected; 200 sending; 500
 // joining at once with 2 orders each.
-BENCHMARK(BM_ModServer)
+BENCHMARK(BM_Mode1BurstInProcess)
     ->Args({50, 0, 20, 0})
     ->Args({50, 150, 20, 0})
     ->Args({200, 0, 20, 0})
     ->Args({500, 0, 2, 1})
-    ->UseManualTime()
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PlainPollServer)
-    ->Args({50, 0, 20, 0})
-    ->Args({200, 0, 20, 0})
-    ->UseManualTime()
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StationDatagrams)
-    ->Args({1000, 10000})
-    ->Args({0, 10000})
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_StationExecutable)
+BENCHMARK(BM_Mode1BurstStation)
     ->Args({50, 0, 20, 0})
     ->Args({50, 150, 20, 0})
     ->Args({200, 0, 20, 0})
     ->Args({500, 0, 2, 1})
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+// Per round: 1 terminal with 100 orders, 10 with 30 each, 100 with 5 each.
+BENCHMARK(BM_Mode1ClosedLoop)
+    ->Args({1, 100})
+    ->Args({10, 30})
+    ->Args({100, 5})
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Mode1SmallBehindLarge)
+    ->Arg(300000)
+    ->Arg(1000000)
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv, 5);
 }

@@ -20,6 +20,7 @@
 #include "localization/ResManagerClass.h"
 #include "network/ModServer.h"
 #include "platform/CodePage.h"
+#include "support/BenchRun.h"
 
 namespace {
 
@@ -104,7 +105,6 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
+    // A shift is minutes long: one run unless more are asked for.
+    return RunBenchmarks(argc, argv, 1);
 }

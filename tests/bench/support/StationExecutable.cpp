@@ -1,0 +1,91 @@
+#include "support/StationExecutable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include "common/TestNet.h"
+#include "platform/IniFile.h"
+
+StationExecutable::StationExecutable() {
+    QDir().mkpath(DataFolder());
+}
+
+StationExecutable::~StationExecutable() {
+    Stop();
+}
+
+bool StationExecutable::Configure(const QList<QPair<QString, QString>>& settings) {
+    QList<platform::IniEntry> entries{{"Restriction", "Value", "False"},
+                                      {"SoundNotification", "Value", "False"}};
+    for (const auto& [section, value] : settings)
+        entries.append({section, "Value", value});
+    return platform::IniWriteMany(DataFolder() + "KestrelleApp.config", entries);
+}
+
+bool StationExecutable::ConfigureMessageServer(int port) {
+    return Configure({{"Communication", "1"}, {"PortTCP", QString::number(port)}});
+}
+
+bool StationExecutable::ConfigureDatagrams(int port) {
+    return Configure({{"Communication", "0"}, {"PortUDP", QString::number(port)}});
+}
+
+bool StationExecutable::WriteBackup(const QByteArray& bytes) {
+    QFile file(DataFolder() + "BackUp.log");
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+bool StationExecutable::Start() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KESTRELLE_COMMON_APPDATA", appData_.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    process_.setProcessEnvironment(env);
+    // Its output is not read: it goes where this program's goes.
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setStandardOutputFile(QProcess::nullDevice());
+    process_.start(QStringLiteral(KESTRELLE_BIN_DIR "/kestrelle"), {});
+    return process_.waitForStarted(10000);
+}
+
+bool StationExecutable::WaitForPort(int type, int port, int timeoutMs) {
+    for (int waited = 0; waited < timeoutMs; waited += 5) {
+        if (PortTaken(type, port))
+            return true;
+        if (!Running())
+            return false;
+        QThread::msleep(5);
+    }
+    return false;
+}
+
+void StationExecutable::Stop() {
+    if (!Running())
+        return;
+    process_.terminate();
+    if (!process_.waitForFinished(15000)) {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
+}
+
+int StationExecutable::BackupCount() const {
+    platform::IniClearCache();
+    return platform::IniLookup(DataFolder() + "BackUp.log", "OrdersCount", "Value")
+        .value_or(QString())
+        .toInt();
+}
+
+QSet<QString> StationExecutable::BackupFirstRows(int* doubled) const {
+    const QString backup = DataFolder() + "BackUp.log";
+    const int count = BackupCount();
+    QSet<QString> rows;
+    for (int i = 0; i < count; ++i) {
+        const QString section = QStringLiteral("Order_%1").arg(i, 2, 10, QLatin1Char('0'));
+        const QString row = platform::IniLookup(backup, section, "Row_000").value_or(QString());
+        if (doubled && rows.contains(row))
+            ++*doubled;
+        rows.insert(row);
+    }
+    return rows;
+}
