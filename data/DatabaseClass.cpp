@@ -36,7 +36,10 @@ ErrorController* DatabaseClass::ErrorLogging() {
 }
 
 void DatabaseClass::Record(int32_t number, const QString& text, const QString& method) {
-    ErrorLogging()->Add(kSystemError, number, text, method);
+    if (errorSink_)
+        errorSink_(number, text, method);
+    else
+        ErrorLogging()->Add(kSystemError, number, text, method);
 }
 
 std::shared_ptr<platform::Connection>& DatabaseClass::ApplConnection() {

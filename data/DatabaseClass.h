@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "platform/Variant.h"
@@ -27,6 +28,8 @@ struct ConnectionSettings {
     QString LocalServerName;
     QString User;
     QString Password;
+
+    bool operator==(const ConnectionSettings&) const = default;
 };
 
 // The one gateway to the point-of-sale database. Every caller writes SQL in
@@ -40,6 +43,9 @@ struct ConnectionSettings {
 // is read through the local-server connection, which is the application
 // connection itself unless a local server is configured; the board's order
 // reads and every write use the application connection.
+//
+// An instance and its connections belong to one thread: the program-wide one
+// to the window's, the board's database worker has an instance of its own.
 class DatabaseClass final {
 public:
     DatabaseClass();
@@ -48,6 +54,8 @@ public:
     DatabaseClass& operator=(const DatabaseClass&) = delete;
 
     // Plain access to the settings; changing them does not reconnect.
+    const ConnectionSettings& Settings() const { return settings_; }
+    void SetSettings(const ConnectionSettings& settings) { settings_ = settings; }
     int32_t ConnectTo() const { return settings_.ConnectTo; }
     void SetConnectTo(int32_t type) { settings_.ConnectTo = type; }
     QString DatabasePath() const { return settings_.DatabasePath; }
@@ -67,6 +75,11 @@ public:
     // it the program's. Not owned; must outlive this object's use of it.
     ErrorController* ErrorLogging();
     void SetErrorLogging(ErrorController* log) { errorLogging_ = log; }
+    // Where failures go instead of the log while set: an instance used on
+    // another thread than the log's hands them to the log's thread. Called
+    // with the error's number, text and method name.
+    using ErrorSink = std::function<void(int32_t, const QString&, const QString&)>;
+    void SetErrorSink(ErrorSink sink) { errorSink_ = std::move(sink); }
 
     // The application connection is open and still on its database: a file
     // database replaced at its path (a restore, a sync tool's new copy)
@@ -139,6 +152,7 @@ private:
     std::shared_ptr<platform::Connection> replConnection_;
     ErrorController* errorLogging_ = nullptr;
     std::unique_ptr<ErrorController> ownLog_;
+    ErrorSink errorSink_;
     int16_t timeOut_ = 0;
     bool myODBCMissing_ = false;
     int openCount_ = 0;

@@ -164,27 +164,45 @@ PrivateMySqlServer::PrivateMySqlServer() {
     QDir(folder_).removeRecursively();
     QDir().mkpath(folder_);
     const passwd* account = getpwuid(geteuid());
-    const QString runAs =
-        account ? QString::fromLocal8Bit(account->pw_name) : QStringLiteral("root");
+    runAs_ = account ? QString::fromLocal8Bit(account->pw_name) : QStringLiteral("root");
     if (!RunProgram(ServerProgram(
                         {QStringLiteral("mariadb-install-db"), QStringLiteral("mysql_install_db")}),
                     {QStringLiteral("--no-defaults"),
                      QStringLiteral("--datadir=") + folder_ + QStringLiteral("/data"),
-                     QStringLiteral("--user=") + runAs,
+                     QStringLiteral("--user=") + runAs_,
                      QStringLiteral("--auth-root-authentication-method=socket"),
-                     QStringLiteral("--auth-root-socket-user=") + runAs}))
+                     QStringLiteral("--auth-root-socket-user=") + runAs_}))
         throw std::runtime_error("mariadb-install-db failed");
     // A free port: bound once by the test, then handed to the server.
-    const int port = FreeLoopbackPort();
+    server_.port = FreeLoopbackPort();
+    server_.user = QStringLiteral("kestrelle");
+    server_.password = QStringLiteral("kestrelle");
+    Launch();
+    const QByteArray grants =
+        "CREATE USER 'kestrelle'@'localhost' IDENTIFIED BY 'kestrelle';\n"
+        "CREATE USER 'kestrelle'@'127.0.0.1' IDENTIFIED BY 'kestrelle';\n"
+        "GRANT ALL PRIVILEGES ON *.* TO 'kestrelle'@'localhost';\n"
+        "GRANT ALL PRIVILEGES ON *.* TO 'kestrelle'@'127.0.0.1';\n";
+    if (!RunProgram(ServerProgram({QStringLiteral("mariadb"), QStringLiteral("mysql")}),
+                    {QStringLiteral("--no-defaults"),
+                     QStringLiteral("--socket=") + folder_ + QStringLiteral("/m.sock"),
+                     QStringLiteral("-uroot")},
+                    grants)) {
+        Remove();
+        throw std::runtime_error("the private MariaDB server did not take its users");
+    }
+}
+
+void PrivateMySqlServer::Launch() {
     const QString socket = folder_ + QStringLiteral("/m.sock");
     QProcess server;
     server.setProgram(ServerProgram({QStringLiteral("mariadbd"), QStringLiteral("mysqld")}));
     server.setArguments(
         {QStringLiteral("--no-defaults"), QStringLiteral("--datadir=") + folder_ + "/data",
-         QStringLiteral("--socket=") + socket, QStringLiteral("--port=%1").arg(port),
+         QStringLiteral("--socket=") + socket, QStringLiteral("--port=%1").arg(server_.port),
          QStringLiteral("--bind-address=127.0.0.1"),
          QStringLiteral("--log-error=") + folder_ + QStringLiteral("/err.log"),
-         QStringLiteral("--user=") + runAs, QStringLiteral("--skip-name-resolve"),
+         QStringLiteral("--user=") + runAs_, QStringLiteral("--skip-name-resolve"),
          QStringLiteral("--innodb-buffer-pool-size=16M")});
     server.setStandardOutputFile(QProcess::nullDevice());
     server.setStandardErrorFile(QProcess::nullDevice());
@@ -193,11 +211,6 @@ PrivateMySqlServer::PrivateMySqlServer() {
         throw std::runtime_error("mariadbd did not start");
     pid_ = pid;
     const QString client = ServerProgram({QStringLiteral("mariadb"), QStringLiteral("mysql")});
-    const QByteArray grants =
-        "CREATE USER 'kestrelle'@'localhost' IDENTIFIED BY 'kestrelle';\n"
-        "CREATE USER 'kestrelle'@'127.0.0.1' IDENTIFIED BY 'kestrelle';\n"
-        "GRANT ALL PRIVILEGES ON *.* TO 'kestrelle'@'localhost';\n"
-        "GRANT ALL PRIVILEGES ON *.* TO 'kestrelle'@'127.0.0.1';\n";
     bool ready = false;
     for (int i = 0; i < 300 && !ready; ++i) {
         ready = RunProgram(
@@ -206,16 +219,27 @@ PrivateMySqlServer::PrivateMySqlServer() {
         if (!ready)
             QThread::msleep(100);
     }
-    if (!ready || !RunProgram(client,
-                              {QStringLiteral("--no-defaults"),
-                               QStringLiteral("--socket=") + socket, QStringLiteral("-uroot")},
-                              grants)) {
+    if (!ready) {
         Remove();
         throw std::runtime_error("the private MariaDB server did not start");
     }
-    server_.port = port;
-    server_.user = QStringLiteral("kestrelle");
-    server_.password = QStringLiteral("kestrelle");
+}
+
+void PrivateMySqlServer::Kill() {
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_t(pid_), SIGCONT);
+    ::kill(pid_t(pid_), SIGKILL);
+    for (int i = 0; i < 500 && ::kill(pid_t(pid_), 0) == 0; ++i)
+        QThread::msleep(10);
+    if (::kill(pid_t(pid_), 0) == 0)
+        throw std::runtime_error("the private MariaDB server did not end within 5 s");
+    pid_ = 0;
+}
+
+void PrivateMySqlServer::Restart() {
+    Kill();
+    Launch();
 }
 
 PrivateMySqlServer::~PrivateMySqlServer() {

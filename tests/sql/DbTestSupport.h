@@ -38,8 +38,8 @@ struct MySqlTestServer {
 MySqlTestServer RequireMySqlServer();
 
 // A MariaDB server of the test's own, on a free port of 127.0.0.1, for tests
-// that stop it (SIGSTOP) under a running station without touching the
-// server other tests share; killed and removed when the object goes. Raises
+// that stop or kill it under a running station without touching the server
+// other tests share; killed and removed when the object goes. Raises
 // std::runtime_error when it cannot start.
 class PrivateMySqlServer final {
 public:
@@ -52,12 +52,18 @@ public:
     // SIGSTOP and SIGCONT: the server keeps its connections and stops answering.
     void Stop();
     void Continue();
+    // SIGKILL, once the process is gone; and a new server on the same port
+    // and data, once it answers.
+    void Kill();
+    void Restart();
 
 private:
+    void Launch();
     void Remove();
 
     MySqlTestServer server_;
     QString folder_;
+    QString runAs_;
     long long pid_ = 0;
 };
 
