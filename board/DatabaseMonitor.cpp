@@ -117,6 +117,36 @@ QDateTime ItemTime(const Variant& value) {
     return value.ToDateTime();
 }
 
+OrderItem ReadOrderItem(const platform::Recordset& items, std::optional<AppError>* failure) {
+    OrderItem item;
+    item.ID = items.Fields(QStringLiteral("ID")).ToLong();
+    item.Name = items.Fields(QStringLiteral("Name")).ToString();
+    item.Note = items.Fields(QStringLiteral("Note")).ToString();
+    // A field that does not read as its kind is named in the failure; the
+    // item stays, so that it is shown and can be finished.
+    const auto tolerant = [&](const char* field, auto&& read) {
+        const Variant value = items.Fields(QLatin1String(field));
+        try {
+            read(value);
+        } catch (const AppError& e) {
+            if (failure && !*failure)
+                failure->emplace(e.Number(),
+                                 e.Description() + QStringLiteral(" (operations.ID ") +
+                                     QString::number(item.ID) + QStringLiteral(", ") +
+                                     QLatin1String(field) + QStringLiteral(" '") +
+                                     value.ToString() + QStringLiteral("')"),
+                                 e.Source());
+            return false;
+        }
+        return true;
+    };
+    tolerant("GoodID", [&](const Variant& v) { item.GoodID = v.ToLong(); });
+    if (!tolerant("Qtty", [&](const Variant& v) { item.Qtty = v.IsNull() ? 0 : v.ToDouble(); }))
+        item.QttyText = items.Fields(QStringLiteral("Qtty")).ToString();
+    tolerant("UserRealTime", [&](const Variant& v) { item.UserRealTime = ItemTime(v); });
+    return item;
+}
+
 QString BuildFinishItemSql(int32_t itemId) {
     return QStringLiteral("UPDATE operations SET SrcDocID = -1 WHERE ID = ") +
            QString::number(itemId);

@@ -4,7 +4,9 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <optional>
 
+#include "platform/AppError.h"
 #include "platform/Variant.h"
 
 // The SQL of mode 2's order board, free of any window: the station's group
@@ -30,6 +32,9 @@ struct OrderItem {
     double Qtty = 0;
     int32_t ID = 0;
     QDateTime UserRealTime;
+    // The stored text of a quantity that is no number (Qtty is then 0): the
+    // grid shows it as it is.
+    QString QttyText;
 };
 
 // "AND ( goodsgroups.Code LIKE '001%' OR ...)" for the setting "001|...";
@@ -47,6 +52,13 @@ QString BuildOrderItemsFilter(const OrderHeader& order);
 // of a date (see rt::ParseIsoDateTime). NULL, Empty and the zero date are no
 // time (an invalid QDateTime). Raises 13 "Type mismatch" for what is no date.
 QDateTime ItemTime(const Variant& value);
+// The item of the items recordset's current row. A field that cannot be
+// read as its kind (a time or a quantity stored as a text that is neither)
+// keeps its default, no time or the quantity 0 with the stored text in
+// QttyText, and its failure goes to `failure` (the first one only, number and
+// text with the field's name); the item is read all the same. Raises only
+// for a missing column or an ID that is no number.
+OrderItem ReadOrderItem(const platform::Recordset& items, std::optional<AppError>* failure);
 // The UPDATE that finishes one item.
 QString BuildFinishItemSql(int32_t itemId);
 

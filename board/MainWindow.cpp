@@ -208,6 +208,8 @@ void MainWindow::CreateTimers() {
     timArrival_ = make("timArrival", 100, [this] { timArrival_Timer(); });
     tmrPassedTime_ = make("tmrPassedTime", 250, [this] { tmrPassedTime_Timer(); });
     tmrOrders_ = make("tmrOrders", 30000, [this] { tmrOrders_Timer(); });
+    tmrNoAnswer_ = make("tmrNoAnswer", 0, [this] { tmrNoAnswer_Timer(); });
+    tmrNoAnswer_->setSingleShot(true);
     tmrClock_->start();
     timerNewOrder_->start();
 }
@@ -217,9 +219,7 @@ void MainWindow::dgView_RowColChange() {
     platform::CommandButton* finish = btnAction(GetActionButtonIndex(QStringLiteral("Finish")));
     if (!finish)
         return;
-    // A poll disables every button while it rebuilds the items; a row moved
-    // inside its event pump must not give Finish back.
-    finish->SetEnabled(GetOrdersCount() > 0 && !pollBusy_);
+    finish->SetEnabled(GetOrdersCount() > 0);
     if (!finish->Enabled())
         ResetFinishPicture();
 }

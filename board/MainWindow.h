@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 #include <cstdint>
@@ -10,6 +11,7 @@
 
 #include "board/ArrivedOrders.h"
 #include "board/DatabaseMonitor.h"
+#include "board/DatabaseWorker.h"
 
 class ArrivalsStore;
 
@@ -85,20 +87,22 @@ public:
     static QString HistoryFilePath();
 
     // --- database view (mode 2) ---
-    // The poll pumps events: PollBusy turns a poll that starts inside
-    // another into nothing, and the action buttons stay disabled meanwhile.
+    // The database work (the connection check, the writes of a Finish, the
+    // two queries) runs on the database worker's thread; the poll's answer is
+    // taken on this thread, without pumping events, so nothing runs inside
+    // it. PollBusy is set while a request is under way: a timed poll then
+    // does nothing, and the answer under way is the news.
     //
     // The tag of tmrOrders: what the coming poll is for. Only the timer's own
     // poll plays the sound for changed items; the first poll of InitForm and
     // the poll after Finish do not.
     enum class PollTag { Timer, InitForm, Finish };
     void SetOrdersPollTag(PollTag tag) { ordersPollTag_ = tag; }
+    // Asks for a poll; its answer comes later (see PollBusy).
     void tmrOrders_Timer();
     void RefreshOrders();
     void LoadOrderItems();
     int16_t GetItemsCount() const { return int16_t(orderItems_.size()); }
-    void SaveOldState();
-    void CompareStates();
     QString GetGroupNameByCode(QString& code);
     void tmrPassedTime_Timer();
     const QList<OrderHeader>& OrderHeaders() const { return orderHeaders_; }
@@ -129,12 +133,13 @@ private:
     static bool DatabaseMode();
 
     // --- controller, start and end ---
-    bool ReconnectToDB(int16_t attempts);
     void KeyDownDispatcher(int32_t action);
     void SetToolTips();
     void AutoSelectLastOrder();
     void Form_Activate();
     bool LoginUser(bool changing, bool reload);
+    // Status panel 5: the company of the logged-in operator.
+    void ShowOperatorCompany();
 
     // --- arrived orders (modes 0 and 1) ---
     void Server_DataArrival(int32_t bytesTotal);
@@ -143,9 +148,45 @@ private:
     void rtbOrder_Click(int index);
 
     // --- database view (mode 2) ---
-    void ReadOrdersFromDatabase();
+    // The items a Finish writes, and the order (and, finishing one item, the
+    // item) they were taken from.
+    struct FinishTarget {
+        OrderHeader Order;
+        bool WholeOrder = true;
+        int32_t ItemID = 0;
+        QList<int32_t> ItemIDs;
+    };
+    // Queues a poll, or a Finish of the given items followed by a poll, with
+    // the settings, version and filters of now.
+    void SendDatabaseRequest(bool finish, const QList<int32_t>& itemIds, PollTag tag);
+    // The worker's answer: the poll's steps on what it read, a Finish's
+    // outcome, a database that could not be reached.
+    void DatabaseAnswered(DatabaseAnswer answer);
+    void ApplyPoll(const DatabaseAnswer& answer, PollTag tag);
+    void ReadOrdersFromDatabase(const DatabaseAnswer& answer);
+    void SaveOldState();
+    void CompareStates(bool itemsChanged, PollTag tag);
     void FillItemsGrid();
     void LayoutItemsGrid();
+    // The active order's items, all or the grid's current one; raises for a
+    // current row that names no item.
+    FinishTarget ShownFinishTarget() const;
+    // After a Finish whose items belonged to a connection made afresh since:
+    // the same order still shown is finished now, else the status bar says
+    // that the board changed.
+    void FinishAgainIfStillShown();
+    // The database does not answer or cannot be reached: the status bar says
+    // so while it lasts, the error log once (its first failure), and the
+    // message box asks the operator once (and after a Finish), without
+    // holding up the polls behind it.
+    void DatabaseLost(const QList<DatabaseFailure>& failures);
+    void DatabaseBack();
+    void AskAboutConnection();
+    void tmrNoAnswer_Timer();
+    // The window's own connection, for the operator login: made afresh when
+    // the worker found the database's connection lost since; false while the
+    // database cannot be reached.
+    bool WindowConnectionUsable();
 
     // --- layout and status bar ---
     void Form_Resize();
@@ -156,8 +197,11 @@ private:
     // text; an empty problem gives the text back.
     void ShowStoreProblem(const QString& problem);
     // Mode 2: the database's refusal of the last Finish; empty once one
-    // wrote. Shown in status panel 1 while it lasts (after the order files').
+    // wrote. Shown in status panel 1 while it lasts (after the order files'
+    // and the database's).
     void ShowFinishProblem(const QString& problem);
+    // Mode 2: the database does not answer; empty once it does.
+    void ShowDatabaseProblem(const QString& problem);
     QString GetDatabaseStatusText(bool withTitle);
     QFrame* frmOrders(int index) const;
 
@@ -221,13 +265,13 @@ private:
     void UpdateOrdersStatus();
     // A step of CompareStates: whether the poll brought more orders or changed
     // items against the saved state; keeps the saved active order inside the
-    // list. Raises what the items recordset raises.
-    bool ChangedSinceOldState();
+    // list.
+    bool ChangedSinceOldState(bool itemsChanged);
     // Whether the recordsets of the last poll hold what it asked for: the
     // orders, and their items when there are orders.
     bool PollReadItems() const;
-    // Status panel 1: the order files' problem, else the last Finish's, else
-    // the status text.
+    // Status panel 1: the order files' problem, else the database's, else the
+    // last Finish's, else the status text.
     void ShowStatusPanel();
     // A step of LoadOrderItems: reads the active order's items whole, then
     // shows them; raises at a row it cannot read, before anything changed.
@@ -248,27 +292,47 @@ private:
     // order files that stands in its place while it lasts.
     QString statusText_;
     QString storeProblem_;
+    QString databaseProblem_;
     QString finishProblem_;
 
     std::shared_ptr<platform::Recordset> ordersRecordset_;
     std::shared_ptr<platform::Recordset> itemsRecordset_;
     QList<OrderHeader> orderHeaders_;
     QList<OrderItem> orderItems_;
+    // Made at the first request of mode 2; its thread ends with the window.
+    std::unique_ptr<DatabaseWorker> databaseWorker_;
+    // Requests sent and not yet answered (a poll and a Finish at most).
+    int pendingRequests_ = 0;
     bool pollBusy_ = false;
+    bool finishPending_ = false;
+    // The Finish under way, and whether it is already the second try after
+    // a connection made afresh.
+    FinishTarget finishTarget_;
+    bool finishRetried_ = false;
+    // A poll asked for while another was under way: sent once it answers.
+    std::optional<PollTag> pollAgain_;
     PollTag ordersPollTag_ = PollTag::Timer;
+    // The database has not answered (tmrNoAnswer) or could not be reached;
+    // until a request reaches it again. The message box has been shown in
+    // this episode; it is open now.
+    bool databaseLost_ = false;
+    bool connectionAsked_ = false;
+    bool connectionBoxOpen_ = false;
+    // The worker made its connection afresh since the window's was opened.
+    bool windowConnectionStale_ = false;
+    // Items whose time or quantity could not be read, already logged.
+    QSet<int32_t> unreadableLogged_;
     // The tag of tmrPassedTime: the day number of the active order's earliest
     // item, from which the waiting time counts; none while no item is read.
     std::optional<double> passedTimeStart_;
     int32_t savedItemID_ = 0;
     int16_t savedOrdersCount_ = 0;
     int16_t savedActiveOrder_ = 0;
-    QString oldState_;
     // The failure LoadOrderItems last logged; empty once the items read.
     QString itemsFailure_;
-    // Database().OpenCount() when the items were read: a Finish after the
-    // database was opened afresh (a file replaced at its path) has items of
-    // another database in hand, and polls instead of writing.
-    int itemsOpenCount_ = -1;
+    // The worker's connection generation the items were read under: a
+    // Finish carries it, and writes nothing under another one.
+    int itemsGeneration_ = -1;
     QString groupNamesText_;
     UdpSenderTable udpSenders_;
     std::unique_ptr<CSocketMaster> server_;
@@ -296,6 +360,8 @@ private:
     QTimer* timArrival_ = nullptr;
     QTimer* tmrPassedTime_ = nullptr;
     QTimer* tmrOrders_ = nullptr;
+    // Single shot: the request under way has waited too long for the database.
+    QTimer* tmrNoAnswer_ = nullptr;
 };
 
 // The board window, once created: the main form it registers (see

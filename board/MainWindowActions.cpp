@@ -8,7 +8,6 @@
 #include "board/BoardHooks.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
-#include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
 #include "core/ModCommon.h"
@@ -174,11 +173,15 @@ void MainWindow::FinishArrivedOrder() {
 
 void MainWindow::ChangeOperator() {
     SetHourglass(true);
+    // While the database cannot be reached the operators are those read
+    // before, and the company stays as shown: neither read would answer.
+    const bool reachable = WindowConnectionUsable();
     Panels(2)->clear();
-    Panels(5)->clear();
-    if (LoginUser(true, true)) {
+    if (reachable)
+        Panels(5)->clear();
+    if (LoginUser(true, reachable)) {
         Panels(2)->setText(Users().ActiveUser().Name());
-        Panels(5)->setText(DefaultObjectReg(false).Company);
+        ShowOperatorCompany();
         const int setup = GetActionButtonIndex(QStringLiteral("Setup"));
         if (setup >= 0)
             btnAction(setup)->SetEnabled(Users().ActiveUser().level() >= 2);
@@ -208,56 +211,6 @@ void MainWindow::CloseBoard() {
     close();
 }
 
-void MainWindow::FinishDatabaseItems() {
-    // A poll rebuilds the items the grid's rows point into; a Finish that
-    // reached here from inside its event pump waits for the next press.
-    if (pollBusy_)
-        return;
-    tmrOrders_->stop();
-    // Whatever happens below, polling goes on and its sound is back.
-    const auto resume = qScopeGuard([this] {
-        ordersPollTag_ = PollTag::Timer;
-        tmrOrders_->start();
-    });
-    if (!ReconnectToDB(1))
-        return;
-    ordersPollTag_ = PollTag::Finish;
-    DatabaseClass& db = Database();
-    // The items in hand were read from a database that is no longer the one
-    // open (its file was replaced): their row ids may name other rows there.
-    // The board shows the database's orders first; the operator finishes
-    // what is shown then.
-    if (db.OpenCount() != itemsOpenCount_) {
-        RefreshOrders();
-        return;
-    }
-    QList<int32_t> ids;
-    if (ConfigurationSettings.FinishWholeOrder) {
-        for (int i = 0; i < GetItemsCount(); ++i)
-            ids.append(OrderItems()[i].ID);
-    } else {
-        const int i = int(rt::Val(dgView_->CellText(dgView_->Row(), QStringLiteral("Sum"))));
-        if (i < 0 || i >= GetItemsCount())
-            throw AppError::SubscriptOutOfRange();
-        ids.append(OrderItems()[i].ID);
-    }
-    // A write the database refuses is logged by the database class and
-    // shown here; the items after it are left as they are, since the next
-    // would meet the same refusal.
-    QString refused;
-    for (int32_t id : ids) {
-        db.ExecuteNonQuery(BuildFinishItemSql(id), false);
-        refused = db.LastExecuteError();
-        if (!refused.isEmpty())
-            break;
-    }
-    ShowFinishProblem(
-        refused.isEmpty()
-            ? QString()
-            : ResManager().GetResString(QStringLiteral("strItemsNotFinished")).arg(refused));
-    RefreshOrders();
-}
-
 void MainWindow::ClearActiveOrder() {
     const int removed = activeOrder_ - 1;
     if (removed < 0 || removed >= arrivals_.size())
@@ -278,42 +231,6 @@ void MainWindow::ClearActiveOrder() {
     // must show the active order, wherever the panels' window now starts.
     activePanel_ =
         int16_t(PanelOfActiveOrder(GetOrdersCount(), kOrderPanels, activeOrder_, activePanel_));
-}
-
-bool MainWindow::ReconnectToDB(int16_t attempts) {
-    try {
-        DatabaseClass& db = Database();
-        const QString expected =
-            QString::number(AppVersion().Major()) + '.' + rt::Format(AppVersion().Minor(), "00");
-        const auto version = [&db] {
-            return db.IsConnected()
-                       ? db.ExecuteScalar(QStringLiteral("SELECT Version FROM [system]"), false)
-                             .ToString()
-                       : QString();
-        };
-        if (version() == expected)
-            return true;
-        for (int i = 0; i < attempts; ++i) {
-            db.CloseConnection();
-            QCoreApplication::processEvents();
-            db.OpenConnection();
-            QCoreApplication::processEvents();
-            if (db.IsConnected())
-                break;
-        }
-        if (version() == expected)
-            return true;
-        MsgBoxEx().Show(ResManager().GetResString(QStringLiteral("strDBConn")), kMsgExclamation,
-                        ResManager().GetResString(QStringLiteral("strAttention")));
-        return false;
-    } catch (const AppError& e) {
-        ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
-                          QStringLiteral("ReconnectToDB"));
-    } catch (const std::exception& e) {
-        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
-                          QStringLiteral("ReconnectToDB"));
-    }
-    return false;
 }
 
 void MainWindow::EnableActionButtons(bool enable) {

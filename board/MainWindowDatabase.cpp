@@ -1,7 +1,6 @@
 // Mode 2: the orders and items read from the point-of-sale database, the
 // change detection around each poll, the items grid and the waiting time.
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScopeGuard>
@@ -30,62 +29,45 @@ bool Open(const std::shared_ptr<platform::Recordset>& rs) {
 
 }  // namespace
 
-void MainWindow::tmrOrders_Timer() {
-    if (pollBusy_)
-        return;
-    pollBusy_ = true;
+void MainWindow::ApplyPoll(const DatabaseAnswer& answer, PollTag tag) {
     EnableActionButtons(false);
     SaveOldState();
-    ReadOrdersFromDatabase();
-    CompareStates();
+    ReadOrdersFromDatabase(answer);
+    CompareStates(answer.ItemsChanged, tag);
     LoadOrderItems();
     EnableActionButtons(true);
     AutoSelectLastOrder();
-    pollBusy_ = false;
 }
 
-void MainWindow::RefreshOrders() {
-    tmrOrders_->stop();
-    tmrOrders_Timer();
-    tmrOrders_->start();
-    rt::IgnoreErrors([&] { dgView_->setFocus(); });
-}
-
-void MainWindow::ReadOrdersFromDatabase() {
+void MainWindow::ReadOrdersFromDatabase(const DatabaseAnswer& answer) {
     RecordFailure(QStringLiteral("ReadOrdersFromDatabase"), [&] {
-        if (!ReconnectToDB(1))
+        // Nothing read (a failure before the orders query): the board keeps
+        // the last poll's data.
+        if (!answer.Orders)
             return;
-        const QString groupFilter = BuildGroupFilter(ConfigurationSettings.GoodsGroups);
-        QList<int32_t> objects;
-        for (int i = 0; i < cbObjects_->count(); ++i)
-            objects.append(cbObjects_->itemData(i).toInt());
-        const QString objectFilter = BuildObjectFilter(objects);
-        DatabaseClass& db = Database();
-        ordersRecordset_ =
-            db.ExecuteRecordset(BuildOrdersQuery(groupFilter, objectFilter, db.ConnectTo()), 1);
-        QCoreApplication::processEvents();
+        ordersRecordset_ = answer.Orders;
         if (GetOrdersCount() == 0) {
             orderHeaders_.clear();
             return;
         }
-        itemsRecordset_ = db.ExecuteRecordset(BuildItemsQuery(groupFilter, objectFilter), 1);
-        itemsOpenCount_ = db.OpenCount();
-        QCoreApplication::processEvents();
-        // The recordset may be replaced by a poll's refresh inside a pump:
-        // hold this one while copying it.
+        itemsRecordset_ = answer.Items;
+        itemsGeneration_ = answer.Generation;
         const auto orders = ordersRecordset_;
         orderHeaders_.clear();
-        orders->MoveFirst();
-        while (!orders->IsEOF()) {
+        orderHeaders_.reserve(orders->RecordCount());
+        const int objId = orders->FieldIndex(QStringLiteral("ObjID"));
+        const int objName = orders->FieldIndex(QStringLiteral("ObjName"));
+        const int partId = orders->FieldIndex(QStringLiteral("PartID"));
+        const int userId = orders->FieldIndex(QStringLiteral("UserID"));
+        const int userName = orders->FieldIndex(QStringLiteral("UserName"));
+        for (orders->MoveFirst(); !orders->IsEOF(); orders->MoveNext()) {
             OrderHeader h;
-            h.ObjID = orders->Fields("ObjID").ToLong();
-            h.ObjName = orders->Fields("ObjName").ToString();
-            h.PartID = orders->Fields("PartID").ToLong();
-            h.UserID = orders->Fields("UserID").ToLong();
-            h.UserName = orders->Fields("UserName").ToString();
+            h.ObjID = orders->Fields(objId).ToLong();
+            h.ObjName = orders->Fields(objName).ToString();
+            h.PartID = orders->Fields(partId).ToLong();
+            h.UserID = orders->Fields(userId).ToLong();
+            h.UserName = orders->Fields(userName).ToString();
             orderHeaders_.append(h);
-            orders->MoveNext();
-            QCoreApplication::processEvents();
         }
     });
 }
@@ -136,28 +118,22 @@ void MainWindow::ReadActiveOrderItems() {
     const auto unfilter = qScopeGuard([&] {
         rt::ContainErrors("MainWindow.ReadActiveOrderItems", [&] { items->SetFilter({}); });
     });
-    // The order's items are read whole before anything shows them.
+    // The order's items are read whole before anything shows them. An item
+    // whose time or quantity does not read is shown and finished all the
+    // same; its failure is logged once, not at every poll.
     QList<OrderItem> read;
     QDateTime earliest = rt::Now();
     for (items->MoveFirst(); !items->IsEOF(); items->MoveNext()) {
-        OrderItem item;
-        item.ID = items->Fields("ID").ToLong();
-        try {
-            item.GoodID = items->Fields("GoodID").ToLong();
-            item.Name = items->Fields("Name").ToString();
-            item.Note = items->Fields("Note").ToString();
-            const Variant qtty = items->Fields("Qtty");
-            item.Qtty = qtty.IsNull() ? 0 : qtty.ToDouble();
-            item.UserRealTime = ItemTime(items->Fields("UserRealTime"));
-        } catch (const AppError& e) {
-            throw AppError(e.Number(),
-                           e.Description() + QStringLiteral(" (operations.ID ") +
-                               QString::number(item.ID) + ')',
-                           e.Source());
+        std::optional<AppError> unreadable;
+        OrderItem item = ReadOrderItem(*items, &unreadable);
+        if (unreadable && !unreadableLogged_.contains(item.ID)) {
+            unreadableLogged_.insert(item.ID);
+            ErrorLogger().Add(kSystemError, unreadable->Number(), unreadable->Description(),
+                              QStringLiteral("LoadOrderItems"));
         }
         if (item.UserRealTime.isValid() && item.UserRealTime < earliest)
             earliest = item.UserRealTime;
-        read.append(item);
+        read.append(std::move(item));
     }
     orderItems_ = read;
     FillItemsGrid();
@@ -187,7 +163,7 @@ void MainWindow::FillItemsGrid() {
                 it.Name,
                 it.Note,
                 QStringLiteral(" "),
-                rt::Str(it.Qtty),
+                it.QttyText.isEmpty() ? rt::Str(it.Qtty) : it.QttyText,
                 hour,
                 QString::number(i),
                 timed ? Variant::FromDateTime(it.UserRealTime).ToString() : QString()};
@@ -226,13 +202,13 @@ void MainWindow::SaveOldState() {
     savedItemID_ = 0;
     savedActiveOrder_ = 0;
     // A poll that could not read the orders or their items knows nothing
-    // new: the next one compares with what the last poll that read them saw.
+    // new: the next one compares with what the last poll that read them saw
+    // (the worker keeps those items).
     if (ordersRecordset_ && !PollReadItems()) {
         savedActiveOrder_ = activeOrder_;
         return;
     }
     savedOrdersCount_ = 0;
-    oldState_.clear();
     RecordFailure(QStringLiteral("SaveOldState"), [&] {
         if (GetOrdersCount() == 0)
             return;
@@ -246,24 +222,19 @@ void MainWindow::SaveOldState() {
             savedItemID_ = orderItems_[i].ID;
         }
         savedOrdersCount_ = GetOrdersCount();
-        const auto items = itemsRecordset_;
-        if (!Open(items))
-            throw AppError::ObjectClosed();
-        oldState_ = SaveItemsState(*items);
     });
 }
 
-void MainWindow::CompareStates() {
+void MainWindow::CompareStates(bool itemsChanged, PollTag tag) {
     bool changed = false;
-    RecordFailure(QStringLiteral("CompareStates"), [&] { changed = ChangedSinceOldState(); });
-    QCoreApplication::processEvents();
+    RecordFailure(QStringLiteral("CompareStates"),
+                  [&] { changed = ChangedSinceOldState(itemsChanged); });
     SetActiveOrder(savedActiveOrder_);
-    QCoreApplication::processEvents();
-    if (changed && ordersPollTag_ == PollTag::Timer)
+    if (changed && tag == PollTag::Timer)
         PlayNotificationSound();
 }
 
-bool MainWindow::ChangedSinceOldState() {
+bool MainWindow::ChangedSinceOldState(bool itemsChanged) {
     const int16_t count = GetOrdersCount();
     if (count == 0) {
         savedActiveOrder_ = 0;
@@ -277,10 +248,9 @@ bool MainWindow::ChangedSinceOldState() {
         return false;
     if (count > savedOrdersCount_)
         return true;
-    const auto items = itemsRecordset_;
-    const bool changed = ItemsChangedSince(oldState_, *items);
-    items->SetFilter(QString());
-    return changed;
+    // The items were compared on the worker's thread, against the items
+    // of the last poll that read them.
+    return itemsChanged;
 }
 
 QString MainWindow::GetGroupNameByCode(QString& code) {

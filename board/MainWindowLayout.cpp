@@ -61,10 +61,16 @@ void MainWindow::ShowFinishProblem(const QString& problem) {
     ShowStatusPanel();
 }
 
+void MainWindow::ShowDatabaseProblem(const QString& problem) {
+    databaseProblem_ = problem;
+    ShowStatusPanel();
+}
+
 void MainWindow::ShowStatusPanel() {
-    Panels(1)->setText(!storeProblem_.isEmpty()    ? storeProblem_
-                       : !finishProblem_.isEmpty() ? finishProblem_
-                                                   : statusText_);
+    Panels(1)->setText(!storeProblem_.isEmpty()      ? storeProblem_
+                       : !databaseProblem_.isEmpty() ? databaseProblem_
+                       : !finishProblem_.isEmpty()   ? finishProblem_
+                                                     : statusText_);
 }
 
 void MainWindow::tmrClock_Timer() {

@@ -133,13 +133,14 @@ void MainWindow::StartDatabaseView() {
         }
         Panels(2)->setText(Users().ActiveUser().Name());
         Panels(3)->setText(Objects().ActiveObject().Name());
-        Panels(5)->setText(DefaultObjectReg(false).Company);
-        // The first poll plays no sound.
-        ordersPollTag_ = PollTag::InitForm;
-        tmrOrders_Timer();
-        ordersPollTag_ = PollTag::Timer;
+        ShowOperatorCompany();
+        // The first poll plays no sound. One under way (a restart of the
+        // board) is answered first.
+        if (pollBusy_)
+            pollAgain_ = PollTag::InitForm;
+        else
+            SendDatabaseRequest(false, {}, PollTag::InitForm);
     }
-    pollBusy_ = false;
 }
 
 void MainWindow::LoadDatabaseLists() {
@@ -173,6 +174,10 @@ void MainWindow::SetClearOrRefreshButton() {
 }
 
 void MainWindow::StartTimersOfMode() {
+    // A board that left mode 2 lets go of the database worker (after the
+    // request under way) and of its connection.
+    if (!DatabaseMode() && !pollBusy_)
+        databaseWorker_.reset();
     if (DatabaseMode()) {
         timArrival_->stop();
         tmrOrders_->start();
@@ -197,6 +202,13 @@ void MainWindow::RestoreArrivedOrders() {
     }
 }
 
+void MainWindow::ShowOperatorCompany() {
+    // While the database cannot be reached the panel keeps what it shows:
+    // the read would not answer.
+    if (!databaseLost_)
+        Panels(5)->setText(DefaultObjectReg(false).Company);
+}
+
 bool MainWindow::LoginUser(bool changing, bool reload) {
     const int32_t n = reload ? Users().Load(Database()) : Users().Count();
     if (n <= 0) {
@@ -204,7 +216,7 @@ bool MainWindow::LoginUser(bool changing, bool reload) {
     } else if (n == 1) {
         Users().SetActiveUser(Users().FindByID(1));
         Panels(2)->setText(Users().ActiveUser().Name());
-        Panels(5)->setText(DefaultObjectReg(false).Company);
+        ShowOperatorCompany();
     } else {
         const bool accepted = Hooks().ShowLoginDialog && Hooks().ShowLoginDialog(changing);
         if (!accepted) {
@@ -212,7 +224,7 @@ bool MainWindow::LoginUser(bool changing, bool reload) {
             return false;
         }
         Panels(2)->setText(Users().ActiveUser().Name());
-        Panels(5)->setText(DefaultObjectReg(false).Company);
+        ShowOperatorCompany();
     }
     return Users().ActiveUser().ID() != 0;
 }
@@ -232,6 +244,10 @@ void MainWindow::Form_Unload() {
         SaveConfiguration();
     ShowTaskbar();
     ReleaseSystemKeys();
+    // The database worker's connection is closed on its own thread, after
+    // the call under way (which ends at the latest with the driver's
+    // time-out); its answer is not waited for.
+    databaseWorker_.reset();
     // The unload runs from the close event and ends the program: every step
     // runs, whatever the one before it met.
     rt::ContainErrors("MainWindow.Form_Unload", [&] {

@@ -315,7 +315,7 @@ TEST(BuiltInTextsTest, TableOrderAndExactTexts) {
     ResManagerClass& rm = ResManager();
     if (rm.CountResources() == 0)
         RegisterBuiltInTexts();
-    EXPECT_EQ(rm.CountResources(), 46 + 95);
+    EXPECT_EQ(rm.CountResources(), 46 + 96);
     EXPECT_EQ(rm.GetDictionaryKey(0), "AboutForm|ME");
     EXPECT_EQ(rm.GetDictionaryKey(45), "UsersLoginForm|ME");
     EXPECT_EQ(rm.GetDictionaryKey(46), "strLanguage");
@@ -327,7 +327,8 @@ TEST(BuiltInTextsTest, TableOrderAndExactTexts) {
     EXPECT_EQ(rm.GetDictionaryKey(137), "strItemsNotFinished");
     EXPECT_EQ(rm.GetDictionaryKey(139), "strFolderNotLocked");
     EXPECT_EQ(rm.GetDictionaryKey(140), "strSettingLosesLetters");
-    EXPECT_EQ(rm.GetDictionaryKey(141), "");
+    EXPECT_EQ(rm.GetDictionaryKey(141), "strBoardChanged");
+    EXPECT_EQ(rm.GetDictionaryKey(142), "");
     EXPECT_EQ(rm.GetDictionaryKey(-1), "");
     EXPECT_TRUE(rm.Resources()[0].IsForm);
     EXPECT_FALSE(rm.Resources()[46].IsForm);

@@ -1,7 +1,8 @@
-// Mode 2's poll over a busy point-of-sale database: 10,000 open item rows in
-// 500 orders, one whole poll of the board beside the poll's two queries run
-// alone through Qt SQL, on an SQLite file and on the MariaDB server; and the
-// change detection of one poll at that size.
+// Mode 2's poll over a busy point-of-sale database: 10,000 and 100,000 open
+// item rows, 20 to an order; one whole poll of the board (asked for, read on
+// the database worker's thread, shown) beside the poll's two queries run alone
+// through Qt SQL, on an SQLite file and on the MariaDB server, medians of the
+// same run; and the change detection of one poll at those sizes.
 //   build/bench/poll_bench                         (SQLite only)
 //   scripts/with-mariadb build/bench/poll_bench    (SQLite and MariaDB)
 #include <benchmark/benchmark.h>
@@ -12,9 +13,12 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <chrono>
 #include <ctime>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "DbTestSupport.h"
 #include "board/DatabaseMonitor.h"
@@ -28,12 +32,15 @@
 
 namespace {
 
-constexpr int kOrders = 500;
 constexpr int kItemsPerOrder = 20;
-constexpr int kTables = 100;  // five waiters' orders at each
+constexpr int kTables = 100;
+const int kSizes[] = {10000, 100000};
 
-// The station's share of a busy evening: every row an open item.
-QStringList FillStatements() {
+// The station's share of a busy evening: every row an open item, the orders
+// spread over 100 tables and as many waiters as it takes.
+QStringList FillStatements(int items) {
+    const int orders = items / kItemsPerOrder;
+    const int waiters = orders / kTables;
     QStringList sql{QStringLiteral("DELETE FROM operations")};
     QStringList rows;
     for (int t = 1; t <= kTables; ++t)
@@ -43,7 +50,7 @@ QStringList FillStatements() {
                "Deleted) VALUES ") +
                rows.join(',');
     rows.clear();
-    for (int w = 1; w <= kOrders / kTables; ++w)
+    for (int w = 1; w <= waiters; ++w)
         rows << QStringLiteral("(%1, '%1', 'Сервитьор %1', '', 1, '', '', 0)").arg(100 + w);
     sql << QStringLiteral(
                "INSERT INTO users (ID, Code, Name, Name2, UserLevel, Password, CardNumber, "
@@ -51,7 +58,7 @@ QStringList FillStatements() {
                rows.join(',');
     rows.clear();
     int id = 1000;
-    for (int o = 0; o < kOrders; ++o) {
+    for (int o = 0; o < orders; ++o) {
         for (int i = 0; i < kItemsPerOrder; ++i) {
             ++id;
             rows << QStringLiteral(
@@ -60,8 +67,8 @@ QStringList FillStatements() {
                         .arg(i % 6 + 1)
                         .arg(i + 10)
                         .arg(o % 2 + 1)
-                        .arg(101 + o / (kOrders / kTables))
-                        .arg(101 + o % (kOrders / kTables))
+                        .arg(101 + o / waiters)
+                        .arg(101 + o % waiters)
                         .arg(i % 3 == 0 ? QStringLiteral("0.3") : QString::number(i % 4 + 1))
                         .arg(i % 5 == 0 ? QStringLiteral("без лук") : QString());
             if (rows.size() == 500) {
@@ -76,10 +83,36 @@ QStringList FillStatements() {
     return sql;
 }
 
-struct Fixture {
-    QTemporaryDir dir;
+// One poll of the board, from the timer's call to its answer shown.
+void PollOnce(MainWindow& w) {
+    w.tmrOrders_Timer();
+    while (w.PollBusy())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+double ThreadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// The point-of-sale database at one size, as an SQLite file and, beside the
+// MariaDB server, as a database there.
+struct SizedData {
     QString path;
     std::unique_ptr<TempMySqlDatabase> mysql;
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::map<int, SizedData> sizes;
+    bool withMySql = false;
     std::unique_ptr<MainWindow> window;
 
     Fixture() {
@@ -88,14 +121,19 @@ struct Fixture {
         if (ResManager().CountResources() == 0)
             RegisterBuiltInTexts();
         AppVersion().SetApplication(8);
-        const QStringList fill = FillStatements();
-        path = dir.filePath(QStringLiteral("pos.db"));
-        CreateSqliteDatabase(path, true);
-        SqliteExec(path, QStringLiteral("BEGIN;") + fill.join(';') + QStringLiteral(";COMMIT;"));
-        if (!qEnvironmentVariableIsEmpty("KESTRELLE_TEST_MYSQL_PORT")) {
-            mysql = std::make_unique<TempMySqlDatabase>(true);
-            for (const QString& s : fill)
-                mysql->Exec(s);
+        withMySql = !qEnvironmentVariableIsEmpty("KESTRELLE_TEST_MYSQL_PORT");
+        for (const int items : kSizes) {
+            const QStringList fill = FillStatements(items);
+            SizedData& data = sizes[items];
+            data.path = dir.filePath(QStringLiteral("pos-%1.db").arg(items));
+            CreateSqliteDatabase(data.path, true);
+            SqliteExec(data.path,
+                       QStringLiteral("BEGIN;") + fill.join(';') + QStringLiteral(";COMMIT;"));
+            if (withMySql) {
+                data.mysql = std::make_unique<TempMySqlDatabase>(true);
+                for (const QString& s : fill)
+                    data.mysql->Exec(s);
+            }
         }
         ConfigurationSettings = ConfigurationRecord();
         ConfigurationSettings.ConfigFile = GetConfigFileName();
@@ -106,37 +144,40 @@ struct Fixture {
         window->resize(1280, 1024);
     }
 
-    // The board's database moved to the chosen server, and one poll done.
-    bool Use(bool onMySql) {
-        if (onMySql && !mysql)
+    // The board's database moved to the chosen server and size, and one
+    // poll done.
+    bool Use(bool onMySql, int items) {
+        if (onMySql && !withMySql)
             return false;
+        const SizedData& data = sizes.at(items);
         DatabaseClass& d = Database();
         d.CloseConnection();
         d.SetConnectTo(onMySql ? kDbMySql : kDbAccess);
         if (onMySql) {
-            d.SetServerName(mysql->Server().ServerName());
-            d.SetDatabaseName(mysql->Name());
-            d.SetUser(mysql->Server().user);
-            d.SetPassword(mysql->Server().password);
+            d.SetServerName(data.mysql->Server().ServerName());
+            d.SetDatabaseName(data.mysql->Name());
+            d.SetUser(data.mysql->Server().user);
+            d.SetPassword(data.mysql->Server().password);
         } else {
-            d.SetDatabasePath(path);
+            d.SetDatabasePath(data.path);
         }
         if (!d.OpenConnection())
             return false;
         window->SetActiveOrder(1);
-        window->tmrOrders_Timer();
-        return window->GetOrdersCount() == kOrders;
+        PollOnce(*window);
+        return window->GetOrdersCount() == items / kItemsPerOrder;
     }
 
-    QSqlDatabase Raw(bool onMySql) {
-        const QString name = onMySql ? QStringLiteral("raw_my") : QStringLiteral("raw_lite");
+    QSqlDatabase Raw(bool onMySql, int items) {
+        const QString name = QStringLiteral("raw_%1_%2").arg(onMySql).arg(items);
         if (QSqlDatabase::contains(name))
             return QSqlDatabase::database(name);
+        const SizedData& data = sizes.at(items);
         QSqlDatabase db = QSqlDatabase::addDatabase(
             onMySql ? QStringLiteral("QODBC") : QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(onMySql ? mysql->Server().ConnectionString(mysql->Name()) +
+        db.setDatabaseName(onMySql ? data.mysql->Server().ConnectionString(data.mysql->Name()) +
                                          QStringLiteral(";CHARSET=utf8mb4")
-                                   : path);
+                                   : data.path);
         db.open();
         return db;
     }
@@ -147,12 +188,12 @@ Fixture& Data() {
     return fixture;
 }
 
-bool Ready(benchmark::State& state, bool onMySql) {
-    if (onMySql && !Data().mysql) {
+bool Ready(benchmark::State& state, bool onMySql, int items) {
+    if (onMySql && !Data().withMySql) {
         state.SkipWithError("no MariaDB server: run through scripts/with-mariadb");
         return false;
     }
-    if (!Data().Use(onMySql)) {
+    if (!Data().Use(onMySql, items)) {
         state.SkipWithError("the board found no orders");
         return false;
     }
@@ -176,46 +217,40 @@ int RunQueriesAlone(QSqlDatabase& db, const QString (&sql)[2]) {
     return rows;
 }
 
-double ThreadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-// One poll of the board (the version check, both queries, the change
-// detection, the orders and the active order's items on the grid) against
-// the poll's two queries alone, taken in turn in every iteration so that both
-// meet the same load on the machine. The reported time is the poll's.
+// One poll of the board (the version check, both queries and the change
+// detection on the worker's thread, the orders and the active order's items
+// shown on the window's) against the poll's two queries alone, taken in turn
+// in every iteration so that both meet the same load on the machine. The
+// reported time is the poll's; the counters are the medians.
 void BM_PollAgainstQueries(benchmark::State& state) {
     const bool onMySql = state.range(0) == 1;
-    if (!Ready(state, onMySql))
+    const int items = int(state.range(1));
+    if (!Ready(state, onMySql, items))
         return;
-    QSqlDatabase db = Data().Raw(onMySql);
+    QSqlDatabase db = Data().Raw(onMySql, items);
     const QString sql[2] = {BuildOrdersQuery(QString(), QString(), onMySql ? kDbMySql : kDbAccess),
                             BuildItemsQuery(QString(), QString())};
     MainWindow& w = *Data().window;
-    double queries = 0, poll = 0, queriesCpu = 0, pollCpu = 0;
+    std::vector<double> queries, poll, window;
     int rows = 0;
     for (auto _ : state) {
         auto t0 = std::chrono::steady_clock::now();
-        double c0 = ThreadCpuSeconds();
         rows = RunQueriesAlone(db, sql);
         auto t1 = std::chrono::steady_clock::now();
-        double c1 = ThreadCpuSeconds();
-        w.tmrOrders_Timer();
+        const double c1 = ThreadCpuSeconds();
+        PollOnce(w);
+        const double c2 = ThreadCpuSeconds();
         auto t2 = std::chrono::steady_clock::now();
-        double c2 = ThreadCpuSeconds();
-        queries += std::chrono::duration<double>(t1 - t0).count();
-        poll += std::chrono::duration<double>(t2 - t1).count();
-        queriesCpu += c1 - c0;
-        pollCpu += c2 - c1;
-        state.SetIterationTime(std::chrono::duration<double>(t2 - t1).count());
+        queries.push_back(std::chrono::duration<double>(t1 - t0).count());
+        poll.push_back(std::chrono::duration<double>(t2 - t1).count());
+        window.push_back(c2 - c1);
+        state.SetIterationTime(poll.back());
     }
-    const double n = double(state.iterations());
-    state.counters["queries_ms"] = 1000 * queries / n;
-    state.counters["poll_ms"] = 1000 * poll / n;
-    state.counters["ratio"] = poll / queries;
-    state.counters["cpu_ratio"] = pollCpu / queriesCpu;
+    state.counters["queries_ms"] = 1000 * Median(queries);
+    state.counters["poll_ms"] = 1000 * Median(poll);
+    state.counters["ratio"] = Median(poll) / Median(queries);
+    // What the poll costs the window's thread (the answer taken and shown).
+    state.counters["window_cpu_ms"] = 1000 * Median(window);
     state.counters["rows"] = rows;
     state.counters["orders"] = w.GetOrdersCount();
 }
@@ -223,10 +258,12 @@ void BM_PollAgainstQueries(benchmark::State& state) {
 // The same two queries on the SQLite file through SQLite's own interface, the
 // one the board's recordsets read with: every column stepped over once.
 void BM_PollQueriesAloneSqliteApi(benchmark::State& state) {
-    if (!Ready(state, false))
+    const int items = int(state.range(0));
+    if (!Ready(state, false, items))
         return;
     sqlite3* db = nullptr;
-    sqlite3_open_v2(Data().path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_open_v2(Data().sizes.at(items).path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY,
+                    nullptr);
     const QByteArray sql[] = {BuildOrdersQuery(QString(), QString(), kDbAccess).toUtf8(),
                               BuildItemsQuery(QString(), QString()).toUtf8()};
     for (auto _ : state) {
@@ -252,26 +289,35 @@ void BM_PollQueriesAloneSqliteApi(benchmark::State& state) {
     sqlite3_close(db);
 }
 
-// The change detection of one poll over the 10,000 rows that did not change.
+// The change detection of one poll over rows that did not change: the items
+// state kept from one poll and the next poll's items compared with it, as the
+// database worker does them.
 void BM_CompareStates(benchmark::State& state) {
-    if (!Ready(state, state.range(0) == 1))
+    const bool onMySql = state.range(0) == 1;
+    const int items = int(state.range(1));
+    if (!Ready(state, onMySql, items))
         return;
-    MainWindow& w = *Data().window;
-    w.SaveOldState();
-    for (auto _ : state)
-        w.CompareStates();
+    DatabaseClass& d = Database();
+    const auto rs = d.ExecuteRecordset(BuildItemsQuery(QString(), QString()), 1);
+    for (auto _ : state) {
+        const QString old = SaveItemsState(*rs);
+        benchmark::DoNotOptimize(ItemsChangedSince(old, *rs));
+    }
 }
 
 }  // namespace
 
 BENCHMARK(BM_PollAgainstQueries)
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgsProduct({{0, 1}, {10000, 100000}})
+    ->ArgNames({"mysql", "items"})
     ->UseManualTime()
-    ->MinTime(5)
+    ->Iterations(9)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PollQueriesAloneSqliteApi)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_CompareStates)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PollQueriesAloneSqliteApi)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompareStates)
+    ->ArgsProduct({{0, 1}, {10000, 100000}})
+    ->ArgNames({"mysql", "items"})
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -283,6 +329,6 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     Data().window.reset();
     Database().CloseConnection();
-    Data().mysql.reset();
+    Data().sizes.clear();
     return 0;
 }
