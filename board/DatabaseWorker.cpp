@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QScopeGuard>
 #include <QThread>
+#include <atomic>
 
 #include "board/DatabaseMonitor.h"
 #include "platform/AppError.h"
@@ -15,6 +16,10 @@ namespace {
 // read them, against which the next poll's items are compared.
 class Session final {
 public:
+    // `ending` is set when the worker is asked to end: the request under way
+    // stops at its next step, so that no further call waits on a database
+    // that does not answer.
+    explicit Session(const std::atomic<bool>& ending) : ending_(ending) {}
     DatabaseAnswer Run(const DatabaseRequest& request);
 
 private:
@@ -24,6 +29,7 @@ private:
     void WriteFinish(const DatabaseRequest& request, DatabaseAnswer& answer);
     void ReadOrdersFromDatabase(const DatabaseRequest& request, DatabaseAnswer& answer);
 
+    const std::atomic<bool>& ending_;
     DatabaseClass db_;
     // SaveItemsState of the items the last poll read; empty when it found no
     // order. A poll that could not read keeps it: the next one compares with
@@ -55,7 +61,7 @@ DatabaseAnswer Session::Run(const DatabaseRequest& request) {
     answer.Reached = ReconnectToDB(request.ExpectedVersion, answer);
     answer.Generation = db_.OpenCount();
     answer.Reconnected = before > 0 && answer.Generation != before;
-    if (!answer.Reached)
+    if (!answer.Reached || ending_)
         return answer;
     // A Finish writes, then the orders are read again.
     if (request.Finish)
@@ -74,6 +80,8 @@ bool Session::ReconnectToDB(const QString& expectedVersion, DatabaseAnswer& answ
         };
         if (version() == expectedVersion)
             return true;
+        if (ending_)
+            return false;
         db_.CloseConnection();
         db_.OpenConnection();
         return version() == expectedVersion;
@@ -134,7 +142,8 @@ void Session::ReadOrdersFromDatabase(const DatabaseRequest& request, DatabaseAns
 // its event loop: its connections are closed where they were opened.
 class DatabaseWorker::Thread final : public QThread {
 public:
-    Thread() : session(std::make_unique<Session>()) {}
+    Thread() : session(std::make_unique<Session>(ending)) {}
+    std::atomic<bool> ending{false};
     std::unique_ptr<Session> session;
     // Lives on this thread: the requests run through it.
     QObject inbox;
@@ -156,6 +165,7 @@ DatabaseWorker::DatabaseWorker(std::function<void(DatabaseAnswer)> answered)
 }
 
 DatabaseWorker::~DatabaseWorker() {
+    thread_->ending = true;
     thread_->quit();
     thread_->wait();
 }

@@ -78,9 +78,9 @@ public:
     // `answered` runs on the thread that creates the worker, once for each
     // request, in the order of the requests.
     explicit DatabaseWorker(std::function<void(DatabaseAnswer)> answered);
-    // Waits for the request under way (a database call ends at the latest
-    // with the provider's time-out); requests not yet begun are dropped,
-    // unanswered.
+    // Waits for the database call under way (which ends at the latest with
+    // the provider's time-out); the request it belongs to goes no further,
+    // and requests not yet begun are dropped, unanswered.
     ~DatabaseWorker();
     DatabaseWorker(const DatabaseWorker&) = delete;
     DatabaseWorker& operator=(const DatabaseWorker&) = delete;

@@ -34,13 +34,16 @@ class RichTextBox;
 // implementation is split by concern: MainWindow.cpp (controls, window
 // events), MainWindowActions.cpp (the action buttons and hot keys),
 // MainWindowLifecycle.cpp (start, restart and end of the board),
-// MainWindowArrivals.cpp (orders of modes 0 and 1), MainWindowLayout.cpp
+// MainWindowArrivals.cpp (orders of modes 0 and 1), MainWindowDatabase.cpp
+// and MainWindowDatabaseRequests.cpp (mode 2: the orders read from the
+// database, and the requests to the database worker), MainWindowLayout.cpp
 // (geometry, status bar and clock).
 //
 // Re-entrancy: several members pump window events (the panel timer, Clear's
 // backup rewrite, the message server's broadcasts), so a datagram, a server
 // message or a timer may run inside them; members re-read every index they
-// use after a pump instead of holding on to an element.
+// use after a pump instead of holding on to an element. The message boxes do
+// too: behind mode 2's connection box the polls and their answers go on.
 class MainWindow final : public QWidget {
     Q_OBJECT
 public:

@@ -171,10 +171,13 @@ bool MainWindow::WindowConnectionUsable() {
     if (databaseLost_)
         return false;
     if (windowConnectionStale_) {
-        windowConnectionStale_ = false;
         DatabaseClass& db = Database();
         db.CloseConnection();
-        db.OpenConnection();
+        // A failed open is logged by the database class; the next login
+        // tries again.
+        if (!db.OpenConnection())
+            return false;
+        windowConnectionStale_ = false;
     }
     return true;
 }
