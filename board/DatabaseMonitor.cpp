@@ -1,7 +1,6 @@
 #include "board/DatabaseMonitor.h"
 
 #include <QHash>
-#include <algorithm>
 
 #include "data/DatabaseClass.h"
 #include "platform/AppError.h"
@@ -24,16 +23,15 @@ StateColumns ColumnsOf(const platform::Recordset& items) {
     return c;
 }
 
-// The whole number a field of a saved line holds, as CLng reads it; plain
-// digits, all the saved lines hold, are read without a copy.
-int32_t LongOf(QStringView text) {
-    bool ok = false;
-    const int32_t n = text.toInt(&ok);
-    return ok ? n : rt::CLng(text.toString());
-}
-
-bool Blank(QStringView line) {
-    return std::all_of(line.begin(), line.end(), [](QChar c) { return c == ' '; });
+// The same quantity read twice is the same value; a value stored in another
+// type (a whole number rewritten as a real one) compares by its number, and a
+// text by its text.
+bool SameQuantity(const Variant& a, const Variant& b) {
+    if (a == b)
+        return true;
+    if (a.IsNumber() && b.IsNumber())
+        return a.ToDouble() == b.ToDouble();
+    return a.ToString() == b.ToString();
 }
 
 }  // namespace
@@ -152,57 +150,42 @@ QString BuildFinishItemSql(int32_t itemId) {
            QString::number(itemId);
 }
 
-QString SaveItemsState(platform::Recordset& items) {
+ItemsState ReadItemsState(platform::Recordset& items) {
     const StateColumns c = ColumnsOf(items);
-    QString state;
-    state.reserve(items.RecordCount() * 24);
-    for (items.MoveFirst(); !items.IsEOF(); items.MoveNext()) {
-        state += items.Fields(c.ID).ToString();
-        state += '|';
-        state += items.Fields(c.GoodID).ToString();
-        state += '|';
-        state += items.Fields(c.Qtty).ToString();
-        state += QLatin1String("\r\n");
-    }
+    ItemsState state;
+    state.Rows.reserve(size_t(items.RecordCount()));
+    for (items.MoveFirst(); !items.IsEOF(); items.MoveNext())
+        state.Rows.push_back(
+            {items.Fields(c.ID).ToLong(), items.Fields(c.GoodID).ToLong(), items.Fields(c.Qtty)});
     return state;
 }
 
-bool ItemsChangedSince(const QString& oldState, platform::Recordset& items) {
-    const StateColumns c = ColumnsOf(items);
-    // The re-read rows by ID, counted: an ID that does not name exactly one
-    // row compares with nothing.
-    struct Row {
+bool ItemsChangedSince(const ItemsState& before, const ItemsState& now) {
+    if (before.Rows.empty())
+        return false;
+    struct Seen {
         int Count = 0;
         bool Old = false;
-        Variant GoodID;
-        Variant Qtty;
+        const ItemsState::Row* Row = nullptr;
     };
-    QHash<int32_t, Row> rows;
-    rows.reserve(items.RecordCount());
-    for (items.MoveFirst(); !items.IsEOF(); items.MoveNext()) {
-        Row& row = rows[items.Fields(c.ID).ToLong()];
-        ++row.Count;
-        row.GoodID = items.Fields(c.GoodID);
-        row.Qtty = items.Fields(c.Qtty);
+    QHash<int32_t, Seen> rows;
+    rows.reserve(qsizetype(now.Rows.size()));
+    for (const ItemsState::Row& row : now.Rows) {
+        Seen& seen = rows[row.ID];
+        ++seen.Count;
+        seen.Row = &row;
     }
-    bool anyLine = false;
-    for (const QStringView line : QStringView(oldState).split(QStringView(u"\r\n"))) {
-        if (Blank(line))
-            continue;
-        anyLine = true;
-        const QList<QStringView> f = line.split('|');
-        const auto found = rows.find(LongOf(f.value(0)));
+    for (const ItemsState::Row& old : before.Rows) {
+        const auto found = rows.find(old.ID);
         if (found == rows.end())
             continue;
         found->Old = true;
         if (found->Count == 1 &&
-            (found->GoodID.ToLong() != LongOf(f.value(1)) || found->Qtty.ToString() != f.value(2)))
+            (found->Row->GoodID != old.GoodID || !SameQuantity(found->Row->Qtty, old.Qtty)))
             return true;
     }
-    if (!anyLine)
-        return false;
-    for (const Row& row : rows)
-        if (!row.Old)
+    for (const Seen& seen : rows)
+        if (!seen.Old)
             return true;
     return false;
 }

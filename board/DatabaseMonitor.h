@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "platform/AppError.h"
 #include "platform/Variant.h"
@@ -62,13 +63,22 @@ OrderItem ReadOrderItem(const platform::Recordset& items, std::optional<AppError
 // The UPDATE that finishes one item.
 QString BuildFinishItemSql(int32_t itemId);
 
-// The items before a poll: a line "ID|GoodID|Qtty" per row of the items
-// recordset, from its first row, each ended by CR LF. Moves the recordset.
-QString SaveItemsState(platform::Recordset& items);
-// Whether the items re-read by a poll changed against the lines saved before
-// it: an old row whose GoodID or Qtty now differs (quantities compared in the
-// text the saved line holds, so a value compares equal to itself), or a row
-// that is new. Rows that disappeared are no change, nor is any row when the
-// saved state has no line. Moves the recordset; raises the recordset's error
-// for a missing column.
-bool ItemsChangedSince(const QString& oldState, platform::Recordset& items);
+// The items as a poll read them, for the next poll's comparison: ID, GoodID
+// and Qtty of every row of the items recordset, in its order.
+struct ItemsState {
+    struct Row {
+        int32_t ID = 0;
+        int32_t GoodID = 0;
+        Variant Qtty;
+    };
+    std::vector<Row> Rows;
+};
+// Reads every row; moves the recordset. Raises the recordset's error for a
+// missing column, and a conversion's for an ID or GoodID that is no number.
+ItemsState ReadItemsState(platform::Recordset& items);
+// Whether the items changed since: an old row whose GoodID or Qtty now
+// differs (a quantity compares equal to itself, whatever its binary digits),
+// or a row that is new. Rows that disappeared are no change, nor is any row
+// when nothing was read before. An ID that names more than one row now
+// compares with nothing.
+bool ItemsChangedSince(const ItemsState& before, const ItemsState& now);

@@ -31,10 +31,10 @@ private:
 
     const std::atomic<bool>& ending_;
     DatabaseClass db_;
-    // SaveItemsState of the items the last poll read; empty when it found no
-    // order. A poll that could not read keeps it: the next one compares with
-    // what the last poll that read them saw.
-    QString oldState_;
+    // The items the last poll read; none when it found no order. A poll that
+    // could not read keeps them: the next one compares with what the last
+    // poll that read them saw.
+    ItemsState oldState_;
 };
 
 void Failed(DatabaseAnswer& answer, int32_t number, const QString& text, const char* method) {
@@ -119,15 +119,16 @@ void Session::ReadOrdersFromDatabase(const DatabaseRequest& request, DatabaseAns
         if (answer.Orders->State() != 1)
             return;
         if (answer.Orders->RecordCount() == 0) {
-            oldState_.clear();
+            oldState_ = {};
             return;
         }
         answer.Items =
             db_.ExecuteRecordset(BuildItemsQuery(request.GroupFilter, request.ObjectFilter), 1);
         if (answer.Items->State() != 1)
             return;
-        answer.ItemsChanged = ItemsChangedSince(oldState_, *answer.Items);
-        oldState_ = SaveItemsState(*answer.Items);
+        ItemsState now = ReadItemsState(*answer.Items);
+        answer.ItemsChanged = ItemsChangedSince(oldState_, now);
+        oldState_ = std::move(now);
         answer.Items->MoveFirst();
     } catch (const AppError& e) {
         Failed(answer, e.Number(), e.Description(), "ReadOrdersFromDatabase");
