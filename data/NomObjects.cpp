@@ -10,12 +10,7 @@
 #include "platform/sql/Recordset.h"
 
 void NomObjectsItem::Clear() {
-    id_ = 0;
-    code_.clear();
-    name_.clear();
-    name2_.clear();
-    isVeryUsed_ = 0;
-    groupID_ = 1;
+    NomListItem::Clear();
     priceGroup_ = 1;
 }
 
@@ -51,21 +46,10 @@ int32_t NomObjects::Load(DatabaseClass& database) {
     return recordset_.Load(database, sql);
 }
 
-int16_t NomObjects::Count() const {
-    return recordset_.Count();
-}
-
-NomObjectsItem NomObjects::Item(int16_t index) {
-    return recordset_.MoveToItem(index) ? ReadActiveObject() : NomObjectsItem();
-}
-
 NomObjectsItem NomObjects::ReadActiveObject() const {
     NomObjectsItem item;
     const platform::Recordset& rs = *recordset_;
-    rt::IgnoreErrors([&] { item.SetID(rs.Fields(QStringLiteral("ID")).ToLong()); });
-    rt::IgnoreErrors([&] { item.SetCode(rs.Fields(QStringLiteral("Code")).ToString()); });
-    rt::IgnoreErrors([&] { item.SetName(rs.Fields(QStringLiteral("Name")).ToString()); });
-    rt::IgnoreErrors([&] { item.SetName2(rs.Fields(QStringLiteral("Name2")).ToString()); });
+    ReadNomListColumns(rs, item);
     rt::IgnoreErrors(
         [&] { item.SetIsVeryUsed(rs.Fields(QStringLiteral("IsVeryUsed")).ToInteger()); });
     rt::IgnoreErrors([&] { item.SetGroupID(rs.Fields(QStringLiteral("GroupID")).ToLong()); });
@@ -109,18 +93,18 @@ void NomObjects::FillComboBox(QComboBox* combo, int32_t objectId) {
         activeObject_ = FindByID(objectId);
 }
 
+// Neither find searches an empty list or for no object: the current row then
+// stays where it was.
 NomObjectsItem NomObjects::FindByID(int32_t id) {
-    if (recordset_.Searchable() && id > 0 &&
-        recordset_.FindFirst(QStringLiteral(" ID=") + QString::number(id)))
-        return ReadActiveObject();
-    return NomObjectsItem();
+    if (!recordset_.Searchable() || id <= 0)
+        return NomObjectsItem();
+    return FindFirst(QStringLiteral(" ID=") + QString::number(id));
 }
 
 NomObjectsItem NomObjects::FindByCode(const QString& code) {
-    if (recordset_.Searchable() && !rt::Trim(code).isEmpty() &&
-        recordset_.FindFirst(QStringLiteral(" Code='") + code + QStringLiteral("'")))
-        return ReadActiveObject();
-    return NomObjectsItem();
+    if (!recordset_.Searchable() || rt::Trim(code).isEmpty())
+        return NomObjectsItem();
+    return FindFirst(QStringLiteral(" Code='") + code + QStringLiteral("'"));
 }
 
 NomObjects& Objects() {

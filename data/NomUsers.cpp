@@ -17,14 +17,9 @@ constexpr int16_t kFunctionSetup = 2;
 }  // namespace
 
 void NomUsersItem::Clear() {
-    id_ = 0;
-    code_.clear();
-    name_.clear();
-    name2_.clear();
+    NomListItem::Clear();
     password_.clear();
     level_ = 2;
-    isVeryUsed_ = 0;
-    groupID_ = 1;
     cardNumber_.clear();
 }
 
@@ -48,22 +43,11 @@ int32_t NomUsers::Load(DatabaseClass& database) {
     return recordset_.Load(database, sql);
 }
 
-int16_t NomUsers::Count() const {
-    return recordset_.Count();
-}
-
-NomUsersItem NomUsers::Item(int16_t index) {
-    return recordset_.MoveToItem(index) ? CreateItemFromRecord() : NomUsersItem();
-}
-
 // A NULL column leaves the item's value as Clear set it.
 NomUsersItem NomUsers::CreateItemFromRecord() const {
     NomUsersItem item;
     const platform::Recordset& rs = *recordset_;
-    rt::IgnoreErrors([&] { item.SetID(rs.Fields(QStringLiteral("ID")).ToLong()); });
-    rt::IgnoreErrors([&] { item.SetCode(rs.Fields(QStringLiteral("Code")).ToString()); });
-    rt::IgnoreErrors([&] { item.SetName(rs.Fields(QStringLiteral("Name")).ToString()); });
-    rt::IgnoreErrors([&] { item.SetName2(rs.Fields(QStringLiteral("Name2")).ToString()); });
+    ReadNomListColumns(rs, item);
     rt::IgnoreErrors([&] { item.Setlevel(rs.Fields(QStringLiteral("UserLevel")).ToLong()); });
     rt::IgnoreErrors([&] { item.SetPassword(rs.Fields(QStringLiteral("Password")).ToString()); });
     rt::IgnoreErrors(
@@ -87,10 +71,6 @@ void NomUsers::FillComboBox(QComboBox* combo, bool onlyManagers) {
     }
     if (selected >= 0)
         combo->setCurrentIndex(selected);
-}
-
-NomUsersItem NomUsers::FindFirst(const QString& criterion) {
-    return recordset_.FindFirst(criterion) ? CreateItemFromRecord() : NomUsersItem();
 }
 
 NomUsersItem NomUsers::FindByID(int32_t id) {
