@@ -34,16 +34,6 @@ bool StepAllowed(const QString& path, FileStep step) {
     return true;
 }
 
-// Keeps errno across clean-up calls made after a failed step.
-class KeepErrno {
-public:
-    KeepErrno() : saved_(errno) {}
-    ~KeepErrno() { errno = saved_; }
-
-private:
-    int saved_;
-};
-
 bool WriteAll(int fd, const char* data, qsizetype size, qint64 offset) {
     while (size > 0) {
         const ssize_t n = offset < 0 ? ::write(fd, data, size_t(size))

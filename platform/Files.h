@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cerrno>
 #include <functional>
 
 // Every write of the station goes through these routines, and every one of
@@ -50,6 +51,20 @@ QByteArray ReadWholeFile(const QString& path, bool* ok = nullptr);
 
 // The text of an errno value, for logs and the status bar.
 QString SystemErrorText(int error);
+
+// Gives errno back the value it had when the keeper was made, as the keeper
+// goes out of scope: the clean-up after a failed step (a close, an unlink)
+// then leaves errno naming the step that failed.
+class KeepErrno final {
+public:
+    KeepErrno() : saved_(errno) {}
+    ~KeepErrno() { errno = saved_; }
+    KeepErrno(const KeepErrno&) = delete;
+    KeepErrno& operator=(const KeepErrno&) = delete;
+
+private:
+    int saved_;
+};
 
 // An open file written at known offsets and made durable on request: the open
 // orders' file, which is extended and patched in place instead of rewritten.

@@ -9,16 +9,6 @@ namespace platform {
 
 namespace {
 
-// Keeps errno across the clean-up after a failed step.
-class KeepErrno {
-public:
-    KeepErrno() : saved_(errno) {}
-    ~KeepErrno() { errno = saved_; }
-
-private:
-    int saved_;
-};
-
 constexpr std::chrono::seconds kLookInterval(1);
 
 }  // namespace
