@@ -179,22 +179,26 @@ double RoundHalfEven(double value) {
     return r;
 }
 
-int16_t CInt(double value) {
+namespace {
+// The value rounded half to even; Overflow when it is not finite or the
+// rounded value does not fit the integer type.
+template <class Integer>
+Integer RoundToInteger(double value) {
     if (!std::isfinite(value))
         RaiseOverflow();
     const double r = RoundHalfEven(value);
-    if (r < std::numeric_limits<int16_t>::min() || r > std::numeric_limits<int16_t>::max())
+    if (r < std::numeric_limits<Integer>::min() || r > std::numeric_limits<Integer>::max())
         RaiseOverflow();
-    return static_cast<int16_t>(r);
+    return static_cast<Integer>(r);
+}
+}  // namespace
+
+int16_t CInt(double value) {
+    return RoundToInteger<int16_t>(value);
 }
 
 int32_t CLng(double value) {
-    if (!std::isfinite(value))
-        RaiseOverflow();
-    const double r = RoundHalfEven(value);
-    if (r < std::numeric_limits<int32_t>::min() || r > std::numeric_limits<int32_t>::max())
-        RaiseOverflow();
-    return static_cast<int32_t>(r);
+    return RoundToInteger<int32_t>(value);
 }
 
 namespace {
