@@ -30,33 +30,34 @@ void CheckLength(const QByteArray& data) {
                        QStringLiteral("Data length is not a multiple of the block size"), kSource);
 }
 
-}  // namespace
+// One direction of DES-CBC: the mode's chaining (cbc_encrypt or cbc_decrypt)
+// around the block function of the same direction.
+using CbcMode = decltype(&cbc_encrypt);
+using DesBlocks = decltype(&des_encrypt);
 
-QByteArray DesCbcEncrypt(const QByteArray& key, const QByteArray& iv, const QByteArray& plain) {
+QByteArray DesCbc(const QByteArray& key, const QByteArray& iv, const QByteArray& in, CbcMode mode,
+                  DesBlocks blocks) {
     des_ctx ctx = KeySchedule(key, iv);
-    CheckLength(plain);
-    QByteArray out(plain.size(), Qt::Uninitialized);
-    // cbc_encrypt advances the vector in place: each call works on its own copy.
+    CheckLength(in);
+    QByteArray out(in.size(), Qt::Uninitialized);
+    // The mode advances the vector in place: each call works on its own copy.
     uint8_t chain[DES_BLOCK_SIZE];
     std::memcpy(chain, iv.constData(), DES_BLOCK_SIZE);
-    if (!plain.isEmpty())
-        cbc_encrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_encrypt), DES_BLOCK_SIZE, chain,
-                    size_t(plain.size()), reinterpret_cast<uint8_t*>(out.data()),
-                    reinterpret_cast<const uint8_t*>(plain.constData()));
+    if (!in.isEmpty())
+        mode(&ctx, reinterpret_cast<nettle_cipher_func*>(blocks), DES_BLOCK_SIZE, chain,
+             size_t(in.size()), reinterpret_cast<uint8_t*>(out.data()),
+             reinterpret_cast<const uint8_t*>(in.constData()));
     return out;
 }
 
+}  // namespace
+
+QByteArray DesCbcEncrypt(const QByteArray& key, const QByteArray& iv, const QByteArray& plain) {
+    return DesCbc(key, iv, plain, &cbc_encrypt, &des_encrypt);
+}
+
 QByteArray DesCbcDecrypt(const QByteArray& key, const QByteArray& iv, const QByteArray& cipher) {
-    des_ctx ctx = KeySchedule(key, iv);
-    CheckLength(cipher);
-    QByteArray out(cipher.size(), Qt::Uninitialized);
-    uint8_t chain[DES_BLOCK_SIZE];
-    std::memcpy(chain, iv.constData(), DES_BLOCK_SIZE);
-    if (!cipher.isEmpty())
-        cbc_decrypt(&ctx, reinterpret_cast<nettle_cipher_func*>(des_decrypt), DES_BLOCK_SIZE, chain,
-                    size_t(cipher.size()), reinterpret_cast<uint8_t*>(out.data()),
-                    reinterpret_cast<const uint8_t*>(cipher.constData()));
-    return out;
+    return DesCbc(key, iv, cipher, &cbc_decrypt, &des_decrypt);
 }
 
 QString EncodeData(const QByteArray& bytes) {
