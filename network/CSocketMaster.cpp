@@ -7,7 +7,6 @@
 #include "network/ModSocketMaster.h"
 #include "network/SocketMasterCommon.h"
 #include "platform/AppError.h"
-#include "platform/Runtime.h"
 #include "platform/sockets/SocketApi.h"
 
 using namespace socketmaster;
@@ -49,13 +48,8 @@ bool CSocketMaster::RaiseEvent(const std::function<void()>& fire) {
     const std::weak_ptr<bool> alive = alive_;
     try {
         fire();
-    } catch (const AppError& e) {
-        ErrorLogger().Add(
-            kSystemError, e.Number(), e.Description(),
-            e.Source().isEmpty() ? QStringLiteral("CSocketMaster.WndProc") : e.Source());
     } catch (const std::exception& e) {
-        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
-                          QStringLiteral("CSocketMaster.WndProc"));
+        LogHandlerError(e, QStringLiteral("CSocketMaster.WndProc"));
     }
     return !alive.expired();
 }
@@ -260,14 +254,8 @@ bool CSocketMaster::BindInternal(const Variant& port, const Variant& address) {
     if (state_ == sckOpen)
         return true;
     int32_t localPort = localPort_;
-    if (!port.IsEmpty()) {
-        const std::optional<double> value = NumericValue(port);
-        if (!value)
-            Raise(kErrUnsupportedType, kUnsupportedTypeText, "BindInternal");
-        if (*value < 0 || *value > 65535)
-            Raise(kErrBadArgument, kBadArgumentText, "BindInternal");
-        localPort = int32_t(rt::RoundHalfEven(*value));
-    }
+    if (!port.IsEmpty())
+        localPort = PortArgument(port, 0, "BindInternal");
     const QString ip = address.IsEmpty() || address.IsNull() ? QString() : address.ToString();
     uint32_t bindAddress = platform::kAnyAddress;
     QString boundIP;
@@ -318,14 +306,8 @@ void CSocketMaster::Connect(const Variant& remoteHost, const Variant& remotePort
         Raise(kErrInvalidState, kInvalidStateText, "Connect");
     if (!remoteHost.IsEmpty())
         remoteHost_ = remoteHost.IsNull() ? QString() : remoteHost.ToString();
-    if (!remotePort.IsEmpty()) {
-        const std::optional<double> value = NumericValue(remotePort);
-        if (!value)
-            Raise(kErrUnsupportedType, kUnsupportedTypeText, "Connect");
-        if (*value < 1 || *value > 65535)
-            Raise(kErrBadArgument, kBadArgumentText, "Connect");
-        remotePort_ = int32_t(rt::RoundHalfEven(*value));
-    }
+    if (!remotePort.IsEmpty())
+        remotePort_ = PortArgument(remotePort, 1, "Connect");
     if (!SocketExists())
         return;
     if (IsUdp()) {

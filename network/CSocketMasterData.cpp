@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "core/ErrorController.h"
 #include "network/CSocketMaster.h"
 #include "network/ModSocketMaster.h"
 #include "network/SocketMasterCommon.h"
@@ -34,12 +35,30 @@ void RaiseWinsock(int32_t number, const QString& procedure) {
     Raise(number, GetErrorDescription(number), procedure);
 }
 
+void LogHandlerError(const std::exception& error, const QString& fallbackSource) {
+    if (const auto* e = dynamic_cast<const AppError*>(&error)) {
+        ErrorLogger().Add(kSystemError, e->Number(), e->Description(),
+                          e->Source().isEmpty() ? fallbackSource : e->Source());
+        return;
+    }
+    ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(error.what()), fallbackSource);
+}
+
 std::optional<double> NumericValue(const Variant& value) {
     if (value.IsNumber() || value.Type() == VarType::Boolean)
         return value.ToDouble();
     if (value.Type() == VarType::String || value.Type() == VarType::ByteArray)
         return rt::ParseNumber(value.ToString());
     return std::nullopt;
+}
+
+int32_t PortArgument(const Variant& port, int32_t lowest, const QString& procedure) {
+    const std::optional<double> value = NumericValue(port);
+    if (!value)
+        Raise(kErrUnsupportedType, kUnsupportedTypeText, procedure);
+    if (*value < lowest || *value > 65535)
+        Raise(kErrBadArgument, kBadArgumentText, procedure);
+    return int32_t(rt::RoundHalfEven(*value));
 }
 
 int32_t ResolveHostSync(const QString& host, uint32_t* address) {

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/ErrorController.h"
 #include "network/CSocketMaster.h"
+#include "network/SocketMasterCommon.h"
 #include "platform/AppError.h"
 #include "platform/ProgramState.h"
 #include "platform/sockets/AsyncSelect.h"
@@ -344,13 +344,8 @@ int32_t SocketWindowProc(uint32_t message, int32_t wParam, int32_t lParam) {
         return 0;
     try {
         return owner->WndProc(0, message, wParam, lParam);
-    } catch (const AppError& e) {
-        ErrorLogger().Add(
-            kSystemError, e.Number(), e.Description(),
-            e.Source().isEmpty() ? QStringLiteral("modSocketMaster.SocketWindowProc") : e.Source());
     } catch (const std::exception& e) {
-        ErrorLogger().Add(kSystemError, 0, QString::fromLocal8Bit(e.what()),
-                          QStringLiteral("modSocketMaster.SocketWindowProc"));
+        socketmaster::LogHandlerError(e, QStringLiteral("modSocketMaster.SocketWindowProc"));
     }
     return 0;
 }

@@ -2,12 +2,14 @@
 
 #include <QString>
 #include <cstdint>
+#include <exception>
 #include <optional>
 
 class Variant;
 
 // Error numbers, texts and small helpers shared by the sources of
-// CSocketMaster. Not for other callers.
+// CSocketMaster and its window procedure in ModSocketMaster. Not for other
+// callers.
 namespace socketmaster {
 
 inline constexpr int32_t kErrOutOfMemory = 7;
@@ -27,10 +29,17 @@ QString WrongStateText(int n);
 [[noreturn]] void Raise(int32_t number, const QString& description, const QString& procedure);
 // Raises a Winsock error with its description.
 [[noreturn]] void RaiseWinsock(int32_t number, const QString& procedure);
+// Records what a socket event's handler let out as a system error in the
+// error log: an AppError under its own source (the fallback when it has
+// none), any other exception under the fallback. The event is then over.
+void LogHandlerError(const std::exception& error, const QString& fallbackSource);
 
 // The value of a tagged value that counts as numeric (numbers, Booleans, and
 // texts that are numbers); nullopt otherwise.
 std::optional<double> NumericValue(const Variant& value);
+// A port argument's number, rounded half to even: raises 40018 when the value
+// is not numeric and 40014 when it lies outside lowest..65535.
+int32_t PortArgument(const Variant& port, int32_t lowest, const QString& procedure);
 
 // A host to an address at once: an empty host is 10047, a dotted address is
 // used unchanged, anything else is looked up (blocking). Answers 0 or the
