@@ -279,17 +279,30 @@ bool CSocketMaster::BindInternal(const Variant& port, const Variant& address) {
     if (error)
         RaiseWinsock(error, "BindInternal");
     boundIP_ = boundIP;
-    if (localPort != 0) {
+    if (localPort != 0)
         localPort_ = localPort;
-    } else {
-        uint32_t a = 0;
-        uint16_t p = 0;
-        const int e = platform::GetSocketName(socket_, &a, &p);
-        if (e)
-            RaiseWinsock(e, "BindInternal");
-        boundPort_ = UnsignedToInteger(p);
-    }
+    else
+        TakeBoundName("BindInternal");
     return true;
+}
+
+uint32_t CSocketMaster::TakeBoundName(const char* procedure) {
+    uint32_t address = 0;
+    uint16_t port = 0;
+    const int error = platform::GetSocketName(socket_, &address, &port);
+    if (error)
+        RaiseWinsock(error, procedure);
+    boundPort_ = UnsignedToInteger(port);
+    return address;
+}
+
+void CSocketMaster::TakePeerName() {
+    uint32_t address = 0;
+    uint16_t port = 0;
+    if (platform::GetPeerName(socket_, &address, &port) == 0) {
+        remotePort_ = UnsignedToInteger(port);
+        remoteHostIP_ = platform::DottedAddress(address);
+    }
 }
 
 void CSocketMaster::Bind(const Variant& localPort, const Variant& localIP) {
@@ -398,12 +411,7 @@ void CSocketMaster::PostSocket(int32_t event, int32_t error) {
             break;
         case 16:
             if (state_ == sckConnecting) {
-                uint32_t address = 0;
-                uint16_t port = 0;
-                if (platform::GetPeerName(socket_, &address, &port) == 0) {
-                    remotePort_ = UnsignedToInteger(port);
-                    remoteHostIP_ = platform::DottedAddress(address);
-                }
+                TakePeerName();
                 state_ = sckConnected;
                 RaiseEvent([this] { emit CSocketMasterEvents::Connect(); });
             }
@@ -591,17 +599,8 @@ void CSocketMaster::Accept(int32_t& requestID) {
     UnregisterAcceptHolder(requestID);
     // From here on the notifications of the connection reach this object.
     ChangeSocketOwner(requestID, this);
-    uint32_t address = 0;
-    uint16_t port = 0;
-    const int error = platform::GetSocketName(socket_, &address, &port);
-    if (error)
-        RaiseWinsock(error, "Accept");
-    boundPort_ = UnsignedToInteger(port);
-    boundIP_ = platform::DottedAddress(address);
-    if (platform::GetPeerName(socket_, &address, &port) == 0) {
-        remotePort_ = UnsignedToInteger(port);
-        remoteHostIP_ = platform::DottedAddress(address);
-    }
+    boundIP_ = platform::DottedAddress(TakeBoundName("Accept"));
+    TakePeerName();
     remoteHost_.clear();
     state_ = sckConnected;
     if (holder && holder->BytesReceived() > 0) {

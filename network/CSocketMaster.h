@@ -136,6 +136,12 @@ private:
     bool SocketExists();
     void ProcessOptions();
     bool BindInternal(const Variant& port, const Variant& address);
+    // Takes the port the socket is bound to into LocalPort and answers the
+    // bound address; raises the look-up's Winsock error under the procedure.
+    uint32_t TakeBoundName(const char* procedure);
+    // Takes the peer's address and port into RemoteHostIP and RemotePort when
+    // the system knows them; leaves them alone otherwise.
+    void TakePeerName();
     void ConnectToIP(uint32_t address, int32_t error);
     std::optional<uint32_t> ResolveIfHostname(const QString& host, int32_t destination);
     void PostHostResolved(int32_t handle, int32_t error);
