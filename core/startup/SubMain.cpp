@@ -250,12 +250,11 @@ void RunSetup(bool showSetup) {
         return;
     }
     if (ConnectionChanged && DatabaseMode()) {
+        // The close is over when CloseConnection returns: nothing is left to
+        // wait for before the new settings are connected.
         try {
-            if (Database().IsConnected()) {
+            if (Database().IsConnected())
                 Database().CloseConnection();
-                while (Database().IsConnected())
-                    QCoreApplication::processEvents();
-            }
         } catch (const AppError&) {
         }
         if (!ConnectDatabase()) {
