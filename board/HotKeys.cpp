@@ -1,6 +1,5 @@
 #include "board/HotKeys.h"
 
-#include <QCoreApplication>
 #include <optional>
 
 #include "core/Configuration.h"
@@ -84,7 +83,6 @@ void AddHotKey(int32_t functionId, const QString& name) {
             e.Permission = (*permission < 0 || *permission > 3) ? 0 : *permission;
         }
     }
-    QCoreApplication::processEvents();
 }
 
 void LoadHotKeys() {

@@ -2,11 +2,9 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QPointer>
 #include <QRadioButton>
 #include <array>
 
@@ -106,14 +104,7 @@ void ApplySkinToForm(QWidget* window) {
     SetButtonPictures(window);
     platform::SkinManager& skin = SkinManager();
     platform::SkinManager::SetBackColor(window, skin.BackColorWindow());
-    // Handlers pumped below may delete controls; walk a guarded list.
-    QList<QPointer<QWidget>> controls;
-    for (QWidget* c : WindowControls(window))
-        controls.append(c);
-    for (const QPointer<QWidget>& c : controls) {
-        if (!c)
-            continue;
-        QWidget* w = c.data();
+    for (QWidget* w : WindowControls(window)) {
         if (qobject_cast<platform::CommandButton*>(w))
             skin.SetButtonDefaultStyle(w);
         else if (auto* grid = qobject_cast<platform::DataGrid*>(w))
@@ -127,9 +118,6 @@ void ApplySkinToForm(QWidget* window) {
             skin.SetCheckBoxDefaultStyle(w);
         else if (qobject_cast<QRadioButton*>(w))
             skin.SetOptionButtonDefaultStyle(w);
-        else
-            continue;
-        QCoreApplication::processEvents();
     }
     ApplyFormSkinDetails(window);
 }

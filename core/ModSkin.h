@@ -10,8 +10,9 @@ class SkinManager;
 platform::SkinManager& SkinManager();
 
 // Applies the current scheme to the whole window: button pictures, the
-// window's back colour, each control's style by kind (pending events are
-// pumped after each control), then the window's own extras.
+// window's back colour, each control's style by kind, then the window's own
+// extras. Runs no other handler: the window repaints once the event loop
+// runs again.
 void ApplySkinToForm(QWidget* window);
 
 // The extras of the main window, the help window and the settings dialog, by

@@ -1,7 +1,6 @@
 #include "data/NomObjects.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 
 #include "data/DatabaseClass.h"
 #include "platform/AppError.h"
@@ -75,7 +74,6 @@ void NomObjects::FillComboBoxRestaurant(QComboBox* combo, int16_t range, bool by
             activeObject_ = FindByID(rs.Fields(QStringLiteral("ID")).ToLong());
         }
         rs.MoveNext();
-        QCoreApplication::processEvents();
     }
 }
 
@@ -87,7 +85,6 @@ void NomObjects::FillComboBox(QComboBox* combo, int32_t objectId) {
         combo->addItem(rs.Fields(QStringLiteral("Name")).ToString(),
                        rs.Fields(QStringLiteral("ID")).ToLong());
         rs.MoveNext();
-        QCoreApplication::processEvents();
     }
     if (!(activeObject_.ID() != 0 && activeObject_.ID() == objectId))
         activeObject_ = FindByID(objectId);

@@ -39,9 +39,8 @@ public:
 
     // Lists the objects of one code range (1: codes 1-99, 2: 101-199, ...,
     // 10: 1-999) by Name; the object whose code is the range's upper bound
-    // becomes the active object. Pumps window events after each row, so
-    // other handlers may run meanwhile. Raises AppError when the list was
-    // never loaded.
+    // becomes the active object. Raises AppError when the list was never
+    // loaded.
     void FillComboBoxRestaurant(QComboBox* combo, int16_t range, bool byCode);
     // Lists every object; raises like FillComboBoxRestaurant.
     void FillComboBox(QComboBox* combo, int32_t objectId);

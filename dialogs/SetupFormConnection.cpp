@@ -91,8 +91,7 @@ void SetupForm::cbColorScheme_Click() {
     btnSave->SetEnabled(false);
     btnCancel->SetEnabled(false);
     skins.SetSelectedSkin(name);
-    // Applying the skin pumps window events: Save and Cancel stay disabled
-    // until it is done.
+    // Save and Cancel stay disabled until both windows wear the new scheme.
     ApplySkinToForm(this);
     if (QWidget* main = MainForm())
         ApplySkinToForm(main);

@@ -1,6 +1,5 @@
 #include "localization/MsgBoxExForm.h"
 
-#include <QApplication>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -251,7 +250,6 @@ void MsgBoxExForm::ApplyMessageSkin() {
             skin.SetLabelDefaultStyle(w);
         else if (w == frmButtons_)
             skin.SetFrameDefaultStyle(w);
-        QCoreApplication::processEvents();
     }
 }
 

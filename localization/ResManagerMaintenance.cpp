@@ -1,6 +1,5 @@
 // Dictionary maintenance of the translation tools: new languages and
 // resources, import of tab-separated texts, export for translators.
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -37,8 +36,6 @@ bool ResManagerClass::CreateNewLanguage(const QString& code) {
     for (const ResourceEntry& entry : std::vector<ResourceEntry>(resources_)) {
         if (!WriteResString(entry.Name, code, kNotTranslated))
             return false;
-        // Long runs keep the window responsive; handlers may run between writes.
-        QCoreApplication::processEvents();
     }
     return true;
 }

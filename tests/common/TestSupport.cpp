@@ -95,6 +95,17 @@ void PumpEvents(int milliseconds) {
     PumpEventsUntil([] { return false; }, milliseconds);
 }
 
+QStringList QueuedHandlerOrder(const std::function<void()>& routine) {
+    QStringList order;
+    QObject receiver;
+    QMetaObject::invokeMethod(
+        &receiver, [&order] { order << QStringLiteral("queued"); }, Qt::QueuedConnection);
+    routine();
+    order << QStringLiteral("returned");
+    QCoreApplication::sendPostedEvents(&receiver);
+    return order;
+}
+
 void TempAppDataTest::SetUp() {
     ASSERT_TRUE(dir_.isValid());
     previous_ = qgetenv("KESTRELLE_COMMON_APPDATA");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <functional>
 
@@ -49,6 +50,10 @@ void ExpectAppError(const std::function<void()>& call, int number, const QString
 bool PumpEventsUntil(const std::function<bool()>& condition, int milliseconds = 10000);
 // Pumps events for that long.
 void PumpEvents(int milliseconds);
+// Runs the routine with a handler queued just before it, then lets that
+// handler run: {"returned", "queued"} when the routine ran no other handler
+// inside it, {"queued", "returned"} when it pumped the event loop.
+QStringList QueuedHandlerOrder(const std::function<void()>& routine);
 
 // File helpers for assertions.
 QByteArray ReadBytes(const QString& path);

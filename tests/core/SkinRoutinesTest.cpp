@@ -99,6 +99,13 @@ TEST_F(SkinRoutinesTest, MainWindowAreasTakeTheDarkAndPanelColours) {
     EXPECT_EQ(time->palette().color(time->backgroundRole()), SkinManager().OddRowsColor());
 }
 
+TEST_F(SkinRoutinesTest, SkinningAWindowRunsNoOtherHandlerInside) {
+    SkinManager().SetSelectedSkin("Blue");
+    EXPECT_EQ(QueuedHandlerOrder([this] { ApplySkinToForm(&main_); }),
+              (QStringList{"returned", "queued"}));
+    EXPECT_EQ(buttons_[0]->palette().color(QPalette::Button), SkinManager().ButtonColor());
+}
+
 TEST_F(SkinRoutinesTest, AWindowWithoutSkinnableControlsOnlyGetsItsBackColour) {
     QWidget w;
     w.setObjectName("FileOpen");

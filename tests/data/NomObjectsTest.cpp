@@ -125,6 +125,16 @@ TEST_P(NomObjectsTest, FillComboBoxListsEveryObjectAndFindsTheGivenOne) {
     EXPECT_EQ(list_.ActiveObject().Code(), QStringLiteral("150"));
 }
 
+TEST_P(NomObjectsTest, FillingAComboBoxRunsNoOtherHandlerInside) {
+    list_.Load(Database());
+    QComboBox combo;
+    const QStringList after{"returned", "queued"};
+    EXPECT_EQ(QueuedHandlerOrder([&] { list_.FillComboBox(&combo, 6); }), after);
+    EXPECT_EQ(combo.count(), 6);
+    EXPECT_EQ(QueuedHandlerOrder([&] { list_.FillComboBoxRestaurant(&combo, 1, false); }), after);
+    EXPECT_EQ(combo.count(), 3);
+}
+
 TEST_P(NomObjectsTest, AFailedLoadLeavesAnEmptyListThatStillAnswers) {
     Database().SetConnectTo(7);  // no CodeSort for this type: the query fails
     EXPECT_EQ(list_.Load(Database()), 0);

@@ -61,7 +61,9 @@ protected:
 }  // namespace
 
 TEST_F(TranslationToolsTest, NewLanguageAndNewResourceMarkTextsAsUntranslated) {
-    rm_.CreateNewLanguage("RO");
+    // Writes every text without running other handlers between the writes.
+    EXPECT_EQ(QueuedHandlerOrder([this] { rm_.CreateNewLanguage("RO"); }),
+              (QStringList{"returned", "queued"}));
     EXPECT_EQ(Dict("strAttention", "RO"), "NOT TRANSLATED");
     EXPECT_EQ(Dict("AboutForm|lblAVeryLongControlNameThatGoesOnAndOn", "RO"), "NOT TRANSLATED");
     // Existing texts of the language are replaced; others stay.
