@@ -39,11 +39,12 @@ class RichTextBox;
 // database, and the requests to the database worker), MainWindowLayout.cpp
 // (geometry, status bar and clock).
 //
-// Re-entrancy: several members pump window events (the panel timer, Clear's
-// backup rewrite, the message server's broadcasts), so a datagram, a server
-// message or a timer may run inside them; members re-read every index they
-// use after a pump instead of holding on to an element. The message boxes do
-// too: behind mode 2's connection box the polls and their answers go on.
+// Re-entrancy: no member pumps window events; each datagram, server
+// message, timer, database answer and button runs to its end before the
+// next. Only a modal window the board opens runs other handlers inside the
+// member that opened it (behind mode 2's connection box the polls and their
+// answers go on); members re-read every index they use after one instead of
+// holding on to an element.
 class MainWindow final : public QWidget {
     Q_OBJECT
 public:

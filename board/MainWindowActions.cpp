@@ -220,9 +220,7 @@ void MainWindow::ClearActiveOrder() {
     // board, and the status bar says why.
     if (store_->Clear(removed) != ArrivalsStore::ClearResult::Cleared)
         return;
-    if (!arrivals_.isEmpty()) {
-        QCoreApplication::processEvents();
-    } else {
+    if (arrivals_.isEmpty()) {
         btnAction(6)->SetEnabled(false);
         ResetFinishPicture();
     }

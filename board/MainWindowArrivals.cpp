@@ -1,8 +1,6 @@
 // Orders of modes 0 and 1: the datagram, the panels and their ages, the
 // Finish blink, and the backup and history files.
-#include <QCoreApplication>
 #include <QLabel>
-#include <QPointer>
 
 #include "board/ArrivalsStore.h"
 #include "board/MainWindow.h"
@@ -134,8 +132,8 @@ void MainWindow::timArrival_Timer() {
     const QColor other = SkinManager().SelectedSkin() == "Default" ? SkinManager().BackColor()
                                                                    : SkinManager().OddRowsColor();
     const double now = rt::ToDateSerial(rt::Now());
-    // Each panel's pump may run anything, the end of the board included.
-    const QPointer<MainWindow> alive(this);
+    // The panels repaint when the event loop next runs; an order that arrives
+    // meanwhile is added after this pass, never in the middle of it.
     for (int i = 0; i < rtbOrder_.size(); ++i) {
         platform::RichTextBox* panel = rtbOrder_[i];
         const int k = PanelOrderNumber(panel) - 1;
@@ -152,11 +150,7 @@ void MainWindow::timArrival_Timer() {
         if (label->text() != age)
             label->setText(age);
         SetLabelColours(label, background, colour);
-        QCoreApplication::processEvents();
-        if (!alive)
-            return;
     }
-    QCoreApplication::processEvents();
 }
 
 void MainWindow::TimerNewOrder_Timer() {

@@ -1,6 +1,5 @@
 // Geometry, status bar and clock. The rules work in twips; widgets are
 // placed in pixels (twips / twips per pixel).
-#include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -83,7 +82,6 @@ void MainWindow::tmrClock_Timer() {
             ShortDateFormat.isEmpty() ? QStringLiteral("dd.MM.yyyy") : ShortDateFormat;
         Panels(4)->setText(rt::FormatDate(now, pattern + QStringLiteral(" hh:nn:ss")));
     }
-    QCoreApplication::processEvents();
 }
 
 void MainWindow::InitStatusBar() {
