@@ -386,7 +386,6 @@ void LoadSettings() {
     ConfigLoaded = LoadConfiguration();
     LoadHotKeys();
     if (!ConfigLoaded) {
-        QCoreApplication::processEvents();
         OpenSetupWindow();
         if (DialogAccepted)
             SaveConfiguration();
@@ -431,18 +430,16 @@ bool Main() {
         ShowLocalizationForm();
         return true;
     }
+    // Start-up runs straight through: the board paints, and datagrams,
+    // terminals and timers are served, once the event loop runs. Only the
+    // modal windows below (the setup window, the database prompts, the
+    // login) run events in between, and any of them may end the program.
     MainWindow& window = MakeBoard();
     window.show();
-    QCoreApplication::processEvents();
     LoadSettings();
-    QCoreApplication::processEvents();
-    if (!ConnectDatabaseOfDatabaseMode())
-        return false;
-    QCoreApplication::processEvents();
-    if (gEnded)
+    if (!ConnectDatabaseOfDatabaseMode() || gEnded)
         return false;
     window.InitForm();
-    QCoreApplication::processEvents();
     if (gEnded)
         return false;
     LockStation(window);

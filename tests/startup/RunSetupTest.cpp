@@ -176,6 +176,19 @@ TEST_F(StartUpTest, ModeZeroNeverOpensTheDatabaseAndExitSavesTheSettings) {
     EXPECT_EQ(Setting("Country"), "1");
 }
 
+// A datagram, a terminal or a timer that is waiting is served after the start
+// and after a restart of the board, never in the middle of them.
+TEST_F(StartUpTest, StartAndRestartOfTheBoardRunNoOtherHandlerInside) {
+    Configure({{"Communication", "0"}});
+    const QStringList after{"returned", "queued"};
+    bool started = false;
+    EXPECT_EQ(QueuedHandlerOrder([&] { started = StartBoard(); }), after);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(QueuedHandlerOrder([] { RunSetup(false); }), after);
+    EXPECT_TRUE(Board()->Panels(1)->text().startsWith(" UDP  "));
+    EXPECT_FALSE(ProgramEnded());
+}
+
 // The dictionary beside the program holds English for every text: with EN
 // chosen, no window the operator meets keeps a Bulgarian one.
 TEST_F(StartUpTest, EnglishLeavesNoBulgarianTextInAnyWindow) {
