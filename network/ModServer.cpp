@@ -1,7 +1,7 @@
 #include "network/ModServer.h"
 
 #include <errno.h>
-#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
 
@@ -78,6 +78,7 @@ void ModServer::CloseAllClients() {
     // handled; only their records go, and what waited to be sent to them.
     imClients_.clear();
     outgoing_.clear();
+    round_ = Round{};
 }
 
 void ModServer::StopServer() {
@@ -235,14 +236,6 @@ void ModServer::CloseClient(int index) {
 
 // ---- sending -------------------------------------------------------------------------------
 
-void ModServer::PumpEventsWhenDue() {
-    if (sincePump_.isValid() && sincePump_.elapsed() < kPumpIntervalMs)
-        return;
-    // Restarted before the pump: broadcasts inside it count from here too.
-    sincePump_.start();
-    QCoreApplication::processEvents();
-}
-
 void ModServer::BroadcastMessage(const QString& text) {
     Broadcast(text);
 }
@@ -253,16 +246,49 @@ void ModServer::Broadcast(const QString& text) {
 
 void ModServer::Queue(QByteArray bytes, uint64_t only) {
     outgoing_.push_back({std::move(bytes), lastConnection_, only});
+    ScheduleSend();
+}
+
+void ModServer::ScheduleSend() {
     if (sendScheduled_)
         return;
     sendScheduled_ = true;
     QTimer::singleShot(0, this, &ModServer::SendQueued);
 }
 
+void ModServer::StartRound() {
+    round_ = Round{};
+    round_.messages.swap(outgoing_);
+    for (const Outgoing& m : round_.messages) {
+        round_.all += m.bytes;
+        round_.allUpTo = std::min(round_.allUpTo, m.upTo);
+        round_.onlyBroadcasts = round_.onlyBroadcasts && m.only == 0;
+    }
+}
+
+QByteArray ModServer::RoundBytesFor(uint64_t connection) const {
+    // Most rounds are broadcasts only: one buffer, shared by every terminal
+    // that was there when the first of them was queued.
+    if (round_.onlyBroadcasts && connection <= round_.allUpTo)
+        return round_.all;
+    QByteArray bytes;
+    for (const Outgoing& m : round_.messages) {
+        if (m.only == 0 ? connection <= m.upTo : connection == m.only)
+            bytes += m.bytes;
+    }
+    return bytes;
+}
+
+bool ModServer::SendingLeft() const {
+    return (!round_.messages.empty() && round_.next <= sckServerIM_->UBound()) ||
+           !outgoing_.empty();
+}
+
 void ModServer::SendQueued() {
     sendScheduled_ = false;
-    // A round already under way further up the stack sends these after its
-    // own, so that every terminal gets its messages in the order queued.
+    // A round already under way further up the stack (a handler of its send
+    // ran a modal window) sends these after its own, so that every terminal
+    // gets its messages in the order queued.
     if (sending_)
         return;
     sending_ = true;
@@ -275,59 +301,50 @@ void ModServer::SendQueued() {
                 server->sending_ = false;
         }
     } done{this, alive};
-    while (!outgoing_.empty()) {
-        std::vector<Outgoing> round;
-        round.swap(outgoing_);
-        // Most rounds are broadcasts only: one buffer, shared by every
-        // terminal that was there when the last of them was queued.
-        QByteArray all;
-        uint64_t allUpTo = UINT64_MAX;
-        bool onlyBroadcasts = true;
-        for (const Outgoing& m : round) {
-            all += m.bytes;
-            allUpTo = std::min(allUpTo, m.upTo);
-            onlyBroadcasts = onlyBroadcasts && m.only == 0;
+    QElapsedTimer slice;
+    slice.start();
+    for (;;) {
+        // The highest index is read again for every terminal: a connection
+        // may have come or gone since the round began. A round cleared by a
+        // restart is over at once.
+        if (round_.messages.empty() || round_.next > sckServerIM_->UBound()) {
+            round_ = Round{};
+            if (outgoing_.empty())
+                return;
+            StartRound();
         }
-        // The highest index is read again on every round: the pumping below
-        // may load new indexes or unload them all.
-        for (int i = 1; i <= sckServerIM_->UBound(); ++i) {
-            if (!sckServerIM_->IsLoaded(i) || i > GetClientsUBound())
-                continue;
-            const uint64_t connection = imClients_[size_t(i)].Connection;
-            if (connection == 0)
-                continue;
-            QByteArray bytes;
-            if (onlyBroadcasts && connection <= allUpTo) {
-                bytes = all;
-            } else {
-                for (const Outgoing& m : round) {
-                    if (m.only == 0 ? connection <= m.upTo : connection == m.only)
-                        bytes += m.bytes;
-                }
-            }
-            if (bytes.isEmpty())
-                continue;
-            try {
-                sckServerIM_->SendData(i, Variant(bytes));
-            } catch (const AppError&) {
-                // A closed index; the round goes on.
-            }
-            // The send's own events may have run anything, this object's end
-            // included.
+        const int i = round_.next++;
+        if (!sckServerIM_->IsLoaded(i) || i > GetClientsUBound())
+            continue;
+        const uint64_t connection = imClients_[size_t(i)].Connection;
+        if (connection == 0)
+            continue;
+        const QByteArray bytes = RoundBytesFor(connection);
+        if (bytes.isEmpty())
+            continue;
+        try {
+            sckServerIM_->SendData(i, Variant(bytes));
+        } catch (const AppError&) {
+            // A closed index; the round goes on.
+        }
+        // The send's own events may have run anything, this object's end
+        // included.
+        if (alive.expired())
+            return;
+        if (sckServerIM_->IsLoaded(i) && sckServerIM_->PendingSendBytes(i) > kMaxSendBacklogBytes) {
+            CloseClient(i);
             if (alive.expired())
                 return;
-            if (sckServerIM_->IsLoaded(i) &&
-                sckServerIM_->PendingSendBytes(i) > kMaxSendBacklogBytes) {
-                CloseClient(i);
-                if (alive.expired())
-                    return;
-            }
-            if (sckServerIM_->TotalPendingSendBytes() > kMaxTotalSendBacklogBytes &&
-                !DropLargestBacklogs())
-                return;
-            PumpEventsWhenDue();
-            if (alive.expired())
-                return;
+        }
+        if (sckServerIM_->TotalPendingSendBytes() > kMaxTotalSendBacklogBytes &&
+            !DropLargestBacklogs())
+            return;
+        // Sending to many terminals takes a while: after a slice the rest
+        // goes on from the event loop, so that arrivals, new terminals and
+        // the board are served in between without running inside the send.
+        if (slice.elapsed() >= kSendSliceMs && SendingLeft()) {
+            ScheduleSend();
+            return;
         }
     }
 }
@@ -392,7 +409,8 @@ void ModServer::sckServerIM_DataArrival(int index, int32_t bytesTotal) {
     client.RecvBuffer.append(data.ToBytes());
     std::vector<QByteArray> messages = TakeCompleteMessages(client.RecvBuffer, searched);
     const bool overlong = client.RecvBuffer.size() > kMaxMessageBytes;
-    // `client` is not used beyond this point: everything below may pump.
+    // `client` is not used beyond this point: everything below may run other
+    // handlers (a modal window of the order's receiver).
     if (!messages.empty()) {
         Inbox& inbox = inboxes_[connection];
         inbox.index = index;

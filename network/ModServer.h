@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <cstdint>
@@ -34,12 +33,14 @@ struct ClientRecord {
 // which logs them to "QVKServer.log", hands their texts to the order board
 // through OrderArrived and then acknowledges them to every terminal.
 //
-// Everything runs on the user-interface thread. Sending pumps events
-// between its sends (at most every kPumpIntervalMs), so any handler of the
-// server may run inside another one:
-// a second arrival of the same connection, a new connection that grows
-// ImClients, a close that clears a record, even a restart that erases them
-// all. The server stays correct by construction:
+// Everything runs on the user-interface thread, and the server itself never
+// pumps events: a long send goes on from the event loop after each
+// kSendSliceMs. A handler of the server can still run inside another one,
+// through whatever the others do: the receiver of OrderArrived, or a handler
+// of a socket event, may open a modal window, and in it may come a second
+// arrival of the same connection, a new connection that grows ImClients, a
+// close that clears a record, even a restart that erases them all. The
+// server stays correct by construction:
 // - complete messages are taken out of a record's buffer before any of them
 //   is handled and queued per connection; a connection's queue is drained by
 //   one handler at a time, in arrival order, so every received message is
@@ -49,8 +50,8 @@ struct ClientRecord {
 //   connection (ClientRecord::Connection) before they touch it;
 // - a message whose connection has meanwhile closed is still handled, except
 //   "CON", which would name a record that no longer is its sender's.
-// The server may be destroyed by a handler that runs inside its pumping (the
-// window closing): every loop checks that it still exists after a pump.
+// The server may be destroyed by a handler that runs inside it (the window
+// closing): every loop checks that it still exists after each call out.
 class ModServer final : public QObject {
     Q_OBJECT
 public:
@@ -71,10 +72,12 @@ public:
     // that would leave fewer free is closed at once, so that no number of
     // terminals can keep the station from saving an order.
     static constexpr int kReservedDescriptors = 64;
-    // Waiting events are handled while a broadcast runs, but at most this
-    // often: a pump looks at every socket of the process, so one pump per
-    // send made a broadcast's cost grow with the square of the terminals.
-    static constexpr int kPumpIntervalMs = 10;
+    // A send to many terminals hands the thread back to the event loop
+    // after this long, and goes on from there once waiting events are
+    // handled. Not after every terminal: a turn of the loop looks at every
+    // socket of the process, so a turn per send made a broadcast's cost grow
+    // with the square of the terminals.
+    static constexpr int kSendSliceMs = 10;
     // The server log stays under this size: an entry that would take it past
     // first moves the file aside to "QVKServer.log.1", replacing the older
     // one, so that no terminal can fill the disk through the log. Entries
@@ -114,7 +117,8 @@ public:
     // keeps the order; an order that cannot be saved is not acknowledged
     // (the function is never run, or runs once saving works again). The
     // function may be run after this server is gone; it then does nothing.
-    // May pump events.
+    // The receiver may run an event loop (a modal window): the server stays
+    // correct if it does.
     std::function<void(const QString& text, std::function<void()> acknowledge)> OrderArrived;
 
     // The server log's path: the program's Logs folder (created) followed by
@@ -126,8 +130,8 @@ public:
     int GetClientsUBound() const;
     // Queues the text for every terminal connected now. Everything queued
     // in one pass of the event loop leaves together, one send per terminal,
-    // in the order queued; the sending pumps events between terminals (see
-    // kPumpIntervalMs), and a failing index is skipped.
+    // in the order queued; a long send goes on in slices (see kSendSliceMs),
+    // and a failing index is skipped.
     void BroadcastMessage(const QString& text);
     // Names the terminal, cleaned (ImServerProtocol::CleanName).
     void HandleConnect(int index, const QString& message);
@@ -170,8 +174,15 @@ private:
     // Queues the bytes for every connection accepted so far, or only for the
     // connection `only` when it is not 0.
     void Queue(QByteArray bytes, uint64_t only);
-    // Sends what is queued, each terminal's messages of a round in one send.
+    // Sends what is queued, each terminal's messages of a round in one send;
+    // a round not done after kSendSliceMs goes on from a queued call.
     void SendQueued();
+    void ScheduleSend();
+    // The next round: everything queued so far.
+    void StartRound();
+    // What the round holds for the connection; empty when nothing.
+    QByteArray RoundBytesFor(uint64_t connection) const;
+    bool SendingLeft() const;
     // Disconnects the terminals with the largest backlogs while all of them
     // together hold more than kMaxTotalSendBacklogBytes. False when the
     // server was destroyed meanwhile.
@@ -184,8 +195,6 @@ private:
     void CloseClient(int index);
     void sckServerIM_Error(int index);
     bool RecordBelongsTo(int index, uint64_t connection) const;
-    // Pumps when kPumpIntervalMs have passed since the server's last pump.
-    void PumpEventsWhenDue();
 
     std::unique_ptr<IndexedServerSocket> sckServerIM_;
     QString imServerName_;
@@ -197,7 +206,6 @@ private:
     int clientIndexLimit_ = kMaxClientIndex;
     uint64_t lastConnection_ = 0;
     std::map<uint64_t, Inbox> inboxes_;
-    QElapsedTimer sincePump_;
     // Messages waiting to be sent, oldest first: `upTo` is the last
     // connection accepted when it was queued, so that a terminal joining
     // later does not get what was said before it came.
@@ -207,9 +215,20 @@ private:
         uint64_t only = 0;
     };
     std::vector<Outgoing> outgoing_;
+    // The round being sent: its messages, the one buffer of a round of
+    // broadcasts with the last connection every one of them is for, and the
+    // next index to send to. Cleared with the clients.
+    struct Round {
+        std::vector<Outgoing> messages;
+        QByteArray all;
+        uint64_t allUpTo = UINT64_MAX;
+        bool onlyBroadcasts = true;
+        int next = 1;
+    };
+    Round round_;
     bool sendScheduled_ = false;
     bool sending_ = false;
     bool droppingBacklogs_ = false;
-    // Cleared by the destructor; loops that pump hold a weak copy.
+    // Cleared by the destructor; loops that call out hold a weak copy.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -6,6 +6,8 @@
 // window go away, then check that every message was handled exactly once, in
 // order, and that no record was mixed up.
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include "ImServerFixture.h"
 #include "NetTestSupport.h"
@@ -191,6 +193,34 @@ TEST_F(ModServerReentrancyTest, ServerDestroyedByTheBoardWhileHandling) {
     PumpEvents(50);
     EXPECT_EQ(orders, QStringList{"Soup"});
     EXPECT_TRUE(a->WaitForPeerClose());
+}
+
+TEST_F(ModServerReentrancyTest, AHandlerWaitingBetweenTheSendsOfABroadcastDoesNotHoldBackTheRest) {
+    auto a = Join("A");
+    auto b = Join("B");
+    auto c = Join("C");
+    bool waited = false;
+    bool restArrived = false;
+    OnceInsideNextBroadcast([&] {
+        // The send to A outlasts a slice of the sending.
+        QElapsedTimer spent;
+        spent.start();
+        while (spent.elapsed() <= ModServer::kSendSliceMs) {
+        }
+        // A timer comes due, and its handler waits as a modal window would.
+        auto* due = new QTimer(server.get());
+        due->setSingleShot(true);
+        QObject::connect(due, &QTimer::timeout, [&] {
+            waited = true;
+            restArrived = PumpEventsUntil(
+                [&] { return !b->MessagesOf("MSG").isEmpty() && !c->MessagesOf("MSG").isEmpty(); },
+                5000);
+        });
+        due->start(0);
+    });
+    a->SendText(MsgMessage("A", "B", "hello"));
+    ASSERT_TRUE(PumpEventsUntil([&] { return waited; }));
+    EXPECT_TRUE(restArrived);
 }
 
 TEST_F(ModServerReentrancyTest, ServerDestroyedInsideABroadcast) {
