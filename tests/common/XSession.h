@@ -32,6 +32,11 @@ public:
     QString Run(const QString& program, const QStringList& arguments, int timeoutMs = 10000) const;
     // xdotool key: presses and releases a combination ("alt+F4", "super+d").
     void Key(const QString& combination) const;
+    // Returns once the window manager has handled every event the server
+    // gave it before the call (a key or button it grabs, a request to map,
+    // iconify or activate a window): what it does about them is done. False
+    // when it did not answer in time.
+    bool SyncWithWindowManager();
     // The window the window manager calls active, 0 for none.
     uint32_t ActiveWindow() const;
     // A window's title.

@@ -8,8 +8,6 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
-#include <QThread>
-
 #include "StationProcess.h"
 #include "common/TestNet.h"
 #include "common/TestSupport.h"
@@ -54,6 +52,11 @@ protected:
             << station_.Output().toStdString();
         // The board shows before it listens: orders sent earlier are lost.
         ASSERT_TRUE(WaitUntil([&] { return PortTaken(SOCK_DGRAM, port_); }, 15000));
+        // The kiosk is in place last: a key that came before would open its
+        // dialog under a board that is not kept yet.
+        if (restricted) {
+            ASSERT_TRUE(WaitUntil([&] { return Kept(x_.ActiveWindow()); }, 15000));
+        }
     }
 
     // The active window is the station's.
@@ -73,8 +76,11 @@ protected:
         return WaitUntil([&] { return BoardInFront(); }, 5000);
     }
 
-    // Gives the window manager time to act on a key it got.
-    static void Settle() { QThread::msleep(400); }
+    // The window is on every desktop and covers the screen.
+    bool Kept(uint32_t window) const {
+        return x_.PropertyValues(window, "_NET_WM_DESKTOP") == QStringList{"4294967295"} &&
+               x_.PropertyValues(window, "_NET_WM_STATE").contains("_NET_WM_STATE_FULLSCREEN");
+    }
 
     // The window is mapped and not iconified: it can be seen on the current
     // desktop.
@@ -120,7 +126,7 @@ TEST_F(KioskStation, RestrictedBoardKeepsWindowManagerKeys) {
         5000);
     for (const char* key : {"alt+F4", "alt+Tab", "super+d"}) {
         x_.Key(key);
-        Settle();
+        ASSERT_TRUE(x_.SyncWithWindowManager());
         ASSERT_TRUE(BoardInFront())
             << key << " took the board from the front"
             << (WaitUntil([&] { return !station_.Running(); }, 3000) ? " and closed the station"
@@ -148,7 +154,8 @@ TEST_F(KioskStation, RestrictedBoardTakesTheKeysBackFromANewWindow) {
                        .size() == 2;
         },
         10000));
-    Settle();
+    // The window manager has given the notice the focus.
+    ASSERT_TRUE(x_.SyncWithWindowManager());
     EXPECT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
     x_.Key("F9");
     EXPECT_TRUE(WaitUntil([&] { return IsNew(backup) == "0"; }, 5000))
@@ -167,16 +174,16 @@ TEST_F(KioskStation, ARightClickedPanelIsTheOrderTheKeysActOnAndOpensNoMenu) {
         [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "3"; }, 10000));
     // The second of the four panels across the screen.
     x_.Run("xdotool", {"mousemove", "480", "300", "click", "3"});
-    Settle();
+    x_.Key("ctrl+Delete");  // Clear
+    EXPECT_TRUE(WaitUntil(
+        [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "2"; }, 5000));
+    // The click was handled before the key: a menu it opened would be open.
     EXPECT_EQ(
         x_.Run("xdotool", {"search", "--onlyvisible", "--pid", QString::number(station_.Pid())})
             .split('\n')
             .size(),
         1)
         << "a menu opened";
-    x_.Key("ctrl+Delete");  // Clear
-    EXPECT_TRUE(WaitUntil(
-        [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "2"; }, 5000));
     EXPECT_TRUE(ReadBytes(station_.DataFolder() + "history.txt").contains("Order B"));
     EXPECT_EQ(platform::IniRead(backup, "Order_00", "Row_000", 255), "Order A");
     station_.Stop();
@@ -187,7 +194,7 @@ TEST_F(KioskStation, RestrictedDialogThatIsMinimizedComesBack) {
     ASSERT_TRUE(HelpOpened());
     const uint32_t help = x_.ActiveWindow();
     x_.Run("xdotool", {"windowminimize", QString::number(help)});
-    Settle();
+    ASSERT_TRUE(x_.SyncWithWindowManager());
     EXPECT_TRUE(WaitUntil([&] { return Shown(help) && x_.ActiveWindow() == help; }, 5000))
         << "the help window stayed minimized";
     EXPECT_TRUE(HelpClosed()) << "the station does not answer";
@@ -213,7 +220,7 @@ TEST_F(KioskStation, RestrictedBoardIconifiedFromOutsideComesBack) {
     StartStation(true);
     const uint32_t board = x_.ActiveWindow();
     x_.Run("xdotool", {"windowminimize", QString::number(board)});
-    Settle();
+    ASSERT_TRUE(x_.SyncWithWindowManager());
     EXPECT_TRUE(WaitUntil([&] { return Shown(board) && BoardInFront(); }, 5000))
         << "the board stayed hidden";
     station_.Stop();
@@ -281,8 +288,10 @@ TEST_F(KioskStation, UnrestrictedBoardLeavesThemToTheWindowManager) {
     ASSERT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));
     // Minimized, it stays so until someone brings it back.
     x_.Run("xdotool", {"windowminimize", "--sync", QString::number(board)});
-    Settle();
-    Settle();
+    // An order, which the station handles after the minimize: it had its
+    // turn to come back.
+    const QString backup = SendOrder();
+    ASSERT_EQ(IsNew(backup), "-1");
     EXPECT_FALSE(Shown(board)) << "the unrestricted board came back by itself";
     x_.Run("xdotool", {"windowactivate", "--sync", QString::number(board)});
     ASSERT_TRUE(WaitUntil([&] { return BoardInFront(); }, 5000));

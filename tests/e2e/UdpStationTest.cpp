@@ -4,7 +4,7 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <QDir>
-#include <QThread>
+#include <QFile>
 
 // Ahead of the terminal helpers, whose OrderDatagram() hides the struct.
 #include "board/ArrivedOrders.h"
@@ -29,6 +29,27 @@ int ConfigureForDatagrams(StationProcess& station) {
 // Starts the station; true once it listens on the port.
 bool StartListening(StationProcess& station, int port) {
     return station.Start() && WaitUntil([&] { return PortTaken(SOCK_DGRAM, port); }, 15000);
+}
+
+// The bytes of datagrams waiting to be read by the socket bound to the UDP
+// port (its receive queue in /proc/net/udp); -1 when no socket is.
+qint64 UnreadBytes(int port) {
+    QFile table(QStringLiteral("/proc/net/udp"));
+    if (!table.open(QIODevice::ReadOnly))
+        return -1;
+    const QString local = ':' + QString::number(port, 16).toUpper().rightJustified(4, '0');
+    // "sl local_address rem_address st tx_queue:rx_queue ..."
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 4 && fields[1].endsWith(local.toLatin1()))
+            return fields[4].split(':').value(1).toLongLong(nullptr, 16);
+    }
+    return -1;
+}
+
+// The station has read every datagram sent to it so far.
+bool ReadEverything(int port) {
+    return WaitUntil([&] { return UnreadBytes(port) == 0; }, 10000);
 }
 
 }  // namespace
@@ -133,10 +154,11 @@ TEST(UdpStation, JunkThatNeverBecomesAnOrderLocksNoTerminalOut) {
     // Sequence 000000 from 5,000 names, paced so that the station reads them all.
     for (int i = 0; i < 5000; ++i) {
         SendUdp(port, OrderDatagram(0, "junk-" + QString::number(i), "nothing to cook here"));
-        if (i % 200 == 199)
-            QThread::msleep(20);
+        if (i % 200 == 199) {
+            ASSERT_TRUE(ReadEverything(port)) << UnreadBytes(port);
+        }
     }
-    QThread::msleep(300);
+    ASSERT_TRUE(ReadEverything(port)) << UnreadBytes(port);
     SendUdp(port, OrderDatagram(1, "Kitchen", "Table 2: 1 x Soup"));
     const QString backup = station.DataFolder() + "BackUp.log";
     EXPECT_TRUE(WaitUntil(
@@ -201,14 +223,23 @@ TEST(UdpStation, AKillAtAnyStepOfAClearLeavesEachOrderInOneFile) {
             x.Run("xdotool", {"windowfocus", "--sync", board});
             x.Key("ctrl+Delete");
             // Done once the order left BackUp.log; a kill at the last step
-            // lands a moment later.
+            // lands a moment later, before the station answers its next key
+            // (F1 opens the help window).
             WaitUntil(
                 [&] {
                     return !station.Running() ||
                            !ReadBytes(folder + "BackUp.log").contains("Table 1");
                 },
                 5000);
-            QThread::msleep(300);
+            x.Key("F1");
+            WaitUntil(
+                [&] {
+                    return !station.Running() ||
+                           x.Run("xdotool", {"search", "--onlyvisible", "--pid", pid})
+                                   .split('\n')
+                                   .size() == 2;
+                },
+                5000);
             cleared = station.Running();
         }
         station.Kill();
