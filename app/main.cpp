@@ -1,8 +1,8 @@
 #include <QApplication>
 
-#include "core/startup/SubMain.h"
 #include "platform/Files.h"
 #include "platform/controls/DestroyedWindows.h"
+#include "startup/SubMain.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -18,7 +18,6 @@
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
 #include "core/ModSkin.h"
-#include "core/startup/SubMain.h"
 #include "data/DatabaseClass.h"
 #include "dialogs/SetupForm.h"
 #include "dialogs/SetupGroupsForm.h"
@@ -27,6 +26,7 @@
 #include "platform/IniFile.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/SkinManager.h"
+#include "startup/SubMain.h"
 
 namespace {
 

@@ -14,7 +14,6 @@
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
 #include "core/Globals.h"
-#include "core/startup/SubMain.h"
 #include "data/DatabaseClass.h"
 #include "data/NomUsers.h"
 #include "dialogs/SetupForm.h"
@@ -25,6 +24,7 @@
 #include "platform/IniFile.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
+#include "startup/SubMain.h"
 
 void StartUpTest::SetUp() {
     TempAppDataTest::SetUp();

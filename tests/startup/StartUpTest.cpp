@@ -14,7 +14,6 @@
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
-#include "core/startup/SubMain.h"
 #include "data/DatabaseClass.h"
 #include "data/NomUsers.h"
 #include "dialogs/SetupForm.h"
@@ -25,6 +24,7 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 #include "platform/System.h"
+#include "startup/SubMain.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "core/startup/SubMain.h"
+#include "startup/SubMain.h"
 
 #include <QApplication>
 #include <QIcon>
