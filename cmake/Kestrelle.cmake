@@ -20,27 +20,72 @@ function(kestrelle_required_subdirectory dir)
 endfunction()
 
 # kestrelle_library(<name> SOURCES ... DEPENDS ...)
-# One static library per source folder; headers are included as "<folder>/<Header>.h".
+# One static library per source folder; headers are included as
+# "<folder>/<Header>.h". DEPENDS names the folder libraries (kestrelle_*) the
+# folder uses, which it links PRIVATE, and the outside packages, which it links
+# PUBLIC. The include path of a folder holds its own headers and those of the
+# folders it names, nothing else: an include of any other folder does not
+# compile. Each library's headers are reached through links under
+# <build>/include/<name>/<folder>/, so that no include folder holds a second
+# folder of the tree. Which folder may name which is the layer order that
+# scripts/check-layers checks.
 function(kestrelle_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  set(include_dir ${CMAKE_BINARY_DIR}/include/${name})
+  file(REMOVE_RECURSE ${include_dir})
+  file(MAKE_DIRECTORY ${include_dir}/${folder})
+  foreach(source ${ARG_SOURCES})
+    if(source MATCHES "\\.h$")
+      get_filename_component(header ${source} ABSOLUTE)
+      get_filename_component(header_name ${source} NAME)
+      file(CREATE_LINK ${header} ${include_dir}/${folder}/${header_name} SYMBOLIC)
+    endif()
+  endforeach()
+  target_include_directories(${name} PUBLIC ${include_dir})
+  set(uses)
+  foreach(dep ${ARG_DEPENDS})
+    if(dep MATCHES "^kestrelle_")
+      list(APPEND uses ${dep})
+      target_link_libraries(${name} PRIVATE ${dep})
+    else()
+      target_link_libraries(${name} PUBLIC ${dep})
+    endif()
+  endforeach()
+  set_target_properties(${name} PROPERTIES KESTRELLE_USES "${uses}")
   target_compile_options(${name} PRIVATE ${KESTRELLE_WARNINGS})
 endfunction()
 
+# kestrelle_use_folders(<target> <library> ...): the target links each folder
+# library and may include what that library's folder may include (tests,
+# benchmarks and fuzz targets of a folder).
+function(kestrelle_use_folders target)
+  foreach(lib ${ARGN})
+    target_link_libraries(${target} PRIVATE ${lib})
+    if(TARGET ${lib})
+      get_target_property(uses ${lib} KESTRELLE_USES)
+      if(uses)
+        target_link_libraries(${target} PRIVATE ${uses})
+      endif()
+    endif()
+  endforeach()
+endfunction()
+
 # kestrelle_test(<name> SOURCES ... DEPENDS ... [MAIN <library>])
-# One GoogleTest executable per tested folder, run by ctest. Its main() owns an
-# offscreen QApplication and a private application-data folder; MAIN names
-# another main (kestrelle_xsessionmain: a private X display with a window
-# manager).
+# One GoogleTest executable per tested folder, run by ctest. It may include
+# what the folders of the libraries it depends on may include, and the test
+# support of tests/common. Its main() owns an offscreen QApplication and a
+# private application-data folder; MAIN names another main
+# (kestrelle_xsessionmain: a private X display with a window manager).
 function(kestrelle_test name)
   cmake_parse_arguments(ARG "" "MAIN" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
   if(NOT ARG_MAIN)
     set(ARG_MAIN kestrelle_testmain)
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_MAIN} ${ARG_DEPENDS})
+  target_link_libraries(${name} PRIVATE ${ARG_MAIN})
+  kestrelle_use_folders(${name} ${ARG_DEPENDS})
   target_compile_options(${name} PRIVATE ${KESTRELLE_WARNINGS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KESTRELLE_BIN_DIR})
   gtest_discover_tests(${name}
@@ -54,7 +99,8 @@ function(kestrelle_benchmark name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   find_package(benchmark REQUIRED)
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE benchmark::benchmark ${ARG_DEPENDS})
+  target_link_libraries(${name} PRIVATE benchmark::benchmark)
+  kestrelle_use_folders(${name} ${ARG_DEPENDS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
 
@@ -77,17 +123,6 @@ endfunction()
 function(kestrelle_folder_library name)
   kestrelle_folder_sources(sources "${name}: no source files")
   kestrelle_library(${name} SOURCES ${sources} ${ARGN})
-endfunction()
-
-# The platform libraries that exist so far, for folders above the platform.
-function(kestrelle_platform_libraries out)
-  set(libs kestrelle_platform)
-  foreach(sub controls sockets sql crypto)
-    if(TARGET kestrelle_${sub})
-      list(APPEND libs kestrelle_${sub})
-    endif()
-  endforeach()
-  set(${out} ${libs} PARENT_SCOPE)
 endfunction()
 
 # kestrelle_folder_test(<name> DEPENDS ... [MAIN <library>]): a test executable

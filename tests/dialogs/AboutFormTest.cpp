@@ -8,6 +8,8 @@
 #include <QMenu>
 #include <QTest>
 
+#include "common/ModalHelper.h"
+#include "common/TestSupport.h"
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
 #include "core/ModCommon.h"
@@ -20,8 +22,6 @@
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/SkinManager.h"
-#include "tests/common/ModalHelper.h"
-#include "tests/common/TestSupport.h"
 
 namespace {
 

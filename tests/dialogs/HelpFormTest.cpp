@@ -8,6 +8,8 @@
 #include <QUrl>
 
 #include "board/HotKeys.h"
+#include "common/ModalHelper.h"
+#include "common/TestSupport.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
 #include "data/NomUsers.h"
@@ -17,8 +19,6 @@
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ListView.h"
 #include "platform/controls/RichTextBox.h"
-#include "tests/common/ModalHelper.h"
-#include "tests/common/TestSupport.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <QTest>
 #include <QUrl>
 
+#include "common/ModalHelper.h"
+#include "common/TestSupport.h"
 #include "dialogs/LinkLabel.h"
-#include "tests/common/ModalHelper.h"
-#include "tests/common/TestSupport.h"
 
 namespace {
 
