@@ -47,9 +47,9 @@ void MainWindow::Server_DataArrival(int32_t bytesTotal) {
     try {
         if (!server_)
             return;
-        Variant data;
-        server_->GetData(data, Variant(int32_t(VarType::String)), Variant(bytesTotal));
-        const auto datagram = ParseOrderDatagram(data.ToString());
+        Variant received;
+        server_->GetData(received, Variant(int32_t(VarType::String)), Variant(bytesTotal));
+        const auto datagram = ParseOrderDatagram(received.ToString());
         if (!datagram)
             return;
         if (udpSenders_.Accept(datagram->Sender, datagram->Sequence))

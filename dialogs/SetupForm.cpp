@@ -393,13 +393,14 @@ void SetupForm::Form_Resize() {
     resizedOnce_ = true;
     if (ConfigurationSettings.Language == QLatin1String("GR")) {
         const int shift = platform::TwipsToPixelsX(660);
-        for (QWidget* w : std::initializer_list<QWidget*>{
+        for (QWidget* field : std::initializer_list<QWidget*>{
                  cbCommunicationMethod, cbDBType, tbPath, tbServerName, tbLocalServerName, tbName,
                  tbUser, tbPassword, cbLanguage, cbCountry, cbColorScheme}) {
-            w->setGeometry(w->x() + shift, w->y(), w->width() - shift, w->height());
+            field->setGeometry(field->x() + shift, field->y(), field->width() - shift,
+                               field->height());
         }
-        for (QWidget* w : {tbIP, tbPass1, tbPass2})
-            w->resize(w->width() - shift, w->height());
+        for (QWidget* field : {tbIP, tbPass1, tbPass2})
+            field->resize(field->width() - shift, field->height());
     }
     lblIPPort->move(lblIPPort->x(), lblDBType->y());
     tbIP->move(cbDBType->x(), cbDBType->y());

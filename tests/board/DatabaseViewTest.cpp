@@ -602,7 +602,7 @@ protected:
     }
 };
 INSTANTIATE_TEST_SUITE_P(Databases, DatabaseViewDialectTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "MariaDB" : "SQLite"; });
+                         [](const auto& test) { return test.param ? "MariaDB" : "SQLite"; });
 
 TEST_P(DatabaseViewDialectTest, FinishWritesOnlyTheActiveOrdersRows) {
     // A "no partner" row with the key 0, and an order of two items at table 2

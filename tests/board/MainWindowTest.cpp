@@ -379,12 +379,13 @@ TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
     window_->InitForm();
     ASSERT_NE(window_->Server(), nullptr);
     const int port = ConfigurationSettings.PortUDP;
-    SendUdp(port, OrderDatagram(1, "T1", "Table 4\r\n2 x Soup"));
-    SendUdp(port, OrderDatagram(1, "T1", "repeat of 1"));
-    SendUdp(port, OrderDatagram(2, "T2", "Маса 5: 1 x Кафе"));
-    SendUdp(port, OrderDatagram(3, "T1", "nineteen!"));  // 19 characters: ignored
-    SendUdp(port, OrderDatagram(2, "T1", "third order here"));
-    SendUdp(port, OrderDatagram(3, "T2", QString("Table 6:") + QChar(0) + " 1 x Tea" + QChar(0)));
+    SendUdp(port, OrderDatagramText(1, "T1", "Table 4\r\n2 x Soup"));
+    SendUdp(port, OrderDatagramText(1, "T1", "repeat of 1"));
+    SendUdp(port, OrderDatagramText(2, "T2", "Маса 5: 1 x Кафе"));
+    SendUdp(port, OrderDatagramText(3, "T1", "nineteen!"));  // 19 characters: ignored
+    SendUdp(port, OrderDatagramText(2, "T1", "third order here"));
+    SendUdp(port,
+            OrderDatagramText(3, "T2", QString("Table 6:") + QChar(0) + " 1 x Tea" + QChar(0)));
     ASSERT_TRUE(WaitForOrders(4));
     QApplication::processEvents();
     EXPECT_EQ(window_->GetOrdersCount(), 4);

@@ -101,7 +101,7 @@ int ConnectTcp(int port) {
     return -1;
 }
 
-QString OrderDatagram(int sequence, const QString& sender, const QString& text) {
+QString OrderDatagramText(int sequence, const QString& sender, const QString& text) {
     return QString::number(sequence).rightJustified(6, '0') + '|' + sender + '\t' + text;
 }
 

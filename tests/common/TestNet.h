@@ -20,7 +20,7 @@ void SendUdp(int port, const QString& text);
 int ConnectTcp(int port);
 // An order datagram: the sequence number in six digits, a separator, the
 // sender up to a TAB, the order text.
-QString OrderDatagram(int sequence, const QString& sender, const QString& text);
+QString OrderDatagramText(int sequence, const QString& sender, const QString& text);
 
 // Runs the terminal simulator (kestrelle_simulator in `folder`) to its end
 // while this thread's events are pumped, so that a server of this process

@@ -7,15 +7,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-// Ahead of the terminal helpers, whose OrderDatagram() hides the struct.
-#include "board/ArrivedOrders.h"
-
 #include <QCoreApplication>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 
 #include "StationProcess.h"
+#include "board/ArrivedOrders.h"
 #include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "platform/CodePage.h"

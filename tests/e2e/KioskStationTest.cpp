@@ -90,7 +90,7 @@ protected:
 
     // One order on the board, new: what F9 acts on.
     QString SendOrder() {
-        SendUdp(port_, OrderDatagram(1, "Bar-1", "Table 4: 2 x Soup"));
+        SendUdp(port_, OrderDatagramText(1, "Bar-1", "Table 4: 2 x Soup"));
         const QString backup = station_.DataFolder() + "BackUp.log";
         WaitUntil([&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "1"; },
                   10000);
@@ -169,7 +169,7 @@ TEST_F(KioskStation, ARightClickedPanelIsTheOrderTheKeysActOnAndOpensNoMenu) {
     StartStation(true);
     const QString backup = station_.DataFolder() + "BackUp.log";
     for (int i = 1; i <= 3; ++i)
-        SendUdp(port_, OrderDatagram(i, "Bar-1", QString("Order %1").arg(QChar('A' + i - 1))));
+        SendUdp(port_, OrderDatagramText(i, "Bar-1", QString("Order %1").arg(QChar('A' + i - 1))));
     ASSERT_TRUE(WaitUntil(
         [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255) == "3"; }, 10000));
     // The second of the four panels across the screen.
@@ -266,9 +266,9 @@ TEST_P(KioskStationDialog, DestroyedFromOutsideGivesTheBoardItsKeysBack) {
 
 INSTANTIATE_TEST_SUITE_P(
     HelpAndSettings, KioskStationDialog,
-    ::testing::Combine(::testing::Bool(), ::testing::Values("F1", "ctrl+s")), [](const auto& info) {
-        return std::string(std::get<0>(info.param) ? "Restricted" : "Unrestricted") +
-               (std::get<1>(info.param) == std::string("F1") ? "Help" : "Settings");
+    ::testing::Combine(::testing::Bool(), ::testing::Values("F1", "ctrl+s")), [](const auto& test) {
+        return std::string(std::get<0>(test.param) ? "Restricted" : "Unrestricted") +
+               (std::get<1>(test.param) == std::string("F1") ? "Help" : "Settings");
     });
 
 TEST_F(KioskStation, UnrestrictedBoardLeavesThemToTheWindowManager) {

@@ -6,10 +6,8 @@
 #include <QDir>
 #include <QFile>
 
-// Ahead of the terminal helpers, whose OrderDatagram() hides the struct.
-#include "board/ArrivedOrders.h"
-
 #include "StationProcess.h"
+#include "board/ArrivedOrders.h"
 #include "common/TestSupport.h"
 #include "common/XSession.h"
 #include "platform/IniFile.h"
@@ -61,18 +59,18 @@ TEST(UdpStation, OrdersSurviveAHardKillAndARestart) {
     const auto count = [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255); };
 
     ASSERT_TRUE(StartListening(station, port)) << station.Output().toStdString();
-    SendUdp(port, OrderDatagram(1, "Bar-1", "Table 4\r\n2 x Soup\r\n1 x Bread"));
-    SendUdp(port, OrderDatagram(1, "Bar-1", "the same number again: ignored"));
-    SendUdp(port, OrderDatagram(1, "Kitchen", "Маса 7\r\nШопска салата"));
-    SendUdp(port, OrderDatagram(2, "Bar-1", "Table 9: 3 x Espresso"));
+    SendUdp(port, OrderDatagramText(1, "Bar-1", "Table 4\r\n2 x Soup\r\n1 x Bread"));
+    SendUdp(port, OrderDatagramText(1, "Bar-1", "the same number again: ignored"));
+    SendUdp(port, OrderDatagramText(1, "Kitchen", "Маса 7\r\nШопска салата"));
+    SendUdp(port, OrderDatagramText(2, "Bar-1", "Table 9: 3 x Espresso"));
     // Lines as a terminal may send them: indented, quoted, any line break.
     const QString layout = "\tTable 5 \n  \"2 x Soup\"\r'Bread'\r\n\r\n   end  ";
-    SendUdp(port, OrderDatagram(3, "Bar-1", layout));
+    SendUdp(port, OrderDatagramText(3, "Bar-1", layout));
     ASSERT_TRUE(WaitUntil([&] { return count() == "4"; }, 10000)) << count().toStdString();
 
     station.Kill();
     ASSERT_TRUE(StartListening(station, port));
-    SendUdp(port, OrderDatagram(1, "Bar-2", "Table 1: 1 x Tea, after the restart"));
+    SendUdp(port, OrderDatagramText(1, "Bar-2", "Table 1: 1 x Tea, after the restart"));
     ASSERT_TRUE(WaitUntil([&] { return count() == "5"; }, 10000)) << count().toStdString();
 
     EXPECT_EQ(platform::IniRead(backup, "Order_00", "Row_002", 255), "1 x Bread");
@@ -102,8 +100,8 @@ TEST(UdpStation, ASecondCopyOnTheSameFolderEndsWithoutWritingItsFiles) {
     const QString settings = first.DataFolder() + "KestrelleApp.config";
     const auto count = [&] { return platform::IniRead(backup, "OrdersCount", "Value", 255); };
     ASSERT_TRUE(StartListening(first, port)) << first.Output().toStdString();
-    SendUdp(port, OrderDatagram(1, "Bar-1", "Table 4: 2 x Soup"));
-    SendUdp(port, OrderDatagram(2, "Bar-1", "Table 5: 1 x Tea"));
+    SendUdp(port, OrderDatagramText(1, "Bar-1", "Table 4: 2 x Soup"));
+    SendUdp(port, OrderDatagramText(2, "Bar-1", "Table 5: 1 x Tea"));
     ASSERT_TRUE(WaitUntil([&] { return count() == "2"; }, 10000)) << count().toStdString();
     const QByteArray configured = ReadBytes(settings);
 
@@ -120,7 +118,7 @@ TEST(UdpStation, ASecondCopyOnTheSameFolderEndsWithoutWritingItsFiles) {
         },
         15000))
         << "no message box of the second copy";
-    SendUdp(port, OrderDatagram(3, "Bar-1", "Table 6: 1 x Bread"));
+    SendUdp(port, OrderDatagramText(3, "Bar-1", "Table 6: 1 x Bread"));
     ASSERT_TRUE(WaitUntil([&] { return count() == "3"; }, 10000)) << count().toStdString();
     const QByteArray orders = ReadBytes(backup);
     if (!box.isEmpty()) {
@@ -133,7 +131,7 @@ TEST(UdpStation, ASecondCopyOnTheSameFolderEndsWithoutWritingItsFiles) {
     EXPECT_EQ(ReadBytes(backup), orders);
     EXPECT_EQ(ReadBytes(settings), configured);
 
-    SendUdp(port, OrderDatagram(4, "Bar-1", "Table 7: 2 x Tea"));
+    SendUdp(port, OrderDatagramText(4, "Bar-1", "Table 7: 2 x Tea"));
     EXPECT_TRUE(WaitUntil([&] { return count() == "4"; }, 10000)) << count().toStdString();
     first.Kill();
     StationProcess third;
@@ -153,13 +151,13 @@ TEST(UdpStation, JunkThatNeverBecomesAnOrderLocksNoTerminalOut) {
     ASSERT_TRUE(StartListening(station, port)) << station.Output().toStdString();
     // Sequence 000000 from 5,000 names, paced so that the station reads them all.
     for (int i = 0; i < 5000; ++i) {
-        SendUdp(port, OrderDatagram(0, "junk-" + QString::number(i), "nothing to cook here"));
+        SendUdp(port, OrderDatagramText(0, "junk-" + QString::number(i), "nothing to cook here"));
         if (i % 200 == 199) {
             ASSERT_TRUE(ReadEverything(port)) << UnreadBytes(port);
         }
     }
     ASSERT_TRUE(ReadEverything(port)) << UnreadBytes(port);
-    SendUdp(port, OrderDatagram(1, "Kitchen", "Table 2: 1 x Soup"));
+    SendUdp(port, OrderDatagramText(1, "Kitchen", "Table 2: 1 x Soup"));
     const QString backup = station.DataFolder() + "BackUp.log";
     EXPECT_TRUE(WaitUntil(
         [&] {
@@ -177,8 +175,8 @@ TEST(UdpStation, ABurstOfOrdersWhileTheStationIsBusyIsKeptWhole) {
     station.Signal(SIGSTOP);
     for (int i = 1; i <= 15; ++i) {
         for (int t = 1; t <= 20; ++t)
-            SendUdp(port, OrderDatagram(i, QString("POS-%1").arg(t),
-                                        QString("Table %1: %2 x Soup").arg(t).arg(i)));
+            SendUdp(port, OrderDatagramText(i, QString("POS-%1").arg(t),
+                                            QString("Table %1: %2 x Soup").arg(t).arg(i)));
     }
     station.Signal(SIGCONT);
     const QString backup = station.DataFolder() + "BackUp.log";

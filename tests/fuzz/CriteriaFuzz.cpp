@@ -32,7 +32,7 @@ struct Table {
 };
 
 Table& TheTable() {
-    static Table* t = [] {
+    static Table* table = [] {
         const QString path = fuzz::Init() + QStringLiteral("/criteria.db");
         sqlite3* db = nullptr;
         sqlite3_open(path.toUtf8().constData(), &db);
@@ -65,7 +65,7 @@ Table& TheTable() {
         FUZZ_CHECK(t->rs.RecordCount() == kRows, QString::number(t->rs.RecordCount()));
         return t;
     }();
-    return *t;
+    return *table;
 }
 
 // The IDs of the view, first to last.

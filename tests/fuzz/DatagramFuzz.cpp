@@ -30,7 +30,7 @@ struct Receiver {
 };
 
 Receiver& TheReceiver() {
-    static Receiver* r = [] {
+    static Receiver* receiver = [] {
         fuzz::Init();
         auto* r = new Receiver;
         r->socket = std::make_unique<CSocketMaster>();
@@ -48,7 +48,7 @@ Receiver& TheReceiver() {
         r->address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         return r;
     }();
-    return *r;
+    return *receiver;
 }
 
 void CheckDatagram(const QString& text, UdpSenderTable& senders) {

@@ -44,7 +44,7 @@ struct Target {
 };
 
 Target& TheTarget() {
-    static Target* t = [] {
+    static Target* target = [] {
         fuzz::Init();
         auto* t = new Target;
         t->window.setFocusPolicy(Qt::StrongFocus);
@@ -58,7 +58,7 @@ Target& TheTarget() {
             QStringLiteral("the window never got the focus"));
         return t;
     }();
-    return *t;
+    return *target;
 }
 
 QString Trace(const std::vector<Stroke>& strokes) {

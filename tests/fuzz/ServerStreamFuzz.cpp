@@ -42,7 +42,7 @@ struct Station {
 };
 
 Station& TheStation() {
-    static Station* s = [] {
+    static Station* station = [] {
         fuzz::Init();
         auto* s = new Station;
         s->server = std::make_unique<ModServer>();
@@ -54,7 +54,7 @@ Station& TheStation() {
         s->port = s->server->sckServerIM()(0).LocalPort();
         return s;
     }();
-    return *s;
+    return *station;
 }
 
 int ConnectedClients(const ModServer& server) {

@@ -39,7 +39,7 @@ double SendOrders(int port, int count, int64_t pauseUs) {
     ::clock_gettime(CLOCK_MONOTONIC, &next);
     for (int i = 1; i <= count; ++i) {
         const QByteArray d = platform::ToAnsi(
-            OrderDatagram(i, "POS1", QString("Table %1: 2 x Soup, 1 x Bread").arg(i)));
+            OrderDatagramText(i, "POS1", QString("Table %1: 2 x Soup, 1 x Bread").arg(i)));
         ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<const sockaddr*>(&to),
                  sizeof to);
         if (pauseUs > 0) {
