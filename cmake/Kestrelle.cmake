@@ -1,6 +1,7 @@
-# The warnings every target of the tree is built with; any of them fails the
-# build.
-set(KESTRELLE_WARNINGS -Wall -Wextra -Wno-unused-parameter -Werror)
+# One warning policy for every target of the tree: the libraries, the
+# program, the tests, the tools, the benchmarks and the fuzz targets, built
+# with GCC or with clang (scripts/fuzz). Any warning fails the build.
+set(KESTRELLE_WARNINGS -Wall -Wextra -Wshadow -Wno-unused-parameter -Werror)
 # Under the sanitizers GCC's flow analysis sees uninitialised reads in the
 # standard library's variant and Qt's containers that the plain build does not
 # see (and that the sanitizers themselves would report): a warning there, not
@@ -8,6 +9,7 @@ set(KESTRELLE_WARNINGS -Wall -Wextra -Wno-unused-parameter -Werror)
 if(KESTRELLE_SANITIZE AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   list(APPEND KESTRELLE_WARNINGS -Wno-error=maybe-uninitialized)
 endif()
+add_compile_options(${KESTRELLE_WARNINGS})
 
 # kestrelle_required_subdirectory(<folder>): adds a folder of the tree; one
 # without its CMakeLists.txt stops the configuration, so that no library or
@@ -54,7 +56,6 @@ function(kestrelle_library name)
     endif()
   endforeach()
   set_target_properties(${name} PROPERTIES KESTRELLE_USES "${uses}")
-  target_compile_options(${name} PRIVATE ${KESTRELLE_WARNINGS})
 endfunction()
 
 # kestrelle_use_folders(<target> <library> ...): the target links each folder
@@ -86,7 +87,6 @@ function(kestrelle_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_MAIN})
   kestrelle_use_folders(${name} ${ARG_DEPENDS})
-  target_compile_options(${name} PRIVATE ${KESTRELLE_WARNINGS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KESTRELLE_BIN_DIR})
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${KESTRELLE_BIN_DIR}
