@@ -73,14 +73,18 @@ function(kestrelle_use_folders target)
   endforeach()
 endfunction()
 
-# kestrelle_test(<name> SOURCES ... DEPENDS ... [MAIN <library>])
+# kestrelle_test(<name> SOURCES ... DEPENDS ... [MAIN <library>] [LABELS ...]
+#                [SLOW <test> ...])
 # One GoogleTest executable per tested folder, run by ctest. It may include
 # what the folders of the libraries it depends on may include, and the test
 # support of tests/common. Its main() owns an offscreen QApplication and a
 # private application-data folder; MAIN names another main
 # (kestrelle_xsessionmain: a private X display with a window manager).
+# LABELS go to every test of the program; the tests named under SLOW (a
+# second or more on an idle machine) also carry the label "slow", which the
+# quick run of the edit-test loop leaves out (ctest -LE 'slow|e2e').
 function(kestrelle_test name)
-  cmake_parse_arguments(ARG "" "MAIN" "SOURCES;DEPENDS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAIN" "SOURCES;DEPENDS;PROPERTIES;LABELS;SLOW" ${ARGN})
   if(NOT ARG_MAIN)
     set(ARG_MAIN kestrelle_testmain)
   endif()
@@ -88,10 +92,34 @@ function(kestrelle_test name)
   target_link_libraries(${name} PRIVATE ${ARG_MAIN})
   kestrelle_use_folders(${name} ${ARG_DEPENDS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KESTRELLE_BIN_DIR})
+  set(properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(ARG_LABELS)
+    list(APPEND properties LABELS "${ARG_LABELS}")
+  endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${KESTRELLE_BIN_DIR}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" ${ARG_PROPERTIES})
+    PROPERTIES ${properties} ${ARG_PROPERTIES})
+  # ctest reads the discovered tests (their names in <name>_TESTS), then this
+  # file, which labels the slow ones among them; a name that is no test of
+  # the program stops ctest, so that a renamed test does not lose its label.
+  if(ARG_SLOW)
+    set(slow_labels ${ARG_LABELS} slow)
+    set(slow_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_slow.cmake)
+    set(text "")
+    foreach(test ${ARG_SLOW})
+      string(APPEND text
+        "if(DEFINED ${name}_TESTS)\n"
+        "  list(FIND ${name}_TESTS [==[${test}]==] found)\n"
+        "  if(found LESS 0)\n"
+        "    message(FATAL_ERROR [==[${CMAKE_CURRENT_SOURCE_DIR}/CMakeLists.txt: ${name} has no test ${test} to label slow]==])\n"
+        "  endif()\n"
+        "  set_tests_properties([==[${test}]==] PROPERTIES LABELS [==[${slow_labels}]==])\n"
+        "endif()\n")
+    endforeach()
+    file(WRITE ${slow_file} "${text}")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${slow_file})
+  endif()
 endfunction()
 
 # kestrelle_benchmark(<name> SOURCES ... DEPENDS ...): built, never run by ctest.
