@@ -9,7 +9,6 @@
 #include "board/ApplicationLog.h"
 #include "core/Configuration.h"
 #include "core/CryptoClass.h"
-#include "core/Globals.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
@@ -38,7 +37,8 @@ bool IsCardMatch(const NomUsersItem& user) {
 
 }  // namespace
 
-UsersLoginForm::UsersLoginForm(QWidget* parent) : KeyPreviewDialog(parent) {
+UsersLoginForm::UsersLoginForm(const ConfigurationRecord& settings, QWidget* parent)
+    : KeyPreviewDialog(parent), settings_(settings) {
     setObjectName(QStringLiteral("UsersLoginForm"));
     // The design caption; the translation replaces it when a dictionary has one.
     setWindowTitle(ResManager().GetDefaultResource(QStringLiteral("UsersLoginForm|ME")));
@@ -80,7 +80,7 @@ void UsersLoginForm::Form_Load() {
     ResManager().SetLanguage(this);
     ApplySkinToForm(this);
     LayoutKeypad();
-    DialogAccepted = false;
+    dialogAccepted_ = false;
 }
 
 void UsersLoginForm::Form_Activate() {
@@ -161,7 +161,7 @@ void UsersLoginForm::CheckLogin() {
         tbPassword_->setFocus();
         return;
     }
-    const ConfigurationRecord& c = ConfigurationSettings;
+    const ConfigurationRecord& c = settings_;
     if (c.Communication != 2) {
         // The station password is compared exactly, blanks and all.
         if (text == c.Password_2 || text == Users().ServicePassword())
@@ -190,9 +190,9 @@ void UsersLoginForm::CheckLogin() {
 }
 
 void UsersLoginForm::AcceptLogin(const NomUsersItem& user) {
-    if (DatabaseMode())
+    if (DatabaseMode(settings_))
         Users().SetActiveUser(user);
-    DialogAccepted = true;
+    dialogAccepted_ = true;
     Unload();
 }
 
@@ -202,8 +202,7 @@ void UsersLoginForm::Form_KeyDown(int keyCode, int shift) {
         case platform::kVkReturn:
             if (cardArmed_) {
                 QString card = cardBuffer_;
-                const NomUsersItem user =
-                    Users().FindByCard(card, ConfigurationSettings.PrefixUsers);
+                const NomUsersItem user = Users().FindByCard(card, settings_.PrefixUsers);
                 cardBuffer_.clear();
                 cardArmed_ = false;
                 if (IsCardMatch(user))
@@ -296,34 +295,34 @@ bool UsersLoginForm::Unload() {
     if (cancel)
         return false;
     closeAllowed_ = true;
-    done(DialogAccepted ? QDialog::Accepted : QDialog::Rejected);
+    done(dialogAccepted_ ? QDialog::Accepted : QDialog::Rejected);
     return true;
 }
 
 void UsersLoginForm::Form_QueryUnload(bool& cancel) {
-    if (ConfigurationSettings.Restriction && !DialogAccepted) {
+    if (settings_.Restriction && !dialogAccepted_) {
         MsgBoxEx().Show(Res("strNoPermission"), kMsgExclamation, Res("strAttention"));
         cancel = true;
     }
 }
 
 void UsersLoginForm::Form_Unload(bool& cancel) {
-    if (DatabaseMode() && !DialogAccepted) {
+    if (DatabaseMode(settings_) && !dialogAccepted_) {
         if (MsgBoxEx().Show(Res("strExit"), kMsgYesNo + kMsgQuestion, Res("strAttention")) ==
             kMsgNo)
             cancel = true;
     }
 }
 
-bool ShowUsersLoginForm(bool changing) {
+bool ShowUsersLoginForm(const ConfigurationRecord& settings, bool changing) {
     QWidget* owner = MainForm();
     if (owner && !owner->isVisible())
         owner = nullptr;
     // On the heap and watched: the owner may go while the dialog is modal.
-    QPointer<UsersLoginForm> form = new UsersLoginForm(owner);
+    QPointer<UsersLoginForm> form = new UsersLoginForm(settings, owner);
     if (changing)
         form->setWindowTitle(Res("strChangeUser"));
-    form->exec();
+    const bool accepted = form->exec() == QDialog::Accepted;
     delete form.data();
-    return DialogAccepted;
+    return accepted;
 }

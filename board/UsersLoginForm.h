@@ -5,6 +5,7 @@
 
 #include "core/KeyPreviewDialog.h"
 
+struct ConfigurationRecord;
 class NomUsersItem;
 class QFrame;
 class QLineEdit;
@@ -16,7 +17,9 @@ class CommandButton;
 // the keyboard or on the on-screen keypad, or a card swiped through a reader
 // that types the card number as keys. In mode 2 it logs the operator in
 // (Users().ActiveUser()); in modes 0 and 1 it is the station-password gate of
-// the settings. The outcome is only DialogAccepted (and the active user).
+// the settings. The outcome is only DialogAccepted() (and the active user).
+// It reads the settings record it is given (mode, Restriction, station
+// password, card prefix), which outlives it.
 //
 // Keys reach the window before the password box (and still reach the box):
 // Enter checks the login, Esc closes, and the Clear key (virtual key 12) arms
@@ -37,8 +40,11 @@ public:
     static constexpr int kButtonHeight = 60;
 
     // Loads the window: translation, skin, layout, DialogAccepted False.
-    explicit UsersLoginForm(QWidget* parent = nullptr);
+    explicit UsersLoginForm(const ConfigurationRecord& settings, QWidget* parent = nullptr);
     ~UsersLoginForm() override;
+
+    // A login was accepted; the dialog closes with QDialog::Accepted then.
+    bool DialogAccepted() const { return dialogAccepted_; }
 
     QLineEdit* tbPassword() const { return tbPassword_; }
     QFrame* frmDigits() const { return frmDigits_; }
@@ -75,6 +81,8 @@ private:
     bool tbPassword_KeyPress(QKeyEvent* event);
     void AcceptLogin(const NomUsersItem& user);
 
+    const ConfigurationRecord& settings_;
+    bool dialogAccepted_ = false;
     QLineEdit* tbPassword_ = nullptr;
     QFrame* frmDigits_ = nullptr;
     QList<platform::CommandButton*> btnDigit_;
@@ -86,6 +94,7 @@ private:
     bool closeAllowed_ = false;
 };
 
-// Creates the dialog, captions it "strChangeUser" when the operator is being
-// changed, shows it modally and answers DialogAccepted.
-bool ShowUsersLoginForm(bool changing);
+// Creates the dialog on settings, captions it "strChangeUser" when the
+// operator is being changed, shows it modally and answers whether a login was
+// accepted.
+bool ShowUsersLoginForm(const ConfigurationRecord& settings, bool changing);

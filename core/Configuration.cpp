@@ -313,8 +313,7 @@ bool LoadConfiguration() {
     return result;
 }
 
-bool SaveConfiguration() {
-    const ConfigurationRecord& c = ConfigurationSettings;
+bool SaveConfiguration(const ConfigurationRecord& c) {
     QList<platform::IniEntry> entries;
     for (const Setting& s : kSettings)
         entries.append(
@@ -328,6 +327,10 @@ bool SaveConfiguration() {
                       platform::SystemErrorText(error) + QStringLiteral(" (") + c.ConfigFile + ')',
                       QStringLiteral("Configuration.SaveConfiguration"));
     return false;
+}
+
+bool SaveConfiguration() {
+    return SaveConfiguration(ConfigurationSettings);
 }
 
 const Setting* SettingLosingLetters(const ConfigurationRecord& c, QString* letters) {

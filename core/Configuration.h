@@ -133,8 +133,11 @@ extern ConfigurationRecord ConfigurationSettings;
 
 // Communication 2: the station reads its orders from the point-of-sale
 // database (0 takes datagrams, 1 runs the message server).
+inline bool DatabaseMode(const ConfigurationRecord& record) {
+    return record.Communication == 2;
+}
 inline bool DatabaseMode() {
-    return ConfigurationSettings.Communication == 2;
+    return DatabaseMode(ConfigurationSettings);
 }
 
 // The configuration file's path, fixed (and the program data folder created)
@@ -153,9 +156,11 @@ int32_t PortFromText(const QString& text, int32_t fallback);
 // their defaults.
 bool LoadConfiguration();
 
-// Writes every setting in the table's order (the skin and the two ports
-// last) in one replacement of the file: false, and the file as it was, when
-// it cannot be written.
+// Writes every setting of record in the table's order (the skin and the two
+// ports last) in one replacement of its ConfigFile: false, and the file as it
+// was, when it cannot be written. The record itself is not changed.
+bool SaveConfiguration(const ConfigurationRecord& record);
+// The same for the program-wide record.
 bool SaveConfiguration();
 
 // The file is in the station's code page, where a letter it lacks is written

@@ -90,7 +90,8 @@ QPointer<AboutForm>& Shown() {
 
 }  // namespace
 
-AboutForm::AboutForm(QWidget* parent) : KeyPreviewDialog(parent) {
+AboutForm::AboutForm(const ConfigurationRecord& settings, QWidget* parent)
+    : KeyPreviewDialog(parent), settings_(settings) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("За програмата"));
     Build();
@@ -195,8 +196,8 @@ void AboutForm::Form_Load() {
     ApplySkinToForm(this);
     ResManager().SetLanguage(this);
 
-    const QString language = ConfigurationSettings.Language;
-    const int32_t country = ConfigurationSettings.Country;
+    const QString language = settings_.Language;
+    const int32_t country = settings_.Country;
     const QIcon icon = MainForm() ? MainForm()->windowIcon() : QApplication::windowIcon();
     if (!icon.isNull())
         image1_->setPixmap(icon.pixmap(32, 32));
@@ -262,8 +263,8 @@ bool AboutForm::PreviewKey(QWidget*, QKeyEvent* event) {
     return false;
 }
 
-void ShowAboutForm() {
-    AboutForm form;
+void ShowAboutForm(const ConfigurationRecord& settings) {
+    AboutForm form(settings);
     Shown() = &form;
     form.exec();
 }

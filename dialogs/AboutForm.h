@@ -5,6 +5,7 @@
 
 #include "core/KeyPreviewDialog.h"
 
+struct ConfigurationRecord;
 class QFrame;
 class QLabel;
 class LinkLabel;
@@ -14,11 +15,12 @@ class CommandButton;
 
 // The modal about box: caption, version line, the logo of the language and
 // either the maker's frame or, for a dealer's language and country, the
-// contacts frame with the maker's and the dealer's blocks. It changes nothing.
+// contacts frame with the maker's and the dealer's blocks, by the language and
+// country of the settings record it is given. It changes nothing.
 class AboutForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
-    explicit AboutForm(QWidget* parent = nullptr);
+    explicit AboutForm(const ConfigurationRecord& settings, QWidget* parent = nullptr);
 
     // The dealer block resource for a language and country: "" when none.
     static QString DealerBlock(const QString& language, int32_t country);
@@ -61,9 +63,10 @@ private:
     QVector<LinkLabel*> lnkDealer_;
     QVector<QFrame*> lblSep_;
     platform::CommandButton* btnOK_ = nullptr;
+    const ConfigurationRecord& settings_;
 };
 
-// Shows the about box modally and returns when it unloads.
-void ShowAboutForm();
+// Shows the about box on settings modally and returns when it unloads.
+void ShowAboutForm(const ConfigurationRecord& settings);
 // Closes an about box that is still shown (the board's unload).
 void UnloadAboutForm();

@@ -13,7 +13,6 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "core/Globals.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
@@ -333,7 +332,6 @@ FileOpen::FileOpen(QWidget* parent) : KeyPreviewDialog(parent) {
     connect(btnCancel_, &platform::CommandButton::Click, this, &FileOpen::btnCancel_Click);
 
     Dir1_Change();
-    DialogAccepted = false;
     ResManager().SetLanguage(this);
     ApplySkinToForm(this);
 }
@@ -352,12 +350,10 @@ void FileOpen::Dir1_Change() {
 void FileOpen::btnOK_Click() {
     if (file1_->FileName().isEmpty())
         return;
-    DialogAccepted = true;
     QDialog::accept();
 }
 
 void FileOpen::btnCancel_Click() {
-    DialogAccepted = false;
     QDialog::reject();
 }
 
@@ -377,11 +373,6 @@ bool FileOpen::PreviewKey(QWidget*, QKeyEvent* event) {
         default:
             return false;
     }
-}
-
-void FileOpen::showEvent(QShowEvent* event) {
-    DialogAccepted = false;
-    QDialog::showEvent(event);
 }
 
 // --------------------------------------------------------- program instance

@@ -119,9 +119,10 @@ void AddHiddenFolders(DirListBox* list, bool includeSystem,
 QString TrimAtNul(const QString& text, int charCode);
 
 // The modal chooser of the file database. The opener sets Dir1's folder and
-// File1's selection, shows it modally, reads DialogAccepted, Dir1()->Path()
-// and File1()->FileName() after it returns, then unloads it. OK and Cancel
-// only hide the window, so the lists keep their state for the opener.
+// File1's selection, shows it modally (exec() answers QDialog::Accepted for
+// OK), reads Dir1()->Path() and File1()->FileName() after it returns, then
+// unloads it. OK and Cancel only hide the window, so the lists keep their
+// state for the opener.
 class FileOpen final : public KeyPreviewDialog {
     Q_OBJECT
 public:
@@ -142,7 +143,6 @@ protected:
     // Enter presses OK and Escape Cancel, whatever Shift, Ctrl or Alt is held;
     // other keys are passed on.
     bool PreviewKey(QWidget* receiver, QKeyEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void reject() override;
 
 private:

@@ -112,7 +112,8 @@ QPointer<HelpForm>& Shown() {
 
 }  // namespace
 
-HelpForm::HelpForm(QWidget* parent) : KeyPreviewDialog(parent) {
+HelpForm::HelpForm(const ConfigurationRecord& settings, QWidget* parent)
+    : KeyPreviewDialog(parent), settings_(settings) {
     setObjectName(QStringLiteral("HelpForm"));
     setWindowTitle(QStringLiteral("Помощ"));
     Build();
@@ -178,7 +179,7 @@ void HelpForm::LoadKeyList() {
     keyLineCount_ = 0;
     keyListWidth_ = 230;
     const int32_t level = Users().ActiveUser().level();
-    const int32_t mode = ConfigurationSettings.Communication;
+    const int32_t mode = settings_.Communication;
     auto passes = [&](const HotKeyEntry& e) {
         if (level < 2 && e.FunctionId < 5)
             return false;
@@ -211,7 +212,7 @@ void HelpForm::AddKeyLine(const QString& keyText, const QString& name, bool isLa
 }
 
 void HelpForm::LoadButtonsList() {
-    const int32_t mode = ConfigurationSettings.Communication;
+    const int32_t mode = settings_.Communication;
     const int32_t level = Users().ActiveUser().level();
     for (const ButtonRow& row : kButtonRows) {
         bool listed = true;
@@ -371,7 +372,7 @@ void HelpForm::btnOpen_Click() {
 }
 
 void HelpForm::btnAbout_Click() {
-    ShowAboutForm();
+    ShowAboutForm(settings_);
     SetTopMost(this);
 }
 
@@ -405,8 +406,8 @@ bool HelpForm::ControlEvent(QWidget* control, QEvent* event) {
     return false;
 }
 
-void ShowHelpForm() {
-    HelpForm form;
+void ShowHelpForm(const ConfigurationRecord& settings) {
+    HelpForm form(settings);
     Shown() = &form;
     form.exec();
 }

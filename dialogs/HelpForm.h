@@ -6,6 +6,7 @@
 
 #include "core/KeyPreviewDialog.h"
 
+struct ConfigurationRecord;
 class QLineEdit;
 namespace platform {
 class CommandButton;
@@ -17,12 +18,13 @@ class RichTextBox;
 // The board's modal help window: page 0 the hot keys the operator may use,
 // page 1 the action buttons with their pictures and keys, page 2 the tail of
 // the error log with a button that opens the log's folder. It reads the
-// hot-key table, the active user, the notification mode and the log, and
-// changes nothing. Built anew at each show.
+// hot-key table, the active user, the notification mode of the settings
+// record it is given (which outlives it) and the log, and changes nothing.
+// Built anew at each show.
 class HelpForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
-    explicit HelpForm(QWidget* parent = nullptr);
+    explicit HelpForm(const ConfigurationRecord& settings, QWidget* parent = nullptr);
 
     // Appends "keyText - name" to the key list, CR LF after it unless isLast.
     void AddKeyLine(const QString& keyText, const QString& name, bool isLast);
@@ -96,9 +98,10 @@ private:
     int16_t keyListWidth_ = 230;
     QString keyListText_;
     int page_ = -1;
+    const ConfigurationRecord& settings_;
 };
 
-// Shows the help window modally and returns when it unloads.
-void ShowHelpForm();
+// Shows the help window on settings modally and returns when it unloads.
+void ShowHelpForm(const ConfigurationRecord& settings);
 // Closes a help window that is still shown (the board's unload).
 void UnloadHelpForm();

@@ -1,7 +1,7 @@
-// The settings dialog: its controls, loading, activation, layout and keys.
+// The settings dialog's own handlers: loading, activation, keys, Save and
+// Cancel, and the table of the first tab's fields that loading and Save share.
 #include "dialogs/SetupForm.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
@@ -10,39 +10,27 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <memory>
+#include <stdexcept>
 
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
-#include "core/Globals.h"
 #include "core/ModCommon.h"
 #include "core/ModControls.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
+#include "localization/MsgBoxExClass.h"
+#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "network/CSocketMaster.h"
 #include "platform/AppError.h"
+#include "platform/CodePage.h"
 #include "platform/Runtime.h"
-#include "platform/System.h"
 #include "platform/controls/CommandButton.h"
-#include "platform/controls/ControlIndex.h"
 #include "platform/controls/DataGrid.h"
 #include "platform/controls/SkinManager.h"
 #include "platform/controls/VirtualKeys.h"
 
 namespace {
-
-// Design values in pixels; the rules that move controls work from these.
-constexpr int kWidth = 540;
-constexpr int kTabHeight = 34;
-constexpr int kPageTop = kTabHeight + 4;
-constexpr int kPageHeight = 354;
-constexpr int kFirstRowTop = 10;
-constexpr int kRowStep = 30;
-constexpr int kLabelLeft = 8;
-constexpr int kLabelWidth = 170;
-constexpr int kInputLeft = 184;
-constexpr int kInputWidth = 336;
-constexpr int kRowHeight = 24;
 
 struct Country {
     const char* Resource;
@@ -58,79 +46,39 @@ constexpr Country kCountries[] = {
     {"strUkraine", 18},
 };
 
-// The built-in caption of one of the dialog's controls.
-QString Design(const QString& control) {
-    return ResManager().GetDefaultResource(QStringLiteral("SetupForm|") + control);
-}
-
+// Fills the list quietly, with no entry selected; each entry carries its
+// position, which is the value of the setting it stands for.
 void FillList(QComboBox* list, const QStringList& texts) {
     const QSignalBlocker blocker(list);
     list->clear();
-    list->addItems(texts);
+    for (int i = 0; i < int(texts.size()); ++i)
+        list->addItem(texts[i], i);
     list->setCurrentIndex(-1);
 }
 
-// One row of the first tab: its label, then its list or text box, then the
-// button a row may end with, which reaches to the end of the input column.
-struct Row {
-    QLabel** Label;
-    const char* LabelName;
-    QComboBox** List;
-    QLineEdit** Box;
-    const char* InputName;
-    int InputWidth;
-    platform::CommandButton** Button = nullptr;
-    const char* ButtonName = nullptr;
-    int ButtonLeft = 0;  // from the input column's left
-};
-
-QLabel* AddLabel(QWidget* page, const char* name, int y) {
-    auto* label = new QLabel(page);
-    label->setObjectName(QLatin1String(name));
-    label->setText(Design(QLatin1String(name)));
-    label->setGeometry(kLabelLeft, y + 2, kLabelWidth, kRowHeight - 2);
-    return label;
+const Setting& SettingOf(const char* key) {
+    if (const Setting* s = FindSetting(QString::fromLatin1(key)))
+        return *s;
+    throw std::logic_error(std::string("no setting ") + key);
 }
 
-QLineEdit* AddTextBox(QWidget* page, const char* name, int x, int y, int w) {
-    auto* box = new QLineEdit(page);
-    box->setObjectName(QLatin1String(name));
-    box->setGeometry(x, y, w, kRowHeight);
-    return box;
+// A text or number setting as the item data of a list entry.
+QVariant ListValue(const Setting& s, const ConfigurationRecord& record) {
+    return s.member.index() == 0 ? QVariant(s.Text(record)) : QVariant(s.Number(record));
 }
 
-QComboBox* AddList(QWidget* page, const char* name, int y, int w) {
-    auto* list = new QComboBox(page);
-    list->setObjectName(QLatin1String(name));
-    list->setGeometry(kInputLeft, y, w, kRowHeight);
-    return list;
+QLineEdit* BoxOf(QWidget* input) {
+    return static_cast<QLineEdit*>(input);
 }
 
-platform::CommandButton* AddButton(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* button = new platform::CommandButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->SetCaption(Design(QLatin1String(name)));
-    button->setGeometry(geometry);
-    return button;
-}
-
-// The row's controls at top y, created in the order the focus visits them.
-void AddRow(QWidget* page, const Row& row, int y) {
-    *row.Label = AddLabel(page, row.LabelName, y);
-    if (row.List)
-        *row.List = AddList(page, row.InputName, y, row.InputWidth);
-    else
-        *row.Box = AddTextBox(page, row.InputName, kInputLeft, y, row.InputWidth);
-    if (row.Button) {
-        *row.Button = AddButton(
-            page, row.ButtonName,
-            QRect(kInputLeft + row.ButtonLeft, y, kInputWidth - row.ButtonLeft, kRowHeight));
-    }
+QComboBox* ListOf(QWidget* input) {
+    return static_cast<QComboBox*>(input);
 }
 
 }  // namespace
 
-SetupForm::SetupForm(QWidget* parent) : KeyPreviewDialog(parent) {
+SetupForm::SetupForm(ConfigurationRecord& settings, QWidget* parent)
+    : KeyPreviewDialog(parent), settings_(settings) {
     setObjectName(QStringLiteral("SetupForm"));
     BuildControls();
     Form_Load();
@@ -138,138 +86,100 @@ SetupForm::SetupForm(QWidget* parent) : KeyPreviewDialog(parent) {
 
 SetupForm::~SetupForm() = default;
 
-void SetupForm::BuildControls() {
-    setWindowTitle(Design(QStringLiteral("ME")));
-    setFixedSize(kWidth, kPageTop + kPageHeight + 48);
-
-    for (int i = 0; i < 3; ++i) {
-        auto* button = new platform::CommandButton(QStringLiteral("btnTab"), i, this);
-        button->SetCaption(Design(QStringLiteral("btnTab|%1").arg(i)));
-        button->setGeometry(0, 0, kWidth / 3, kTabHeight);
-        connect(button, &platform::CommandButton::Click, this, [this, i] { ShowTab(i); });
-        tabButtons_.append(button);
-        auto* frame = new QFrame(this);
-        frame->setObjectName(QStringLiteral("frmTab"));
-        platform::SetControlIndex(frame, i);
-        frame->setFrameShape(QFrame::StyledPanel);
-        frame->setGeometry(4, kPageTop, kWidth - 8, kPageHeight);
-        frame->setVisible(i == 0);
-        tabFrames_.append(frame);
-    }
-    BuildConnectionRows(frmTab(0));
-    BuildOptionsGrid(frmTab(1));
-    const int buttonTop = kPageTop + kPageHeight + 8;
-    btnSave = AddButton(this, "btnSave", QRect(kWidth - 248, buttonTop, 120, 34));
-    btnCancel = AddButton(this, "btnCancel", QRect(kWidth - 124, buttonTop, 120, 34));
-    // A tab whose page holds nothing leads nowhere: its button keeps its
-    // place in the row (the resize rule counts every tab) but is not shown.
-    for (int i = 0; i < int(tabButtons_.size()); ++i)
-        btnTab(i)->setVisible(!frmTab(i)->findChildren<QWidget*>().isEmpty());
-    ChainTabOrder();
-    ConnectControls();
+bool SetupForm::DialogAccepted() const {
+    return result() == QDialog::Accepted;
 }
 
-void SetupForm::ChainTabOrder() {
-    // Tab reads each page from top to bottom and left to right, then Save and
-    // Cancel, then the tab buttons, and comes round to the page again. The
-    // rows of modes 0 and 1 take the places of the database rows and are
-    // never shown with them, so each stands in the chain beside the control
-    // whose place it takes; hidden and disabled controls are passed over.
-    QWidget* const chain[] = {cbCommunicationMethod,
-                              cbDBType,
-                              tbIP,
-                              btnTestConnection,
-                              tbPortUDP,
-                              tbPortTCP,
-                              tbPath,
-                              tbPass1,
-                              btnFileOpen,
-                              tbServerName,
-                              tbPass2,
-                              tbLocalServerName,
-                              tbName,
-                              tbUser,
-                              tbPassword,
-                              cbLanguage,
-                              cbCountry,
-                              cbColorScheme,
-                              dgView,
-                              btnSave,
-                              btnCancel,
-                              btnTab(0),
-                              btnTab(1),
-                              btnTab(2)};
-    for (size_t i = 1; i < std::size(chain); ++i)
-        QWidget::setTabOrder(chain[i - 1], chain[i]);
-}
-
-void SetupForm::BuildConnectionRows(QWidget* page) {
-    const Row rows[] = {
-        {&lblCommunication, "lblCommunication", &cbCommunicationMethod, nullptr,
-         "cbCommunicationMethod", kInputWidth},
-        {&lblDBType, "lblDBType", &cbDBType, nullptr, "cbDBType", 150, &btnTestConnection,
-         "btnTestConnection", 156},
-        {&lblPath, "lblPath", nullptr, &tbPath, "tbPath", kInputWidth - 30, &btnFileOpen,
-         "btnFileOpen", kInputWidth - 26},
-        {&lblServerName, "lblServerName", nullptr, &tbServerName, "tbServerName", kInputWidth},
-        {&lblLocalServerName, "lblLocalServerName", nullptr, &tbLocalServerName,
-         "tbLocalServerName", kInputWidth},
-        {&lblName, "lblName", nullptr, &tbName, "tbName", kInputWidth},
-        {&lblUser, "lblUser", nullptr, &tbUser, "tbUser", kInputWidth},
-        {&lblPassword, "lblPassword", nullptr, &tbPassword, "tbPassword", kInputWidth},
-        {&lblLanguage, "lblLanguage", &cbLanguage, nullptr, "cbLanguage", kInputWidth},
-        {&lblCountry, "lblCountry", &cbCountry, nullptr, "cbCountry", kInputWidth},
-        {&lblColorScheme, "lblColorScheme", &cbColorScheme, nullptr, "cbColorScheme", kInputWidth},
+std::vector<SetupForm::Field> SetupForm::Fields() const {
+    using K = FieldKind;
+    // In the order loading sets them: the two lists that arrange the rows
+    // first, so that the boxes' rules (the Oracle mirror) see the stored
+    // database type; the colour scheme, whose selection previews its skin,
+    // once the boxes hold their texts.
+    return {
+        {"Communication", K::List, lblCommunication, cbCommunicationMethod},
+        {"DatabaseType", K::List, lblDBType, cbDBType},
+        {"DatabaseName", K::Text, lblName, tbName},
+        {"DatabasePath", K::Text, lblPath, tbPath},
+        {"ServerName", K::Text, lblServerName, tbServerName},
+        {"LocalServerName", K::Text, lblLocalServerName, tbLocalServerName},
+        {"UserName", K::Text, lblUser, tbUser},
+        {"Password", K::Text, lblPassword, tbPassword},
+        {"PortUDP", K::Port, lblIPPort, tbPortUDP},
+        {"PortTCP", K::Port, lblIPPort, tbPortTCP},
+        {"Password_2", K::Text, lblPass1, tbPass1},
+        {"Password_2", K::Repeat, lblPass2, tbPass2},
+        {"Language", K::Language, lblLanguage, cbLanguage},
+        {"Skin", K::List, lblColorScheme, cbColorScheme},
+        {"Country", K::ListOrNone, lblCountry, cbCountry},
     };
-    for (int i = 0; i < int(std::size(rows)); ++i)
-        AddRow(page, rows[i], kFirstRowTop + i * kRowStep);
+}
 
-    // The rows of modes 0 and 1 stand at the top until the resize rule puts
-    // them in the places of the database rows; the port boxes are in the
-    // address row.
-    AddRow(page, {&lblIPPort, "lblIPPort", nullptr, &tbIP, "tbIP", 150}, 0);
-    // Shown for the installer's information; the station binds to every
-    // address, so the text is never read back.
-    tbIP->setReadOnly(true);
-    tbPortUDP = AddTextBox(page, "tbPortUDP", kInputLeft + 156, 0, 60);
-    tbPortTCP = AddTextBox(page, "tbPortTCP", kInputLeft + 156, 0, 60);
-    AddRow(page, {&lblPass1, "lblPass1", nullptr, &tbPass1, "tbPass1", kInputWidth}, 0);
-    AddRow(page, {&lblPass2, "lblPass2", nullptr, &tbPass2, "tbPass2", kInputWidth}, 0);
-    for (QLineEdit* secret : {tbPassword, tbPass1, tbPass2}) {
-        secret->setEchoMode(QLineEdit::Password);
-        secret->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+void SetupForm::LoadField(const Field& field, const ConfigurationRecord& record) {
+    const Setting& s = SettingOf(field.Key);
+    switch (field.Kind) {
+        case FieldKind::Text:
+        case FieldKind::Repeat:
+            BoxOf(field.Input)->setText(s.Text(record));
+            break;
+        case FieldKind::Port:
+            BoxOf(field.Input)->setText(QString::number(s.Number(record)));
+            break;
+        case FieldKind::List:
+        case FieldKind::ListOrNone: {
+            // A value no entry carries (a hand-edited file) opens as the
+            // first entry, or as none where the field says so, rather than
+            // leaving the dialog half loaded.
+            const int position = ListOf(field.Input)->findData(ListValue(s, record));
+            ListOf(field.Input)
+                ->setCurrentIndex(position < 0 && field.Kind == FieldKind::List ? 0 : position);
+            break;
+        }
+        case FieldKind::Language:
+            // Filled and selected with the dictionary's languages already.
+            break;
     }
 }
 
-void SetupForm::ConnectControls() {
-    connect(cbCommunicationMethod, &QComboBox::currentIndexChanged, this,
-            [this] { cbCommunicationMethod_Click(); });
-    connect(cbDBType, &QComboBox::currentIndexChanged, this, [this] { cbDBType_Click(); });
-    connect(cbLanguage, &QComboBox::currentIndexChanged, this, [this] { cbLanguage_Click(); });
-    connect(cbColorScheme, &QComboBox::currentIndexChanged, this,
-            [this] { cbColorScheme_Click(); });
-    for (QLineEdit* box : {tbName, tbUser, tbPassword, tbServerName, tbPath}) {
-        connect(box, &QLineEdit::textChanged, this, [this, box] { ConnectionText_Change(box); });
+void SetupForm::StoreField(const Field& field, ConfigurationRecord& record) const {
+    const Setting& s = SettingOf(field.Key);
+    switch (field.Kind) {
+        case FieldKind::Text:
+            s.Text(record) = BoxOf(field.Input)->text();
+            break;
+        case FieldKind::Repeat:
+            break;
+        case FieldKind::Port:
+            s.SetNumber(record, PortFromText(BoxOf(field.Input)->text(), s.Number(record)));
+            break;
+        case FieldKind::List:
+        case FieldKind::ListOrNone: {
+            // A list without a selection keeps the stored value.
+            const QComboBox* list = ListOf(field.Input);
+            if (list->currentIndex() < 0)
+                break;
+            if (s.member.index() == 0)
+                s.Text(record) = list->currentData().toString();
+            else
+                s.SetNumber(record, list->currentData().toInt());
+            break;
+        }
+        case FieldKind::Language:
+            s.Text(record) =
+                ResManager().GetLanguageAbbreviation(int16_t(ListOf(field.Input)->currentIndex()));
+            break;
     }
-    for (QLineEdit* box : {tbPortUDP, tbPortTCP})
-        connect(box, &QLineEdit::textChanged, this, [this, box] { tbPort_Change(box); });
-    connect(btnFileOpen, &platform::CommandButton::Click, this, [this] { btnFileOpen_Click(); });
-    connect(btnTestConnection, &platform::CommandButton::Click, this,
-            [this] { btnTestConnection_Click(); });
-    connect(btnSave, &platform::CommandButton::Click, this, [this] { btnSave_Click(); });
-    connect(btnCancel, &platform::CommandButton::Click, this, [this] { btnCancel_Click(); });
 }
 
 void SetupForm::Form_Load() {
-    ConfigurationRecord& c = ConfigurationSettings;
+    const ConfigurationRecord& c = settings_;
     std::unique_ptr<CSocketMaster> socket;
     try {
         ResManager().SetLanguage(this);
         ApplySkinToForm(this);
 
-        DialogAccepted = false;
         ActivatedOnce = false;
-        ConnectionChanged = false;
+        connectionChanged_ = false;
         DropDownOpen = false;
         GoodsGroupsSelection = c.GoodsGroups;
 
@@ -287,22 +197,18 @@ void SetupForm::Form_Load() {
         FillList(cbDBType,
                  {QStringLiteral("MS Access"), QStringLiteral("MSDE"), QStringLiteral("My SQL"),
                   QStringLiteral("MS SQL Server"), QStringLiteral("Oracle")});
-
-        int skinPosition = 0;
         {
+            // Each entry carries the skin's name, which is what the setting keeps.
             const QSignalBlocker blocker(cbColorScheme);
             cbColorScheme->clear();
             platform::SkinManager& skins = SkinManager();
             for (int i = 0; i < skins.Count(); ++i) {
                 const QString name = skins.Item(i);
                 const QString text = ResManager().GetResString(QStringLiteral("str") + name);
-                cbColorScheme->addItem(rt::Trim(text).isEmpty() ? name : text);
-                if (name == c.Skin)
-                    skinPosition = i;
+                cbColorScheme->addItem(rt::Trim(text).isEmpty() ? name : text, name);
             }
             cbColorScheme->setCurrentIndex(-1);
         }
-
         {
             const QSignalBlocker blocker(cbCountry);
             cbCountry->clear();
@@ -312,22 +218,8 @@ void SetupForm::Form_Load() {
             cbCountry->setCurrentIndex(-1);
         }
 
-        // A mode the list does not hold (a hand-edited file) opens as the
-        // first one rather than leaving the dialog half loaded.
-        cbCommunicationMethod->setCurrentIndex(
-            c.Communication >= 0 && c.Communication <= 2 ? c.Communication : 0);
-        cbDBType->setCurrentIndex(c.DatabaseType >= 0 && c.DatabaseType <= 4 ? c.DatabaseType : 0);
-
-        tbName->setText(c.DatabaseName);
-        tbPath->setText(c.DatabasePath);
-        tbPath->setToolTip(c.DatabasePath);
-        tbServerName->setText(c.ServerName);
-        tbLocalServerName->setText(c.LocalServerName);
-        tbUser->setText(c.UserName);
-        tbPassword->setText(c.Password);
-
-        // A host name that does not resolve is recorded, but the rows after
-        // it still load: a Save must not store an empty station password.
+        // A host name that does not resolve is recorded, but the fields still
+        // load: a Save must not store an empty station password.
         try {
             socket = std::make_unique<CSocketMaster>();
             tbIP->setText(socket->LocalIP());
@@ -337,16 +229,12 @@ void SetupForm::Form_Load() {
         }
         socket.reset();
 
-        tbPortUDP->setText(QString::number(c.PortUDP));
-        tbPortTCP->setText(QString::number(c.PortTCP));
-        tbPass1->setText(c.Password_2);
-        tbPass2->setText(c.Password_2);
-
-        cbColorScheme->setCurrentIndex(skinPosition);
-        cbCountry->setCurrentIndex(cbCountry->findData(c.Country));
+        for (const Field& field : Fields())
+            LoadField(field, c);
 
         ShowTab(0);
-        ConnectionChanged = false;
+        // The change events raised while loading are no edits.
+        connectionChanged_ = false;
     } catch (const AppError& e) {
         socket.reset();
         ErrorLogger().Add(kSystemError, e.Number(), e.Description(),
@@ -365,51 +253,6 @@ void SetupForm::Form_Activate() {
             cbCommunicationMethod->setFocus();
         ActivatedOnce = true;
     });
-}
-
-void SetupForm::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    Form_Resize();
-}
-
-void SetupForm::Form_Resize() {
-    if (!dgView)
-        return;
-    const int tpp = platform::TwipsPerPixelX();
-    const int count = int(tabButtons_.size());
-    const double w = rt::RoundHalfEven(double(width() * tpp - 60) / count);
-    const int wPixels = platform::TwipsToPixelsX(w);
-    for (int i = 0; i < count; ++i) {
-        btnTab(i)->setGeometry(i * wPixels, 0, wPixels, kTabHeight);
-        frmTab(i)->move(platform::TwipsToPixelsX(60), frmTab(i)->y());
-    }
-
-    const int a = dgView->width() * tpp - GetColumnWidthExtra(false);
-    dgView->SetColumnWidth(0, int(a * 0.6));
-    dgView->SetColumnWidth(1, a - dgView->ColumnWidth(0));
-
-    if (resizedOnce_)
-        return;
-    resizedOnce_ = true;
-    if (ConfigurationSettings.Language == QLatin1String("GR")) {
-        const int shift = platform::TwipsToPixelsX(660);
-        for (QWidget* field : std::initializer_list<QWidget*>{
-                 cbCommunicationMethod, cbDBType, tbPath, tbServerName, tbLocalServerName, tbName,
-                 tbUser, tbPassword, cbLanguage, cbCountry, cbColorScheme}) {
-            field->setGeometry(field->x() + shift, field->y(), field->width() - shift,
-                               field->height());
-        }
-        for (QWidget* field : {tbIP, tbPass1, tbPass2})
-            field->resize(field->width() - shift, field->height());
-    }
-    lblIPPort->move(lblIPPort->x(), lblDBType->y());
-    tbIP->move(cbDBType->x(), cbDBType->y());
-    tbPortUDP->move(btnTestConnection->x(), cbDBType->y());
-    tbPortTCP->move(btnTestConnection->x(), cbDBType->y());
-    lblPass1->move(lblPass1->x(), lblPath->y());
-    tbPass1->move(tbPath->x(), tbPath->y());
-    lblPass2->move(lblPass2->x(), lblServerName->y());
-    tbPass2->move(tbServerName->x(), tbServerName->y());
 }
 
 bool SetupForm::Form_KeyDown(int keyCode, int shift) {
@@ -496,15 +339,95 @@ bool SetupForm::ControlEvent(QWidget* control, QEvent* event) {
     return false;
 }
 
-void ShowSetupForm() {
+void SetupForm::btnSave_Click() {
+    if (!btnSave->Enabled())
+        return;
+    if (cbCommunicationMethod->currentIndex() < 2 && tbPass1->text() != tbPass2->text()) {
+        MsgBoxEx().Show(Res("strWrongPassword"), kMsgExclamation, Res("strAttention"));
+        tbPass1->setFocus();
+        return;
+    }
+    SetHourglass(true);
+    // The edits go into a copy; the record takes it only once the file holds
+    // it, so a refused Save leaves the record as the file has it and the
+    // edits in the dialog for another Save or a Cancel.
+    ConfigurationRecord edited = settings_;
+    for (const Field& field : Fields())
+        StoreField(field, edited);
+    CopyOptionsIntoRecord(edited);
+    if (connectionChanged_)
+        edited.GoodsGroups.clear();
+    // A text the file cannot hold is not saved as "?" in its place (a
+    // password must not change behind the operator's back): nothing is
+    // written until the field is changed.
+    QString letters;
+    if (const Setting* losing = SettingLosingLetters(edited, &letters)) {
+        SetHourglass(false);
+        ReportLostLetters(*losing, letters);
+        return;
+    }
+    if (!SaveConfiguration(edited)) {
+        SetHourglass(false);
+        QString message = Res("strSettingsNotSaved");
+        message.replace(QStringLiteral("%1"), edited.ConfigFile);
+        MsgBoxEx().Show(message, kMsgExclamation, Res("strAttention"));
+        return;
+    }
+    settings_ = edited;
+    accept();
+}
+
+void SetupForm::ReportLostLetters(const Setting& setting, const QString& letters) {
+    // The field is named as the operator sees it: its label as shown now (a
+    // previewed language included), or its row's caption in the options grid.
+    QString name = QLatin1String(setting.key);
+    QWidget* input = nullptr;
+    for (const Field& f : Fields()) {
+        if (name == QLatin1String(f.Key)) {
+            name = rt::Trim(f.Label->text());
+            if (name.endsWith(QLatin1Char(':')))
+                name.chop(1);
+            input = f.Input;
+            break;
+        }
+    }
+    if (!input && setting.option.caption) {
+        name = Res(setting.option.caption);
+        input = dgView;
+    }
+    QStringList shown;
+    for (const char32_t c : letters.toUcs4())
+        shown << QString::fromUcs4(&c, 1);
+    // One pass: a label holding "%2" stays as it is.
+    const QString message =
+        Res("strSettingLosesLetters")
+            .arg(name, platform::AnsiCodePageName(), shown.join(QLatin1Char(' ')));
+    MsgBoxEx().Show(message, kMsgExclamation, Res("strAttention"));
+    // Showing the first tab again discards nothing; showing the options tab
+    // would refill the grid, so its field gets the focus only when shown.
+    if (input && input->parentWidget() == frmTab(0) && frmTab(0)->isHidden())
+        ShowTab(0);
+    if (input && input->isVisible())
+        input->setFocus();
+}
+
+void SetupForm::btnCancel_Click() {
+    if (btnCancel->Enabled())
+        reject();
+}
+
+SetupResult ShowSetupForm(ConfigurationRecord& settings) {
     // The language combo previews its language on the board as well; only
     // Save keeps it. The board's texts are taken before the dialog loads, as
     // loading previews the current language once.
     const WindowTexts board = CaptureWindowTexts(MainForm());
+    SetupResult result;
     {
-        SetupForm form(MainForm());
+        SetupForm form(settings, MainForm());
         form.exec();
+        result = {form.DialogAccepted(), form.ConnectionChanged()};
     }
-    if (!DialogAccepted)
+    if (!result.DialogAccepted)
         board.Restore();
+    return result;
 }

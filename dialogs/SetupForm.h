@@ -3,10 +3,12 @@
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <vector>
 
 #include "core/KeyPreviewDialog.h"
 #include "platform/Variant.h"
 
+struct ConfigurationRecord;
 struct Setting;
 class QComboBox;
 class QFrame;
@@ -17,13 +19,24 @@ class CommandButton;
 class DataGrid;
 }  // namespace platform
 
+// What the settings dialog hands back to its opener.
+struct SetupResult {
+    // Save wrote the configuration file, and the record holds what it wrote.
+    bool DialogAccepted = false;
+    // The notification mode, the database type or a connection field was
+    // edited (the goods groups of the old database were dropped on Save).
+    bool ConnectionChanged = false;
+};
+
 // The settings dialog: notification mode, database connection, station port
 // and password, language, country and colour scheme on the first tab, the
-// station options grid on the second. It edits ConfigurationSettings and, on
-// Save, writes the configuration file; the outcome reaches the opener through
-// DialogAccepted and ConnectionChanged. Everything after the dialog
-// (reconnecting, restoring a previewed language or skin after Cancel) is the
-// opener's.
+// station options grid on the second. It shows the settings record it is
+// given; Save copies the controls into a copy of the record (the first tab
+// through its table of fields, Fields()), writes the copy to the
+// configuration file and, only when the file took it, puts the copy into the
+// record. A refused Save, Cancel and a close leave the record as it was.
+// Everything after the dialog (reconnecting, restoring a previewed language or
+// skin after Cancel) is the opener's.
 //
 // Loading runs in the constructor. Selecting list entries and setting texts
 // raise the controls' handlers synchronously, and the loading order relies on
@@ -32,8 +45,16 @@ class DataGrid;
 class SetupForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
-    explicit SetupForm(QWidget* parent = nullptr);
+    // settings: the record shown and, after a Save, saved; it outlives the
+    // dialog.
+    explicit SetupForm(ConfigurationRecord& settings, QWidget* parent = nullptr);
     ~SetupForm() override;
+
+    // Save wrote the file and the record (the dialog was accepted).
+    bool DialogAccepted() const;
+    // A change of the mode, the database type or a connection field since
+    // loading.
+    bool ConnectionChanged() const { return connectionChanged_; }
 
 protected:
     // Form_KeyDown first; then port boxes drop printable non-digits.
@@ -45,18 +66,47 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    // Construction and layout (SetupForm.cpp).
-    void BuildControls();
-    void BuildConnectionRows(QWidget* page);
-    void ConnectControls();
-    void ChainTabOrder();
+    // How an input of the first tab shows its setting and gives it back.
+    enum class FieldKind {
+        Text,        // a text box holding the text as it stands
+        Repeat,      // a text box repeating the field before it: loaded, never saved
+        Port,        // a port box: a text that is no port keeps the stored port
+        List,        // a list whose entries carry their values as item data; a
+                     // value no entry carries opens as the first entry
+        ListOrNone,  // the same, but such a value opens with no entry selected
+        Language,    // the language list: filled and selected from the
+                     // dictionary's languages, saved as its position's code
+    };
+    // An input of the first tab and the setting it edits. A list without a
+    // selection keeps the stored value on Save.
+    struct Field {
+        const char* Key;
+        FieldKind Kind;
+        QLabel* Label;  // names the field to the operator
+        QWidget* Input;
+    };
+
+    // The dialog's own handlers (SetupForm.cpp).
     void Form_Load();
-    void Form_Resize();
+    // Every input of the first tab that edits a setting, in loading order.
+    std::vector<Field> Fields() const;
+    void LoadField(const Field& field, const ConfigurationRecord& record);
+    void StoreField(const Field& field, ConfigurationRecord& record) const;
     // True when the key was the dialog's.
     bool Form_KeyDown(int keyCode, int shift);
     // Tab at the options grid's last row (Shift+Tab at its first) moves the
     // focus out of the grid; true when it did.
     bool LeaveOptionsGrid(QWidget* receiver, QKeyEvent* key);
+    void btnSave_Click();
+    void ReportLostLetters(const Setting& setting, const QString& letters);
+    void btnCancel_Click();
+
+    // Construction and layout (SetupFormLayout.cpp).
+    void BuildControls();
+    void BuildConnectionRows(QWidget* page);
+    void ConnectControls();
+    void ChainTabOrder();
+    void Form_Resize();
 
     // The first tab (SetupFormConnection.cpp).
     void ArrangeConnectionControls();
@@ -70,15 +120,12 @@ private:
     void ShowTab(int index);
     void btnFileOpen_Click();
     void btnTestConnection_Click();
-    void btnSave_Click();
-    void ReportLostLetters(const Setting& setting, const QString& letters);
-    void btnCancel_Click();
 
     // The options grid (SetupOptionsGrid.cpp).
     void BuildOptionsGrid(QWidget* page);
     void FillOptionsGrid();
     void AddOptionRow(const QString& caption, const QString& key, const Variant& value);
-    void CopyOptionsIntoRecord();
+    void CopyOptionsIntoRecord(ConfigurationRecord& record);
     QString CurrentOptionKey() const;
     void dgView_RowColChange();
     void dgView_Change();
@@ -128,6 +175,8 @@ private:
     platform::CommandButton* btnSave = nullptr;
     platform::CommandButton* btnCancel = nullptr;
 
+    ConfigurationRecord& settings_;
+    bool connectionChanged_ = false;
     bool DropDownOpen = false;
     bool ActivatedOnce = false;
     QString GoodsGroupsSelection;
@@ -136,9 +185,10 @@ private:
     bool resizedOnce_ = false;
 };
 
-// Shows the settings dialog modally; DialogAccepted and ConnectionChanged
-// tell the outcome.
-void ShowSetupForm();
+// Shows the settings dialog on settings modally (owned by the board); when it
+// was not accepted, the board's texts are put back as they were before its
+// language preview.
+SetupResult ShowSetupForm(ConfigurationRecord& settings);
 
 // The database file chosen by the operator starting from `current` (a full
 // path, or empty); `current` itself when nothing was chosen.

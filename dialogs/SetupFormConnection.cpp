@@ -1,12 +1,11 @@
-// The settings dialog's first tab: connection rows, previews, the connection
-// test, tabs, Save and Cancel.
+// The settings dialog's first tab: its rows, the previews, the file chooser,
+// the connection test and the tabs.
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 
 #include "core/Configuration.h"
-#include "core/Globals.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
@@ -65,12 +64,12 @@ void SetupForm::ArrangeConnectionControls() {
 
 void SetupForm::cbCommunicationMethod_Click() {
     ArrangeConnectionControls();
-    ConnectionChanged = true;
+    connectionChanged_ = true;
 }
 
 void SetupForm::cbDBType_Click() {
     ArrangeConnectionControls();
-    ConnectionChanged = true;
+    connectionChanged_ = true;
 }
 
 void SetupForm::cbLanguage_Click() {
@@ -101,7 +100,7 @@ void SetupForm::cbColorScheme_Click() {
 }
 
 void SetupForm::ConnectionText_Change(QLineEdit* box) {
-    ConnectionChanged = true;
+    connectionChanged_ = true;
     if (box == tbPath)
         tbPath->setToolTip(tbPath->text());
     // Oracle connects as a schema: its name and its user are one text.
@@ -123,8 +122,7 @@ void SetupForm::tbPort_Change(QLineEdit* box) {
 }
 
 void SetupForm::tbPort_LostFocus(QLineEdit* box) {
-    const int32_t stored =
-        box == tbPortUDP ? ConfigurationSettings.PortUDP : ConfigurationSettings.PortTCP;
+    const int32_t stored = box == tbPortUDP ? settings_.PortUDP : settings_.PortTCP;
     if (PortFromText(box->text(), 0) == 0)
         box->setText(QString::number(stored));
 }
@@ -165,9 +163,8 @@ QString BrowseDatabaseFile(const QString& current) {
     } else {
         chooser.Dir1()->SetPath(GetProgramDataFolder());
     }
-    chooser.exec();
     QString chosen = current;
-    if (DialogAccepted)
+    if (chooser.exec() == QDialog::Accepted)
         chosen = AddBackslash(chooser.Dir1()->Path()) + chooser.File1()->FileName();
     UnloadFileOpenForm();
     return chosen;
@@ -177,10 +174,6 @@ void SetupForm::btnFileOpen_Click() {
     rt::ContainErrors("Setupform.btnFileOpen_Click", [this] {
         const QString current = tbPath->toolTip();
         const QString chosen = BrowseDatabaseFile(current);
-        // The chooser reports through the same flag as this dialog, which is
-        // not confirmed until Save: a Cancel after a chosen file must not
-        // reach the opener as accepted.
-        DialogAccepted = false;
         if (chosen != current)
             tbPath->setText(chosen);
         SetTopMost(this);
@@ -212,115 +205,4 @@ void SetupForm::btnTestConnection_Click() {
         MsgBoxEx().Show(message, kMsgExclamation, windowTitle());
     }
     SetHourglass(false);
-}
-
-void SetupForm::btnSave_Click() {
-    if (!btnSave->Enabled())
-        return;
-    const int m = cbCommunicationMethod->currentIndex();
-    if (m < 2 && tbPass1->text() != tbPass2->text()) {
-        MsgBoxEx().Show(Res("strWrongPassword"), kMsgExclamation, Res("strAttention"));
-        tbPass1->setFocus();
-        return;
-    }
-    SetHourglass(true);
-    ConfigurationRecord& c = ConfigurationSettings;
-    const ConfigurationRecord before = c;
-    c.Communication = m < 0 ? c.Communication : m;
-    c.DatabaseType = cbDBType->currentIndex() < 0 ? c.DatabaseType : cbDBType->currentIndex();
-    c.DatabaseName = tbName->text();
-    c.DatabasePath = tbPath->text();
-    c.ServerName = tbServerName->text();
-    c.LocalServerName = tbLocalServerName->text();
-    c.UserName = tbUser->text();
-    c.Password = tbPassword->text();
-    c.Language = ResManager().GetLanguageAbbreviation(int16_t(cbLanguage->currentIndex()));
-    // A stored country the list does not know stays as it is.
-    if (cbCountry->currentIndex() >= 0)
-        c.Country = cbCountry->currentData().toInt();
-    c.PortUDP = PortFromText(tbPortUDP->text(), c.PortUDP);
-    c.PortTCP = PortFromText(tbPortTCP->text(), c.PortTCP);
-    c.Password_2 = tbPass1->text();
-    CopyOptionsIntoRecord();
-    const QString skin = SkinManager().Item(cbColorScheme->currentIndex());
-    if (!skin.isEmpty())
-        c.Skin = skin;
-    if (ConnectionChanged)
-        c.GoodsGroups.clear();
-    // A text the file cannot hold is not saved as "?" in its place (a
-    // password must not change behind the operator's back): nothing is
-    // written until the field is changed.
-    QString letters;
-    if (const Setting* losing = SettingLosingLetters(c, &letters)) {
-        c = before;
-        SetHourglass(false);
-        ReportLostLetters(*losing, letters);
-        return;
-    }
-    if (!SaveConfiguration()) {
-        // The record keeps what the file holds; the edits stay in the dialog
-        // for another Save or a Cancel.
-        c = before;
-        SetHourglass(false);
-        QString message = Res("strSettingsNotSaved");
-        message.replace(QStringLiteral("%1"), c.ConfigFile);
-        MsgBoxEx().Show(message, kMsgExclamation, Res("strAttention"));
-        return;
-    }
-    DialogAccepted = true;
-    accept();
-}
-
-void SetupForm::ReportLostLetters(const Setting& setting, const QString& letters) {
-    struct Field {
-        const char* Key;
-        QLabel* Label;
-        QWidget* Input;
-    };
-    const Field fields[] = {
-        {"DatabasePath", lblPath, tbPath},
-        {"ServerName", lblServerName, tbServerName},
-        {"LocalServerName", lblLocalServerName, tbLocalServerName},
-        {"DatabaseName", lblName, tbName},
-        {"UserName", lblUser, tbUser},
-        {"Password", lblPassword, tbPassword},
-        {"Password_2", lblPass1, tbPass1},
-        {"Language", lblLanguage, cbLanguage},
-        {"Skin", lblColorScheme, cbColorScheme},
-    };
-    // The field is named as the operator sees it: its label as shown now (a
-    // previewed language included), or its row's caption in the options grid.
-    QString name = QLatin1String(setting.key);
-    QWidget* input = nullptr;
-    for (const Field& f : fields) {
-        if (name == QLatin1String(f.Key)) {
-            name = rt::Trim(f.Label->text());
-            if (name.endsWith(QLatin1Char(':')))
-                name.chop(1);
-            input = f.Input;
-        }
-    }
-    if (!input && setting.option.caption) {
-        name = Res(setting.option.caption);
-        input = dgView;
-    }
-    QStringList shown;
-    for (const char32_t c : letters.toUcs4())
-        shown << QString::fromUcs4(&c, 1);
-    // One pass: a label holding "%2" stays as it is.
-    const QString message =
-        Res("strSettingLosesLetters")
-            .arg(name, platform::AnsiCodePageName(), shown.join(QLatin1Char(' ')));
-    MsgBoxEx().Show(message, kMsgExclamation, Res("strAttention"));
-    // Showing the first tab again discards nothing; showing the options tab
-    // would refill the grid, so its field gets the focus only when shown.
-    if (input && input->parentWidget() == frmTab(0) && frmTab(0)->isHidden())
-        ShowTab(0);
-    if (input && input->isVisible())
-        input->setFocus();
-}
-
-void SetupForm::btnCancel_Click() {
-    if (btnCancel->Enabled())
-        reject();
 }

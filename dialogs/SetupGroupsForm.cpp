@@ -14,7 +14,6 @@
 #include "dialogs/SettingsGrid.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
-#include "platform/ProgramState.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/DataGrid.h"
@@ -24,14 +23,6 @@
 namespace {
 
 constexpr int kRows = 15;
-
-// The picker's answer belongs to no window: it outlives every picker.
-QString& StoredResult() {
-    static QString result;
-    return result;
-}
-[[maybe_unused]] const bool kResultResetRegistered =
-    platform::RegisterStateReset([] { StoredResult().clear(); });
 
 QString Design(const QString& control) {
     return ResManager().GetDefaultResource(QStringLiteral("SetupGroupsForm|") + control);
@@ -47,7 +38,8 @@ platform::CommandButton* AddButton(QWidget* parent, const char* name, int x, int
 
 }  // namespace
 
-SetupGroupsForm::SetupGroupsForm(QWidget* parent) : KeyPreviewDialog(parent) {
+SetupGroupsForm::SetupGroupsForm(const ConfigurationRecord& settings, QWidget* parent)
+    : KeyPreviewDialog(parent), settings_(settings) {
     setObjectName(QStringLiteral("SetupGroupsForm"));
     setWindowTitle(Design(QStringLiteral("ME")));
     setFixedSize(420, 470);
@@ -73,7 +65,7 @@ SetupGroupsForm::SetupGroupsForm(QWidget* parent) : KeyPreviewDialog(parent) {
 }
 
 QString SetupGroupsForm::result() const {
-    return StoredResult();
+    return result_;
 }
 
 void SetupGroupsForm::AddGroupRow(int16_t position, const QString& name, const QString& code) {
@@ -129,7 +121,7 @@ void SetupGroupsForm::LoadRows() {
                 dgView->AddColumnListItem(kValue, rs.Fields(nameField).ToString(), id);
             }
         }
-        const QString stored = ConfigurationSettings.GoodsGroups;
+        const QString stored = settings_.GoodsGroups;
         const QStringList parts = stored.isEmpty() ? QStringList() : stored.split(QLatin1Char('|'));
         for (int k = 1; k <= kRows; ++k) {
             QString name;
@@ -220,14 +212,14 @@ void SetupGroupsForm::btnSave_Click() {
             codes << dgView->CellText(row, kIndex);
     } catch (const AppError&) {
     }
-    StoredResult() = BuildSelection(codes);
+    result_ = BuildSelection(codes);
     SetHourglass(false);
     accept();
 }
 
 void SetupGroupsForm::btnDefault_Click() {
     SetHourglass(true);
-    StoredResult().clear();
+    result_.clear();
     SetHourglass(false);
     accept();
 }
@@ -242,7 +234,7 @@ void SetupGroupsForm::reject() {
     // Every way out that is not Save or Default (Cancel, Escape, the window's
     // close box) answers the stored setting, so that the opener, which takes
     // the answer whatever it is, keeps the stored goods groups.
-    StoredResult() = ConfigurationSettings.GoodsGroups;
+    result_ = settings_.GoodsGroups;
     KeyPreviewDialog::reject();
 }
 

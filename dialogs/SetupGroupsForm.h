@@ -6,6 +6,7 @@
 
 #include "core/KeyPreviewDialog.h"
 
+struct ConfigurationRecord;
 namespace platform {
 class CommandButton;
 class DataGrid;
@@ -13,15 +14,17 @@ class DataGrid;
 
 // The goods-group picker: up to 15 rows, each a top-level goods group chosen
 // from a list, handed back as one selection string (codes joined by "|").
-// It starts from the stored GoodsGroups setting and writes nothing itself.
+// It starts from the GoodsGroups setting of the record it is given and
+// writes nothing itself.
 //
 // Loading runs in the constructor. The opener shows it modally and then reads
-// result(), which outlives the window: it keeps the last value any picker
-// set (Save, Default or Cancel) and is empty before the first.
+// result(): what Save, Default or Cancel (any way out, the close box
+// included) set; empty until one of them ran.
 class SetupGroupsForm final : public KeyPreviewDialog {
     Q_OBJECT
 public:
-    explicit SetupGroupsForm(QWidget* parent = nullptr);
+    // settings outlives the picker.
+    explicit SetupGroupsForm(const ConfigurationRecord& settings, QWidget* parent = nullptr);
 
     QString result() const;
 
@@ -59,4 +62,6 @@ private:
     platform::CommandButton* btnDefault = nullptr;
     platform::CommandButton* btnCancel = nullptr;
     bool DropDownOpen = false;
+    const ConfigurationRecord& settings_;
+    QString result_;
 };

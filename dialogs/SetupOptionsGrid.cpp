@@ -57,8 +57,7 @@ void SetupForm::FillOptionsGrid() {
     // A row whose value does not convert is left out; the others still come.
     for (const Setting* s : OptionRows(cbCommunicationMethod->currentIndex() == 2)) {
         rt::IgnoreErrors([&] {
-            AddOptionRow(Res(s->option.caption), QLatin1String(s->key),
-                         OptionValue(*s, ConfigurationSettings));
+            AddOptionRow(Res(s->option.caption), QLatin1String(s->key), OptionValue(*s, settings_));
         });
     }
     rt::IgnoreErrors([&] { dgView->SetRow(0); });
@@ -159,7 +158,7 @@ void SetupForm::dgView_BtnClick() {
         return;
     SetHourglass(true);
     {
-        SetupGroupsForm picker(this);
+        SetupGroupsForm picker(settings_, this);
         picker.exec();
         GoodsGroupsSelection = picker.result();
     }
@@ -169,14 +168,13 @@ void SetupForm::dgView_BtnClick() {
     SelectActiveCellText(dgView);
 }
 
-void SetupForm::CopyOptionsIntoRecord() {
-    ConfigurationRecord& c = ConfigurationSettings;
+void SetupForm::CopyOptionsIntoRecord(ConfigurationRecord& record) {
     // Every value already reached its cell as it was typed or chosen; the
     // rows are read without redrawing.
     dgView->SetRedraw(false);
     for (int row = 0; row < dgView->Rows(); ++row) {
         rt::IgnoreErrors([&] {
-            CopyOptionIntoRecord(c, dgView->CellText(row, kIndex),
+            CopyOptionIntoRecord(record, dgView->CellText(row, kIndex),
                                  dgView->CellText(row, kRealValue), GoodsGroupsSelection);
         });
     }

@@ -11,7 +11,6 @@
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
-#include "core/Globals.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModSpecialFolders.h"
@@ -216,9 +215,10 @@ bool ConnectDatabase() {
     return true;
 }
 
-void OpenSetupWindow() {
-    ShowSetupForm();
+bool OpenSetupWindow() {
+    const bool accepted = ShowSetupForm(ConfigurationSettings).DialogAccepted;
     ResManager().SetLanguage(&Window());
+    return accepted;
 }
 
 void AskExitOrSetup() {
@@ -232,16 +232,15 @@ void AskExitOrSetup() {
 void RunSetup(bool showSetup) {
     ConfigurationRecord& c = ConfigurationSettings;
     if (!DatabaseMode() && !rt::Trim(c.Password_2).isEmpty()) {
-        if (!ShowUsersLoginForm(false))
+        if (!ShowUsersLoginForm(c, false))
             return;
     }
     SetHourglass(true);
-    if (showSetup)
-        ShowSetupForm();
-    else
-        DialogAccepted = true;
+    // Without the dialog the settings count as accepted and the connection
+    // as unchanged.
+    const SetupResult setup = showSetup ? ShowSetupForm(c) : SetupResult{true, false};
     MainWindow& window = Window();
-    if (!DialogAccepted) {
+    if (!setup.DialogAccepted) {
         ResManager().SetLanguage(&window);
         if (SkinManager().SelectedSkin() != c.Skin) {
             SkinManager().SetSelectedSkin(c.Skin);
@@ -249,7 +248,7 @@ void RunSetup(bool showSetup) {
         }
         return;
     }
-    if (ConnectionChanged && DatabaseMode()) {
+    if (setup.ConnectionChanged && DatabaseMode()) {
         // The close is over when CloseConnection returns: nothing is left to
         // wait for before the new settings are connected.
         try {
@@ -373,9 +372,11 @@ MainWindow& MakeBoard() {
     MainWindow& window = Window();
     Hooks().RunSetup = [](bool showSetup) { RunSetup(showSetup); };
     Hooks().EndProgram = [] { EndProgram(); };
-    Hooks().ShowHelp = [] { ShowHelpForm(); };
-    Hooks().ShowAbout = [] { ShowAboutForm(); };
-    Hooks().ShowLoginDialog = [](bool changing) { return ShowUsersLoginForm(changing); };
+    Hooks().ShowHelp = [] { ShowHelpForm(ConfigurationSettings); };
+    Hooks().ShowAbout = [] { ShowAboutForm(ConfigurationSettings); };
+    Hooks().ShowLoginDialog = [](bool changing) {
+        return ShowUsersLoginForm(ConfigurationSettings, changing);
+    };
     Hooks().UnloadOtherWindows = [] { UnloadAuxiliaryWindows(); };
     return window;
 }
@@ -383,11 +384,10 @@ MainWindow& MakeBoard() {
 // The settings and hot keys; settings that do not load open the setup
 // window, and what it accepts is saved.
 void LoadSettings() {
-    ConfigLoaded = LoadConfiguration();
+    const bool ConfigLoaded = LoadConfiguration();
     LoadHotKeys();
     if (!ConfigLoaded) {
-        OpenSetupWindow();
-        if (DialogAccepted)
+        if (OpenSetupWindow())
             SaveConfiguration();
     }
 }

@@ -15,7 +15,9 @@ bool Main();
 // The exit prompt of the database loop: Yes ends the program, anything else
 // opens the settings dialog.
 void AskExitOrSetup();
-void OpenSetupWindow();
+// The settings dialog on the program's settings, then the board translated
+// in the current language; true when the dialog was accepted.
+bool OpenSetupWindow();
 
 // The Setup action: the station-password gate, the settings dialog (skipped
 // and taken as accepted when showSetup is false), then the board restarted in

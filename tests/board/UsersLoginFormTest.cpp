@@ -13,7 +13,6 @@
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
 #include "core/CryptoClass.h"
-#include "core/Globals.h"
 #include "data/DatabaseClass.h"
 #include "data/NomUsers.h"
 #include "localization/BuiltInTexts.h"
@@ -49,7 +48,6 @@ protected:
         ConfigurationSettings.Communication = 0;
         ConfigurationSettings.Password_2 = "741";
         rt::SetNow(QDateTime(QDate(2026, 3, 14), QTime(15, 30)));
-        DialogAccepted = true;
     }
     void TearDown() override {
         form_.reset();
@@ -59,7 +57,7 @@ protected:
 
     // A shown, active dialog with the focus in the password box.
     UsersLoginForm& Open() {
-        form_ = std::make_unique<UsersLoginForm>();
+        form_ = std::make_unique<UsersLoginForm>(ConfigurationSettings);
         form_->show();
         form_->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get()));
@@ -116,8 +114,8 @@ protected:
 }  // namespace
 
 TEST_F(UsersLoginFormTest, KeypadIsFourRowsOfThreeAroundOneGap) {
-    UsersLoginForm form;
-    EXPECT_FALSE(DialogAccepted);  // reset by loading
+    UsersLoginForm form(ConfigurationSettings);
+    EXPECT_FALSE(form.DialogAccepted());  // reset by loading
     EXPECT_TRUE(form.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     const int gap = 4;
     const int w = UsersLoginForm::kButtonWidth;
@@ -153,7 +151,7 @@ TEST_F(UsersLoginFormTest, KeypadTypesLikeTheKeyboardAndOkChecksTheStationPasswo
     QApplication::processEvents();
     EXPECT_EQ(form.tbPassword()->text(), "741");
     form.btnDigit(1)->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form.DialogAccepted());
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.result(), QDialog::Accepted);
     // Modes 0 and 1 leave the active user alone.
@@ -166,14 +164,14 @@ TEST_F(UsersLoginFormTest, StationPasswordIsExactAndTheServicePasswordAlsoOpens)
     for (const char* wrong : {" 741", "741 ", "7410", "74"}) {
         form.tbPassword()->setText(QString::fromLatin1(wrong));
         form.CheckLogin();
-        EXPECT_FALSE(DialogAccepted) << wrong;
+        EXPECT_FALSE(form.DialogAccepted()) << wrong;
         EXPECT_EQ(form.tbPassword()->text(), "") << wrong;
         EXPECT_TRUE(form.isVisible());
     }
     // The hourly service password, with no users list loaded.
     Type(Users().ServicePassword());
     SendKey(&form, Qt::Key_Return, "\r");
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form.DialogAccepted());
     EXPECT_FALSE(form.isVisible());
 }
 
@@ -186,7 +184,7 @@ TEST_F(UsersLoginFormTest, EmptyPasswordAsksForOneAndKeepsTheDialog) {
         SendKey(&form, Qt::Key_Return, "\r");
         EXPECT_EQ(prompt, Res("strEnterPassword"));
         EXPECT_TRUE(form.isVisible());
-        EXPECT_FALSE(DialogAccepted);
+        EXPECT_FALSE(form.DialogAccepted());
     }
 }
 
@@ -208,7 +206,7 @@ TEST_F(UsersLoginFormTest, ModeTwoFindsServiceCardAndPasswordUsersAndLogsFailure
         UsersLoginForm& form = Open();
         form.tbPassword()->setText(c.Typed);
         form.btnDigit(1)->Press();
-        EXPECT_TRUE(DialogAccepted) << c.Typed.toStdString();
+        EXPECT_TRUE(form.DialogAccepted()) << c.Typed.toStdString();
         EXPECT_EQ(Users().ActiveUser().ID(), c.User) << c.Typed.toStdString();
     }
     EXPECT_EQ(FailedLogins(), 0);
@@ -221,7 +219,7 @@ TEST_F(UsersLoginFormTest, ModeTwoFindsServiceCardAndPasswordUsersAndLogsFailure
     for (const char* wrong : {"8888", "4321", "971", "10004"}) {
         form.tbPassword()->setText(QString::fromLatin1(wrong));
         form.CheckLogin();
-        EXPECT_FALSE(DialogAccepted) << wrong;
+        EXPECT_FALSE(form.DialogAccepted()) << wrong;
         EXPECT_EQ(form.tbPassword()->text(), "") << wrong;
     }
     EXPECT_TRUE(form.isVisible());
@@ -245,7 +243,7 @@ TEST_F(UsersLoginFormTest, CardReaderKeysLogTheCardHolderIn) {
     EXPECT_EQ(form.tbPassword()->text(), "10002");  // every key reaches the box
     SendKey(&form, Qt::Key_Clear);
     SendKey(&form, Qt::Key_Return, "\r");
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form.DialogAccepted());
     EXPECT_EQ(form.tbPassword()->text(), "");
     EXPECT_EQ(form.CardBuffer(), "");
     EXPECT_FALSE(form.CardArmed());
@@ -254,16 +252,16 @@ TEST_F(UsersLoginFormTest, CardReaderKeysLogTheCardHolderIn) {
     SendKey(&form, Qt::Key_Clear);
     SendKey(&form, Qt::Key_9, "9");
     SwipeCard(&form, "10002");
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form.DialogAccepted());
     EXPECT_EQ(form.CardBuffer(), "");
 
     // The bare prefix read from a card matches no card-less user.
     SwipeCard(&form, "971");
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form.DialogAccepted());
     EXPECT_TRUE(form.isVisible());
 
     SwipeCard(&form, "10002");
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form.DialogAccepted());
     EXPECT_EQ(Users().ActiveUser().ID(), 3);
     EXPECT_FALSE(form.isVisible());
     // Card reads through the armed Enter are not recorded as failures.
@@ -309,7 +307,7 @@ TEST_F(UsersLoginFormTest, CloseRulesWithRestrictionAndInModeTwo) {
     AnswerBox(kMsgYes, &prompt);
     SendKey(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form.DialogAccepted());
     EXPECT_EQ(form.result(), QDialog::Rejected);
 }
 
@@ -318,7 +316,7 @@ TEST_F(UsersLoginFormTest, ModeZeroWithoutLockClosesWithoutAQuestion) {
     modal::NoModalWindow none;
     SendKey(&form, Qt::Key_Escape);
     EXPECT_FALSE(form.isVisible());
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form.DialogAccepted());
 }
 
 TEST_F(UsersLoginFormTest, ShownModallyForAChangeOfOperatorWithACard) {
@@ -330,7 +328,7 @@ TEST_F(UsersLoginFormTest, ShownModallyForAChangeOfOperatorWithACard) {
         focused = w->focusWidget() && w->focusWidget()->objectName() == "tbPassword";
         SwipeCard(w, "10001");
     });
-    EXPECT_TRUE(ShowUsersLoginForm(true));
+    EXPECT_TRUE(ShowUsersLoginForm(ConfigurationSettings, true));
     EXPECT_EQ(caption, Res("strChangeUser"));
     EXPECT_TRUE(focused);
     EXPECT_EQ(Users().ActiveUser().ID(), 2);
@@ -342,6 +340,6 @@ TEST_F(UsersLoginFormTest, ShownModallyForAChangeOfOperatorWithACard) {
         AnswerBox(kMsgYes, &prompt);
         SendKey(w, Qt::Key_Escape);
     });
-    EXPECT_FALSE(ShowUsersLoginForm(false));
+    EXPECT_FALSE(ShowUsersLoginForm(ConfigurationSettings, false));
     EXPECT_EQ(Users().ActiveUser().ID(), 0);
 }

@@ -144,7 +144,7 @@ TEST(WindowFrame, HelpWindowSizesAreItsFrameWithinTheScreenCap) {
         HotKeyTable.push_back(
             {kFnNext, QString("Next order %1").arg(i), int16_t(112 + i % 12), 0, 3});
     const double cap = 0.95 * QGuiApplication::primaryScreen()->geometry().height();
-    HelpForm form;
+    HelpForm form(ConfigurationSettings);
     QRect frame;
     QSize client;
     modal::WhenModal([&](QWidget* w) {
@@ -195,7 +195,7 @@ TEST(WindowFrame, EveryDoubleClickStepsAnOptionsValue) {
         RegisterBuiltInTexts();
     ConfigurationSettings.Communication = 0;
     ConfigurationSettings.Restriction = true;
-    SetupForm form;
+    SetupForm form(ConfigurationSettings);
     form.show();
     ASSERT_TRUE(PumpEventsUntil(
         [&] { return form.windowHandle() && form.windowHandle()->isExposed(); }, 5000));
@@ -279,7 +279,7 @@ TEST(WindowFrame, TabWalksTheSettingsDialogInReadingOrder) {
                          .toStdString());
         ConfigurationSettings.Communication = walk.Communication;
         ConfigurationSettings.DatabaseType = walk.DatabaseType;
-        SetupForm form;
+        SetupForm form(ConfigurationSettings);
         form.show();
         ASSERT_TRUE(PumpEventsUntil([&] { return form.isActiveWindow(); }, 5000));
         // The tab buttons a person sees: those drawn on the screen.

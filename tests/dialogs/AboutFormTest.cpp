@@ -55,9 +55,9 @@ TEST_F(AboutFormTest, DealerBlockNeedsBothLanguageAndCountry) {
 
 TEST_F(AboutFormTest, RomanianDealerShowsTheContactsFrame) {
     Use("BG", 0);
-    AboutForm maker;
+    AboutForm maker(ConfigurationSettings);
     Use("RO", 2);
-    AboutForm box;
+    AboutForm box(ConfigurationSettings);
     EXPECT_EQ(box.frmAbout(1)->x(), InView());
     EXPECT_GT(box.frmAbout(0)->x(), box.width() - 10);
     const int d = box.frmAbout(1)->height() - box.frmAbout(0)->height();
@@ -81,7 +81,7 @@ TEST_F(AboutFormTest, RomanianDealerShowsTheContactsFrame) {
                                                2);
 
     Use("RO", 1);
-    AboutForm other;
+    AboutForm other(ConfigurationSettings);
     EXPECT_EQ(other.frmAbout(0)->x(), InView());
     EXPECT_EQ(other.lblDealer(0)->text(), "");
 }
@@ -95,7 +95,7 @@ TEST_F(AboutFormTest, ContactsThatLookLikeMarkupAreShownAsWritten) {
     const QString previousDictionary = ResManager().DictionaryFile();
     ResManager().SetDictionaryFile(dictionary);
     Use("RO", 2);
-    AboutForm box;
+    AboutForm box(ConfigurationSettings);
     ResManager().SetDictionaryFile(previousDictionary);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(box.lblDealer(i)->text(), fields[i]);
@@ -107,7 +107,7 @@ TEST_F(AboutFormTest, ContactsThatLookLikeMarkupAreShownAsWritten) {
 
 TEST_F(AboutFormTest, LogoAndAlternativeLinkFollowTheLanguage) {
     Use("RU", 1);
-    AboutForm russian;
+    AboutForm russian(ConfigurationSettings);
     EXPECT_FALSE(russian.Image2()->isHidden());
     EXPECT_TRUE(russian.Image3()->isHidden());
     EXPECT_TRUE(russian.lnkAbout(0)->isHidden());
@@ -116,7 +116,7 @@ TEST_F(AboutFormTest, LogoAndAlternativeLinkFollowTheLanguage) {
     EXPECT_EQ(russian.frmAbout(0)->x(), InView());
 
     Use("DE", 1);
-    AboutForm german;
+    AboutForm german(ConfigurationSettings);
     EXPECT_TRUE(german.Image2()->isHidden());
     EXPECT_FALSE(german.Image3()->isHidden());
     EXPECT_FALSE(german.lnkAbout(0)->isHidden());
@@ -126,17 +126,17 @@ TEST_F(AboutFormTest, LogoAndAlternativeLinkFollowTheLanguage) {
 
 TEST_F(AboutFormTest, VersionLineKeepsTwoBlanksAfterTheWord) {
     Use("BG", 0);
-    AboutForm box;
+    AboutForm box(ConfigurationSettings);
     EXPECT_EQ(box.lblVersion()->text(), "Version  3.07.003 (build 22.06.2011)");
 }
 
 TEST_F(AboutFormTest, EscapeAndEnterCloseTheBox) {
     for (int key : {Qt::Key_Escape, Qt::Key_Return}) {
         modal::PressKey(key);
-        ShowAboutForm();  // a key that leaves the box open fails the test
+        ShowAboutForm(ConfigurationSettings);  // a key that leaves the box open fails the test
     }
     modal::PressButton("OK");
-    ShowAboutForm();
+    ShowAboutForm(ConfigurationSettings);
 }
 
 TEST_F(AboutFormTest, LinksKeepTheirLookOnTheFramesColourUnderEverySkin) {
@@ -149,7 +149,7 @@ TEST_F(AboutFormTest, LinksKeepTheirLookOnTheFramesColourUnderEverySkin) {
     ResManager().SetDictionaryFile(dictionary);
     const QString previousSkin = SkinManager().SelectedSkin();
     SkinManager().SetSelectedSkin("Lila");
-    AboutForm box;
+    AboutForm box(ConfigurationSettings);
     box.show();
     // Each scheme applied to the box as it stands, as a preview of the
     // settings dialog re-colours a window.
@@ -205,7 +205,7 @@ TEST_F(AboutFormTest, KeysInALinksMenuActInTheMenu) {
         stillOpen = box->isVisible();
         box->btnOK()->Press();
     });
-    ShowAboutForm();
+    ShowAboutForm(ConfigurationSettings);
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "office@quillbarrow.example");
 }

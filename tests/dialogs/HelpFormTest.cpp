@@ -65,7 +65,7 @@ protected:
 
 TEST_F(HelpFormTest, ManagersInModeTwoSeeEveryKeyAndTheSetupButton) {
     Use(2, 2);
-    HelpForm form;
+    HelpForm form(ConfigurationSettings);
     EXPECT_EQ(form.KeyListText(),
               "F1       - Database status\r\nCTRL+F2  - Settings\r\n{36}     - First order\r\n"
               "SHIFT+F3 - Next order\r\n         - Finish\r\nF4       - Help");
@@ -86,13 +86,13 @@ TEST_F(HelpFormTest, ManagersInModeTwoSeeEveryKeyAndTheSetupButton) {
 
 TEST_F(HelpFormTest, OperatorsAndTheMessageModesSeeLess) {
     Use(2, 1);
-    HelpForm operatorForm;
+    HelpForm operatorForm(ConfigurationSettings);
     EXPECT_FALSE(operatorForm.KeyListText().contains("Database status"));
     EXPECT_FALSE(operatorForm.KeyListText().contains("Settings"));
     EXPECT_FALSE(Buttons(operatorForm).contains(" - " + Res("strSetup") + " (CTRL+F2)"));
 
     Use(0, 2);
-    HelpForm udp;
+    HelpForm udp(ConfigurationSettings);
     EXPECT_FALSE(udp.KeyListText().contains("Database status"));
     EXPECT_TRUE(udp.KeyListText().startsWith("CTRL+F2  - Settings\r\n"));
     const QStringList buttons = Buttons(udp);
@@ -107,7 +107,7 @@ TEST_F(HelpFormTest, OperatorsAndTheMessageModesSeeLess) {
 TEST_F(HelpFormTest, TheLastListedLineEndsTheTextOnlyWhenItIsTheTablesLast) {
     Use(0, 2);
     HotKeyTable.push_back({kFnDatabaseStatus, "Database status", 112, 0, 3});
-    HelpForm form;
+    HelpForm form(ConfigurationSettings);
     EXPECT_TRUE(form.KeyListText().endsWith("F4       - Help\r\n"));
 }
 
@@ -130,7 +130,7 @@ TEST_F(HelpFormTest, SizesFollowTheKeyList) {
     Use(2, 2);
     ErrorLogger().SetLogFileName(PathIn("Error.log"));
     WriteBytes(PathIn("Error.log"), "01.03.2024 10:15:02 Database.Execute('SELECT 1') failed\r\n");
-    HelpForm form;
+    HelpForm form(ConfigurationSettings);
     EXPECT_GE(form.KeyListWidth(), 7500);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(form.btnTab(i)->width(), form.width() / 3);
@@ -146,7 +146,7 @@ TEST_F(HelpFormTest, ErrorLogPageShowsTheLastHundredThousandBytes) {
     const QString path = PathIn("Error.log");
     ErrorLogger().SetLogFileName(path);
     Use(2, 2);
-    HelpForm form;
+    HelpForm form(ConfigurationSettings);
     form.btnTab_Click(2);
     EXPECT_EQ(form.lblActivefolder()->text(), path);
     EXPECT_EQ(form.rtbError()->Text(), "");
@@ -172,7 +172,7 @@ TEST_F(HelpFormTest, ErrorLogPageShowsTheLastHundredThousandBytes) {
 
 TEST_F(HelpFormTest, PageKeysNeedExactlyShiftOrCtrl) {
     Use(2, 2);
-    HelpForm form;
+    HelpForm form(ConfigurationSettings);
     Key(form, Qt::Key_2, Qt::ShiftModifier | Qt::ControlModifier);
     EXPECT_EQ(form.Page(), 1);
     Key(form, Qt::Key_1, Qt::ControlModifier);
@@ -204,15 +204,15 @@ TEST_F(HelpFormTest, FolderButtonClosesTheWindowAndOpensTheLogsFolder) {
         form->btnTab_Click(2);
         form->btnOpen()->Press();
     });
-    ShowHelpForm();
+    ShowHelpForm(ConfigurationSettings);
     QDesktopServices::unsetUrlHandler("file");
     ASSERT_EQ(catcher.Opened.size(), 1);
     EXPECT_EQ(catcher.Opened[0].toLocalFile(), PathIn("Error.log.d/Logs"));
 
     modal::PressKey(Qt::Key_Escape);
-    ShowHelpForm();
+    ShowHelpForm(ConfigurationSettings);
     modal::PressKey(Qt::Key_Return);
-    ShowHelpForm();
+    ShowHelpForm(ConfigurationSettings);
 }
 
 #include "HelpFormTest.moc"

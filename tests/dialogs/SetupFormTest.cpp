@@ -15,7 +15,6 @@
 #include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
-#include "core/Globals.h"
 #include "core/ModCommon.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
@@ -47,7 +46,7 @@ protected:
     }
 
     SetupForm& Open() {
-        form_ = std::make_unique<SetupForm>();
+        form_ = std::make_unique<SetupForm>(ConfigurationSettings);
         form_->show();
         QApplication::processEvents();
         return *form_;
@@ -150,7 +149,7 @@ TEST_F(SetupFormTest, StoredValuesOutsideTheListsOpenSafely) {
         << "the first skin is previewed";
 
     Button("btnSave")->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
     EXPECT_EQ(ConfigurationSettings.Country, 12) << "no selection keeps the stored country";
     EXPECT_EQ(ConfigurationSettings.Skin, QStringLiteral("Default"));
 }
@@ -235,14 +234,14 @@ TEST_F(SetupFormTest, StationPasswordsMustMatchOutsideModeTwo) {
     Box("tbPass2")->setText(QStringLiteral("1235"));
     const QString message = PressExpectingMessage(Button("btnSave"));
     EXPECT_TRUE(message.contains(Res("strWrongPassword"))) << message.toStdString();
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form_->DialogAccepted());
     EXPECT_EQ(ConfigurationSettings.Password_2, QStringLiteral("11"));
     EXPECT_TRUE(Stored("Password_2").isEmpty());
     EXPECT_TRUE(form_->isVisible());
 
     Box("tbPass2")->setText(QStringLiteral("1234"));
     Button("btnSave")->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
     EXPECT_EQ(ConfigurationSettings.Password_2, QStringLiteral("1234"));
     EXPECT_FALSE(form_->isVisible());
 }
@@ -262,7 +261,7 @@ TEST_F(SetupFormTest, ALetterTheCodePageLacksBlocksSaveAndNamesTheField) {
     const QString message = PressExpectingMessage(Button("btnSave"));
     EXPECT_TRUE(message.contains("'" + field + "'")) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("œ é"))) << message.toStdString();
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form_->DialogAccepted());
     EXPECT_EQ(ReadBytes(ConfigurationSettings.ConfigFile), file);
     EXPECT_EQ(ConfigurationSettings.Password_2, QStringLiteral("11"));
     EXPECT_EQ(form_->focusWidget(), Box("tbPass1"));
@@ -270,7 +269,7 @@ TEST_F(SetupFormTest, ALetterTheCodePageLacksBlocksSaveAndNamesTheField) {
     for (const char* name : {"tbPass1", "tbPass2"})
         Box(name)->setText(QStringLiteral("kеж1"));
     Button("btnSave")->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
     EXPECT_EQ(Stored("Password_2"), QStringLiteral("kеж1"));
 }
 
@@ -280,7 +279,7 @@ TEST_F(SetupFormTest, ModeTwoDoesNotCompareStationPasswords) {
     Box("tbPass1")->setText(QStringLiteral("a"));
     Box("tbPass2")->setText(QStringLiteral("b"));
     Button("btnSave")->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
 }
 
 TEST_F(SetupFormTest, ConnectionEditsClearTheGoodsGroupsOnSave) {
@@ -289,11 +288,11 @@ TEST_F(SetupFormTest, ConnectionEditsClearTheGoodsGroupsOnSave) {
     ConfigurationSettings.ServerName = QStringLiteral("db1");
     ConfigurationSettings.GoodsGroups = QStringLiteral("001|002");
     Open();
-    EXPECT_FALSE(ConnectionChanged);
+    EXPECT_FALSE(form_->ConnectionChanged());
     QTest::keyClicks(Box("tbLocalServerName"), QStringLiteral("local"));
-    EXPECT_FALSE(ConnectionChanged);
+    EXPECT_FALSE(form_->ConnectionChanged());
     Box("tbPortUDP")->setText(QStringLiteral("9999"));
-    EXPECT_FALSE(ConnectionChanged);
+    EXPECT_FALSE(form_->ConnectionChanged());
     Button("btnSave")->Press();
     EXPECT_EQ(ConfigurationSettings.GoodsGroups, QStringLiteral("001|002"));
     EXPECT_EQ(ConfigurationSettings.LocalServerName, QStringLiteral("local"));
@@ -302,11 +301,11 @@ TEST_F(SetupFormTest, ConnectionEditsClearTheGoodsGroupsOnSave) {
     for (const char* name : {"tbServerName", "tbName", "tbUser", "tbPassword"}) {
         Open();
         QTest::keyClicks(Box(name), QStringLiteral("x"));
-        EXPECT_TRUE(ConnectionChanged) << name;
+        EXPECT_TRUE(form_->ConnectionChanged()) << name;
     }
     Open();
     List("cbDBType")->setCurrentIndex(3);
-    EXPECT_TRUE(ConnectionChanged);
+    EXPECT_TRUE(form_->ConnectionChanged());
     Button("btnSave")->Press();
     EXPECT_EQ(ConfigurationSettings.DatabaseType, 3);
     EXPECT_TRUE(ConfigurationSettings.GoodsGroups.isEmpty());
@@ -330,7 +329,7 @@ TEST_F(SetupFormTest, UnchangedSaveWritesTheSameSettings) {
     Open();
     Key(Button("btnTab"), Qt::Key_F8);
     Button("btnSave")->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
     EXPECT_EQ(c.ServerName, before.ServerName);
     EXPECT_EQ(c.DatabaseName, before.DatabaseName);
     EXPECT_EQ(c.UserName, before.UserName);
@@ -355,7 +354,7 @@ TEST_F(SetupFormTest, ASaveTheFileRefusesKeepsTheDialogAndItsEdits) {
     Box("tbServerName")->setText(QStringLiteral("db2"));
     const QString message = PressExpectingMessage(Button("btnSave"));
     EXPECT_TRUE(message.contains(ConfigurationSettings.ConfigFile)) << message.toStdString();
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form_->DialogAccepted());
     EXPECT_TRUE(form_->isVisible());
     EXPECT_EQ(Box("tbServerName")->text(), QStringLiteral("db2"));
     EXPECT_EQ(ConfigurationSettings.ServerName, QStringLiteral("db1"))
@@ -363,7 +362,7 @@ TEST_F(SetupFormTest, ASaveTheFileRefusesKeepsTheDialogAndItsEdits) {
 
     ASSERT_TRUE(QDir(AppData()).rmdir(QStringLiteral("KestrelleApp.config")));
     Button("btnSave")->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
     EXPECT_EQ(Stored("ServerName"), QStringLiteral("db2"));
 }
 
@@ -384,13 +383,13 @@ TEST_F(SetupFormTest, KeysSaveCancelAndSwitchTabs) {
 
     Key(Box("tbServerName"), Qt::Key_Escape);
     EXPECT_FALSE(form_->isVisible());
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form_->DialogAccepted());
     EXPECT_TRUE(Stored("Communication").isEmpty());
 
     Open();
     // Enter on a tab button is the dialog's Enter.
     Key(platform::FindIndexedControl(form_.get(), "btnTab", 0), Qt::Key_Return);
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
     EXPECT_EQ(Stored("Communication"), QStringLiteral("0"));
 }
 
@@ -458,7 +457,7 @@ TEST_F(SetupFormTest, CancelAfterAPreviewRestoresTheBoardsTexts) {
         status->setText("3 поръчки");
         w->findChild<platform::CommandButton*>("btnCancel")->Press();
     });
-    ShowSetupForm();
+    ShowSetupForm(ConfigurationSettings);
     SetMainForm(nullptr);
     ResManager().SetDictionaryFile(previous);
     EXPECT_EQ(previewed, "Kitchen board");
@@ -504,7 +503,7 @@ TEST_F(SetupFormTest, ConnectionTestReportsTheTargetAndChangesNothing) {
     QString yes = Res("strTestYes");
     yes.replace(QStringLiteral("%1"), file);
     EXPECT_EQ(PressExpectingMessage(Button("btnTestConnection")), yes);
-    EXPECT_FALSE(ConnectionChanged);
+    EXPECT_FALSE(form_->ConnectionChanged());
 
     const QString missing = PathIn(QStringLiteral("missing/none.mdb"));
     Box("tbPath")->setText(missing);
@@ -539,8 +538,8 @@ TEST_F(SetupFormTest, FileChooserStartsAtTheCurrentFileAndSetsThePath) {
     EXPECT_EQ(*seen, folder + QStringLiteral("|b.mdb"));
     EXPECT_EQ(Box("tbPath")->text(), folder + QStringLiteral("/c.mdb"));
     EXPECT_EQ(Box("tbPath")->toolTip(), folder + QStringLiteral("/c.mdb"));
-    EXPECT_TRUE(ConnectionChanged);
-    EXPECT_FALSE(DialogAccepted) << "only Save confirms the settings";
+    EXPECT_TRUE(form_->ConnectionChanged());
+    EXPECT_FALSE(form_->DialogAccepted()) << "only Save confirms the settings";
 
     modal::WhenModal([seen](QWidget* w) {
         auto* chooser = qobject_cast<FileOpen*>(w);
@@ -553,7 +552,7 @@ TEST_F(SetupFormTest, FileChooserStartsAtTheCurrentFileAndSetsThePath) {
     EXPECT_EQ(Box("tbPath")->text(), folder + QStringLiteral("/c.mdb"));
 
     Button("btnCancel")->Press();
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form_->DialogAccepted());
     EXPECT_EQ(ConfigurationSettings.DatabasePath, folder + QStringLiteral("/b.mdb"));
 }
 

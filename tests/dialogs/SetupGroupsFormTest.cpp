@@ -13,7 +13,6 @@
 #include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
-#include "core/Globals.h"
 #include "core/ModSkin.h"
 #include "data/DatabaseClass.h"
 #include "data/ModOperations.h"
@@ -64,7 +63,7 @@ protected:
     }
 
     platform::DataGrid* Open() {
-        picker_ = std::make_unique<SetupGroupsForm>();
+        picker_ = std::make_unique<SetupGroupsForm>(ConfigurationSettings);
         picker_->show();
         QApplication::processEvents();
         grid_ = picker_->findChild<platform::DataGrid*>(QStringLiteral("dgView"));
@@ -233,7 +232,7 @@ TEST_F(SetupGroupsFormTest, WithoutConnectionThereAreNoRows) {
 TEST_F(SetupGroupsFormTest, OptionsGridTakesThePickersAnswer) {
     ConfigurationSettings.GoodsGroups = QStringLiteral("101");
     LoadGoodsGroups();
-    auto form = std::make_unique<SetupForm>();
+    auto form = std::make_unique<SetupForm>(ConfigurationSettings);
     form->show();
     static_cast<platform::CommandButton*>(
         platform::FindIndexedControl(form.get(), QStringLiteral("btnTab"), 1))
@@ -266,7 +265,7 @@ TEST_F(SetupGroupsFormTest, OptionsGridTakesThePickersAnswer) {
     clickCellButton();
     EXPECT_EQ(grid->CellText(row, 1), Res("strDefault"));
     form->findChild<platform::CommandButton*>(QStringLiteral("btnSave"))->Press();
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form->DialogAccepted());
     EXPECT_EQ(ConfigurationSettings.GoodsGroups, "");
 }
 

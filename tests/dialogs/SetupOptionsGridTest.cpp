@@ -12,7 +12,6 @@
 #include "common/ModalHelper.h"
 #include "common/TestSupport.h"
 #include "core/Configuration.h"
-#include "core/Globals.h"
 #include "core/ModSkin.h"
 #include "data/ModOperations.h"
 #include "dialogs/SetupForm.h"
@@ -37,7 +36,6 @@ protected:
         ResManager().SetCurrentLanguage(QStringLiteral("BG"));
         ResManager().LoadLanguages(QString(), ConfigurationSettings.ConfigFile, AppData());
         SkinManager().SetSelectedSkin(QStringLiteral("Default"));
-        DialogAccepted = false;
     }
     void TearDown() override {
         form_.reset();
@@ -46,7 +44,7 @@ protected:
 
     // Opens the dialog on the options tab.
     platform::DataGrid* Open() {
-        form_ = std::make_unique<SetupForm>();
+        form_ = std::make_unique<SetupForm>(ConfigurationSettings);
         form_->show();
         QApplication::processEvents();
         TabButton(1)->Press();
@@ -288,11 +286,11 @@ TEST_F(SetupOptionsGridTest, EnterDoesNotSaveWhileAListIsOpen) {
     QComboBox* list = OpenList();
     ASSERT_TRUE(list);
     QTest::keyClick(grid_, Qt::Key_Return);
-    EXPECT_FALSE(DialogAccepted);
+    EXPECT_FALSE(form_->DialogAccepted());
     EXPECT_TRUE(form_->isVisible());
     list->hidePopup();
     QTest::keyClick(grid_, Qt::Key_Return);
-    EXPECT_TRUE(DialogAccepted);
+    EXPECT_TRUE(form_->DialogAccepted());
 }
 
 }  // namespace

@@ -210,7 +210,7 @@ TEST_F(StartUpTest, EnglishLeavesNoBulgarianTextInAnyWindow) {
             Settings(
                 [&](SetupForm* f) {
                     look(f);
-                    SetupGroupsForm picker(f);
+                    SetupGroupsForm picker(ConfigurationSettings, f);
                     look(&picker);
                 },
                 false)});

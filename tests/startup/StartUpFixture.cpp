@@ -13,7 +13,6 @@
 #include "common/TestNet.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
-#include "core/Globals.h"
 #include "data/DatabaseClass.h"
 #include "data/NomUsers.h"
 #include "dialogs/SetupForm.h"
