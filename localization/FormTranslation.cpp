@@ -11,6 +11,7 @@
 #include <QTextEdit>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 #include "core/ModCommon.h"
 #include "localization/ResManagerClass.h"
@@ -56,6 +57,89 @@ bool IsTranslatedText(const QWidget* control, int j, const QString& text) {
     return mark.isValid() && mark.toString() == text;
 }
 
+// One text a control shows that the dictionary translates: its position (-1
+// the control's own text, else the item, column or tab j), the index that
+// ends its dictionary key (-1 none), how to read it and how to set it. A
+// position past the control's present items reads empty and sets nothing.
+struct ControlText {
+    int Position;
+    int KeyIndex;
+    std::function<QString()> Get;
+    std::function<void(const QString&)> Set;
+};
+
+// The text of a control read and set through its own members.
+template <typename W, typename Get, typename Set>
+ControlText OwnText(W* w, Get get, Set set) {
+    return {-1, -1, [w, get] { return (w->*get)(); }, [w, set](const QString& v) { (w->*set)(v); }};
+}
+
+// Items 0 .. count()-1 of a list, a grid's columns or a widget's tabs.
+template <typename W, typename Count, typename Get, typename Set>
+std::vector<ControlText> ItemTexts(W* w, Count count, Get get, Set set) {
+    std::vector<ControlText> texts;
+    for (int j = 0; j < (w->*count)(); ++j) {
+        texts.push_back({j, j, [=] { return j < (w->*count)() ? (w->*get)(j) : QString(); },
+                         [=](const QString& v) {
+                             if (j < (w->*count)())
+                                 (w->*set)(j, v);
+                         }});
+    }
+    return texts;
+}
+
+// The texts of a control of the window, in the order they are translated;
+// none for a control the dictionary has no text for.
+std::vector<ControlText> TextsOf(QWidget* c) {
+    using platform::CommandButton;
+    using platform::DataGrid;
+    using platform::RichTextBox;
+    if (auto* rtb = qobject_cast<RichTextBox*>(c))
+        return {OwnText(rtb, &RichTextBox::Text, &RichTextBox::SetText)};
+    if (auto* line = qobject_cast<QLineEdit*>(c))
+        return {OwnText(line, &QLineEdit::text, &QLineEdit::setText)};
+    if (auto* text = qobject_cast<QPlainTextEdit*>(c))
+        return {OwnText(text, &QPlainTextEdit::toPlainText, &QPlainTextEdit::setPlainText)};
+    if (auto* rich = qobject_cast<QTextEdit*>(c))
+        return {OwnText(rich, &QTextEdit::toPlainText, &QTextEdit::setPlainText)};
+    if (auto* button = qobject_cast<CommandButton*>(c)) {
+        ControlText caption = OwnText(button, &CommandButton::Caption, &CommandButton::SetCaption);
+        // A button of a group is translated under its index.
+        if (platform::HasControlIndex(button))
+            caption.KeyIndex = button->Index();
+        return {caption};
+    }
+    if (auto* push = qobject_cast<QPushButton*>(c))
+        return {OwnText(push, &QPushButton::text, &QPushButton::setText)};
+    if (auto* check = qobject_cast<QCheckBox*>(c))
+        return {OwnText(check, &QCheckBox::text, &QCheckBox::setText)};
+    if (auto* label = qobject_cast<QLabel*>(c))
+        return {OwnText(label, &QLabel::text, &QLabel::setText)};
+    if (auto* frame = qobject_cast<QGroupBox*>(c))
+        return {OwnText(frame, &QGroupBox::title, &QGroupBox::setTitle)};
+    if (auto* combo = qobject_cast<QComboBox*>(c))
+        return ItemTexts(combo, &QComboBox::count, &QComboBox::itemText, &QComboBox::setItemText);
+    if (auto* grid = qobject_cast<DataGrid*>(c)) {
+        return ItemTexts(grid, &DataGrid::ColumnCount, &DataGrid::ColumnCaption,
+                         &DataGrid::SetColumnCaption);
+    }
+    if (auto* tabs = qobject_cast<QTabWidget*>(c))
+        return ItemTexts(tabs, &QTabWidget::count, &QTabWidget::tabText, &QTabWidget::setTabText);
+    return {};
+}
+
+// The fonts of labels, lists, grids (and their heads) and list views take
+// the current language's character set.
+void SetCharsets(QWidget* c, int16_t charset) {
+    if (qobject_cast<QLabel*>(c) || qobject_cast<QComboBox*>(c) ||
+        qobject_cast<platform::ListView*>(c))
+        SetCharset(c, charset);
+    if (qobject_cast<platform::DataGrid*>(c)) {
+        SetCharset(c, charset);
+        SetCharset(c, charset, "HeadCharset");
+    }
+}
+
 }  // namespace
 
 void ResManagerClass::SetLanguage(QWidget* window, const QString& languageIn) {
@@ -95,57 +179,19 @@ void ResManagerClass::SetLanguage(QWidget* window, const QString& languageIn) {
         QWidget* c = guarded.data();
         if (!c)
             continue;
+        SetCharsets(c, charset);
         const QString plain = form + QLatin1Char('|') + c->objectName();
-        if (auto* rtb = qobject_cast<platform::RichTextBox*>(c)) {
-            read(plain, c, -1, [&](const QString& v) { rtb->SetText(v); });
-        } else if (auto* line = qobject_cast<QLineEdit*>(c)) {
-            read(plain, c, -1, [&](const QString& v) { line->setText(v); });
-        } else if (auto* text = qobject_cast<QPlainTextEdit*>(c)) {
-            read(plain, c, -1, [&](const QString& v) { text->setPlainText(v); });
-        } else if (auto* rich = qobject_cast<QTextEdit*>(c)) {
-            read(plain, c, -1, [&](const QString& v) { rich->setPlainText(v); });
-        } else if (auto* button = qobject_cast<platform::CommandButton*>(c)) {
-            const QString key = platform::HasControlIndex(button)
-                                    ? plain + QLatin1Char('|') + QString::number(button->Index())
-                                    : plain;
-            read(key, c, -1, [&](const QString& v) { button->SetCaption(v); });
-        } else if (auto* push = qobject_cast<QPushButton*>(c)) {
-            read(plain, c, -1, [&](const QString& v) { push->setText(v); });
-        } else if (auto* check = qobject_cast<QCheckBox*>(c)) {
-            read(plain, c, -1, [&](const QString& v) { check->setText(v); });
-        } else if (auto* label = qobject_cast<QLabel*>(c)) {
-            SetCharset(label, charset);
-            // A dictionary text is shown as written, also when it looks
-            // like markup.
-            read(plain, c, -1, [&](const QString& v) {
-                label->setTextFormat(Qt::PlainText);
-                label->setText(v);
+        auto* label = qobject_cast<QLabel*>(c);
+        for (const ControlText& t : TextsOf(c)) {
+            const QString key =
+                t.KeyIndex < 0 ? plain : plain + QLatin1Char('|') + QString::number(t.KeyIndex);
+            read(key, c, t.Position, [&](const QString& v) {
+                // A dictionary text is shown as written, also when it looks
+                // like markup.
+                if (label)
+                    label->setTextFormat(Qt::PlainText);
+                t.Set(v);
             });
-        } else if (auto* frame = qobject_cast<QGroupBox*>(c)) {
-            read(plain, c, -1, [&](const QString& v) { frame->setTitle(v); });
-        } else if (auto* combo = qobject_cast<QComboBox*>(c)) {
-            SetCharset(combo, charset);
-            const int count = combo->count();
-            for (int j = 0; j < count && j < combo->count(); ++j) {
-                read(plain + QLatin1Char('|') + QString::number(j), c, j,
-                     [&](const QString& v) { combo->setItemText(j, v); });
-            }
-        } else if (auto* grid = qobject_cast<platform::DataGrid*>(c)) {
-            SetCharset(grid, charset);
-            SetCharset(grid, charset, "HeadCharset");
-            const int count = grid->ColumnCount();
-            for (int j = 0; j < count; ++j) {
-                read(plain + QLatin1Char('|') + QString::number(j), c, j,
-                     [&](const QString& v) { grid->SetColumnCaption(j, v); });
-            }
-        } else if (auto* tabs = qobject_cast<QTabWidget*>(c)) {
-            const int count = tabs->count();
-            for (int j = 0; j < count; ++j) {
-                read(plain + QLatin1Char('|') + QString::number(j), c, j,
-                     [&](const QString& v) { tabs->setTabText(j, v); });
-            }
-        } else if (qobject_cast<platform::ListView*>(c)) {
-            SetCharset(c, charset);
         }
     }
 }
@@ -173,65 +219,9 @@ WindowTexts CaptureWindowTexts(QWidget* window) {
     for (QWidget* c : platform::WindowControls(window)) {
         if (!IsWindowControl(c))
             continue;
-        if (auto* rtb = qobject_cast<platform::RichTextBox*>(c)) {
-            add(
-                c, -1, rtb->Text(), [rtb] { return rtb->Text(); },
-                [rtb](const QString& v) { rtb->SetText(v); });
-        } else if (auto* line = qobject_cast<QLineEdit*>(c)) {
-            add(
-                c, -1, line->text(), [line] { return line->text(); },
-                [line](const QString& v) { line->setText(v); });
-        } else if (auto* text = qobject_cast<QPlainTextEdit*>(c)) {
-            add(
-                c, -1, text->toPlainText(), [text] { return text->toPlainText(); },
-                [text](const QString& v) { text->setPlainText(v); });
-        } else if (auto* rich = qobject_cast<QTextEdit*>(c)) {
-            add(
-                c, -1, rich->toPlainText(), [rich] { return rich->toPlainText(); },
-                [rich](const QString& v) { rich->setPlainText(v); });
-        } else if (auto* button = qobject_cast<platform::CommandButton*>(c)) {
-            add(
-                c, -1, button->Caption(), [button] { return button->Caption(); },
-                [button](const QString& v) { button->SetCaption(v); });
-        } else if (auto* push = qobject_cast<QPushButton*>(c)) {
-            add(
-                c, -1, push->text(), [push] { return push->text(); },
-                [push](const QString& v) { push->setText(v); });
-        } else if (auto* check = qobject_cast<QCheckBox*>(c)) {
-            add(
-                c, -1, check->text(), [check] { return check->text(); },
-                [check](const QString& v) { check->setText(v); });
-        } else if (auto* label = qobject_cast<QLabel*>(c)) {
-            add(
-                c, -1, label->text(), [label] { return label->text(); },
-                [label](const QString& v) { label->setText(v); });
-        } else if (auto* frame = qobject_cast<QGroupBox*>(c)) {
-            add(
-                c, -1, frame->title(), [frame] { return frame->title(); },
-                [frame](const QString& v) { frame->setTitle(v); });
-        } else if (auto* combo = qobject_cast<QComboBox*>(c)) {
-            for (int j = 0; j < combo->count(); ++j) {
-                add(
-                    c, j, combo->itemText(j),
-                    [combo, j] { return j < combo->count() ? combo->itemText(j) : QString(); },
-                    [combo, j](const QString& v) { combo->setItemText(j, v); });
-            }
-        } else if (auto* grid = qobject_cast<platform::DataGrid*>(c)) {
-            for (int j = 0; j < grid->ColumnCount(); ++j) {
-                add(
-                    c, j, grid->ColumnCaption(j),
-                    [grid, j] {
-                        return j < grid->ColumnCount() ? grid->ColumnCaption(j) : QString();
-                    },
-                    [grid, j](const QString& v) { grid->SetColumnCaption(j, v); });
-            }
-        } else if (auto* tabs = qobject_cast<QTabWidget*>(c)) {
-            for (int j = 0; j < tabs->count(); ++j) {
-                add(
-                    c, j, tabs->tabText(j),
-                    [tabs, j] { return j < tabs->count() ? tabs->tabText(j) : QString(); },
-                    [tabs, j](const QString& v) { tabs->setTabText(j, v); });
-            }
+        for (ControlText& t : TextsOf(c)) {
+            const QString was = t.Get();
+            add(c, t.Position, was, std::move(t.Get), std::move(t.Set));
         }
     }
     return texts;
