@@ -5,6 +5,7 @@
 
 #include "core/ModControls.h"
 #include "platform/controls/DataGrid.h"
+#include "platform/controls/VirtualKeys.h"
 
 platform::DataGrid* NewSettingsGrid(QWidget* parent, const QRect& geometry, bool& dropDownOpen) {
     auto* grid = new platform::DataGrid(parent);
@@ -50,4 +51,18 @@ bool StepValueList(platform::DataGrid* grid) {
     const int next = (grid->ActiveListPosition() + 1) % count;
     grid->SetCellListPosition(grid->Row(), kValue, next);
     return true;
+}
+
+bool SaveOrCancelKey(int keyCode, bool dropDownOpen, const std::function<void()>& save,
+                     const std::function<void()>& cancel) {
+    if (keyCode == platform::kVkReturn) {
+        if (!dropDownOpen)
+            save();
+        return true;
+    }
+    if (keyCode == platform::kVkEscape) {
+        cancel();
+        return true;
+    }
+    return false;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QRect;
 class QWidget;
 namespace platform {
@@ -24,3 +26,9 @@ platform::DataGrid* NewSettingsGrid(QWidget* parent, const QRect& geometry, bool
 // (two entries may share a text). False, and nothing changed, when another
 // column is current or the list is empty.
 bool StepValueList(platform::DataGrid* grid);
+
+// The keys the settings dialogs share, by virtual-key code: Enter saves
+// unless a cell's list is open (the list takes it), Escape cancels. True when
+// the key was one of them.
+bool SaveOrCancelKey(int keyCode, bool dropDownOpen, const std::function<void()>& save,
+                     const std::function<void()>& cancel);

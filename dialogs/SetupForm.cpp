@@ -18,6 +18,7 @@
 #include "core/ModControls.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
+#include "dialogs/SettingsGrid.h"
 #include "localization/MsgBoxExClass.h"
 #include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
@@ -256,14 +257,10 @@ void SetupForm::Form_Activate() {
 }
 
 bool SetupForm::Form_KeyDown(int keyCode, int shift) {
+    if (SaveOrCancelKey(
+            keyCode, DropDownOpen, [this] { btnSave_Click(); }, [this] { btnCancel_Click(); }))
+        return true;
     switch (keyCode) {
-        case platform::kVkReturn:
-            if (!DropDownOpen)
-                btnSave_Click();
-            return true;
-        case platform::kVkEscape:
-            btnCancel_Click();
-            return true;
         case '1':
         case '2':
             if (shift != 2)

@@ -239,18 +239,12 @@ void SetupGroupsForm::reject() {
 }
 
 bool SetupGroupsForm::PreviewKey(QWidget*, QKeyEvent* key) {
-    switch (platform::VirtualKeyFromEvent(key)) {
-        case platform::kVkReturn:
-            if (!DropDownOpen)
-                btnSave_Click();
-            return true;
-        case platform::kVkEscape:
-            btnCancel_Click();
-            return true;
-        case platform::kVkF5:
-            btnDefault_Click();
-            return true;
-        default:
-            return false;
-    }
+    const int keyCode = platform::VirtualKeyFromEvent(key);
+    if (SaveOrCancelKey(
+            keyCode, DropDownOpen, [this] { btnSave_Click(); }, [this] { btnCancel_Click(); }))
+        return true;
+    if (keyCode != platform::kVkF5)
+        return false;
+    btnDefault_Click();
+    return true;
 }
