@@ -1,30 +1,22 @@
 #include "board/MainWindow.h"
-#include "board/ArrivalsStore.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTimer>
 
-#include "board/BoardHooks.h"
+#include "board/ArrivalsBoard.h"
+#include "board/DatabaseBoard.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
 #include "core/ModControls.h"
 #include "core/ModWindowState.h"
-#include "localization/ResManagerClass.h"
-#include "network/CSocketMaster.h"
-#include "network/ModServer.h"
-#include "platform/AppError.h"
 #include "platform/controls/CommandButton.h"
 #include "platform/controls/ControlIndex.h"
-#include "platform/controls/DataGrid.h"
 #include "platform/controls/DestroyedWindows.h"
-#include "platform/controls/RichTextBox.h"
 #include "platform/controls/VirtualKeys.h"
 
 namespace {
@@ -45,8 +37,16 @@ MainWindow* Board() {
     return qobject_cast<MainWindow*>(MainForm());
 }
 
-bool MainWindow::DatabaseMode() {
-    return ::DatabaseMode();
+OrderBoard& MainWindow::Current() const {
+    if (DatabaseMode())
+        return *database_;
+    return *arrivals_;
+}
+
+OrderBoard& MainWindow::Other() const {
+    if (&Current() == database_.get())
+        return *arrivals_;
+    return *database_;
 }
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
@@ -55,15 +55,8 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     SetMainForm(this);
     CreateControls();
     CreateTimers();
-    imServer_ = std::make_unique<ModServer>();
-    store_ = std::make_unique<ArrivalsStore>(arrivals_, BackupFilePath(), HistoryFilePath());
-    store_->ProblemChanged = [this](const QString& problem) { ShowStoreProblem(problem); };
-    imServer_->OrderArrived = [this](const QString& text, std::function<void()> saved) {
-        AddArrivedOrder(text, std::move(saved));
-    };
-    // Keys reach the window before its controls. This one filter sees every
-    // event of the program, the order panels' focus and clicks among them,
-    // each once.
+    // Keys reach the window before its controls: this one filter sees every
+    // key of the program once.
     qApp->installEventFilter(this);
 }
 
@@ -74,10 +67,17 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::CreateControls() {
-    // In this order: it is the order of the window's children.
+    // In this order: it is the order of the window's children. The two
+    // frames of orders come before what the boards put into them.
     CreateButtonBar();
-    CreateOrderPanels();
-    CreateDatabaseView();
+    for (int f = 0; f < 2; ++f) {
+        auto* frame = new QFrame(this);
+        frame->setObjectName(QStringLiteral("frmOrders"));
+        platform::SetControlIndex(frame, f);
+        frmOrders_.append(frame);
+    }
+    arrivals_ = std::make_unique<ArrivalsBoard>(*this, frmOrders_[0]);
+    database_ = std::make_unique<DatabaseBoard>(*this, frmOrders_[1]);
     CreateStatusBar();
 }
 
@@ -101,75 +101,6 @@ void MainWindow::CreateButtonBar() {
     statusFont.setPointSize(14);
     statusFont.setBold(true);
     lblOrdersStatus_->setFont(statusFont);
-}
-
-void MainWindow::CreateOrderPanels() {
-    for (int f = 0; f < 2; ++f) {
-        auto* frame = new QFrame(this);
-        frame->setObjectName(QStringLiteral("frmOrders"));
-        platform::SetControlIndex(frame, f);
-        frmOrders_.append(frame);
-    }
-    for (int i = 0; i < kOrderPanels; ++i) {
-        auto* panel = new platform::RichTextBox(frmOrders_[0]);
-        panel->setObjectName(QStringLiteral("rtbOrder"));
-        platform::SetControlIndex(panel, i);
-        platform::SetControlTag(panel, QString());
-        panel->SetLocked(true);
-        // A kiosk panel offers no editing menu (Copy, Select All).
-        panel->setContextMenuPolicy(Qt::NoContextMenu);
-        rtbOrder_.append(panel);
-        panelTexts_.append(QString());
-        auto* time = new QLabel(frmOrders_[0]);
-        time->setObjectName(QStringLiteral("lblTime"));
-        platform::SetControlIndex(time, i);
-        time->setAlignment(Qt::AlignCenter);
-        time->setText(QStringLiteral("00:00:00"));
-        time->setAutoFillBackground(true);
-        lblTime_.append(time);
-    }
-}
-
-void MainWindow::CreateDatabaseView() {
-    tbDbOrder_ = new QPlainTextEdit(frmOrders_[1]);
-    tbDbOrder_->setObjectName(QStringLiteral("tbDbOrder"));
-    tbDbOrder_->setReadOnly(true);
-    tbDbOrder_->setContextMenuPolicy(Qt::NoContextMenu);
-    lblPassedTime_ = new QLabel(frmOrders_[1]);
-    lblPassedTime_->setObjectName(QStringLiteral("lblPassedTime"));
-    lblPassedTime_->setText(QStringLiteral("00:00:00"));
-    lblPassedTime_->setAlignment(Qt::AlignCenter);
-    dgView_ = new platform::DataGrid(frmOrders_[1]);
-    dgView_->setObjectName(QStringLiteral("dgView"));
-    const char* const columns[] = {"ID",       "Name", "Comment", "Group",
-                                   "Quantity", "Hour", "Sum",     "Lot"};
-    for (const char* c : columns)
-        dgView_->AddColumn(QString::fromLatin1(c), QString::fromLatin1(c));
-    // Columns 1 to 5 carry the window's own texts; the dictionary, when
-    // there is one, translates them later.
-    for (int col = 1; col <= 5; ++col)
-        dgView_->SetColumnCaption(
-            col,
-            ResManager().GetResString(QStringLiteral("MainWindow|dgView|") + QString::number(col)));
-    for (const char* hidden : {"ID", "Group", "Hour", "Sum", "Lot"})
-        dgView_->SetColumnVisible(dgView_->ColumnIndex(QString::fromLatin1(hidden)), false);
-    dgView_->SetColumnAlignment(dgView_->ColumnIndex("Quantity"),
-                                Qt::AlignRight | Qt::AlignVCenter);
-    dgView_->SetColumnAlignment(dgView_->ColumnIndex("Hour"), Qt::AlignCenter);
-    dgView_->SetColumnNumberFormat(dgView_->ColumnIndex("Quantity"), QStringLiteral("0.000"));
-    // The items are for looking only: a tapped row is selected, never edited.
-    dgView_->SetAllowUpdate(false);
-    // Hot keys work while the grid has the focus.
-    connect(dgView_, &platform::DataGrid::KeyDown, this, [this](int* keyCode, int shift) {
-        if (keyCode)
-            Form_KeyDown(*keyCode, shift);
-    });
-    connect(dgView_, &platform::DataGrid::RowColChange, this, [this](int, int) {
-        rt::ContainErrors("MainWindow.dgView_RowColChange", [this] { dgView_RowColChange(); });
-    });
-    cbObjects_ = new QComboBox(frmOrders_[1]);
-    cbObjects_->setObjectName(QStringLiteral("cbObjects"));
-    cbObjects_->hide();
 }
 
 void MainWindow::CreateStatusBar() {
@@ -205,31 +136,12 @@ void MainWindow::CreateTimers() {
     };
     tmrClock_ = make("tmrClock", 1000, [this] { tmrClock_Timer(); });
     timerNewOrder_ = make("TimerNewOrder", 500, [this] { TimerNewOrder_Timer(); });
-    timArrival_ = make("timArrival", 100, [this] { timArrival_Timer(); });
-    tmrPassedTime_ = make("tmrPassedTime", 250, [this] { tmrPassedTime_Timer(); });
-    tmrOrders_ = make("tmrOrders", 30000, [this] { tmrOrders_Timer(); });
-    tmrNoAnswer_ = make("tmrNoAnswer", 0, [this] { tmrNoAnswer_Timer(); });
-    tmrNoAnswer_->setSingleShot(true);
     tmrClock_->start();
     timerNewOrder_->start();
 }
 
-void MainWindow::dgView_RowColChange() {
-    SelectCurrentGridRow(dgView_);
-    platform::CommandButton* finish = btnAction(GetActionButtonIndex(QStringLiteral("Finish")));
-    if (!finish)
-        return;
-    finish->SetEnabled(GetOrdersCount() > 0);
-    if (!finish->Enabled())
-        ResetFinishPicture();
-}
-
 platform::CommandButton* MainWindow::btnAction(int index) const {
     return index >= 0 && index < btnAction_.size() ? btnAction_[index] : nullptr;
-}
-
-platform::RichTextBox* MainWindow::rtbOrder(int index) const {
-    return index >= 0 && index < rtbOrder_.size() ? rtbOrder_[index] : nullptr;
 }
 
 QLabel* MainWindow::Panels(int index) const {
@@ -287,14 +199,6 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
             }
         }
         return false;
-    }
-    for (int i = 0; i < rtbOrder_.size(); ++i) {
-        platform::RichTextBox* panel = rtbOrder_[i];
-        if (watched == panel && event->type() == QEvent::FocusIn) {
-            rtbOrder_GotFocus(i);
-        } else if (watched == panel->viewport() && event->type() == QEvent::MouseButtonRelease) {
-            rtbOrder_Click(i);
-        }
     }
     return QWidget::eventFilter(watched, event);
 }

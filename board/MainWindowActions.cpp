@@ -4,8 +4,9 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-#include "board/ArrivalsStore.h"
+#include "board/ArrivalsBoard.h"
 #include "board/BoardHooks.h"
+#include "board/DatabaseBoard.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
@@ -23,9 +24,6 @@
 #include "platform/AppError.h"
 #include "platform/Runtime.h"
 #include "platform/controls/CommandButton.h"
-#include "platform/controls/ControlIndex.h"
-#include "platform/controls/DataGrid.h"
-#include "platform/controls/RichTextBox.h"
 #include "platform/controls/SkinManager.h"
 #include "platform/controls/VirtualKeys.h"
 
@@ -108,13 +106,8 @@ void MainWindow::btnAction_Click(int index) {
         RefreshOrderPanels();
         EnableActionButtons(true);
     }
-    // The automatic lock asks for the operator again, whether or not the
-    // Finish itself succeeded.
-    if (DatabaseMode() && ConfigurationSettings.AutoLock && tag == "finish") {
-        const int login = GetActionButtonIndex(QStringLiteral("Login"));
-        if (login >= 0)
-            btnAction_Click(login);
-    }
+    if (tag == "finish")
+        Current().AfterFinish();
 }
 
 void MainWindow::SelectFirstOrder() {
@@ -140,53 +133,27 @@ void MainWindow::SelectLastOrder() {
 }
 
 void MainWindow::SelectPreviousItem() {
-    const int r = dgView_->Row() - 1;
-    if (r >= 0)
-        dgView_->SetRow(r);
+    database_->SelectPreviousItem();
 }
 
 void MainWindow::SelectNextItem() {
-    const int r = dgView_->Row() + 1;
-    if (r <= dgView_->Rows() - 1)
-        dgView_->SetRow(r);
+    database_->SelectNextItem();
 }
 
 void MainWindow::FinishActiveOrder() {
-    if (DatabaseMode())
-        FinishDatabaseItems();
-    else
-        FinishArrivedOrder();
+    Current().FinishActiveOrder();
 }
 
-void MainWindow::FinishArrivedOrder() {
-    platform::RichTextBox* panel = rtbOrder(activePanel_);
-    if (!panel)
-        throw AppError::SubscriptOutOfRange();
-    const int i = int(rt::Val(platform::ControlTag(panel))) - 1;
-    if (i < 0 || i >= arrivals_.size())
-        throw AppError::SubscriptOutOfRange();
-    // A failed save is logged and shown by the store, which saves again.
-    store_->Finish(i);
-    panel->setFocus();
-    rtbOrder_GotFocus(activePanel_);
+void MainWindow::RefreshOrders() {
+    database_->RefreshOrders();
+}
+
+void MainWindow::ClearActiveOrder() {
+    arrivals_->ClearActiveOrder();
 }
 
 void MainWindow::ChangeOperator() {
-    SetHourglass(true);
-    // While the database cannot be reached the operators are those read
-    // before, and the company stays as shown: neither read would answer.
-    const bool reachable = WindowConnectionUsable();
-    Panels(2)->clear();
-    if (reachable)
-        Panels(5)->clear();
-    if (LoginUser(true, reachable)) {
-        Panels(2)->setText(Users().ActiveUser().Name());
-        ShowOperatorCompany();
-        const int setup = GetActionButtonIndex(QStringLiteral("Setup"));
-        if (setup >= 0)
-            btnAction(setup)->SetEnabled(Users().ActiveUser().level() >= 2);
-    }
-    SetHourglass(false);
+    database_->ChangeOperator();
 }
 
 void MainWindow::OpenSettings() {
@@ -209,26 +176,6 @@ void MainWindow::OpenHelp() {
 void MainWindow::CloseBoard() {
     SetHourglass(false);
     close();
-}
-
-void MainWindow::ClearActiveOrder() {
-    const int removed = activeOrder_ - 1;
-    if (removed < 0 || removed >= arrivals_.size())
-        throw AppError::SubscriptOutOfRange();
-    // The order goes to history.txt and out of the list and BackUp.log as one
-    // step; one that history.txt or BackUp.log cannot take stays on the
-    // board, and the status bar says why.
-    if (store_->Clear(removed) != ArrivalsStore::ClearResult::Cleared)
-        return;
-    if (arrivals_.isEmpty()) {
-        btnAction(6)->SetEnabled(false);
-        ResetFinishPicture();
-    }
-    SetActiveOrder(int16_t(activeOrder_ - 1));
-    // The white panel is what the operator acts on: after the list shrank it
-    // must show the active order, wherever the panels' window now starts.
-    activePanel_ =
-        int16_t(PanelOfActiveOrder(GetOrdersCount(), kOrderPanels, activeOrder_, activePanel_));
 }
 
 void MainWindow::EnableActionButtons(bool enable) {
@@ -275,12 +222,8 @@ void MainWindow::KeyDownDispatcher(int32_t action) {
     static const char* const kByFunction[] = {"First",  "Previous", "Next",  "Last",  "UP",  "Down",
                                               "Finish", "Refresh",  "Clear", "Login", "Help"};
     if (action == kFnDatabaseStatus) {
-        if (DatabaseMode()) {
-            const QString text = GetDatabaseStatusText(true);
-            SetNotTopMost(this);
-            MsgBoxEx().Show(text, kMsgInformation,
-                            ResManager().GetResString(QStringLiteral("strActiveBase")));
-        }
+        if (DatabaseMode())
+            database_->ShowDatabaseStatus();
     } else if (action == kFnSetup) {
         b = GetActionButtonIndex(QStringLiteral("Setup"));
     } else if (action >= kFnFirst && action <= kFnHelp) {
@@ -297,11 +240,7 @@ void MainWindow::KeyDownDispatcher(int32_t action) {
 }
 
 void MainWindow::FocusActiveView() {
-    if (DatabaseMode()) {
-        dgView_->setFocus();
-    } else if (activePanel_ >= 0 && rtbOrder(activePanel_)) {
-        rtbOrder(activePanel_)->setFocus();
-    }
+    Current().FocusActiveView();
 }
 
 void MainWindow::SetToolTips() {
@@ -349,6 +288,32 @@ void MainWindow::AutoSelectLastOrder() {
 void MainWindow::Form_Activate() {
     SetTopMost(this);
     SetHourglass(false);
+}
+
+void MainWindow::OfferFinish(bool offered) {
+    platform::CommandButton* finish = btnAction(GetActionButtonIndex(QStringLiteral("Finish")));
+    if (!finish)
+        return;
+    finish->SetEnabled(offered);
+    if (!finish->Enabled())
+        ResetFinishPicture();
+}
+
+void MainWindow::TimerNewOrder_Timer() {
+    const int finish = GetActionButtonIndex(QStringLiteral("Finish"));
+    if (finish < 0 || !btnAction(finish)->Enabled())
+        return;
+    blinkState_ = !blinkState_;
+    btnAction(finish)->SetPicture(SkinManager().GetButtonPicture(
+        blinkState_ ? QStringLiteral("Kestrelle_UP") : QStringLiteral("Kestrelle")));
+}
+
+int16_t MainWindow::GetOrdersCount() const {
+    return Current().GetOrdersCount();
+}
+
+void MainWindow::RefreshOrderPanels() {
+    Current().RefreshOrderPanels();
 }
 
 void MainWindow::ResetFinishPicture() {

@@ -2,19 +2,16 @@
 // placed in pixels (twips / twips per pixel).
 #include <QFrame>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QScreen>
 
+#include "board/ArrivalsBoard.h"
 #include "board/BoardLayout.h"
+#include "board/DatabaseBoard.h"
 #include "board/MainWindow.h"
 #include "core/ModCommon.h"
-#include "data/DatabaseClass.h"
-#include "localization/ResManagerClass.h"
 #include "platform/Runtime.h"
 #include "platform/System.h"
 #include "platform/controls/CommandButton.h"
-#include "platform/controls/DataGrid.h"
-#include "platform/controls/RichTextBox.h"
 
 namespace {
 int Tx() {
@@ -27,22 +24,10 @@ QRect ToPixels(const QRect& twips) {
     return QRect(twips.left() / Tx(), twips.top() / Ty(), twips.width() / Tx(),
                  twips.height() / Ty());
 }
-// The waiting-time label's size in the design.
-constexpr QSize kPassedTimeDesignSize(120, 24);
 QSize ToTwips(const QSize& pixels) {
     return QSize(pixels.width() * Tx(), pixels.height() * Ty());
 }
 }  // namespace
-
-QString MainWindow::GetDatabaseStatusText(bool withTitle) {
-    const DatabaseClass& db = Database();
-    const QString text =
-        DatabaseStatusText(db.ConnectTo(), db.DatabasePath(), db.ServerName(), db.DatabaseName());
-    if (!withTitle)
-        return text;
-    return ResManager().GetResString(QStringLiteral("strActiveBaseMessage")) +
-           QStringLiteral(" '") + text + '\'';
-}
 
 void MainWindow::SetStatusText(const QString& text) {
     statusText_ = text;
@@ -50,26 +35,19 @@ void MainWindow::SetStatusText(const QString& text) {
     ShowStatusPanel();
 }
 
-void MainWindow::ShowStoreProblem(const QString& problem) {
-    storeProblem_ = problem;
-    ShowStatusPanel();
-}
-
-void MainWindow::ShowFinishProblem(const QString& problem) {
-    finishProblem_ = problem;
-    ShowStatusPanel();
-}
-
-void MainWindow::ShowDatabaseProblem(const QString& problem) {
-    databaseProblem_ = problem;
+void MainWindow::ShowStatusProblem(StatusProblem which, const QString& problem) {
+    problems_[int(which)] = problem;
     ShowStatusPanel();
 }
 
 void MainWindow::ShowStatusPanel() {
-    Panels(1)->setText(!storeProblem_.isEmpty()      ? storeProblem_
-                       : !databaseProblem_.isEmpty() ? databaseProblem_
-                       : !finishProblem_.isEmpty()   ? finishProblem_
-                                                     : statusText_);
+    for (const QString& problem : problems_) {
+        if (!problem.isEmpty()) {
+            Panels(1)->setText(problem);
+            return;
+        }
+    }
+    Panels(1)->setText(statusText_);
 }
 
 void MainWindow::tmrClock_Timer() {
@@ -128,35 +106,8 @@ void MainWindow::Form_Resize() {
     for (QFrame* frame : frmOrders_)
         frame->setGeometry(gap, gap, width() - 2 * gap, frmButtons_->y() - gap - gap);
 
-    // Database view. The waiting time is written in the order panels' font,
-    // its label at least as large as its text.
-    const PanelFont f = OrderPanelFont(GetScreenWidthPixels());
-    QFrame* db = frmOrders_[1];
-    const int textHeight = 4 * GetTextHeight(tbDbOrder_, QStringLiteral("Test")) / Ty();
-    tbDbOrder_->setGeometry(0, 0, db->width(), textHeight);
-    QFont timeFont = lblPassedTime_->font();
-    timeFont.setPointSize(f.pointSize);
-    timeFont.setBold(f.bold);
-    lblPassedTime_->setFont(timeFont);
-    lblPassedTime_->resize(lblPassedTime_->sizeHint().expandedTo(kPassedTimeDesignSize));
-    lblPassedTime_->move(db->width() / 2 - lblPassedTime_->width() / 2,
-                         db->height() - lblPassedTime_->height());
-    dgView_->setGeometry(0, textHeight + gap, db->width(),
-                         lblPassedTime_->y() - textHeight - 2 * gap);
-    LayoutItemsGrid();
-
-    // Order panels.
-    QFrame* orders = frmOrders_[0];
-    const int labelHeight = lblTime_[0]->sizeHint().height() + 4;
-    const QList<QRect> panels =
-        ComputeOrderPanels(orders->width(), orders->height(), kOrderPanels, gap, labelHeight);
-    for (int i = 0; i < rtbOrder_.size(); ++i) {
-        QFont font = rtbOrder_[i]->font();
-        font.setPointSize(f.pointSize);
-        font.setBold(f.bold);
-        rtbOrder_[i]->setFont(font);
-        rtbOrder_[i]->setGeometry(panels[i]);
-        lblTime_[i]->setGeometry(panels[i].left(), panels[i].bottom() + 1, panels[i].width(),
-                                 labelHeight);
-    }
+    // The frames' contents, the database view first.
+    const PanelFont font = OrderPanelFont(GetScreenWidthPixels());
+    database_->Layout(font);
+    arrivals_->Layout(font);
 }

@@ -16,6 +16,8 @@
 #include <thread>
 
 #include "DbTestSupport.h"
+#include "board/BoardTestAccess.h"
+#include "board/DatabaseBoard.h"
 #include "board/DatabaseMonitor.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
@@ -80,13 +82,11 @@ protected:
     // Waits for the answers of the requests under way (the database worker's
     // thread reads and writes); fails the test when they do not come.
     void Settle() {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !window_->PollBusy(); }, 60000))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !database().PollBusy(); }, 60000))
             << "the database worker did not answer";
     }
-    void Poll(MainWindow::PollTag tag = MainWindow::PollTag::Timer) {
-        window_->SetOrdersPollTag(tag);
-        window_->tmrOrders_Timer();
-        window_->SetOrdersPollTag(MainWindow::PollTag::Timer);
+    void Poll(DatabaseBoard::PollTag tag = DatabaseBoard::PollTag::Timer) {
+        BoardTestAccess::tmrOrders_Timer(*window_, tag);
         Settle();
     }
     // An action button pressed, and its database work done.
@@ -100,6 +100,7 @@ protected:
         Settle();
     }
     int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
+    DatabaseBoard& database() { return BoardTestAccess::Database(*window_); }
     // The board's controls, found by name.
     platform::DataGrid* dgView() const {
         return window_->findChild<platform::DataGrid*>(QStringLiteral("dgView"));
@@ -113,7 +114,7 @@ protected:
     QLabel* lblOrdersStatus() const {
         return window_->findChild<QLabel*>(QStringLiteral("lblOrdersStatus"));
     }
-    QTimer* tmrOrders() const { return window_->findChild<QTimer*>(QStringLiteral("tmrOrders")); }
+    QTimer* tmrOrders() { return database().findChild<QTimer*>(QStringLiteral("tmrOrders")); }
     // Moves the board to a database of the same data on the MariaDB server.
     void UseMySql() {
         mysql_ = std::make_unique<TempMySqlDatabase>(true);
@@ -175,18 +176,18 @@ TEST(DatabaseMonitorSql, FiltersAndQueries) {
 TEST_F(DatabaseViewTest, FirstPollShowsTheOrdersQuietly) {
     const int sounds = platform::SoundRequestCount();
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     EXPECT_EQ(platform::SoundRequestCount(), sounds);
     ASSERT_EQ(window_->GetOrdersCount(), 3);
     EXPECT_EQ(window_->ActiveOrder(), 1);
     // Order 1: table 1, waiter 2, items 1 to 3 in row order.
-    ASSERT_EQ(window_->GetItemsCount(), 3);
-    EXPECT_EQ(window_->OrderItems()[0].ID, 1);
-    EXPECT_EQ(window_->OrderItems()[1].Note, "добре опечени");
+    ASSERT_EQ(database().GetItemsCount(), 3);
+    EXPECT_EQ(database().OrderItems()[0].ID, 1);
+    EXPECT_EQ(database().OrderItems()[1].Note, "добре опечени");
     EXPECT_EQ(dgView()->Rows(), 3);
     EXPECT_EQ(dgView()->CellText(1, "Sum"), "1");
     EXPECT_TRUE(tbDbOrder()->toPlainText().contains("Иван Петров"));
-    window_->tmrPassedTime_Timer();
+    BoardTestAccess::tmrPassedTime_Timer(*window_);
     EXPECT_EQ(lblPassedTime()->text(), "00:20:00");  // since 12:00:00
     EXPECT_EQ(lblPassedTime()->palette().color(QPalette::WindowText), QColor(255, 0, 0));
 }
@@ -195,7 +196,7 @@ TEST_F(DatabaseViewTest, ChangesPlayTheSoundAndFinishingDoesNot) {
     // Three portions of 0.1 kg: a sum that no decimal text of 15 digits holds.
     SqliteExec(db_, "UPDATE operations SET Qtty = 0.1 + 0.1 + 0.1 WHERE ID = 4");
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     int sounds = platform::SoundRequestCount();
     Poll();
     Poll();
@@ -226,34 +227,34 @@ TEST_F(DatabaseViewTest, ChangesPlayTheSoundAndFinishingDoesNot) {
 
 TEST_F(DatabaseViewTest, FinishingOneItemKeepsTheOrder) {
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     ConfigurationSettings.FinishWholeOrder = false;
     dgView()->SetRow(1);
     Press("Finish");
     EXPECT_EQ(Database().ExecuteScalar("SELECT SrcDocID FROM operations WHERE ID = 2").ToLong(),
               -1);
     EXPECT_EQ(Database().ExecuteScalar("SELECT SrcDocID FROM operations WHERE ID = 1").ToLong(), 0);
-    EXPECT_EQ(window_->GetItemsCount(), 2);
+    EXPECT_EQ(database().GetItemsCount(), 2);
 }
 
 TEST_F(DatabaseViewTest, AFinishWhileAPollIsUnderWayWritesTheRowShownAtThePress) {
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     ConfigurationSettings.FinishWholeOrder = false;
     // The operator picks the second row and presses F9 while the timer's
     // poll is being read.
     dgView()->SetRow(1);
-    window_->tmrOrders_Timer();
-    ASSERT_TRUE(window_->PollBusy());
+    BoardTestAccess::tmrOrders_Timer(*window_);
+    ASSERT_TRUE(database().PollBusy());
     Key(Qt::Key_F9);
     EXPECT_EQ(Count("SrcDocID = -1"), 2);
     EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (2, 7)"), 2);  // 7: the demo data's finished item
-    EXPECT_EQ(window_->GetItemsCount(), 2);
+    EXPECT_EQ(database().GetItemsCount(), 2);
 }
 
 TEST_F(DatabaseViewTest, AFailedFinishStillPollsWithSound) {
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     tmrOrders()->start();
     ConfigurationSettings.FinishWholeOrder = false;
     // The current row names an item the order no longer has.
@@ -270,8 +271,8 @@ TEST_F(DatabaseViewTest, AFailedFinishStillPollsWithSound) {
 
 TEST_F(DatabaseViewTest, ItemsThatCannotBeReadAreNotFinishedAsAnotherOrders) {
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
-    ASSERT_EQ(window_->GetItemsCount(), 3);
+    Poll(DatabaseBoard::PollTag::InitForm);
+    ASSERT_EQ(database().GetItemsCount(), 3);
     // The orders still read, the items query no longer does.
     SqliteExec(db_, "ALTER TABLE goods RENAME COLUMN Measure1 TO Measure9");
     Poll();
@@ -280,7 +281,7 @@ TEST_F(DatabaseViewTest, ItemsThatCannotBeReadAreNotFinishedAsAnotherOrders) {
     Press("Finish");
     EXPECT_EQ(Count("SrcDocID = 0 AND ID IN (1, 2, 3)"), 3);  // order 1 stays open
     EXPECT_EQ(dgView()->Rows(), 0);
-    EXPECT_EQ(window_->GetItemsCount(), 0);
+    EXPECT_EQ(database().GetItemsCount(), 0);
 }
 
 TEST_F(DatabaseViewTest, StoredTimesOfEveryFormAreRead) {
@@ -291,20 +292,20 @@ TEST_F(DatabaseViewTest, StoredTimesOfEveryFormAreRead) {
                "UPDATE operations SET UserRealTime = '2026-12-08 12:06:00.123456' WHERE ID = 5");
     SqliteExec(db_, "UPDATE operations SET UserRealTime = '2026-12-08T10:00:00Z' WHERE ID = 1");
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
-    ASSERT_EQ(window_->GetItemsCount(), 3);
-    EXPECT_EQ(window_->OrderItems()[0].UserRealTime,
+    Poll(DatabaseBoard::PollTag::InitForm);
+    ASSERT_EQ(database().GetItemsCount(), 3);
+    EXPECT_EQ(database().OrderItems()[0].UserRealTime,
               QDateTime(QDate(2026, 12, 8), QTime(10, 0), Qt::UTC).toLocalTime());
     window_->btnAction_Click(Button("Next"));
-    ASSERT_EQ(window_->GetItemsCount(), 2);
-    EXPECT_EQ(window_->OrderItems()[0].UserRealTime,
+    ASSERT_EQ(database().GetItemsCount(), 2);
+    EXPECT_EQ(database().OrderItems()[0].UserRealTime,
               QDateTime(QDate(2026, 12, 8), QTime(12, 5, 0, 500)));
-    EXPECT_EQ(window_->OrderItems()[1].UserRealTime,
+    EXPECT_EQ(database().OrderItems()[1].UserRealTime,
               QDateTime(QDate(2026, 12, 8), QTime(12, 6, 0, 123)));
     EXPECT_EQ(dgView()->Rows(), 2);
     const int sounds = platform::SoundRequestCount();
-    window_->RefreshOrders();
-    window_->RefreshOrders();
+    database().RefreshOrders();
+    database().RefreshOrders();
     Settle();
     EXPECT_EQ(platform::SoundRequestCount(), sounds);
 
@@ -312,15 +313,15 @@ TEST_F(DatabaseViewTest, StoredTimesOfEveryFormAreRead) {
     // waiting time counts from the order's other item.
     UseMySql();
     Exec("UPDATE operations SET UserRealTime = '0000-00-00 00:00:00' WHERE ID = 5");
-    Poll(MainWindow::PollTag::InitForm);
-    for (int i = 0; i < window_->OrderHeaders().size(); ++i)
-        if (window_->OrderHeaders()[i].ObjName == "Маса 12")
+    Poll(DatabaseBoard::PollTag::InitForm);
+    for (int i = 0; i < database().OrderHeaders().size(); ++i)
+        if (database().OrderHeaders()[i].ObjName == "Маса 12")
             window_->SetActiveOrder(int16_t(i + 1));
-    window_->LoadOrderItems();
-    ASSERT_EQ(window_->GetItemsCount(), 2);
-    EXPECT_FALSE(window_->OrderItems()[1].UserRealTime.isValid());
+    BoardTestAccess::LoadOrderItems(*window_);
+    ASSERT_EQ(database().GetItemsCount(), 2);
+    EXPECT_FALSE(database().OrderItems()[1].UserRealTime.isValid());
     EXPECT_EQ(dgView()->CellText(1, "Lot"), "");
-    window_->tmrPassedTime_Timer();
+    BoardTestAccess::tmrPassedTime_Timer(*window_);
     EXPECT_EQ(lblPassedTime()->text(), "00:15:00");
 }
 
@@ -334,7 +335,7 @@ TEST_F(DatabaseViewTest, ItemsWithUnreadableTextsAreShownAndFinished) {
                "UPDATE operations SET UserRealTime = '' WHERE ID = 5;"
                "UPDATE operations SET Qtty = 'две' WHERE ID = 6;");
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     ASSERT_EQ(window_->GetOrdersCount(), 3);
     ConfigurationSettings.FinishWholeOrder = true;
     // Each order in turn shows all its items and is finished: its rows and
@@ -347,7 +348,7 @@ TEST_F(DatabaseViewTest, ItemsWithUnreadableTextsAreShownAndFinished) {
         if (ids == "6") {
             EXPECT_EQ(dgView()->CellText(0, "Quantity"), "две");
         }
-        window_->RefreshOrders();
+        database().RefreshOrders();
         Settle();
         Key(Qt::Key_F9);
         finished += rows;
@@ -367,7 +368,7 @@ TEST_F(DatabaseViewTest, AStoppedServerNeverHoldsUpTheBoard) {
     TempMySqlDatabase data(server.Server(), true);
     UseServer(server.Server(), data.Name());
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     ASSERT_EQ(window_->GetOrdersCount(), 3);
     const QString status = window_->Panels(1)->text();
 
@@ -386,7 +387,7 @@ TEST_F(DatabaseViewTest, AStoppedServerNeverHoldsUpTheBoard) {
     });
     // The timer's poll meets the stopped server; meanwhile the operator
     // steps through the orders, a key every 100 ms, each answered at once.
-    QTimer::singleShot(0, window_.get(), [&] { window_->tmrOrders_Timer(); });
+    QTimer::singleShot(0, window_.get(), [&] { BoardTestAccess::tmrOrders_Timer(*window_); });
     qint64 longest = 0;
     int presses = 0, unanswered = 0;
     QElapsedTimer sinceLast;
@@ -433,7 +434,7 @@ TEST_F(DatabaseViewTest, TheBoardComesBackBehindTheConnectionBox) {
     const auto lostAndBack = [&](const std::function<void()>& lose,
                                  const std::function<void()>& bring) {
         window_->SetActiveOrder(1);
-        Poll(MainWindow::PollTag::InitForm);
+        Poll(DatabaseBoard::PollTag::InitForm);
         ASSERT_EQ(window_->GetOrdersCount(), 3);
         lose();
         bool asked = false, shownBehindBox = false;
@@ -444,14 +445,15 @@ TEST_F(DatabaseViewTest, TheBoardComesBackBehindTheConnectionBox) {
                 if (auto* b = qobject_cast<MsgBoxExForm*>(box))
                     prompt = b->Prompt();
                 bring();
-                window_->tmrOrders_Timer();
+                BoardTestAccess::tmrOrders_Timer(*window_);
                 shownBehindBox = QTest::qWaitFor(
-                    [&] { return !window_->PollBusy() && window_->GetOrdersCount() == 4; }, 30000);
+                    [&] { return !database().PollBusy() && window_->GetOrdersCount() == 4; },
+                    30000);
                 modal::PressResult(box, kMsgOk);
             },
             120000);
-        window_->tmrOrders_Timer();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return asked && !window_->PollBusy(); }, 60000));
+        BoardTestAccess::tmrOrders_Timer(*window_);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return asked && !database().PollBusy(); }, 60000));
         EXPECT_EQ(prompt, ResManager().GetResString("strDBConn"));
         EXPECT_TRUE(shownBehindBox) << "no poll ran behind the box";
         EXPECT_EQ(window_->Panels(1)->text(), "");
@@ -482,7 +484,7 @@ TEST_F(DatabaseViewTest, TheBoardComesBackBehindTheConnectionBox) {
 
 TEST_F(DatabaseViewTest, AFinishAfterTheFileWasReplacedFinishesTheOrderStillShown) {
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     ASSERT_EQ(window_->GetOrdersCount(), 3);
     // A sync tool writes a new copy and renames it over the station's file.
     const QString copy = PathIn("pos.db.new");
@@ -508,7 +510,7 @@ TEST_F(DatabaseViewTest, AFinishAfterTheFileWasReplacedFinishesTheOrderStillShow
     Key(Qt::Key_F9);
     EXPECT_EQ(window_->Panels(1)->text(), ResManager().GetResString("strBoardChanged"));
     EXPECT_EQ(Count("SrcDocID = -1"), 3);  // 4 and 5 by the copy, and 7
-    EXPECT_EQ(window_->OrderHeaders().value(0).ObjID, 1);
+    EXPECT_EQ(database().OrderHeaders().value(0).ObjID, 1);
     EXPECT_EQ(window_->GetOrdersCount(), 2);
 
     // A write the database refuses is shown, and logged once for the order.
@@ -531,7 +533,7 @@ TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     platform::DataGrid* grid = dgView();
     const int name = grid->ColumnIndex("Name");
     const QString before = grid->CellText(1, name);
@@ -547,7 +549,7 @@ TEST_F(DatabaseViewTest, TheItemsGridIsForLookingOnly) {
 
 TEST_F(DatabaseViewTest, TheActiveOrderFollowsAShrinkingList) {
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     window_->SetActiveOrder(3);
     SqliteExec(db_, "UPDATE operations SET SrcDocID = -1 WHERE ObjectID = 5");
     Poll();
@@ -558,16 +560,16 @@ TEST_F(DatabaseViewTest, TheActiveOrderFollowsAShrinkingList) {
     EXPECT_EQ(window_->GetOrdersCount(), 0);
     EXPECT_EQ(window_->ActiveOrder(), 0);
     EXPECT_EQ(dgView()->Rows(), 0);
-    window_->tmrPassedTime_Timer();
+    BoardTestAccess::tmrPassedTime_Timer(*window_);
     EXPECT_EQ(lblPassedTime()->text(), "00:00:00");
 }
 
 TEST_F(DatabaseViewTest, GroupNamesAndTheStationsGroups) {
     QString code = "001xyz";
-    EXPECT_EQ(window_->GetGroupNameByCode(code), QString("Кухня"));
+    EXPECT_EQ(BoardTestAccess::GetGroupNameByCode(*window_, code), QString("Кухня"));
     EXPECT_EQ(code, "001");
     QString missing = "999";
-    EXPECT_EQ(window_->GetGroupNameByCode(missing), "");
+    EXPECT_EQ(BoardTestAccess::GetGroupNameByCode(*window_, missing), "");
 }
 
 TEST_F(DatabaseViewTest, StartWithOneOperatorLogsInAndNamesTheGroups) {
@@ -576,7 +578,7 @@ TEST_F(DatabaseViewTest, StartWithOneOperatorLogsInAndNamesTheGroups) {
     window_->InitForm();
     Settle();
     EXPECT_EQ(Users().ActiveUser().ID(), 1);
-    EXPECT_EQ(window_->GroupNamesText(), ResManager().GetResString("strAll"));
+    EXPECT_EQ(database().GroupNamesText(), ResManager().GetResString("strAll"));
     EXPECT_EQ(window_->btnAction(7)->Tag(), "Refresh");
     // Objects of codes 1 to 99 only: the bar (code 101) is another station's.
     EXPECT_EQ(window_->GetOrdersCount(), 2);
@@ -588,7 +590,7 @@ TEST_F(DatabaseViewTest, StartWithOneOperatorLogsInAndNamesTheGroups) {
     ConfigurationSettings.GoodsGroups = "001|002";
     window_->InitForm();
     Settle();
-    EXPECT_EQ(window_->GroupNamesText(), QString("Кухня, Бар"));
+    EXPECT_EQ(database().GroupNamesText(), QString("Кухня, Бар"));
 }
 
 // The board's database on SQLite (false) and on the MariaDB server (true).
@@ -614,11 +616,11 @@ TEST_P(DatabaseViewDialectTest, FinishWritesOnlyTheActiveOrdersRows) {
         "SrcDocID, Opertype, Acct, Qtty, Note) VALUES (30, 1, '2026-12-08 12:12:00', 0, 2, 3, 0, "
         "33, 0, 1, ''), (31, 2, '2026-12-08 12:13:00', 0, 2, 3, 0, 33, 0, 4, 'за вкъщи')");
     window_->SetActiveOrder(1);
-    Poll(MainWindow::PollTag::InitForm);
+    Poll(DatabaseBoard::PollTag::InitForm);
     ASSERT_EQ(window_->GetOrdersCount(), 4);
     int16_t zero = 0;
-    for (int i = 0; i < window_->OrderHeaders().size(); ++i)
-        if (window_->OrderHeaders()[i].PartID == 0)
+    for (int i = 0; i < database().OrderHeaders().size(); ++i)
+        if (database().OrderHeaders()[i].PartID == 0)
             zero = int16_t(i + 1);
     ASSERT_GT(zero, 0);
     window_->btnAction_Click(Button("Last"));
@@ -635,7 +637,7 @@ TEST_P(DatabaseViewDialectTest, FinishWritesOnlyTheActiveOrdersRows) {
     EXPECT_EQ(Count("SrcDocID = -1"), 2);
 
     ConfigurationSettings.FinishWholeOrder = true;
-    EXPECT_EQ(window_->GetItemsCount(), 1);
+    EXPECT_EQ(database().GetItemsCount(), 1);
     Press("Finish");
     EXPECT_EQ(Count("SrcDocID = -1 AND ID IN (7, 30, 31)"), 3);
     EXPECT_EQ(Count("SrcDocID = 0"), 6);  // every other table's items are still open

@@ -20,7 +20,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "board/ArrivalsBoard.h"
 #include "board/ArrivalsStore.h"
+#include "board/BoardTestAccess.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
 #include "common/ImTerminal.h"
@@ -62,9 +64,12 @@ protected:
         TempAppDataTest::TearDown();
     }
 
+    ArrivalsBoard& arrivals() { return BoardTestAccess::Arrivals(*window_); }
+    // An order handed to the board as the socket or the message server hand it.
+    void Arrive(const QString& text) { BoardTestAccess::AddArrivedOrder(*window_, text); }
     void Add(int n) {
         for (int i = 0; i < n; ++i)
-            window_->AddArrivedOrder(QString("Order %1").arg(window_->Arrivals().size() + 1));
+            Arrive(QString("Order %1").arg(arrivals().Arrivals().size() + 1));
     }
     int Button(const char* tag) { return window_->GetActionButtonIndex(tag); }
     bool Enabled(const char* tag) { return window_->btnAction(Button(tag))->Enabled(); }
@@ -75,6 +80,10 @@ protected:
     }
     QLabel* lblPassedTime() const {
         return window_->findChild<QLabel*>(QStringLiteral("lblPassedTime"));
+    }
+    platform::RichTextBox* rtbOrder(int index) const {
+        return qobject_cast<platform::RichTextBox*>(
+            platform::FindIndexedControl(window_.get(), QStringLiteral("rtbOrder"), index));
     }
     QLabel* lblTime(int index) const {
         return qobject_cast<QLabel*>(
@@ -121,8 +130,8 @@ TEST_F(MainWindowTest, NavigationStaysInsideTheOrdersAndPanels) {
     EXPECT_FALSE(Enabled("Last"));
     EXPECT_TRUE(Enabled("First"));
     // The focused panel shows the active order.
-    EXPECT_EQ(platform::ControlTag(window_->rtbOrder(window_->ActivePanel())), "6");
-    EXPECT_EQ(window_->rtbOrder(window_->ActivePanel())->Text(), "Order 6");
+    EXPECT_EQ(platform::ControlTag(rtbOrder(window_->ActivePanel())), "6");
+    EXPECT_EQ(rtbOrder(window_->ActivePanel())->Text(), "Order 6");
     Press("First");
     Press("Last");
     EXPECT_EQ(window_->ActiveOrder(), 6);
@@ -155,15 +164,15 @@ TEST_F(MainWindowTest, FinishEndsTheNewStateAndClearMovesTheOrderToHistory) {
     Add(1);
     ASSERT_TRUE(Enabled("Finish"));
     Press("Finish");
-    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
+    EXPECT_FALSE(arrivals().Arrivals()[0].IsNew);
     EXPECT_FALSE(Enabled("Finish"));
-    EXPECT_EQ(platform::IniRead(MainWindow::BackupFilePath(), "Order_00", "IsNew", 255), "0");
+    EXPECT_EQ(platform::IniRead(ArrivalsBoard::BackupFilePath(), "Order_00", "IsNew", 255), "0");
     Press("Clear");
     EXPECT_EQ(window_->GetOrdersCount(), 0);
     EXPECT_EQ(window_->ActiveOrder(), 0);
     EXPECT_FALSE(Enabled("Finish"));
-    EXPECT_EQ(platform::IniRead(MainWindow::BackupFilePath(), "OrdersCount", "Value", 255), "0");
-    EXPECT_TRUE(ReadBytes(MainWindow::HistoryFilePath()).contains("\r\nOrder 1\r\n\r\n"));
+    EXPECT_EQ(platform::IniRead(ArrivalsBoard::BackupFilePath(), "OrdersCount", "Value", 255), "0");
+    EXPECT_TRUE(ReadBytes(ArrivalsBoard::HistoryFilePath()).contains("\r\nOrder 1\r\n\r\n"));
 }
 
 TEST_F(MainWindowTest, ClearInTheMiddleRewritesTheBackup) {
@@ -173,7 +182,7 @@ TEST_F(MainWindowTest, ClearInTheMiddleRewritesTheBackup) {
     Press("Clear");
     ASSERT_EQ(window_->GetOrdersCount(), 3);
     EXPECT_EQ(window_->ActiveOrder(), 1);
-    const QString file = MainWindow::BackupFilePath();
+    const QString file = ArrivalsBoard::BackupFilePath();
     EXPECT_EQ(platform::IniRead(file, "OrdersCount", "Value", 255), "3");
     EXPECT_EQ(platform::IniRead(file, "Order_01", "Row_000", 255), "Order 3");
     EXPECT_EQ(platform::IniRead(file, "Order_02", "Row_000", 255), "Order 4");
@@ -185,21 +194,21 @@ TEST_F(MainWindowTest, AfterClearTheKeysActOnTheHighlightedOrder) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
     window_->InitForm();
     Add(3);
-    QTest::mouseClick(window_->rtbOrder(1)->viewport(), Qt::LeftButton);
+    QTest::mouseClick(rtbOrder(1)->viewport(), Qt::LeftButton);
     ASSERT_EQ(window_->ActiveOrder(), 2);
     ASSERT_EQ(window_->ActivePanel(), 1);
     Press("Clear");
     ASSERT_EQ(window_->ActiveOrder(), 1);
-    window_->timArrival_Timer();
+    BoardTestAccess::timArrival_Timer(*window_);
     platform::RichTextBox* white = nullptr;
     for (int i = 0; i < MainWindow::kOrderPanels; ++i)
-        if (window_->rtbOrder(i)->BackColor() == QColor(255, 255, 255))
-            white = window_->rtbOrder(i);
+        if (rtbOrder(i)->BackColor() == QColor(255, 255, 255))
+            white = rtbOrder(i);
     ASSERT_NE(white, nullptr);
     EXPECT_EQ(white->Text(), "Order 1");
     QTest::keyClick(window_.get(), Qt::Key_F9);  // Finish
-    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
-    EXPECT_TRUE(window_->Arrivals()[1].IsNew);
+    EXPECT_FALSE(arrivals().Arrivals()[0].IsNew);
+    EXPECT_TRUE(arrivals().Arrivals()[1].IsNew);
 }
 
 TEST_F(MainWindowTest, TheHighlightIsTheActiveOrderHoweverThePanelGetsTheFocus) {
@@ -209,30 +218,30 @@ TEST_F(MainWindowTest, TheHighlightIsTheActiveOrderHoweverThePanelGetsTheFocus) 
     window_->InitForm();
     // Long orders: every panel has a scroll bar to read them by.
     for (int i = 1; i <= 3; ++i)
-        window_->AddArrivedOrder(QString("Order %1").arg(i) + QString("\r\nline").repeated(80));
+        Arrive(QString("Order %1").arg(i) + QString("\r\nline").repeated(80));
     ASSERT_EQ(window_->ActiveOrder(), 1);
     const auto highlighted = [&] {
-        window_->timArrival_Timer();
+        BoardTestAccess::timArrival_Timer(*window_);
         for (int i = 0; i < MainWindow::kOrderPanels; ++i)
-            if (window_->rtbOrder(i)->BackColor() == QColor(255, 255, 255))
-                return platform::ControlTag(window_->rtbOrder(i));
+            if (rtbOrder(i)->BackColor() == QColor(255, 255, 255))
+                return platform::ControlTag(rtbOrder(i));
         return QString();
     };
 
-    QTest::keyClick(window_->rtbOrder(0), Qt::Key_Tab);
+    QTest::keyClick(rtbOrder(0), Qt::Key_Tab);
     EXPECT_EQ(highlighted(), "2");
     EXPECT_EQ(lblOrdersStatus()->text(), "2 / 3");
 
-    QScrollBar* bar = window_->rtbOrder(2)->verticalScrollBar();
+    QScrollBar* bar = rtbOrder(2)->verticalScrollBar();
     // The panel lays its long text out when the event loop next runs.
     ASSERT_TRUE(PumpEventsUntil([&] { return bar->isVisible(); }, 3000));
     QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, bar->height() - 40));
     EXPECT_EQ(highlighted(), "3");
     EXPECT_EQ(lblOrdersStatus()->text(), "3 / 3");
     QTest::keyClick(window_.get(), Qt::Key_Delete, Qt::ControlModifier);  // Clear
-    EXPECT_TRUE(ReadBytes(MainWindow::HistoryFilePath()).contains("\r\nOrder 3\r\n"));
+    EXPECT_TRUE(ReadBytes(ArrivalsBoard::HistoryFilePath()).contains("\r\nOrder 3\r\n"));
     ASSERT_EQ(window_->GetOrdersCount(), 2);
-    EXPECT_TRUE(window_->Arrivals()[0].Text.startsWith("Order 1"));
+    EXPECT_TRUE(arrivals().Arrivals()[0].Text.startsWith("Order 1"));
 }
 
 TEST_F(MainWindowTest, AClickIntoAPanelLeavesItsViewWhereItWas) {
@@ -240,8 +249,8 @@ TEST_F(MainWindowTest, AClickIntoAPanelLeavesItsViewWhereItWas) {
     window_->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get(), 3000));
     window_->InitForm();
-    window_->AddArrivedOrder("Table 9" + QString("\r\n1 x Soup").repeated(120));
-    platform::RichTextBox* panel = window_->rtbOrder(0);
+    Arrive("Table 9" + QString("\r\n1 x Soup").repeated(120));
+    platform::RichTextBox* panel = rtbOrder(0);
     QScrollBar* bar = panel->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 0);
     bar->setValue(bar->maximum());
@@ -255,7 +264,7 @@ TEST_F(MainWindowTest, FinishIsOfferedAndBlinksOnlyForANewOrder) {
     ErrorLogger().SetLogFileName(PathIn("Error.log"));
     window_->InitForm();  // a fresh day: no order
     EXPECT_FALSE(Enabled("Finish"));
-    window_->TimerNewOrder_Timer();
+    BoardTestAccess::TimerNewOrder_Timer(*window_);
     const QImage still = SkinManager().GetButtonPicture("Kestrelle").toImage();
     EXPECT_EQ(window_->btnAction(Button("Finish"))->Picture().toImage(), still);
     QTest::keyClick(window_.get(), Qt::Key_F9);
@@ -265,9 +274,9 @@ TEST_F(MainWindowTest, FinishIsOfferedAndBlinksOnlyForANewOrder) {
     // A new order: both phases of the blink show a picture, and not the same.
     Add(1);
     ASSERT_TRUE(Enabled("Finish"));
-    window_->TimerNewOrder_Timer();
+    BoardTestAccess::TimerNewOrder_Timer(*window_);
     const QImage first = window_->btnAction(Button("Finish"))->Picture().toImage();
-    window_->TimerNewOrder_Timer();
+    BoardTestAccess::TimerNewOrder_Timer(*window_);
     const QImage second = window_->btnAction(Button("Finish"))->Picture().toImage();
     EXPECT_FALSE(first.isNull());
     EXPECT_FALSE(second.isNull());
@@ -348,18 +357,18 @@ TEST_F(MainWindowTest, AgesTurnRedAtTenMinutesAndGreyWhenFinished) {
     window_->SetActivePanel(0);
     window_->RefreshOrderPanels();
     rt::SetNow(start.addSecs(599));
-    window_->timArrival_Timer();
+    BoardTestAccess::timArrival_Timer(*window_);
     EXPECT_EQ(lblTime(0)->text(), "00:09:59");
     EXPECT_EQ(lblTime(0)->palette().color(QPalette::WindowText), QColor(0, 0, 0));
     rt::SetNow(start.addSecs(600));
-    window_->timArrival_Timer();
+    BoardTestAccess::timArrival_Timer(*window_);
     EXPECT_EQ(lblTime(0)->text(), "00:10:00");
     EXPECT_EQ(lblTime(0)->palette().color(QPalette::WindowText), QColor(255, 0, 0));
-    window_->Store().Finish(1);
-    window_->timArrival_Timer();
+    arrivals().Store().Finish(1);
+    BoardTestAccess::timArrival_Timer(*window_);
     EXPECT_EQ(lblTime(1)->palette().color(QPalette::WindowText), QColor(128, 128, 128));
     EXPECT_EQ(lblTime(2)->text(), "00:00:00");
-    EXPECT_EQ(window_->rtbOrder(0)->BackColor(), QColor(255, 255, 255));
+    EXPECT_EQ(rtbOrder(0)->BackColor(), QColor(255, 255, 255));
 }
 
 // A datagram, a terminal's message or the board's end that is waiting runs
@@ -368,8 +377,8 @@ TEST_F(MainWindowTest, TimersClearAndHotKeysRunNoOtherHandlerInside) {
     window_->InitForm();
     Add(3);
     const QStringList after{"returned", "queued"};
-    EXPECT_EQ(QueuedHandlerOrder([&] { window_->timArrival_Timer(); }), after);
-    EXPECT_EQ(QueuedHandlerOrder([&] { window_->tmrClock_Timer(); }), after);
+    EXPECT_EQ(QueuedHandlerOrder([&] { BoardTestAccess::timArrival_Timer(*window_); }), after);
+    EXPECT_EQ(QueuedHandlerOrder([&] { BoardTestAccess::tmrClock_Timer(*window_); }), after);
     EXPECT_EQ(QueuedHandlerOrder([&] { Press("Clear"); }), after);
     ASSERT_EQ(window_->GetOrdersCount(), 2);
     EXPECT_EQ(QueuedHandlerOrder([] { LoadHotKeys(); }), after);
@@ -377,7 +386,7 @@ TEST_F(MainWindowTest, TimersClearAndHotKeysRunNoOtherHandlerInside) {
 
 TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
     window_->InitForm();
-    ASSERT_NE(window_->Server(), nullptr);
+    ASSERT_NE(arrivals().Server(), nullptr);
     const int port = ConfigurationSettings.PortUDP;
     SendUdp(port, OrderDatagramText(1, "T1", "Table 4\r\n2 x Soup"));
     SendUdp(port, OrderDatagramText(1, "T1", "repeat of 1"));
@@ -389,24 +398,24 @@ TEST_F(MainWindowTest, DatagramsArriveAndSurviveARestart) {
     ASSERT_TRUE(WaitForOrders(4));
     QApplication::processEvents();
     EXPECT_EQ(window_->GetOrdersCount(), 4);
-    EXPECT_EQ(window_->Arrivals()[0].Text, "Table 4\r\n2 x Soup");
-    EXPECT_EQ(window_->Arrivals()[1].Text, "Маса 5: 1 x Кафе");
-    EXPECT_EQ(window_->Arrivals()[2].Text, "third order here");
+    EXPECT_EQ(arrivals().Arrivals()[0].Text, "Table 4\r\n2 x Soup");
+    EXPECT_EQ(arrivals().Arrivals()[1].Text, "Маса 5: 1 x Кафе");
+    EXPECT_EQ(arrivals().Arrivals()[2].Text, "third order here");
     // NUL is kept neither on the board nor in the backup.
-    EXPECT_EQ(window_->Arrivals()[3].Text, "Table 6: 1 x Tea");
+    EXPECT_EQ(arrivals().Arrivals()[3].Text, "Table 6: 1 x Tea");
     EXPECT_EQ(window_->ActiveOrder(), 1);
     window_->btnAction_Click(Button("Finish"));
 
     window_ = std::make_unique<MainWindow>();
     window_->InitForm();
     ASSERT_EQ(window_->GetOrdersCount(), 4);
-    EXPECT_EQ(window_->Arrivals()[3].Text, "Table 6: 1 x Tea");
+    EXPECT_EQ(arrivals().Arrivals()[3].Text, "Table 6: 1 x Tea");
     EXPECT_EQ(window_->ActiveOrder(), 1);
     EXPECT_EQ(window_->ActivePanel(), 0);
-    EXPECT_EQ(window_->Arrivals()[0].Text, "Table 4\r\n2 x Soup");
-    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
-    EXPECT_TRUE(window_->Arrivals()[2].IsNew);
-    EXPECT_EQ(window_->rtbOrder(1)->Text(), "Маса 5: 1 x Кафе");
+    EXPECT_EQ(arrivals().Arrivals()[0].Text, "Table 4\r\n2 x Soup");
+    EXPECT_FALSE(arrivals().Arrivals()[0].IsNew);
+    EXPECT_TRUE(arrivals().Arrivals()[2].IsNew);
+    EXPECT_EQ(rtbOrder(1)->Text(), "Маса 5: 1 x Кафе");
 }
 
 TEST_F(MainWindowTest, AnArrivalLeavesAPanelThatShowsTheSameOrderAsItWas) {
@@ -415,8 +424,8 @@ TEST_F(MainWindowTest, AnArrivalLeavesAPanelThatShowsTheSameOrderAsItWas) {
     QStringList lines;
     for (int i = 1; i <= 80; ++i)
         lines << QString("%1 x Soup").arg(i);
-    window_->AddArrivedOrder(lines.join("\r\n"));
-    platform::RichTextBox* first = window_->rtbOrder(0);
+    Arrive(lines.join("\r\n"));
+    platform::RichTextBox* first = rtbOrder(0);
     QScrollBar* bar = first->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 10);
     bar->setValue(bar->maximum() / 2);
@@ -426,7 +435,7 @@ TEST_F(MainWindowTest, AnArrivalLeavesAPanelThatShowsTheSameOrderAsItWas) {
     EXPECT_EQ(platform::ControlTag(first), "1");
     EXPECT_EQ(first->Text(), lines.join("\n"));
     EXPECT_EQ(bar->value(), scrolled);
-    EXPECT_EQ(window_->rtbOrder(2)->Text(), "Order 3");
+    EXPECT_EQ(rtbOrder(2)->Text(), "Order 3");
 }
 
 TEST_F(MainWindowTest, OrdersComingAndGoingLeaveTheMemoryAsItWas) {
@@ -465,12 +474,12 @@ TEST_F(MainWindowTest, MessageServerOrdersReachTheBoardAndARestartDropsTheOldCli
     EXPECT_TRUE(window_->Panels(1)->text().startsWith(" IM  "));
     const int fd = ConnectTcp(ConfigurationSettings.PortTCP);
     ASSERT_GE(fd, 0);
-    const QString name = window_->ImServer().ImServerName();
+    const QString name = arrivals().ImServer().ImServerName();
     const QByteArray message = platform::ToAnsi(QString("CON\x02T1\x04ORD\x02T1\x02") + name +
                                                 QString("\x02") + "17\x03" + "2 x Супа\x04");
     ASSERT_EQ(::send(fd, message.constData(), size_t(message.size()), 0), message.size());
     ASSERT_TRUE(WaitForOrders(1));
-    EXPECT_EQ(window_->Arrivals()[0].Text, "2 x Супа");
+    EXPECT_EQ(arrivals().Arrivals()[0].Text, "2 x Супа");
 
     // A second start closes the connection of the first.
     window_->InitForm();
@@ -525,28 +534,28 @@ TEST_F(MainWindowTest, KeysReachTheBoardBeforeItsControls) {
     Add(4);
     window_->SetActiveOrder(1);
     window_->EnableActionButtons(true);
-    QTest::keyClick(window_->rtbOrder(0), Qt::Key_Right);
+    QTest::keyClick(rtbOrder(0), Qt::Key_Right);
     EXPECT_EQ(window_->ActiveOrder(), 2);
     QTest::keyClick(window_.get(), Qt::Key_Right, Qt::ControlModifier);
     EXPECT_EQ(window_->ActiveOrder(), 4);
     QTest::keyClick(window_.get(), Qt::Key_Left, Qt::ControlModifier);
     EXPECT_EQ(window_->ActiveOrder(), 1);
     QTest::keyClick(window_.get(), Qt::Key_F9);  // Finish on the focused new order
-    EXPECT_FALSE(window_->Arrivals()[0].IsNew);
+    EXPECT_FALSE(arrivals().Arrivals()[0].IsNew);
     QTest::keyClick(window_.get(), Qt::Key_Delete, Qt::ControlModifier);  // Clear
     EXPECT_EQ(window_->GetOrdersCount(), 3);
 }
 
 TEST_F(MainWindowTest, ClockFitsTheScreenAndTheWaitingTimeIsCentredInThePanelFont) {
     rt::SetNow(QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
-    window_->tmrClock_Timer();
+    BoardTestAccess::tmrClock_Timer(*window_);
     rt::ClearNow();
     // An 800 x 600 screen is a small one: the short form.
     EXPECT_EQ(window_->Panels(4)->text(),
               QString(GetScreenWidthPixels() <= 800 ? "05.03.24 14:07" : "05.03.2024 14:07:09"));
 
     // For a person to look at: the board with orders, as large as the screen.
-    window_->Form_Load();
+    BoardTestAccess::Form_Load(*window_);
     window_->InitForm();
     Add(3);
     window_->resize(QGuiApplication::primaryScreen()->size());
@@ -554,7 +563,7 @@ TEST_F(MainWindowTest, ClockFitsTheScreenAndTheWaitingTimeIsCentredInThePanelFon
 
     window_->resize(1000, 700);
     QLabel* passed = lblPassedTime();
-    const QFont panel = window_->rtbOrder(0)->font();
+    const QFont panel = rtbOrder(0)->font();
     EXPECT_EQ(passed->font().pointSize(), panel.pointSize());
     EXPECT_EQ(passed->font().bold(), panel.bold());
     // The text stands in the middle of the label, whole.
@@ -600,9 +609,9 @@ TEST_F(MainWindowTest, AnOrderThatCannotBeSavedIsShownButNotAcknowledgedUntilItI
     ConfigurationSettings.Communication = 1;
     ConfigurationSettings.PortTCP = FreePort(SOCK_STREAM);
     window_->InitForm();
-    window_->Store().SetRetryInterval(50);
-    const QString server = window_->ImServer().ImServerName();
-    const QString backup = MainWindow::BackupFilePath();
+    arrivals().Store().SetRetryInterval(50);
+    const QString server = arrivals().ImServer().ImServerName();
+    const QString backup = ArrivalsBoard::BackupFilePath();
     ImTerminal t(uint16_t(ConfigurationSettings.PortTCP));
     t.SendText(ConMessage("T1") + OrdMessage("T1", server, "1", "Soup"));
     ASSERT_TRUE(PumpEventsUntil([&] { return Acknowledged(t, "T1", 1); }, 5000));
@@ -624,12 +633,12 @@ TEST_F(MainWindowTest, AnOrderThatCannotBeSavedIsShownButNotAcknowledgedUntilItI
     // terminal has its acknowledgements and the status bar its address.
     ASSERT_TRUE(PumpEventsUntil(
         [&] { return Acknowledged(t, "T1", 2) && Acknowledged(t, "T1", 3); }, 5000));
-    EXPECT_EQ(ReadBytes(backup), BuildBackupFile(window_->Arrivals()).Bytes);
+    EXPECT_EQ(ReadBytes(backup), BuildBackupFile(arrivals().Arrivals()).Bytes);
     EXPECT_TRUE(window_->Panels(1)->text().startsWith(" IM  "));
     window_ = std::make_unique<MainWindow>();
     window_->InitForm();
     ASSERT_EQ(window_->GetOrdersCount(), 3);
-    EXPECT_EQ(window_->Arrivals()[2].Text, "Bread");
+    EXPECT_EQ(arrivals().Arrivals()[2].Text, "Bread");
 }
 
 TEST_F(MainWindowTest, ASaveThatAFullDiskRefusedIsInErrorLogOnceThereIsRoomAgain) {
@@ -642,10 +651,10 @@ TEST_F(MainWindowTest, ASaveThatAFullDiskRefusedIsInErrorLogOnceThereIsRoomAgain
         QByteArray path;
         ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
     } unmount{QFile::encodeName(disk)};
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(MainWindow::BackupFilePath()).path()));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(ArrivalsBoard::BackupFilePath()).path()));
     ErrorLogger().SetLogFileName(disk + "/Error.log");
     window_->InitForm();
-    window_->Store().SetRetryInterval(50);
+    arrivals().Store().SetRetryInterval(50);
     Add(1);
 
     // Full to the last page: the next order's save fails, and so does the
@@ -657,12 +666,12 @@ TEST_F(MainWindowTest, ASaveThatAFullDiskRefusedIsInErrorLogOnceThereIsRoomAgain
     while (::write(fd, chunk.constData(), size_t(chunk.size())) > 0) {
     }
     ::close(fd);
-    window_->AddArrivedOrder(QString(6000, 'o'));
+    Arrive(QString(6000, 'o'));
     ASSERT_TRUE(PumpEventsUntil([&] { return window_->Panels(1)->text().contains("BackUp.log"); }));
 
     ::unlink(filler.constData());
     ASSERT_TRUE(PumpEventsUntil([&] {
-        const auto saved = LoadArrivalsBackupFile(MainWindow::BackupFilePath());
+        const auto saved = LoadArrivalsBackupFile(ArrivalsBoard::BackupFilePath());
         return saved && saved->size() == 2;
     }));
     EXPECT_TRUE(PumpEventsUntil([&] { return ErrorBlocks("MainWindow.SaveArrivalsBackup") == 1; }))
@@ -671,41 +680,42 @@ TEST_F(MainWindowTest, ASaveThatAFullDiskRefusedIsInErrorLogOnceThereIsRoomAgain
 }
 
 TEST_F(MainWindowTest, ADamagedBackupIsWrittenAgainAsTheListItGave) {
-    WriteBytes(MainWindow::BackupFilePath(),
+    WriteBytes(ArrivalsBoard::BackupFilePath(),
                "[OrdersCount]\r\nValue=3\r\n[Order_00]\r\nRow_000=A\r\nRows=1\r\n"
                "[Order_01\r\nRow_000=B\r\nRows=1\r\n[Order_02]\r\nRow_000=C\r\nRows=1\r\n");
     // What a save killed half-way leaves beside it goes at the start.
-    const QString leftover = QFileInfo(MainWindow::BackupFilePath()).path() + "/.BackUp.log.Xq7Rz2";
+    const QString leftover =
+        QFileInfo(ArrivalsBoard::BackupFilePath()).path() + "/.BackUp.log.Xq7Rz2";
     WriteBytes(leftover, "[OrdersCount]\r\nValue=1");
     window_->InitForm();
     EXPECT_FALSE(QFile::exists(leftover));
     Add(1);
     QStringList shown;
-    for (const ArrivedOrder& o : window_->Arrivals())
+    for (const ArrivedOrder& o : arrivals().Arrivals())
         shown << o.Text;
     window_ = std::make_unique<MainWindow>();
     window_->InitForm();
     QStringList restored;
-    for (const ArrivedOrder& o : window_->Arrivals())
+    for (const ArrivedOrder& o : arrivals().Arrivals())
         restored << o.Text;
     EXPECT_EQ(restored, shown);
 }
 
 TEST_F(MainWindowTest, AClearThatHistoryCannotTakeKeepsTheOrderAndSaysSo) {
-    QDir().mkpath(MainWindow::HistoryFilePath());  // a folder in its place
+    QDir().mkpath(ArrivalsBoard::HistoryFilePath());  // a folder in its place
     window_->InitForm();
     Add(2);
     Press("Clear");
     EXPECT_EQ(window_->GetOrdersCount(), 2);
-    EXPECT_EQ(LoadArrivalsBackupFile(MainWindow::BackupFilePath())->size(), 2);
+    EXPECT_EQ(LoadArrivalsBackupFile(ArrivalsBoard::BackupFilePath())->size(), 2);
     EXPECT_TRUE(window_->Panels(1)->text().contains("history.txt"));
     EXPECT_EQ(window_->Panels(1)->textFormat(), Qt::PlainText);  // a path, shown as written
     EXPECT_EQ(ErrorBlocks("MainWindow.AppendOrderHistory"), 1);
 
-    QDir().rmdir(MainWindow::HistoryFilePath());
+    QDir().rmdir(ArrivalsBoard::HistoryFilePath());
     Press("Clear");
     EXPECT_EQ(window_->GetOrdersCount(), 1);
-    EXPECT_TRUE(ReadBytes(MainWindow::HistoryFilePath()).endsWith("\r\nOrder 1\r\n\r\n"));
+    EXPECT_TRUE(ReadBytes(ArrivalsBoard::HistoryFilePath()).endsWith("\r\nOrder 1\r\n\r\n"));
     EXPECT_TRUE(window_->Panels(1)->text().startsWith(" UDP  "));
 }
 
@@ -715,18 +725,18 @@ TEST_F(MainWindowTest, ALinkPlantedAtAnOrderFileIsRefusedAndReported) {
     const QString target = PathIn("elsewhere.txt");
     const QByteArray elsewhere = "somebody else's file\r\n";
     WriteBytes(target, elsewhere);
-    ASSERT_TRUE(QFile::link(target, MainWindow::BackupFilePath()));
+    ASSERT_TRUE(QFile::link(target, ArrivalsBoard::BackupFilePath()));
     window_->InitForm();
     Add(2);
-    EXPECT_FALSE(window_->Store().Flush());
+    EXPECT_FALSE(arrivals().Store().Flush());
     EXPECT_EQ(ReadBytes(target), elsewhere);
-    EXPECT_TRUE(QFileInfo(MainWindow::BackupFilePath()).isSymLink());
+    EXPECT_TRUE(QFileInfo(ArrivalsBoard::BackupFilePath()).isSymLink());
     EXPECT_EQ(ErrorBlocks("MainWindow.SaveArrivalsBackup"), 1);
     EXPECT_TRUE(window_->Panels(1)->text().contains("BackUp.log"));
 
-    QFile::remove(MainWindow::BackupFilePath());
-    ASSERT_TRUE(window_->Store().Flush());
-    ASSERT_TRUE(QFile::link(target, MainWindow::HistoryFilePath()));
+    QFile::remove(ArrivalsBoard::BackupFilePath());
+    ASSERT_TRUE(arrivals().Store().Flush());
+    ASSERT_TRUE(QFile::link(target, ArrivalsBoard::HistoryFilePath()));
     Press("Clear");
     EXPECT_EQ(window_->GetOrdersCount(), 2);
     EXPECT_EQ(ReadBytes(target), elsewhere);
@@ -738,7 +748,7 @@ TEST_F(MainWindowTest, SettingsNeverLoadedAreNotSavedAtTheEnd) {
     // A signal during the start ends the board before the settings are read.
     const QByteArray settings = "[Communication]\r\nValue=1\r\n[PortTCP]\r\nValue=7100\r\n";
     WriteBytes(ConfigurationSettings.ConfigFile, settings);
-    window_->Form_Unload();
+    BoardTestAccess::Form_Unload(*window_);
     EXPECT_EQ(ReadBytes(ConfigurationSettings.ConfigFile), settings);
 }
 
@@ -750,17 +760,17 @@ TEST_F(MainWindowTest, SettingsNeverLoadedAreNotSavedAtTheEnd) {
 // stays on the board and the status bar says so.
 TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
     ConfigurationSettings.Communication = 1;
-    const QString history = MainWindow::HistoryFilePath();
+    const QString history = ArrivalsBoard::HistoryFilePath();
     bool completed = false;
     bool historyCreationFailed = false;
     for (int n = 1; n <= 200 && !completed; ++n) {
-        QFile::remove(MainWindow::BackupFilePath());
+        QFile::remove(ArrivalsBoard::BackupFilePath());
         QFile::remove(history);
         QFile::remove(ErrorLogger().LogFileName());
         ConfigurationSettings.PortTCP = FreePort(SOCK_STREAM);
         window_ = std::make_unique<MainWindow>();
         window_->InitForm();
-        window_->Store().SetRetryInterval(20);
+        arrivals().Store().SetRetryInterval(20);
         int step = 0;
         bool failed = false;
         bool creationFailed = false;
@@ -771,7 +781,7 @@ TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
             creationFailed = path == history && kind == platform::FileStep::FolderFlush;
             return true;
         });
-        const QString server = window_->ImServer().ImServerName();
+        const QString server = arrivals().ImServer().ImServerName();
         const uint16_t port = uint16_t(ConfigurationSettings.PortTCP);
         ImTerminal t1(port), t2(port);
         const QString a = QString("A%1").arg(n), b = QString("B%1").arg(n),
@@ -805,7 +815,7 @@ TEST_F(MainWindowTest, EachFailingWriteOfAScenarioLosesAndDoublesNothing) {
         const QString kept = platform::FromAnsi(ReadBytes(history));
         for (const QString& text : {a, b, c}) {
             int onBoard = 0;
-            for (const ArrivedOrder& o : window_->Arrivals())
+            for (const ArrivedOrder& o : arrivals().Arrivals())
                 onBoard += o.Text == text;
             const int inHistory = int(kept.count("\r\n" + text + "\r\n\r\n"));
             EXPECT_EQ(onBoard + inHistory, 1) << "write " << n << ", order " << text.toStdString();

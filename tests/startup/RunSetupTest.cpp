@@ -15,6 +15,7 @@
 
 #include "DbTestSupport.h"
 #include "StartUpFixture.h"
+#include "board/BoardTestAccess.h"
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
 #include "core/ModSkin.h"
@@ -129,7 +130,8 @@ TEST_F(StartUpTest, ACancelledDialogTakesBackTheSkinAndASavedOneRestartsTheBoard
                      true)});
     PressAction("Setup");
     EXPECT_TRUE(Board()->Panels(1)->text().startsWith(" IM  ")) << "the board runs in mode 1";
-    EXPECT_EQ(Board()->Server(), nullptr) << "the UDP socket of mode 0 is gone";
+    EXPECT_EQ(BoardTestAccess::Arrivals(*Board()).Server(), nullptr)
+        << "the UDP socket of mode 0 is gone";
     EXPECT_FALSE(ProgramEnded());
 }
 

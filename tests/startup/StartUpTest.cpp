@@ -10,6 +10,7 @@
 
 #include "DbTestSupport.h"
 #include "StartUpFixture.h"
+#include "board/BoardTestAccess.h"
 #include "board/MainWindow.h"
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
@@ -59,7 +60,7 @@ TEST_F(StartUpTest, ModeTwoAsksUntilTheDatabaseOpensAndTheOneUserIsLoggedIn) {
     // The only user is the service user, ID 1: no login dialog.
     EXPECT_EQ(Users().ActiveUser().ID(), 1);
     EXPECT_EQ(Board()->Panels(2)->text(), "Сервиз");
-    EXPECT_TRUE(Board()->SetupAllowed());
+    EXPECT_TRUE(BoardTestAccess::SetupAllowed(*Board()));
 }
 
 TEST_F(StartUpTest, YesAtTheExitPromptEndsTheProgramWhateverTheDialogChanged) {
@@ -76,7 +77,7 @@ TEST_F(StartUpTest, YesAtTheExitPromptEndsTheProgramWhateverTheDialogChanged) {
     const QString exit = Box(36, Res("strExit"));
     EXPECT_EQ(shown_, (QStringList{connection, exit, "SetupForm", connection, exit}));
     EXPECT_EQ(Setting("Communication"), "0");
-    EXPECT_FALSE(Board()->SetupAllowed()) << "the board was started";
+    EXPECT_FALSE(BoardTestAccess::SetupAllowed(*Board())) << "the board was started";
 }
 
 TEST_F(StartUpDatabaseTest, ValidationNamesWhatIsWrongBeforeTheConnectionBox) {

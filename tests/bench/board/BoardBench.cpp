@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "board/ArrivalsStore.h"
+#include "board/BoardTestAccess.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
 #include "common/TestNet.h"
@@ -32,6 +33,7 @@
 #include "localization/BuiltInTexts.h"
 #include "localization/ResManagerClass.h"
 #include "platform/Runtime.h"
+#include "platform/controls/ControlIndex.h"
 #include "platform/controls/RichTextBox.h"
 #include "support/Baselines.h"
 #include "support/BenchRun.h"
@@ -58,14 +60,20 @@ struct Station {
         window->show();
         window->InitForm();
     }
+    ArrivalsBoard& Arrivals() { return BoardTestAccess::Arrivals(*window); }
+    platform::RichTextBox* FirstPanel() const {
+        return qobject_cast<platform::RichTextBox*>(
+            platform::FindIndexedControl(window.get(), QStringLiteral("rtbOrder"), 0));
+    }
     // Clears or adds orders until the board holds `orders`.
     void Fill(int orders) {
-        while (window->Arrivals().size() > orders)
-            window->Store().Clear(0);
-        for (int i = int(window->Arrivals().size()); i < orders; ++i)
-            window->Store().Add({QString("Table %1\r\n2 x Soup\r\n1 x Bread\r\n1 x Water").arg(i),
-                                 rt::ToDateSerial(rt::Now()), true});
-        window->Store().Flush();
+        while (Arrivals().Arrivals().size() > orders)
+            Arrivals().Store().Clear(0);
+        for (int i = int(Arrivals().Arrivals().size()); i < orders; ++i)
+            Arrivals().Store().Add(
+                {QString("Table %1\r\n2 x Soup\r\n1 x Bread\r\n1 x Water").arg(i),
+                 rt::ToDateSerial(rt::Now()), true});
+        Arrivals().Store().Flush();
         window->SetActiveOrder(1);
         window->SetActivePanel(0);
         window->RefreshOrderPanels();
@@ -94,7 +102,7 @@ void BM_DatagramToPanel(benchmark::State& state) {
         ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<sockaddr*>(&a), sizeof a);
         while (s.window->GetOrdersCount() == before)
             QApplication::processEvents(QEventLoop::AllEvents);
-        benchmark::DoNotOptimize(s.window->rtbOrder(0)->Text());
+        benchmark::DoNotOptimize(s.FirstPanel()->Text());
         state.PauseTiming();
         if (s.window->GetOrdersCount() > 40)
             s.Fill(0);
@@ -120,10 +128,10 @@ void BM_LargeOrderToPanel(benchmark::State& state) {
         state.PauseTiming();
         s.Fill(0);
         state.ResumeTiming();
-        s.window->AddArrivedOrder(text);
+        BoardTestAccess::AddArrivedOrder(*s.window, text);
         s.window->repaint();
         QApplication::processEvents(QEventLoop::AllEvents);
-        benchmark::DoNotOptimize(s.window->rtbOrder(0)->grab());
+        benchmark::DoNotOptimize(s.FirstPanel()->grab());
     }
 }
 
@@ -148,7 +156,7 @@ void BM_Clear(benchmark::State& state) {
     Station s;
     const int orders = int(state.range(0));
     s.Fill(orders);
-    state.counters["floor_us"] = SyncFloorUs(QFileInfo(s.window->Store().BackupFile()).path());
+    state.counters["floor_us"] = SyncFloorUs(QFileInfo(s.Arrivals().Store().BackupFile()).path());
     for (auto _ : state) {
         state.PauseTiming();
         s.Fill(orders);

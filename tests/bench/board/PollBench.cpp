@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "DbTestSupport.h"
+#include "board/BoardTestAccess.h"
 #include "board/DatabaseMonitor.h"
 #include "board/MainWindow.h"
 #include "core/BuildVersionClass.h"
@@ -88,8 +89,8 @@ QStringList FillStatements(int items) {
 
 // One poll of the board, from the timer's call to its answer shown.
 void PollOnce(MainWindow& w) {
-    w.tmrOrders_Timer();
-    while (w.PollBusy())
+    BoardTestAccess::tmrOrders_Timer(w);
+    while (BoardTestAccess::Database(w).PollBusy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 

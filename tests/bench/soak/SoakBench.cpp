@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QTemporaryDir>
 
+#include "board/BoardTestAccess.h"
 #include "board/HotKeys.h"
 #include "board/MainWindow.h"
 #include "common/TestNet.h"
@@ -55,7 +56,7 @@ void BM_Soak(benchmark::State& state) {
     window->resize(1280, 1024);
     window->show();
     window->InitForm();
-    const QString server = window->ImServer().ImServerName();
+    const QString server = BoardTestAccess::Arrivals(*window).ImServer().ImServerName();
     const QString STX(QChar(2));
 
     std::vector<int> terminals;

@@ -4,6 +4,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include "board/DatabaseBoard.h"
 #include "board/MainWindow.h"
 #include "core/BuildVersionClass.h"
 #include "core/Configuration.h"
@@ -29,13 +30,13 @@ bool SameOrder(const OrderHeader& a, const OrderHeader& b) {
 
 }  // namespace
 
-void MainWindow::tmrOrders_Timer() {
+void DatabaseBoard::tmrOrders_Timer() {
     if (pollBusy_)
         return;
     SendDatabaseRequest(false, {}, ordersPollTag_);
 }
 
-void MainWindow::RefreshOrders() {
+void DatabaseBoard::RefreshOrders() {
     tmrOrders_->stop();
     // An asked-for poll that meets another under way comes after it.
     if (pollBusy_)
@@ -46,7 +47,7 @@ void MainWindow::RefreshOrders() {
     rt::IgnoreErrors([&] { dgView_->setFocus(); });
 }
 
-void MainWindow::SendDatabaseRequest(bool finish, const QList<int32_t>& itemIds, PollTag tag) {
+void DatabaseBoard::SendDatabaseRequest(bool finish, const QList<int32_t>& itemIds, PollTag tag) {
     if (!databaseWorker_)
         databaseWorker_ = std::make_unique<DatabaseWorker>(
             [this](DatabaseAnswer answer) { DatabaseAnswered(std::move(answer)); });
@@ -73,7 +74,7 @@ void MainWindow::SendDatabaseRequest(bool finish, const QList<int32_t>& itemIds,
     databaseWorker_->Send(request);
 }
 
-void MainWindow::DatabaseAnswered(DatabaseAnswer answer) {
+void DatabaseBoard::DatabaseAnswered(DatabaseAnswer answer) {
     --pendingRequests_;
     pollBusy_ = pendingRequests_ > 0;
     if (pollBusy_)
@@ -104,11 +105,12 @@ void MainWindow::DatabaseAnswered(DatabaseAnswer answer) {
         for (const DatabaseFailure& f : answer.Failures)
             ErrorLogger().Add(kSystemError, f.Number, f.Text, f.MethodName);
         if (answer.Finish && !answer.Stale)
-            ShowFinishProblem(answer.Refused.isEmpty()
-                                  ? QString()
-                                  : ResManager()
-                                        .GetResString(QStringLiteral("strItemsNotFinished"))
-                                        .arg(answer.Refused));
+            window_.ShowStatusProblem(MainWindow::StatusProblem::Finish,
+                                      answer.Refused.isEmpty()
+                                          ? QString()
+                                          : ResManager()
+                                                .GetResString(QStringLiteral("strItemsNotFinished"))
+                                                .arg(answer.Refused));
         ApplyPoll(answer, tag);
         if (answer.Finish) {
             if (answer.Stale)
@@ -123,7 +125,7 @@ void MainWindow::DatabaseAnswered(DatabaseAnswer answer) {
     }
 }
 
-void MainWindow::DatabaseLost(const QList<DatabaseFailure>& failures) {
+void DatabaseBoard::DatabaseLost(const QList<DatabaseFailure>& failures) {
     if (databaseLost_)
         return;
     databaseLost_ = true;
@@ -133,17 +135,18 @@ void MainWindow::DatabaseLost(const QList<DatabaseFailure>& failures) {
     if (!failures.isEmpty())
         ErrorLogger().Add(kSystemError, failures.first().Number, failures.first().Text,
                           failures.first().MethodName);
-    ShowDatabaseProblem(ResManager().GetResString(QStringLiteral("strDBConn")));
+    window_.ShowStatusProblem(MainWindow::StatusProblem::Database,
+                              ResManager().GetResString(QStringLiteral("strDBConn")));
 }
 
-void MainWindow::DatabaseBack() {
+void DatabaseBoard::DatabaseBack() {
     if (!databaseLost_)
         return;
     databaseLost_ = false;
-    ShowDatabaseProblem(QString());
+    window_.ShowStatusProblem(MainWindow::StatusProblem::Database, QString());
 }
 
-void MainWindow::AskAboutConnection() {
+void DatabaseBoard::AskAboutConnection() {
     connectionAsked_ = true;
     if (connectionBoxOpen_)
         return;
@@ -159,7 +162,7 @@ void MainWindow::AskAboutConnection() {
     });
 }
 
-void MainWindow::tmrNoAnswer_Timer() {
+void DatabaseBoard::tmrNoAnswer_Timer() {
     DatabaseLost({{0,
                    QStringLiteral("The database did not answer within %1 seconds (%2)")
                        .arg(kNoAnswerMs / 1000)
@@ -167,7 +170,7 @@ void MainWindow::tmrNoAnswer_Timer() {
                    QStringLiteral("tmrNoAnswer_Timer")}});
 }
 
-bool MainWindow::WindowConnectionUsable() {
+bool DatabaseBoard::WindowConnectionUsable() {
     if (databaseLost_)
         return false;
     if (windowConnectionStale_) {
@@ -182,7 +185,7 @@ bool MainWindow::WindowConnectionUsable() {
     return true;
 }
 
-void MainWindow::FinishDatabaseItems() {
+void DatabaseBoard::FinishActiveOrder() {
     // The Finish under way is carried out first; a press before its answer
     // finishes nothing more.
     if (finishPending_)
@@ -198,10 +201,11 @@ void MainWindow::FinishDatabaseItems() {
     resume.dismiss();
 }
 
-MainWindow::FinishTarget MainWindow::ShownFinishTarget() const {
+DatabaseBoard::FinishTarget DatabaseBoard::ShownFinishTarget() const {
     FinishTarget target;
-    if (activeOrder_ > 0 && activeOrder_ <= orderHeaders_.size())
-        target.Order = orderHeaders_[activeOrder_ - 1];
+    const int16_t activeOrder = window_.ActiveOrder();
+    if (activeOrder > 0 && activeOrder <= orderHeaders_.size())
+        target.Order = orderHeaders_[activeOrder - 1];
     target.WholeOrder = ConfigurationSettings.FinishWholeOrder;
     if (target.WholeOrder) {
         for (const OrderItem& item : orderItems_)
@@ -216,12 +220,13 @@ MainWindow::FinishTarget MainWindow::ShownFinishTarget() const {
     return target;
 }
 
-void MainWindow::FinishAgainIfStillShown() {
+void DatabaseBoard::FinishAgainIfStillShown() {
     // The refresh has shown what the fresh connection reads. The order the
     // operator finished is finished there when it is still the one shown
     // (and, for one item, that item is still the selected one), once.
-    bool same = !finishRetried_ && activeOrder_ > 0 && activeOrder_ <= orderHeaders_.size() &&
-                SameOrder(orderHeaders_[activeOrder_ - 1], finishTarget_.Order) &&
+    const int16_t activeOrder = window_.ActiveOrder();
+    bool same = !finishRetried_ && activeOrder > 0 && activeOrder <= orderHeaders_.size() &&
+                SameOrder(orderHeaders_[activeOrder - 1], finishTarget_.Order) &&
                 !orderItems_.isEmpty();
     std::optional<FinishTarget> again;
     if (same) {
@@ -229,7 +234,8 @@ void MainWindow::FinishAgainIfStillShown() {
         same = again && (again->WholeOrder || again->ItemID == finishTarget_.ItemID);
     }
     if (!same) {
-        ShowFinishProblem(ResManager().GetResString(QStringLiteral("strBoardChanged")));
+        window_.ShowStatusProblem(MainWindow::StatusProblem::Finish,
+                                  ResManager().GetResString(QStringLiteral("strBoardChanged")));
         return;
     }
     tmrOrders_->stop();
