@@ -19,20 +19,6 @@
 #include "platform/controls/DestroyedWindows.h"
 #include "platform/controls/VirtualKeys.h"
 
-namespace {
-// Design sizes, in pixels.
-constexpr int kButtonWidth = 84;
-constexpr int kButtonHeight = 64;
-
-struct ButtonDesign {
-    const char* tag;
-};
-constexpr ButtonDesign kButtons[MainWindow::kActionButtons] = {
-    {"First"},  {"Previous"}, {"Next"},  {"Last"},  {"Up"},   {"Down"},
-    {"Finish"}, {"Clear"},    {"Login"}, {"Setup"}, {"Help"}, {"Exit"},
-};
-}  // namespace
-
 MainWindow* Board() {
     return qobject_cast<MainWindow*>(MainForm());
 }
@@ -47,6 +33,14 @@ OrderBoard& MainWindow::Other() const {
     if (&Current() == database_.get())
         return *arrivals_;
     return *database_;
+}
+
+int16_t MainWindow::GetOrdersCount() const {
+    return Current().GetOrdersCount();
+}
+
+void MainWindow::RefreshOrderPanels() {
+    Current().RefreshOrderPanels();
 }
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
@@ -79,28 +73,6 @@ void MainWindow::CreateControls() {
     arrivals_ = std::make_unique<ArrivalsBoard>(*this, frmOrders_[0]);
     database_ = std::make_unique<DatabaseBoard>(*this, frmOrders_[1]);
     CreateStatusBar();
-}
-
-void MainWindow::CreateButtonBar() {
-    frmButtons_ = new QFrame(this);
-    frmButtons_->setObjectName(QStringLiteral("frmButtons"));
-    for (int i = 0; i < kActionButtons; ++i) {
-        auto* b = new platform::CommandButton(QStringLiteral("btnAction"), i, frmButtons_);
-        b->SetTag(QString::fromLatin1(kButtons[i].tag));
-        b->resize(kButtonWidth, kButtonHeight);
-        b->setFocusPolicy(Qt::NoFocus);
-        connect(b, &platform::CommandButton::ClickIndex, this,
-                [this](int index) { btnAction_Click(index); });
-        btnAction_.append(b);
-    }
-    lblOrdersStatus_ = new QLabel(frmButtons_);
-    lblOrdersStatus_->setObjectName(QStringLiteral("lblOrdersStatus"));
-    lblOrdersStatus_->setAlignment(Qt::AlignCenter);
-    lblOrdersStatus_->resize(120, 32);
-    QFont statusFont = lblOrdersStatus_->font();
-    statusFont.setPointSize(14);
-    statusFont.setBold(true);
-    lblOrdersStatus_->setFont(statusFont);
 }
 
 void MainWindow::CreateStatusBar() {
@@ -140,16 +112,8 @@ void MainWindow::CreateTimers() {
     timerNewOrder_->start();
 }
 
-platform::CommandButton* MainWindow::btnAction(int index) const {
-    return index >= 0 && index < btnAction_.size() ? btnAction_[index] : nullptr;
-}
-
 QLabel* MainWindow::Panels(int index) const {
     return index >= 1 && index <= 5 ? panels_[index] : nullptr;
-}
-
-QFrame* MainWindow::frmOrders(int index) const {
-    return index >= 0 && index < frmOrders_.size() ? frmOrders_[index] : nullptr;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 
 class ArrivalsBoard;
 class DatabaseBoard;
@@ -25,7 +27,8 @@ class CommandButton;
 // of orders (frmOrders) and owning its state, timers and store. The window's
 // members are named as the board's routines are; their implementation is
 // split by concern: MainWindow.cpp (controls, window events),
-// MainWindowActions.cpp (the action buttons and hot keys),
+// MainWindowActions.cpp (the one table of the board's actions: the buttons,
+// their enabling, the hot keys, the tool tips),
 // MainWindowLifecycle.cpp (start, restart and end of the board),
 // MainWindowLayout.cpp (geometry, status bar and clock).
 //
@@ -110,21 +113,41 @@ private:
     void TimerNewOrder_Timer();
     void ResetFinishPicture();
 
-    // --- the actions of btnAction_Click, one per tag ---
+    // --- the board's actions ---
+    // What an action's enable rule looks at.
+    struct ActionState {
+        int active = 0;         // ActiveOrder
+        int count = 0;          // GetOrdersCount
+        bool database = false;  // mode 2
+        int level = 0;          // the operator's
+    };
+    // One row per action: its button's tag ("" for a hot key without a
+    // button), whether the button is one of the bar as designed, its hot-key
+    // function (0 for none), its tool tip's text resource, what it does, when
+    // its button is enabled (null, or no answer: the button is left as it
+    // is), and whether it moves in the orders list.
+    struct Action {
+        const char* tag;
+        bool bar;
+        int32_t function;
+        const char* toolTip;
+        void (*run)(MainWindow&);
+        std::optional<bool> (*enabled)(const ActionState&);
+        bool navigation;
+    };
+    static std::span<const Action> Actions();
+    // The action of a button's tag (case-insensitive); null for none.
+    static const Action* ActionOfTag(const QString& tag);
+
     void SelectFirstOrder();
     void SelectPreviousOrder();
     void SelectNextOrder();
     void SelectLastOrder();
-    void SelectPreviousItem();
-    void SelectNextItem();
-    void FinishActiveOrder();
-    void RefreshOrders();
-    void ClearActiveOrder();
-    void ChangeOperator();
     // Setup: the settings dialog (only once the start has allowed it), after
     // which the board has restarted in the possibly new mode.
     void OpenSettings();
     void OpenHelp();
+    void OpenAbout();
     // Exit: the board unloads, which ends the program.
     void CloseBoard();
 
@@ -142,7 +165,6 @@ private:
     void InitStatusBar();
     // Status panel 1: the first problem, else the status text.
     void ShowStatusPanel();
-    QFrame* frmOrders(int index) const;
 
     void CreateControls();
     void CreateButtonBar();

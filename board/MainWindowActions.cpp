@@ -1,8 +1,9 @@
-// The action buttons, their enabling, and the hot keys.
-#include <QApplication>
+// The board's actions: one table, one row per action (its button's tag, its
+// hot key, its tool tip, what it does and when its button is enabled), and
+// the buttons, their enabling and the hot keys read from it.
+#include <QFrame>
 #include <QLabel>
-#include <QScopeGuard>
-#include <QTimer>
+#include <algorithm>
 
 #include "board/ArrivalsBoard.h"
 #include "board/BoardHooks.h"
@@ -15,11 +16,7 @@
 #include "core/ModControls.h"
 #include "core/ModSkin.h"
 #include "core/ModWindowState.h"
-#include "data/DatabaseClass.h"
-#include "data/ModOperations.h"
 #include "data/NomUsers.h"
-#include "localization/MsgBoxExClass.h"
-#include "localization/MsgBoxExForm.h"
 #include "localization/ResManagerClass.h"
 #include "platform/AppError.h"
 #include "platform/Runtime.h"
@@ -42,6 +39,101 @@ void MainWindow::UpdateOrdersStatus() {
                               QString::number(GetOrdersCount()));
 }
 
+namespace {
+// Design sizes of a button, in pixels.
+constexpr int kButtonWidth = 84;
+constexpr int kButtonHeight = 64;
+}  // namespace
+
+std::span<const MainWindow::Action> MainWindow::Actions() {
+    using State = ActionState;
+    using Enabled = std::optional<bool>;
+    // tag, on the bar, hot key, tool tip, action, enabled when, navigation.
+    // The bar's buttons are the rows marked for it, in their order; InitForm
+    // puts Refresh on Clear's button in mode 2. Hot keys without a button
+    // (the database status, the about box) have rows without a tag.
+    static constexpr Action kActions[] = {
+        {"First", true, kFnFirst, "strFirstOrder", [](MainWindow& w) { w.SelectFirstOrder(); },
+         [](const State& s) -> Enabled { return s.active > 1; }, true},
+        {"Previous", true, kFnPrevious, "strPreviousOrder",
+         [](MainWindow& w) { w.SelectPreviousOrder(); },
+         [](const State& s) -> Enabled { return s.active > 1; }, true},
+        {"Next", true, kFnNext, "strNextOrder", [](MainWindow& w) { w.SelectNextOrder(); },
+         [](const State& s) -> Enabled { return s.active < s.count; }, true},
+        {"Last", true, kFnLast, "strLastOrder", [](MainWindow& w) { w.SelectLastOrder(); },
+         [](const State& s) -> Enabled { return s.active < s.count; }, true},
+        {"Up", true, kFnUp, "strRowUP", [](MainWindow& w) { w.database_->SelectPreviousItem(); },
+         [](const State& s) -> Enabled { return s.database; }, false},
+        {"Down", true, kFnDown, "strRowDown", [](MainWindow& w) { w.database_->SelectNextItem(); },
+         [](const State& s) -> Enabled { return s.database; }, false},
+        // In modes 0 and 1 the panels' focus and the blink own Finish.
+        {"Finish", true, kFnFinish, "strFinish",
+         [](MainWindow& w) { w.Current().FinishActiveOrder(); },
+         [](const State& s) -> Enabled { return s.database ? Enabled(s.count > 0) : std::nullopt; },
+         false},
+        {"Clear", true, kFnClear, "strDeleteOrder",
+         [](MainWindow& w) { w.arrivals_->ClearActiveOrder(); },
+         [](const State& s) -> Enabled { return s.active >= 1 && s.active <= s.count; }, true},
+        {"Refresh", false, kFnRefresh, "strRefresh",
+         [](MainWindow& w) { w.database_->RefreshOrders(); },
+         [](const State&) -> Enabled { return true; }, false},
+        {"Login", true, kFnLogin, "strChangeUser",
+         [](MainWindow& w) { w.database_->ChangeOperator(); },
+         [](const State& s) -> Enabled { return s.database; }, false},
+        {"Setup", true, kFnSetup, "strSetup", [](MainWindow& w) { w.OpenSettings(); },
+         [](const State& s) -> Enabled { return s.level >= 2; }, false},
+        {"Help", true, kFnHelp, "strHelp", [](MainWindow& w) { w.OpenHelp(); },
+         [](const State&) -> Enabled { return true; }, false},
+        {"Exit", true, 0, "strUnload", [](MainWindow& w) { w.CloseBoard(); },
+         [](const State&) -> Enabled { return true; }, false},
+        {"", false, kFnDatabaseStatus, nullptr,
+         [](MainWindow& w) {
+             if (DatabaseMode())
+                 w.database_->ShowDatabaseStatus();
+         },
+         nullptr, false},
+        {"", false, kFnAbout, nullptr, [](MainWindow& w) { w.OpenAbout(); }, nullptr, false},
+    };
+    static_assert(std::count_if(std::begin(kActions), std::end(kActions),
+                                [](const Action& a) { return a.bar; }) == kActionButtons);
+    return kActions;
+}
+
+const MainWindow::Action* MainWindow::ActionOfTag(const QString& tag) {
+    if (tag.isEmpty())
+        return nullptr;
+    for (const Action& a : Actions()) {
+        if (tag.compare(QLatin1String(a.tag), Qt::CaseInsensitive) == 0)
+            return &a;
+    }
+    return nullptr;
+}
+
+void MainWindow::CreateButtonBar() {
+    frmButtons_ = new QFrame(this);
+    frmButtons_->setObjectName(QStringLiteral("frmButtons"));
+    for (const Action& a : Actions()) {
+        if (!a.bar)
+            continue;
+        auto* b = new platform::CommandButton(QStringLiteral("btnAction"), int(btnAction_.size()),
+                                              frmButtons_);
+        b->SetTag(QString::fromLatin1(a.tag));
+        b->resize(kButtonWidth, kButtonHeight);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &platform::CommandButton::ClickIndex, this,
+                [this](int index) { btnAction_Click(index); });
+        btnAction_.append(b);
+    }
+    lblOrdersStatus_ = new QLabel(frmButtons_);
+    lblOrdersStatus_->setObjectName(QStringLiteral("lblOrdersStatus"));
+    lblOrdersStatus_->setAlignment(Qt::AlignCenter);
+    lblOrdersStatus_->resize(120, 32);
+    QFont statusFont = lblOrdersStatus_->font();
+    statusFont.setPointSize(14);
+    statusFont.setBold(true);
+    lblOrdersStatus_->setFont(statusFont);
+}
+
 int MainWindow::GetActionButtonIndex(const QString& name) const {
     // A name that no button carries answers -1: a hot key for a button that
     // the current mode does not have presses nothing.
@@ -53,6 +145,10 @@ int MainWindow::GetActionButtonIndex(const QString& name) const {
     return -1;
 }
 
+platform::CommandButton* MainWindow::btnAction(int index) const {
+    return index >= 0 && index < btnAction_.size() ? btnAction_[index] : nullptr;
+}
+
 void MainWindow::LogActionError(const QString& message, int number, const QString& tag) {
     ErrorLogger().Add(kSystemError, number,
                       message + QStringLiteral(" (") + tag + QStringLiteral(")"),
@@ -60,41 +156,19 @@ void MainWindow::LogActionError(const QString& message, int number, const QStrin
 }
 
 void MainWindow::btnAction_Click(int index) {
-    // The actions by tag. A navigation moves in the orders list: the panels
-    // are refilled around the active order and the buttons enabled anew.
-    struct Action {
-        const char* tag;
-        void (MainWindow::*run)();
-        bool navigation;
-    };
-    static constexpr Action kActions[] = {
-        {"first", &MainWindow::SelectFirstOrder, true},
-        {"previous", &MainWindow::SelectPreviousOrder, true},
-        {"next", &MainWindow::SelectNextOrder, true},
-        {"last", &MainWindow::SelectLastOrder, true},
-        {"up", &MainWindow::SelectPreviousItem, false},
-        {"down", &MainWindow::SelectNextItem, false},
-        {"finish", &MainWindow::FinishActiveOrder, false},
-        {"refresh", &MainWindow::RefreshOrders, false},
-        {"clear", &MainWindow::ClearActiveOrder, true},
-        {"login", &MainWindow::ChangeOperator, false},
-        {"setup", &MainWindow::OpenSettings, false},
-        {"help", &MainWindow::OpenHelp, false},
-        {"exit", &MainWindow::CloseBoard, false},
-    };
     platform::CommandButton* button = btnAction(index);
     if (!button)
         return;
     SetHourglass(true);
     const QString tag = button->Tag().toLower();
+    const Action* action = ActionOfTag(tag);
+    // A navigation moves in the orders list: the panels are refilled around
+    // the active order and the buttons enabled anew.
     bool navigation = false;
     try {
-        for (const Action& action : kActions) {
-            if (tag == QLatin1String(action.tag)) {
-                (this->*action.run)();
-                navigation = action.navigation;
-                break;
-            }
+        if (action) {
+            action->run(*this);
+            navigation = action->navigation;
         }
     } catch (const AppError& e) {
         LogActionError(e.Description(), e.Number(), button->Tag());
@@ -132,30 +206,6 @@ void MainWindow::SelectLastOrder() {
     activePanel_ = int16_t(std::min<int>(GetOrdersCount(), kOrderPanels) - 1);
 }
 
-void MainWindow::SelectPreviousItem() {
-    database_->SelectPreviousItem();
-}
-
-void MainWindow::SelectNextItem() {
-    database_->SelectNextItem();
-}
-
-void MainWindow::FinishActiveOrder() {
-    Current().FinishActiveOrder();
-}
-
-void MainWindow::RefreshOrders() {
-    database_->RefreshOrders();
-}
-
-void MainWindow::ClearActiveOrder() {
-    arrivals_->ClearActiveOrder();
-}
-
-void MainWindow::ChangeOperator() {
-    database_->ChangeOperator();
-}
-
 void MainWindow::OpenSettings() {
     if (!setupAllowed_)
         return;
@@ -173,6 +223,13 @@ void MainWindow::OpenHelp() {
     FocusActiveView();
 }
 
+void MainWindow::OpenAbout() {
+    if (Hooks().ShowAbout)
+        Hooks().ShowAbout();
+    SetTopMost(this);
+    FocusActiveView();
+}
+
 void MainWindow::CloseBoard() {
     SetHourglass(false);
     close();
@@ -184,24 +241,13 @@ void MainWindow::EnableActionButtons(bool enable) {
             b->SetEnabled(false);
             continue;
         }
-        const QString tag = b->Tag().toLower();
-        const int count = GetOrdersCount();
-        if (tag == "first" || tag == "previous") {
-            b->SetEnabled(activeOrder_ > 1);
-        } else if (tag == "next" || tag == "last") {
-            b->SetEnabled(activeOrder_ < count);
-        } else if (tag == "up" || tag == "down" || tag == "login") {
-            b->SetEnabled(DatabaseMode());
-        } else if (tag == "finish") {
-            if (DatabaseMode())
-                b->SetEnabled(count > 0);
-        } else if (tag == "refresh" || tag == "help" || tag == "exit") {
-            b->SetEnabled(true);
-        } else if (tag == "clear") {
-            b->SetEnabled(activeOrder_ >= 1 && activeOrder_ <= count);
-        } else if (tag == "setup") {
-            b->SetEnabled(Users().ActiveUser().level() >= 2);
-        }
+        const Action* action = ActionOfTag(b->Tag());
+        if (!action || !action->enabled)
+            continue;
+        const ActionState state{activeOrder_, GetOrdersCount(), DatabaseMode(),
+                                Users().ActiveUser().level()};
+        if (const std::optional<bool> enabled = action->enabled(state))
+            b->SetEnabled(*enabled);
     }
 }
 
@@ -217,26 +263,23 @@ void MainWindow::Form_KeyDown(int& keyCode, int shift) {
     KeyDownDispatcher(action);
 }
 
-void MainWindow::KeyDownDispatcher(int32_t action) {
-    int b = -1;
-    static const char* const kByFunction[] = {"First",  "Previous", "Next",  "Last",  "UP",  "Down",
-                                              "Finish", "Refresh",  "Clear", "Login", "Help"};
-    if (action == kFnDatabaseStatus) {
-        if (DatabaseMode())
-            database_->ShowDatabaseStatus();
-    } else if (action == kFnSetup) {
-        b = GetActionButtonIndex(QStringLiteral("Setup"));
-    } else if (action >= kFnFirst && action <= kFnHelp) {
-        b = GetActionButtonIndex(QString::fromLatin1(kByFunction[action - kFnFirst]));
-    } else if (action == kFnAbout) {
-        if (Hooks().ShowAbout)
-            Hooks().ShowAbout();
-        SetTopMost(this);
-        FocusActiveView();
+void MainWindow::KeyDownDispatcher(int32_t function) {
+    // A hot key presses its action's button when it is enabled; one without
+    // a button acts at once.
+    if (function == 0)
+        return;
+    for (const Action& a : Actions()) {
+        if (a.function != function)
+            continue;
+        if (!*a.tag) {
+            a.run(*this);
+            return;
+        }
+        const int b = GetActionButtonIndex(QString::fromLatin1(a.tag));
+        if (b >= 0 && btnAction(b)->Enabled())
+            btnAction_Click(b);
         return;
     }
-    if (b >= 0 && btnAction(b)->Enabled())
-        btnAction_Click(b);
 }
 
 void MainWindow::FocusActiveView() {
@@ -244,45 +287,21 @@ void MainWindow::FocusActiveView() {
 }
 
 void MainWindow::SetToolTips() {
-    struct Tip {
-        const char* tag;
-        const char* resource;
-        int32_t function;
-    };
-    const bool db = DatabaseMode();
-    const Tip tips[] = {
-        {"First", "strFirstOrder", kFnFirst},
-        {"Previous", "strPreviousOrder", kFnPrevious},
-        {"Next", "strNextOrder", kFnNext},
-        {"Last", "strLastOrder", kFnLast},
-        {"Up", "strRowUP", kFnUp},
-        {"Down", "strRowDown", kFnDown},
-        {"Finish", "strFinish", kFnFinish},
-        db ? Tip{"Refresh", "strRefresh", kFnRefresh} : Tip{"Clear", "strDeleteOrder", kFnClear},
-        {"Login", "strChangeUser", kFnLogin},
-        {"Setup", "strSetup", kFnSetup},
-        {"Help", "strHelp", kFnHelp},
-        {"Exit", "strUnload", 0},
-    };
-    for (const Tip& t : tips) {
-        const int i = GetActionButtonIndex(QString::fromLatin1(t.tag));
+    for (const Action& a : Actions()) {
+        const int i = a.toolTip ? GetActionButtonIndex(QString::fromLatin1(a.tag)) : -1;
         if (i < 0)
             continue;
-        SetToolTip(btnAction(i), ResManager().GetResString(QString::fromLatin1(t.resource)),
-                   t.function ? GetFunctionKeyText(t.function) : QString());
+        SetToolTip(btnAction(i), ResManager().GetResString(QString::fromLatin1(a.toolTip)),
+                   a.function ? GetFunctionKeyText(a.function) : QString());
     }
 }
 
 void MainWindow::AutoSelectLastOrder() {
     if (!ConfigurationSettings.FocusNewOrder)
         return;
-    for (int i = 0; i < btnAction_.size(); ++i) {
-        if (btnAction_[i]->Tag().toLower() == "last") {
-            if (btnAction_[i]->Enabled())
-                btnAction_Click(i);
-            return;
-        }
-    }
+    const int last = GetActionButtonIndex(QStringLiteral("Last"));
+    if (last >= 0 && btnAction(last)->Enabled())
+        btnAction_Click(last);
 }
 
 void MainWindow::Form_Activate() {
@@ -308,14 +327,7 @@ void MainWindow::TimerNewOrder_Timer() {
         blinkState_ ? QStringLiteral("Kestrelle_UP") : QStringLiteral("Kestrelle")));
 }
 
-int16_t MainWindow::GetOrdersCount() const {
-    return Current().GetOrdersCount();
-}
-
-void MainWindow::RefreshOrderPanels() {
-    Current().RefreshOrderPanels();
-}
-
 void MainWindow::ResetFinishPicture() {
-    btnAction(6)->SetPicture(SkinManager().GetButtonPicture(QStringLiteral("Kestrelle")));
+    if (platform::CommandButton* finish = btnAction(GetActionButtonIndex(QStringLiteral("Finish"))))
+        finish->SetPicture(SkinManager().GetButtonPicture(QStringLiteral("Kestrelle")));
 }
