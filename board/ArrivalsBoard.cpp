@@ -9,6 +9,7 @@
 
 #include "board/ArrivalsStore.h"
 #include "board/BoardLayout.h"
+#include "board/BoardTimer.h"
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
@@ -71,10 +72,7 @@ ArrivalsBoard::ArrivalsBoard(MainWindow& window, QFrame* frame) : window_(window
         time->setAutoFillBackground(true);
         lblTime_.append(time);
     }
-    timArrival_ = new QTimer(this);
-    timArrival_->setObjectName(QStringLiteral("timArrival"));
-    timArrival_->setInterval(100);
-    connect(timArrival_, &QTimer::timeout, this, [this] { timArrival_Timer(); });
+    timArrival_ = NewBoardTimer(this, "timArrival", 100, [this] { timArrival_Timer(); });
     imServer_ = std::make_unique<ModServer>();
     store_ = std::make_unique<ArrivalsStore>(arrivals_, BackupFilePath(), HistoryFilePath());
     store_->ProblemChanged = [this](const QString& problem) {

@@ -71,26 +71,6 @@ bool UdpSenderTable::Accept(const QString& sender, int32_t sequence) {
     return false;
 }
 
-QString FormatElapsedTime(double start, double now) {
-    if (now < start)
-        now = start;
-    const long long seconds = std::llround((now - start) * 86400.0);
-    const long long hours = seconds / 3600;
-    const int minutes = int((seconds / 60) % 60);
-    const int secs = int(seconds % 60);
-    return rt::Format(double(hours), "00") + ':' + rt::Format(minutes, "00") + ':' +
-           rt::Format(secs, "00");
-}
-
-QColor AgeColour(const QString& ageText, bool isNew) {
-    if (!isNew)
-        return QColor(128, 128, 128);
-    const QStringList parts = ageText.split(':');
-    const long long hours = parts.value(0).toLongLong();
-    const int minutes = parts.value(1).toInt();
-    return (hours > 0 || minutes >= 10) ? QColor(255, 0, 0) : QColor(0, 0, 0);
-}
-
 PanelRange ComputePanelRange(int ordersCount, int panelCount, int activeOrder, int activePanel) {
     PanelRange r;
     if (ordersCount <= panelCount) {

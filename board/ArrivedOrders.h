@@ -58,14 +58,6 @@ private:
     QHash<QString, std::list<Slot>::iterator> index_;
 };
 
-// The age text "hh:nn:ss" from start to now (day numbers); a now before start
-// counts as start. Hours beyond 99 give more digits.
-QString FormatElapsedTime(double start, double now);
-
-// The age colour: red once a new order is 10 minutes old, black before, grey
-// for a finished order.
-QColor AgeColour(const QString& ageText, bool isNew);
-
 // Which orders (0-based, inclusive) the panels show; first > last when none.
 struct PanelRange {
     int first = 0;

@@ -1,5 +1,10 @@
 #include "board/BoardLayout.h"
 
+#include <QStringList>
+#include <cmath>
+
+#include "platform/Runtime.h"
+
 StatusBarLayout ComputeStatusBar(int innerHeight, int outerWidth) {
     StatusBarLayout s;
     s.strip = QRect(0, innerHeight - 345, outerWidth, 315);
@@ -102,4 +107,24 @@ QString DatabaseStatusText(int databaseType, const QString& databasePath, const 
         default:
             return QString();
     }
+}
+
+QString FormatElapsedTime(double start, double now) {
+    if (now < start)
+        now = start;
+    const long long seconds = std::llround((now - start) * 86400.0);
+    const long long hours = seconds / 3600;
+    const int minutes = int((seconds / 60) % 60);
+    const int secs = int(seconds % 60);
+    return rt::Format(double(hours), "00") + ':' + rt::Format(minutes, "00") + ':' +
+           rt::Format(secs, "00");
+}
+
+QColor AgeColour(const QString& ageText, bool isNew) {
+    if (!isNew)
+        return QColor(128, 128, 128);
+    const QStringList parts = ageText.split(':');
+    const long long hours = parts.value(0).toLongLong();
+    const int minutes = parts.value(1).toInt();
+    return (hours > 0 || minutes >= 10) ? QColor(255, 0, 0) : QColor(0, 0, 0);
 }

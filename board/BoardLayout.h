@@ -1,13 +1,15 @@
 #pragma once
 
+#include <QColor>
 #include <QList>
 #include <QRect>
 #include <QSize>
 #include <QString>
 
-// The board's geometry rules in twips, free of any window: the status bar of
+// The board's display rules, free of any window: in twips, the status bar of
 // five framed panels, the one- or two-row button bar, the order panels and
-// their font, and the database status text.
+// their font; the database status text; and the age of an order, shown by
+// both kinds of board.
 
 struct StatusBarLayout {
     QRect strip;          // stbLite
@@ -42,3 +44,11 @@ QList<QRect> ComputeOrderPanels(int frameWidth, int frameHeight, int panelCount,
 // type; with a title: title & " '" & text & "'".
 QString DatabaseStatusText(int databaseType, const QString& databasePath, const QString& serverName,
                            const QString& databaseName);
+
+// The age text "hh:nn:ss" from start to now (day numbers); a now before start
+// counts as start. Hours beyond 99 give more digits.
+QString FormatElapsedTime(double start, double now);
+
+// The age colour: red once a new order is 10 minutes old, black before, grey
+// for a finished order.
+QColor AgeColour(const QString& ageText, bool isNew);

@@ -10,9 +10,9 @@
 #include <QScopeGuard>
 #include <QTimer>
 
-#include "board/ArrivedOrders.h"
 #include "board/BoardHooks.h"
 #include "board/BoardLayout.h"
+#include "board/BoardTimer.h"
 #include "board/MainWindow.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
@@ -85,16 +85,9 @@ DatabaseBoard::DatabaseBoard(MainWindow& window, QFrame* frame) : window_(window
     cbObjects_->setObjectName(QStringLiteral("cbObjects"));
     cbObjects_->hide();
 
-    const auto timer = [this](const char* name, int interval, auto slot) {
-        auto* t = new QTimer(this);
-        t->setObjectName(QString::fromLatin1(name));
-        t->setInterval(interval);
-        connect(t, &QTimer::timeout, this, slot);
-        return t;
-    };
-    tmrPassedTime_ = timer("tmrPassedTime", 250, [this] { tmrPassedTime_Timer(); });
-    tmrOrders_ = timer("tmrOrders", 30000, [this] { tmrOrders_Timer(); });
-    tmrNoAnswer_ = timer("tmrNoAnswer", 0, [this] { tmrNoAnswer_Timer(); });
+    tmrPassedTime_ = NewBoardTimer(this, "tmrPassedTime", 250, [this] { tmrPassedTime_Timer(); });
+    tmrOrders_ = NewBoardTimer(this, "tmrOrders", 30000, [this] { tmrOrders_Timer(); });
+    tmrNoAnswer_ = NewBoardTimer(this, "tmrNoAnswer", 0, [this] { tmrNoAnswer_Timer(); });
     tmrNoAnswer_->setSingleShot(true);
 }
 

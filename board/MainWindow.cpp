@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "board/ArrivalsBoard.h"
+#include "board/BoardTimer.h"
 #include "board/DatabaseBoard.h"
 #include "core/Configuration.h"
 #include "core/ErrorController.h"
@@ -99,15 +100,8 @@ void MainWindow::CreateStatusBar() {
 }
 
 void MainWindow::CreateTimers() {
-    const auto make = [this](const char* name, int interval, auto slot) {
-        auto* t = new QTimer(this);
-        t->setObjectName(QString::fromLatin1(name));
-        t->setInterval(interval);
-        connect(t, &QTimer::timeout, this, slot);
-        return t;
-    };
-    tmrClock_ = make("tmrClock", 1000, [this] { tmrClock_Timer(); });
-    timerNewOrder_ = make("TimerNewOrder", 500, [this] { TimerNewOrder_Timer(); });
+    tmrClock_ = NewBoardTimer(this, "tmrClock", 1000, [this] { tmrClock_Timer(); });
+    timerNewOrder_ = NewBoardTimer(this, "TimerNewOrder", 500, [this] { TimerNewOrder_Timer(); });
     tmrClock_->start();
     timerNewOrder_->start();
 }

@@ -5,6 +5,7 @@
 
 #include "board/ArrivalsStore.h"
 #include "board/ArrivedOrders.h"
+#include "board/BoardLayout.h"
 #include "common/TestNet.h"
 #include "common/TestSupport.h"
 #include "platform/CodePage.h"
