@@ -157,12 +157,14 @@ Variant DecodeFixed(int32_t type, QByteArrayView bytes) {
 }
 
 // Drops the consumed front of a buffer once it is large, so that taking from
-// the front stays cheap and memory does not grow without bound.
+// the front stays cheap and memory does not grow without bound. A buffer that
+// still shares the caller's bytes (a large SendData) is left whole: dropping
+// its front would copy all of it, and the caller holds the bytes anyway.
 void Compact(QByteArray& buffer, qsizetype& offset) {
     if (offset >= buffer.size()) {
         buffer.clear();
         offset = 0;
-    } else if (offset > (1 << 16) && offset > buffer.size() / 2) {
+    } else if (offset > (1 << 16) && offset > buffer.size() / 2 && buffer.isDetached()) {
         buffer.remove(0, offset);
         offset = 0;
     }
@@ -189,6 +191,10 @@ void CSocketMaster::SendData(const Variant& data) {
     if (wasEmpty) {
         sendBuffer_.clear();
         sendOffset_ = 0;
+    } else {
+        // A flush only moves the offset; what it has sent is dropped here,
+        // where more bytes join the buffer.
+        Compact(sendBuffer_, sendOffset_);
     }
     sendBuffer_.append(bytes);
     // With bytes already waiting, a flush waits for the write notification.
@@ -202,6 +208,16 @@ void CSocketMaster::SendData(const Variant& data) {
 
 void CSocketMaster::SendBufferedData() {
     int32_t sentInFlush = 0;
+    // The system grows a connection's send buffer as the connection gets
+    // going; a flush larger than the chunk reads the size again, so that each
+    // send offers what the buffer can take now instead of the small size it
+    // had at the start. A flush that fits the chunk costs no extra call.
+    if (sendBuffer_.size() - sendOffset_ > sendChunk_) {
+        int value = 0;
+        if (platform::GetSocketOption(socket_, platform::SocketOption::SendBuffer, &value) == 0 &&
+            value > 0)
+            sendChunk_ = value;
+    }
     const int32_t chunk = std::max<int32_t>(sendChunk_, 1);
     while (sendBuffer_.size() > sendOffset_) {
         const qsizetype pending = sendBuffer_.size() - sendOffset_;
@@ -220,7 +236,6 @@ void CSocketMaster::SendBufferedData() {
                 RaiseEvent([this] { emit SendComplete(); });
                 return;
             }
-            Compact(sendBuffer_, sendOffset_);
             continue;
         }
         if (error == platform::wsa::kWouldBlock) {
@@ -350,6 +365,15 @@ void CSocketMaster::RecvData(Variant& data, bool peek, std::optional<int32_t> ty
                 return;
             }
             count = int32_t(std::min<int64_t>(*maximum, available));
+        }
+        if (code == int32_t(VarType::ByteArray) && !peek && !IsUdp() && recvOffset_ == 0 &&
+            count == recvBuffer_.size() && count >= recvBuffer_.capacity() / 2) {
+            // The whole receive buffer, mostly full: handed over rather than
+            // copied. A buffer with much room to spare is copied instead, so
+            // that a caller keeping a few bytes does not keep a large block.
+            data = Variant(std::move(recvBuffer_));
+            recvBuffer_ = QByteArray();
+            return;
         }
         const QByteArrayView bytes = TakeFromReceived(count, peek, &error);
         if (code == int32_t(VarType::String))
