@@ -80,33 +80,50 @@ bool Deliver(const SelectionPtr& s, int event, int error) {
     return s->alive;
 }
 
+// Runs the handler for a read-side event. The read notifier stays on while it
+// runs: the owner normally receives inside the event, which arms reading
+// again, and turning the notifier off and on for every read is work for the
+// event loop. Only an owner that has not received by the end of the event
+// has its notifier turned off; one whose handler pumps events meanwhile gets
+// the notifier once more, which turns it off (OnReadable).
+void DeliverRead(const SelectionPtr& s, int event) {
+    if (Deliver(s, event, 0) && !s->readArmed)
+        Update(*s);
+}
+
 void OnReadable(const SelectionPtr& s) {
     if (!s->alive)
         return;
+    if (!s->readArmed) {
+        // Reported already, and the owner has not received since: nothing
+        // more is reported until it does.
+        Update(*s);
+        return;
+    }
     s->readArmed = false;
-    Update(*s);
     if (!s->stream) {
-        Deliver(s, kEventRead, 0);
+        DeliverRead(s, kEventRead);
         return;
     }
     if (s->listening) {
-        Deliver(s, kEventAccept, 0);
+        DeliverRead(s, kEventAccept);
         return;
     }
     char probe = 0;
     const ssize_t n = ::recv(s->socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
     if (n > 0) {
-        Deliver(s, kEventRead, 0);
+        DeliverRead(s, kEventRead);
         return;
     }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
         // Nothing after all: wait for the next readiness.
         s->readArmed = true;
+        return;
+    }
+    if (n < 0 && errno == ENOTCONN) {
         Update(*s);
         return;
     }
-    if (n < 0 && errno == ENOTCONN)
-        return;
     const int error = n == 0 ? 0 : WsaErrorFromErrno(errno);
     s->closeReported = true;
     Update(*s);
