@@ -138,8 +138,8 @@ QString CSocketMaster::LocalIP() const {
 int32_t CSocketMaster::BytesReceived() const {
     if (!IsUdp())
         return int32_t(recvBuffer_.size() - recvOffset_);
-    if (datagram_)
-        return datagram_->size;
+    if (HoldsDatagram())
+        return HeldDatagram().size;
     // Looked at where it waits: the datagram stays on the socket, and its
     // notification with it.
     int size = 0;
@@ -149,23 +149,29 @@ int32_t CSocketMaster::BytesReceived() const {
 }
 
 int32_t CSocketMaster::PendingDatagram() {
-    return FetchDatagram() ? datagram_->size : 0;
+    return FetchDatagram() ? HeldDatagram().size : 0;
 }
 
 bool CSocketMaster::FetchDatagram() {
-    if (datagram_)
+    if (HoldsDatagram())
         return true;
     if (socket_ == -1 || !IsUdp())
         return false;
-    // Larger than any IPv4 datagram, so one receive takes any datagram whole.
-    constexpr int kBuffer = 65536;
+    static_assert(kDatagramSlot >= platform::kDatagramSlot);
+    constexpr qsizetype kBuffer = qsizetype(kDatagramBatch) * kDatagramSlot;
     if (datagramBuffer_.size() != kBuffer)
         datagramBuffer_.resize(kBuffer);
-    Datagram d;
-    if (platform::RecvFromSocket(socket_, datagramBuffer_.data(), kBuffer, false, &d.size,
-                                 &d.address, &d.port) != 0)
+    batchNext_ = 0;
+    batchCount_ = 0;
+    std::array<platform::ReceivedDatagram, kDatagramBatch> received;
+    int taken = 0;
+    if (platform::RecvDatagrams(socket_, datagramBuffer_.data(), kDatagramSlot, kDatagramBatch,
+                                received.data(), &taken) != 0)
         return false;
-    datagram_ = d;
+    for (int i = 0; i < taken; ++i)
+        batch_[size_t(i)] = {received[size_t(i)].size, received[size_t(i)].address,
+                             received[size_t(i)].port};
+    batchCount_ = taken;
     if (!inUdpRead_)
         PostAnnouncement();
     return true;
@@ -180,7 +186,7 @@ void CSocketMaster::PostAnnouncement() {
         this,
         [this] {
             announcePosted_ = false;
-            if (socket_ != -1 && datagram_)
+            if (socket_ != -1 && HoldsDatagram())
                 WndProc(0, kMsgSocketEvent, socket_, 1);
         },
         Qt::QueuedConnection);
@@ -462,10 +468,10 @@ void CSocketMaster::OnUdpRead() {
     // above and left the socket's notification off; taking the next datagram
     // turns it on again, and a datagram taken gets its announcement. A loop
     // that ended on an empty socket has just done that, with no handler after.
-    if (!drained && state_ == sckOpen && !datagram_)
+    if (!drained && state_ == sckOpen && !HoldsDatagram())
         FetchDatagram();
     inUdpRead_ = false;
-    if (datagram_)
+    if (HoldsDatagram())
         PostAnnouncement();
 }
 
@@ -476,7 +482,7 @@ bool CSocketMaster::OnUdpReadLoop() {
             return false;
         if (!FetchDatagram())
             return true;
-        const int32_t size = datagram_->size;
+        const int32_t size = HeldDatagram().size;
         if (size == 0) {
             DropDatagram();
             continue;
@@ -493,8 +499,8 @@ bool CSocketMaster::OnUdpReadLoop() {
 }
 
 void CSocketMaster::DropDatagram() {
-    if (datagram_) {
-        datagram_.reset();
+    if (HoldsDatagram()) {
+        ++batchNext_;
         return;
     }
     int received = 0;
@@ -636,7 +642,8 @@ void CSocketMaster::CloseSck() {
     remoteHostIP_.clear();
     recvBuffer_.clear();
     recvOffset_ = 0;
-    datagram_.reset();
+    batchNext_ = 0;
+    batchCount_ = 0;
     sendBuffer_.clear();
     sendOffset_ = 0;
     sendChunk_ = 0;

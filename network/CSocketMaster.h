@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -166,9 +167,17 @@ private:
     void FreeResolveBuffer();
     QString GetLocalHostName() const;
     QString GetLocalIP() const;
-    // The first pending datagram: taken from the socket into datagram_ with
-    // one receive, and served from there until it is read or dropped.
+    // Holds the first pending datagram: when the batch is used up, the next
+    // pending datagrams are taken from the socket with one receive, and each
+    // is served from the batch until it is read or dropped.
     bool FetchDatagram();
+    bool HoldsDatagram() const { return batchNext_ < batchCount_; }
+    struct Datagram {
+        int size = 0;
+        uint32_t address = 0;
+        uint16_t port = 0;
+    };
+    const Datagram& HeldDatagram() const { return batch_[size_t(batchNext_)]; }
     void PostAnnouncement();
     int32_t PendingDatagram();
 
@@ -203,15 +212,19 @@ private:
     bool acceptHolder_ = false;
     std::map<int32_t, int32_t> pendingResolutions_;  // look-up handle -> destination
     uint64_t datagramsTaken_ = 0;
-    // The first pending datagram once taken from the socket; its bytes are
-    // the first `size` bytes of datagramBuffer_, which no other receive
-    // touches while it is held.
-    struct Datagram {
-        int size = 0;
-        uint32_t address = 0;
-        uint16_t port = 0;
-    };
-    std::optional<Datagram> datagram_;
+    // Datagrams taken from the socket with one receive and not yet read or
+    // dropped, oldest first from batchNext_: datagram i has its bytes at the
+    // start of slot i of datagramBuffer_ (kDatagramSlot bytes each, enough for
+    // any IPv4 datagram; reserved, but touched only as far as datagrams fill
+    // them). The next batch
+    // is taken only once this one is used up, so a held datagram's bytes stay
+    // where they are. Taking many at once saves a system call per datagram in
+    // a burst; the datagrams are announced and read one by one all the same.
+    static constexpr int kDatagramBatch = 16;
+    static constexpr int kDatagramSlot = 65536;
+    std::array<Datagram, kDatagramBatch> batch_{};
+    int batchNext_ = 0;
+    int batchCount_ = 0;
     QByteArray datagramBuffer_;
     // A datagram taken outside the notification path (a PeekData between
     // events) must still be announced: the socket has no notification left

@@ -313,7 +313,7 @@ void CSocketMaster::ReceiveInto(Variant& data, bool peek, const Variant& type,
     if (IsUdp()) {
         if (!FetchDatagram())
             return;  // no datagram pending: the data argument stays as it is
-        available = datagram_->size;
+        available = HeldDatagram().size;
     } else {
         available = int32_t(recvBuffer_.size() - recvOffset_);
     }
@@ -404,7 +404,8 @@ QByteArrayView CSocketMaster::TakeFromReceived(int32_t count, bool peek, int32_t
         // peeking, discards the rest, as a short recvfrom does.
         if (!FetchDatagram())
             return QByteArrayView();
-        const Datagram d = *datagram_;
+        const Datagram d = HeldDatagram();
+        const char* bytes = datagramBuffer_.constData() + qsizetype(batchNext_) * kDatagramSlot;
         if (d.size > count)
             *error = platform::wsa::kMessageSize;
         remotePort_ = UnsignedToInteger(d.port);
@@ -417,10 +418,10 @@ QByteArrayView CSocketMaster::TakeFromReceived(int32_t count, bool peek, int32_t
             remoteHostIP_ = senderText_;
         remoteHost_.clear();
         if (!peek) {
-            datagram_.reset();
+            ++batchNext_;
             ++datagramsTaken_;
         }
-        return QByteArrayView(datagramBuffer_.constData(), std::min(d.size, count));
+        return QByteArrayView(bytes, std::min({d.size, count, kDatagramSlot}));
     }
     const qsizetype length = std::min<qsizetype>(count, recvBuffer_.size() - recvOffset_);
     const QByteArrayView bytes(recvBuffer_.constData() + recvOffset_, length);

@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -298,6 +299,36 @@ int RecvFromSocket(SocketHandle socket, char* buffer, int length, bool peek, int
         return wsa::kMessageSize;
     }
     *received = int(n);
+    return 0;
+}
+
+int RecvDatagrams(SocketHandle socket, char* buffer, int slotSize, int count,
+                  ReceivedDatagram* datagrams, int* taken) {
+    *taken = 0;
+    detail::NoteReceived(socket);
+    constexpr int kMaxBatch = 64;
+    count = std::clamp(count, 1, kMaxBatch);
+    mmsghdr messages[kMaxBatch];
+    iovec pieces[kMaxBatch];
+    sockaddr_in senders[kMaxBatch];
+    for (int i = 0; i < count; ++i) {
+        pieces[i] = {buffer + ptrdiff_t(i) * slotSize, size_t(slotSize)};
+        messages[i] = {};
+        messages[i].msg_hdr.msg_name = &senders[i];
+        messages[i].msg_hdr.msg_namelen = sizeof senders[i];
+        messages[i].msg_hdr.msg_iov = &pieces[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    // MSG_TRUNC makes each message's length its datagram's real size.
+    const int n = ::recvmmsg(socket, messages, unsigned(count), MSG_DONTWAIT | MSG_TRUNC, nullptr);
+    if (n < 0)
+        return LastError();
+    for (int i = 0; i < n; ++i) {
+        datagrams[i].size = int(messages[i].msg_len);
+        datagrams[i].address = senders[i].sin_addr.s_addr;
+        datagrams[i].port = ntohs(senders[i].sin_port);
+    }
+    *taken = n;
     return 0;
 }
 

@@ -113,6 +113,20 @@ int SendToSocket(SocketHandle socket, const char* data, int length, uint32_t add
                  int* sent);
 int RecvFromSocket(SocketHandle socket, char* buffer, int length, bool peek, int* received,
                    uint32_t* fromAddress, uint16_t* fromPort);
+// Up to `count` pending datagrams with one call, oldest first: datagram i is
+// written at buffer + i * slotSize, and its size and sender go to
+// datagrams[i]. Slots of kDatagramSlot bytes hold any IPv4 datagram whole; a
+// datagram larger than a smaller slot keeps its first slotSize bytes, and its
+// size says how many it had. Answers 0 with *taken >= 1, or the error of the
+// first receive (10035 when none is pending).
+inline constexpr int kDatagramSlot = 65536;
+struct ReceivedDatagram {
+    int size = 0;
+    uint32_t address = 0;
+    uint16_t port = 0;
+};
+int RecvDatagrams(SocketHandle socket, char* buffer, int slotSize, int count,
+                  ReceivedDatagram* datagrams, int* taken);
 // The size of the first pending datagram (0 for an empty one); 10035 when
 // none is pending. Re-enables the read notification like a receive, so an
 // owner that finds nothing pending hears the next datagram.
