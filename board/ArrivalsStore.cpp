@@ -7,7 +7,6 @@
 #include "core/ErrorController.h"
 #include "localization/ResManagerClass.h"
 #include "platform/CodePage.h"
-#include "platform/IniFile.h"
 #include "platform/Runtime.h"
 
 namespace {
@@ -72,10 +71,16 @@ bool ArrivalsStore::Load() {
         Flush();
         return !orders_.isEmpty();
     }
-    orders_ = LoadArrivalsBackupFile(backupFile_).value_or(QList<ArrivedOrder>());
-    RecoverClear();
+    // One read of the file serves the orders, the record of a clear and the
+    // check of its form.
     bool readable = false;
-    const QByteArray stored = platform::ReadWholeFile(backupFile_, &readable);
+    const QByteArray stored =
+        QFile::exists(backupFile_) ? platform::ReadWholeFile(backupFile_, &readable) : QByteArray();
+    {
+        const BackupFileContents contents(readable ? stored : QByteArray());
+        orders_ = contents.Orders().value_or(QList<ArrivedOrder>());
+        RecoverClear(contents);
+    }
     const BackupLayout layout = BuildBackupFile(orders_);
     if (readable && stored == layout.Bytes) {
         if (file_.Open(backupFile_, false, platform::Owner::Station) &&
@@ -83,7 +88,8 @@ bool ArrivalsStore::Load() {
             exact_ = true;
             size_ = layout.Bytes.size();
             savedCount_ = orders_.size();
-            isNewOffsets_ = layout.IsNewOffsets;
+            offsets_.SectionOffsets = layout.SectionOffsets;
+            offsets_.IsNewOffsets = layout.IsNewOffsets;
         }
     } else if (QFile::exists(backupFile_)) {
         // In the station's form, without a record of a clear and without what
@@ -94,11 +100,10 @@ bool ArrivalsStore::Load() {
     return !orders_.isEmpty();
 }
 
-void ArrivalsStore::RecoverClear() {
-    const auto order = platform::IniLookup(backupFile_, kClearingSection, QStringLiteral("Order"));
-    const auto size =
-        platform::IniLookup(backupFile_, kClearingSection, QStringLiteral("HistorySize"));
-    const auto time = platform::IniLookup(backupFile_, kClearingSection, QStringLiteral("Time"));
+void ArrivalsStore::RecoverClear(const BackupFileContents& contents) {
+    const auto order = contents.Lookup(kClearingSection, QStringLiteral("Order"));
+    const auto size = contents.Lookup(kClearingSection, QStringLiteral("HistorySize"));
+    const auto time = contents.Lookup(kClearingSection, QStringLiteral("Time"));
     const QFileInfo historyInfo(historyFile_);
     // A link there is refused by the open below, which says so.
     if (!order || !size || !time || !(historyInfo.exists() || historyInfo.isSymLink()))
@@ -155,8 +160,11 @@ bool ArrivalsStore::Flush() {
 }
 
 bool ArrivalsStore::SaveWhole() {
+    return WriteWhole(BuildBackupFile(orders_));
+}
+
+bool ArrivalsStore::WriteWhole(const BackupLayout& layout) {
     exact_ = false;
-    const BackupLayout layout = BuildBackupFile(orders_);
     if (!platform::WriteFileAtomically(backupFile_, layout.Bytes, platform::Owner::Station))
         return false;
     savedCount_ = orders_.size();
@@ -167,7 +175,8 @@ bool ArrivalsStore::SaveWhole() {
         file_.Size() == layout.Bytes.size()) {
         exact_ = true;
         size_ = layout.Bytes.size();
-        isNewOffsets_ = layout.IsNewOffsets;
+        offsets_.SectionOffsets = layout.SectionOffsets;
+        offsets_.IsNewOffsets = layout.IsNewOffsets;
     } else {
         file_.Close();
     }
@@ -177,15 +186,19 @@ bool ArrivalsStore::SaveWhole() {
 bool ArrivalsStore::SaveAdded() {
     if (savedCount_ == orders_.size() && finished_.empty())
         return true;
-    const size_t offsetsBefore = isNewOffsets_.size();
+    const size_t offsetsBefore = offsets_.IsNewOffsets.size();
     QByteArray sections;
-    for (qsizetype i = savedCount_; i < orders_.size(); ++i)
-        sections += BackupSection(orders_[i], int(i), size_ + sections.size(), isNewOffsets_);
+    for (qsizetype i = savedCount_; i < orders_.size(); ++i) {
+        offsets_.SectionOffsets.push_back(size_ + sections.size());
+        sections +=
+            BackupSection(orders_[i], int(i), size_ + sections.size(), offsets_.IsNewOffsets);
+    }
     bool ok = sections.isEmpty() || file_.WriteAt(size_, sections);
     for (const int i : finished_) {
         // Orders added since the last save carry their flag already.
         if (ok && i < savedCount_)
-            ok = file_.WriteAt(isNewOffsets_[size_t(i)], BackupIsNewValue(orders_[i].IsNew));
+            ok =
+                file_.WriteAt(offsets_.IsNewOffsets[size_t(i)], BackupIsNewValue(orders_[i].IsNew));
     }
     if (ok && orders_.size() != savedCount_)
         ok = file_.WriteAt(kBackupCountOffset, BackupCountValue(orders_.size()));
@@ -196,7 +209,8 @@ bool ArrivalsStore::SaveAdded() {
         // replaces it whole in any case.
         file_.WriteAt(kBackupCountOffset, BackupCountValue(savedCount_));
         file_.Truncate(size_);
-        isNewOffsets_.resize(offsetsBefore);
+        offsets_.SectionOffsets.resize(offsetsBefore);
+        offsets_.IsNewOffsets.resize(offsetsBefore);
         exact_ = false;
         errno = error;
         return false;
@@ -205,6 +219,15 @@ bool ArrivalsStore::SaveAdded() {
     savedCount_ = orders_.size();
     finished_.clear();
     return true;
+}
+
+std::optional<BackupLayout> ArrivalsStore::SavedFileWithout(int index) {
+    offsets_.Bytes = file_.ReadAt(0, size_);
+    std::optional<BackupLayout> without;
+    if (offsets_.Bytes.size() == size_)
+        without = BackupFileWithout(offsets_, index);
+    offsets_.Bytes = QByteArray();
+    return without;
 }
 
 void ArrivalsStore::Saved() {
@@ -282,7 +305,8 @@ ArrivalsStore::ClearResult ArrivalsStore::Clear(int index) {
 
     // 1. BackUp.log says which order is leaving and where its entry goes.
     bool recorded = false;
-    if (exact_ && file_.IsFileAt(backupFile_) && file_.Size() == size_) {
+    const bool inPlace = exact_ && file_.IsFileAt(backupFile_) && file_.Size() == size_;
+    if (inPlace) {
         recorded = file_.WriteAt(size_, clearing) && file_.Sync();
         if (!recorded) {
             const int error = errno;
@@ -317,8 +341,21 @@ ArrivalsStore::ClearResult ArrivalsStore::Clear(int index) {
     }
 
     // 3. The list without the order. A kill before this save is completed by
-    // the next Load from the record of step 1.
+    // the next Load from the record of step 1. The record stands after the
+    // list's own bytes, which the new file takes from the old one; when
+    // anything changed the list or failed since (an event run inside a
+    // function of step 2), the list is written anew.
     orders_.removeAt(index);
-    Flush();
+    std::optional<BackupLayout> without;
+    if (inPlace && !failing_ && file_.IsOpen() && savedCount_ == orders_.size() + 1 &&
+        finished_.empty())
+        without = SavedFileWithout(index);
+    if (!without) {
+        Flush();
+    } else if (WriteWhole(*without)) {
+        Saved();
+    } else {
+        SaveFailed(errno);
+    }
     return ClearResult::Cleared;
 }

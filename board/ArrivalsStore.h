@@ -84,26 +84,35 @@ public:
 
 private:
     bool SaveWhole();
+    // Writes the file of the whole list, whose station's form `layout` is.
+    bool WriteWhole(const BackupLayout& layout);
     bool SaveAdded();
+    // The file of the saved list without the order at `index`, from the
+    // file's own bytes (see BackupFileWithout); nullopt when they are not in
+    // the form the offsets say.
+    std::optional<BackupLayout> SavedFileWithout(int index);
     void Saved();
     void SaveFailed(int error);
     void HistoryFailed(int error);
     void SetProblem(const QString& problem);
-    void RecoverClear();
+    void RecoverClear(const BackupFileContents& contents);
 
     QList<ArrivedOrder>& orders_;
     QString backupFile_;
     QString historyFile_;
 
     // The file as the store last wrote it: open, its size, where each order's
-    // new flag stands. `exact_` says that the file holds the first `savedCount_`
-    // orders of the list in the station's form and nothing else, so that it
-    // may be extended in place; otherwise the next save replaces it whole.
+    // section and new flag stand (offsets_, whose Bytes stay empty: the file
+    // is read when a clear needs them). `exact_` says that the file holds the
+    // first `savedCount_` orders of the list in the station's form and
+    // nothing else, so that it may be extended in place; otherwise the next
+    // save replaces it whole. The file is the station's own (the folder is
+    // locked), so what the store wrote there is what it reads back.
     platform::FileHandle file_;
     bool exact_ = false;
     qint64 size_ = 0;
     qsizetype savedCount_ = 0;
-    std::vector<qint64> isNewOffsets_;
+    BackupLayout offsets_;
     // Orders whose end of the new state is not on the disk yet.
     std::vector<int> finished_;
     std::vector<std::function<void()>> waiting_;

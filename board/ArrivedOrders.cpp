@@ -2,12 +2,15 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QSet>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
-#include "platform/IniFile.h"
 #include "platform/Locale.h"
 #include "platform/Runtime.h"
 
@@ -113,70 +116,94 @@ namespace {
 // break, whatever it is; "Breaks" holds one letter per break, in order: W for
 // CR LF, N for LF alone, R for CR alone. A section without it (written before
 // breaks were kept) joins its rows with CR LF.
-constexpr QChar kBreakCrLf = 'W';
-constexpr QChar kBreakLf = 'N';
-constexpr QChar kBreakCr = 'R';
-
-struct Rows {
-    QStringList lines;
-    QString breaks;
-};
-
-Rows SplitRows(const QString& text) {
-    Rows rows;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        rows.lines.append(text.mid(start, i - start));
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            rows.breaks += kBreakCrLf;
-            ++i;
-        } else {
-            rows.breaks += c == '\r' ? kBreakCr : kBreakLf;
-        }
-        start = i + 1;
-    }
-    rows.lines.append(text.mid(start));
-    return rows;
-}
-
-QString JoinRows(const QStringList& lines, const QString& breaks) {
-    QString text;
-    for (int i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            const QChar b = i - 1 < breaks.size() ? breaks[i - 1] : kBreakCrLf;
-            text += b == kBreakLf   ? QStringLiteral("\n")
-                    : b == kBreakCr ? QStringLiteral("\r")
-                                    : QStringLiteral("\r\n");
-        }
-        text += lines[i];
-    }
-    return text;
-}
+constexpr char kBreakCrLf = 'W';
+constexpr char kBreakLf = 'N';
+constexpr char kBreakCr = 'R';
 
 bool IsBlank(QChar c) {
     return c == ' ' || c == '\t';
+}
+
+// The decimal digits of a non-negative number, at least `width` of them (the
+// "0", "00" and "000" patterns of Format), appended after `prefix`.
+void AppendNumber(QByteArray& out, QByteArrayView prefix, qint64 value, int width,
+                  QByteArrayView suffix = {}) {
+    char buffer[48];
+    char* end = buffer + sizeof buffer;
+    char* p = end;
+    do {
+        *--p = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (end - p < width)
+        *--p = '0';
+    p -= prefix.size();
+    std::memcpy(p, prefix.data(), size_t(prefix.size()));
+    out.append(p, end - p);
+    out.append(suffix);
 }
 
 // A row as stored: the profile layer drops blanks and tabs at both ends of a
 // value and one pair of matching quotes around it, so a row it would change
 // is stored inside quotes, which the layer takes off again. Other rows are
 // stored as they are, as they always were.
-QString StoredRow(const QString& row) {
-    if (row.isEmpty())
-        return row;
+void AppendRow(QByteArray& out, int line, QStringView row) {
     const bool quotes =
         row.size() >= 2 && (row.front() == '"' || row.front() == '\'') && row.back() == row.front();
-    if (quotes || IsBlank(row.front()) || IsBlank(row.back()))
-        return '"' + row + '"';
-    return row;
+    const bool quoted = !row.isEmpty() && (quotes || IsBlank(row.front()) || IsBlank(row.back()));
+    AppendNumber(out, "Row_", line, 3, quoted ? QByteArrayView("=\"") : QByteArrayView("="));
+    platform::AppendAnsi(out, row);
+    out.append(quoted ? QByteArrayView("\"\r\n") : QByteArrayView("\r\n"));
 }
 
-void AppendLine(QByteArray& out, const QString& line) {
-    platform::AppendAnsi(out, line);
-    out += "\r\n";
+// One order's section appended to `out`, whose first byte stands at `base`
+// in the file.
+void AppendSection(QByteArray& out, const ArrivedOrder& order, int index, qint64 base,
+                   std::vector<qint64>& isNewOffsets) {
+    AppendNumber(out, "[Order_", index, 2, "]\r\n");
+    const QString& text = order.Text;
+    const QChar* d = text.constData();
+    const qsizetype size = text.size();
+    // One letter per break, kept aside while the rows are written.
+    char breaksBuffer[64];
+    QByteArray moreBreaks;
+    int line = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = d[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        AppendRow(out, line, QStringView(d + start, i - start));
+        char letter = kBreakLf;
+        if (c == '\r' && i + 1 < size && d[i + 1] == '\n') {
+            letter = kBreakCrLf;
+            ++i;
+        } else if (c == '\r') {
+            letter = kBreakCr;
+        }
+        if (line < int(sizeof breaksBuffer))
+            breaksBuffer[line] = letter;
+        else
+            moreBreaks += letter;
+        ++line;
+        start = i + 1;
+    }
+    AppendRow(out, line, QStringView(d + start, size - start));
+    ++line;
+    AppendNumber(out, "Rows=", line, 1, "\r\nTime=");
+    // The day number with "." whatever the locale: it is read back by Val.
+    out += QByteArray::number(order.ArrivalTime, 'f', 8);
+    out.append("\r\nIsNew=");
+    isNewOffsets.push_back(base + out.size());
+    out.append(order.IsNew ? QByteArrayView("-1\r\n") : QByteArrayView("0 \r\n"));
+    // Written for every text of several rows, so that no letters of an
+    // earlier order at this index are left to be read with this one's rows.
+    if (line > 1) {
+        out.append("Breaks=");
+        out.append(breaksBuffer, std::min<qsizetype>(line - 1, qsizetype(sizeof breaksBuffer)));
+        out.append(moreBreaks);
+        out.append("\r\n");
+    }
 }
 
 }  // namespace
@@ -193,137 +220,444 @@ QByteArray BackupIsNewValue(bool isNew) {
 QByteArray BackupSection(const ArrivedOrder& order, int index, qint64 fileSize,
                          std::vector<qint64>& isNewOffsets) {
     QByteArray out;
-    AppendLine(out, '[' + BackupSectionName(index) + ']');
-    const Rows rows = SplitRows(order.Text);
-    for (int line = 0; line < rows.lines.size(); ++line)
-        AppendLine(out, QStringLiteral("Row_") + rt::Format(line, "000") + '=' +
-                            StoredRow(rows.lines[line]));
-    AppendLine(out, QStringLiteral("Rows=") + QString::number(rows.lines.size()));
-    // The day number with "." whatever the locale: it is read back by Val.
-    AppendLine(out, QStringLiteral("Time=") + QString::number(order.ArrivalTime, 'f', 8));
-    out += "IsNew=";
-    isNewOffsets.push_back(fileSize + out.size());
-    out += BackupIsNewValue(order.IsNew) + "\r\n";
-    // Written for every text of several rows, so that no letters of an
-    // earlier order at this index are left to be read with this one's rows.
-    if (rows.lines.size() > 1)
-        AppendLine(out, QStringLiteral("Breaks=") + rows.breaks);
+    AppendSection(out, order, index, fileSize, isNewOffsets);
     return out;
 }
 
+namespace {
+const QByteArray kCountHeader = QByteArrayLiteral("[OrdersCount]\r\nValue=");
+}  // namespace
+
 BackupLayout BuildBackupFile(const QList<ArrivedOrder>& arrivals) {
     BackupLayout layout;
-    layout.Bytes = "[OrdersCount]\r\nValue=" + BackupCountValue(arrivals.size()) + "\r\n";
+    qsizetype size = 32;
+    for (const ArrivedOrder& order : arrivals)
+        size += order.Text.size() + 80;
+    layout.Bytes.reserve(size);
+    layout.Bytes = kCountHeader + BackupCountValue(arrivals.size()) + "\r\n";
+    layout.SectionOffsets.reserve(size_t(arrivals.size()));
     layout.IsNewOffsets.reserve(size_t(arrivals.size()));
-    for (int i = 0; i < arrivals.size(); ++i)
-        layout.Bytes += BackupSection(arrivals[i], i, layout.Bytes.size(), layout.IsNewOffsets);
+    for (int i = 0; i < arrivals.size(); ++i) {
+        layout.SectionOffsets.push_back(layout.Bytes.size());
+        AppendSection(layout.Bytes, arrivals[i], i, 0, layout.IsNewOffsets);
+    }
     return layout;
+}
+
+std::optional<BackupLayout> BackupFileWithout(const BackupLayout& file, int index) {
+    const QByteArray& bytes = file.Bytes;
+    const qsizetype count = qsizetype(file.SectionOffsets.size());
+    const QByteArray countLine = kCountHeader + BackupCountValue(count) + "\r\n";
+    if (index < 0 || index >= count || qsizetype(file.IsNewOffsets.size()) != count ||
+        !bytes.startsWith(countLine) || file.SectionOffsets.front() != countLine.size())
+        return std::nullopt;
+    const auto sectionEnd = [&](qsizetype i) {
+        return i + 1 < count ? file.SectionOffsets[size_t(i + 1)] : bytes.size();
+    };
+    BackupLayout layout;
+    layout.Bytes.reserve(bytes.size());
+    // Before the order only the count changes (its value has a fixed width).
+    const qint64 cut = file.SectionOffsets[size_t(index)];
+    layout.Bytes.append(kCountHeader);
+    layout.Bytes.append(BackupCountValue(count - 1));
+    layout.Bytes.append(bytes.constData() + countLine.size() - 2, cut - countLine.size() + 2);
+    layout.SectionOffsets.assign(file.SectionOffsets.begin(), file.SectionOffsets.begin() + index);
+    layout.IsNewOffsets.assign(file.IsNewOffsets.begin(), file.IsNewOffsets.begin() + index);
+    QByteArray header;
+    for (qsizetype i = index + 1; i < count; ++i) {
+        const qint64 start = file.SectionOffsets[size_t(i)];
+        const qint64 end = sectionEnd(i);
+        header.clear();
+        AppendNumber(header, "[Order_", i, 2, "]\r\n");
+        const qint64 body = start + header.size();
+        if (end < body || file.IsNewOffsets[size_t(i)] < body ||
+            file.IsNewOffsets[size_t(i)] >= end ||
+            QByteArrayView(bytes.constData() + start, header.size()) != header)
+            return std::nullopt;
+        layout.SectionOffsets.push_back(layout.Bytes.size());
+        AppendNumber(layout.Bytes, "[Order_", i - 1, 2, "]\r\n");
+        layout.IsNewOffsets.push_back(layout.Bytes.size() + (file.IsNewOffsets[size_t(i)] - body));
+        layout.Bytes.append(bytes.constData() + body, end - body);
+    }
+    return layout;
+}
+
+bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals) {
+    return platform::WriteFileAtomically(file, BuildBackupFile(arrivals).Bytes);
 }
 
 namespace {
 
+QStringView TrimBlanks(QStringView s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.mid(b, e - b);
+}
+
+QStringView Unquote(QStringView v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+
+// "[name]": the name between the first "[" (after blanks) and the last "]".
+bool HeaderName(QStringView line, QStringView& name) {
+    qsizetype b = 0;
+    while (b < line.size() && IsBlank(line[b]))
+        ++b;
+    if (b >= line.size() || line[b] != '[')
+        return false;
+    const qsizetype close = line.lastIndexOf(u']');
+    if (close <= b)
+        return false;
+    name = TrimBlanks(line.mid(b + 1, close - b - 1));
+    return true;
+}
+
+bool KeyAndValue(QStringView line, QStringView& key, QStringView& value) {
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0)
+        return false;
+    key = TrimBlanks(line.left(eq));
+    if (key.isEmpty())
+        return false;
+    value = Unquote(TrimBlanks(line.mid(eq + 1)));
+    return true;
+}
+
+// Calls f(begin, end, next) for every line of text[from, to): its characters
+// and where the next line starts. CR, LF and CR LF end a line; a last line
+// without an end counts when it holds a character.
+template <typename F>
+void ForEachLine(const QString& text, qsizetype from, qsizetype to, F f) {
+    const QChar* d = text.constData();
+    qsizetype start = from;
+    for (qsizetype i = from; i < to; ++i) {
+        const QChar c = d[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        const qsizetype end = i;
+        if (c == '\r' && i + 1 < to && d[i + 1] == '\n')
+            ++i;
+        f(start, end, i + 1);
+        start = i + 1;
+    }
+    if (start < to)
+        f(start, to, to);
+}
+
+// A line as the profile routines read it: without NUL characters. The copy,
+// when one is needed, is kept in `owned`.
+QStringView CleanLine(const QString& text, qsizetype begin, qsizetype end,
+                      std::vector<QString>& owned) {
+    const QStringView line(text.constData() + begin, end - begin);
+    if (!line.contains(QChar(0)))
+        return line;
+    owned.push_back(line.toString().remove(QChar(0)));
+    return owned.back();
+}
+
+// A name as the profile routines compare it: lower-cased. ASCII names are
+// compared letter by letter, others through QString::toLower.
+class LowerName {
+public:
+    explicit LowerName(QStringView name) : view_(name) {
+        for (const QChar c : name) {
+            if (c.unicode() >= 0x80) {
+                owned_ = name.toString().toLower();
+                view_ = owned_;
+                ascii_ = false;
+                return;
+            }
+        }
+    }
+    // `lower` is in lower case.
+    bool Is(QStringView lower) const { return view_.size() == lower.size() && StartsWith(lower); }
+    bool StartsWith(QStringView lower) const {
+        if (view_.size() < lower.size())
+            return false;
+        for (qsizetype i = 0; i < lower.size(); ++i) {
+            char16_t c = view_[i].unicode();
+            if (ascii_ && c >= 'A' && c <= 'Z')
+                c = char16_t(c + ('a' - 'A'));
+            if (c != lower[i].unicode())
+                return false;
+        }
+        return true;
+    }
+    QStringView Rest(qsizetype from) const { return view_.mid(from); }
+    QString Folded() const { return ascii_ ? view_.toString().toLower() : owned_; }
+
+private:
+    QStringView view_;
+    QString owned_;
+    bool ascii_ = true;
+};
+
+// The number of a name that Format(number, pattern) of `width` zeros gives,
+// up to the largest int; -1 for any other text.
+qint64 FormattedNumber(QStringView digits, int width) {
+    if (digits.size() < width || digits.size() > 10 || (digits.size() > width && digits[0] == '0'))
+        return -1;
+    qint64 value = 0;
+    for (const QChar c : digits) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value <= std::numeric_limits<int>::max() ? value : -1;
+}
+
 // Whether the file ends inside a "Rows" line: its last line has no line end
 // and holds that key, so the value may be the beginning of a longer number
 // (a crash or a full disk cut the file there).
-bool EndsInsideRowsLine(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly) || f.size() == 0)
-        return false;
+bool EndsInsideRowsLine(const QByteArray& bytes) {
     // Longer than any "Rows" line the station writes.
-    constexpr qint64 kTail = 64;
-    if (!f.seek(std::max<qint64>(0, f.size() - kTail)))
-        return false;
-    const QByteArray tail = f.readAll();
+    constexpr qsizetype kTail = 64;
+    const QByteArray tail = bytes.right(kTail);
     if (tail.isEmpty() || tail.endsWith('\n') || tail.endsWith('\r'))
         return false;
     const qsizetype lineStart = std::max(tail.lastIndexOf('\n'), tail.lastIndexOf('\r')) + 1;
-    if (lineStart == 0 && f.size() > kTail)
+    if (lineStart == 0 && bytes.size() > kTail)
         return false;
     const QByteArray line = tail.mid(lineStart);
     const qsizetype equals = line.indexOf('=');
     return equals >= 0 && line.left(equals).trimmed().compare("Rows", Qt::CaseInsensitive) == 0;
 }
 
-// How many rows the section holds from Row_000 on without a gap.
-int PresentRows(const QString& file, const QString& section, qsizetype keys) {
-    int rows = 0;
-    while (rows < keys &&
-           platform::IniLookup(file, section, QStringLiteral("Row_") + rt::Format(rows, "000")))
-        ++rows;
-    return rows;
-}
-
 }  // namespace
 
-bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& arrivals) {
-    return platform::WriteFileAtomically(file, BuildBackupFile(arrivals).Bytes);
+// The keys of one section: the first of each name.
+struct BackupFileContents::Keys {
+    std::optional<QStringView> rows, time, isNew, breaks;
+    // Rows by number, the first of each, ascending once the section is read.
+    std::vector<std::pair<qint64, QStringView>> rowList;
+    QSet<QString> others;
+    std::vector<QString> owned;
+    qsizetype distinct = 0;
+
+    std::optional<QStringView> Row(qint64 number) const {
+        if (number < qint64(rowList.size()) && rowList[size_t(number)].first == number)
+            return rowList[size_t(number)].second;
+        const auto it = std::lower_bound(
+            rowList.begin(), rowList.end(), number,
+            [](const std::pair<qint64, QStringView>& r, qint64 n) { return r.first < n; });
+        if (it == rowList.end() || it->first != number)
+            return std::nullopt;
+        return it->second;
+    }
+};
+
+BackupFileContents::BackupFileContents(const QByteArray& bytes)
+    : text_(platform::FromAnsi(bytes)), rowsValueCut_(EndsInsideRowsLine(bytes)) {
+    ForEachLine(text_, 0, text_.size(), [&](qsizetype begin, qsizetype end, qsizetype next) {
+        QStringView name;
+        if (!HeaderName(CleanLine(text_, begin, end, cleaned_), name))
+            return;
+        if (!sections_.empty())
+            sections_.back().bodyEnd = begin;
+        sections_.push_back(Section{name, next, text_.size()});
+    });
+
+    // Which sections are the first of their name: those of the orders by
+    // their number, the others by their lower-cased name.
+    std::vector<char> first(sections_.size(), 0);
+    QSet<QString> others;
+    for (int s = 0; s < int(sections_.size()); ++s) {
+        const LowerName name(sections_[size_t(s)].name);
+        const qint64 number = name.StartsWith(u"order_") ? FormattedNumber(name.Rest(6), 2) : -1;
+        if (number >= 0) {
+            orderSections_.emplace_back(number, s);
+            continue;
+        }
+        const QString folded = name.Folded();
+        if (!others.contains(folded)) {
+            others.insert(folded);
+            first[size_t(s)] = 1;
+        }
+    }
+    // Stable: of two sections of one number, the earlier stays first.
+    std::stable_sort(orderSections_.begin(), orderSections_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    orderSections_.erase(
+        std::unique(orderSections_.begin(), orderSections_.end(),
+                    [](const auto& a, const auto& b) { return a.first == b.first; }),
+        orderSections_.end());
+    for (const auto& [number, s] : orderSections_) {
+        first[size_t(s)] = 1;
+        lastNumber_ = std::max(lastNumber_, number);
+    }
+    for (int s = 0; s < int(sections_.size()); ++s) {
+        if (!first[size_t(s)])
+            continue;
+        lastFirst_ = s;
+        // Any number after "Order_" counts, also one written otherwise.
+        const QStringView name = sections_[size_t(s)].name;
+        if (name.startsWith(u"Order_", Qt::CaseInsensitive)) {
+            bool ok = false;
+            const qint64 number = name.mid(6).toLongLong(&ok);
+            if (ok && number > lastNumber_)
+                lastNumber_ = number;
+        }
+    }
+}
+
+BackupFileContents::~BackupFileContents() = default;
+
+void BackupFileContents::ReadKeys(const Section& section, Keys& keys) const {
+    keys.rows.reset();
+    keys.time.reset();
+    keys.isNew.reset();
+    keys.breaks.reset();
+    keys.rowList.clear();
+    keys.others.clear();
+    keys.owned.clear();
+    keys.distinct = 0;
+    const auto once = [&](std::optional<QStringView>& slot, QStringView value) {
+        if (!slot) {
+            slot = value;
+            ++keys.distinct;
+        }
+    };
+    bool ascending = true;
+    ForEachLine(
+        text_, section.bodyBegin, section.bodyEnd, [&](qsizetype begin, qsizetype end, qsizetype) {
+            QStringView key, value;
+            if (!KeyAndValue(CleanLine(text_, begin, end, keys.owned), key, value))
+                return;
+            const LowerName name(key);
+            if (name.Is(u"rows"))
+                return once(keys.rows, value);
+            if (name.Is(u"time"))
+                return once(keys.time, value);
+            if (name.Is(u"isnew"))
+                return once(keys.isNew, value);
+            if (name.Is(u"breaks"))
+                return once(keys.breaks, value);
+            const qint64 row = name.StartsWith(u"row_") ? FormattedNumber(name.Rest(4), 3) : -1;
+            if (row >= 0) {
+                ascending = ascending && (keys.rowList.empty() || keys.rowList.back().first < row);
+                keys.rowList.emplace_back(row, value);
+                return;
+            }
+            const QString folded = name.Folded();
+            if (!keys.others.contains(folded)) {
+                keys.others.insert(folded);
+                ++keys.distinct;
+            }
+        });
+    if (!ascending) {
+        std::stable_sort(keys.rowList.begin(), keys.rowList.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        keys.rowList.erase(
+            std::unique(keys.rowList.begin(), keys.rowList.end(),
+                        [](const auto& a, const auto& b) { return a.first == b.first; }),
+            keys.rowList.end());
+    }
+    keys.distinct += qsizetype(keys.rowList.size());
+}
+
+std::optional<QString> BackupFileContents::Lookup(const QString& section,
+                                                  const QString& key) const {
+    const QString sectionName = TrimBlanks(section).toString().toLower();
+    const QString keyName = TrimBlanks(key).toString().toLower();
+    for (const Section& s : sections_) {
+        if (!LowerName(s.name).Is(sectionName))
+            continue;
+        std::vector<QString> owned;
+        std::optional<QString> found;
+        ForEachLine(text_, s.bodyBegin, s.bodyEnd, [&](qsizetype begin, qsizetype end, qsizetype) {
+            QStringView k, value;
+            if (!found && KeyAndValue(CleanLine(text_, begin, end, owned), k, value) &&
+                LowerName(k).Is(keyName))
+                found = value.toString();
+        });
+        return found;
+    }
+    return std::nullopt;
+}
+
+std::optional<QList<ArrivedOrder>> BackupFileContents::Orders() const {
+    // Any count the file may hold: a list longer than 32,767 orders is read
+    // back whole too.
+    const double countValue = rt::Val(Lookup(QStringLiteral("OrdersCount"), QStringLiteral("Value"))
+                                          .value_or(QString())
+                                          .left(254));
+    if (!(countValue >= 1))
+        return std::nullopt;
+    // A count beyond the highest section the file holds finds nothing more.
+    const qsizetype count =
+        std::min<qsizetype>(qsizetype(std::min(countValue + 0.5, 2147483647.0)), lastNumber_ + 1);
+    QList<ArrivedOrder> orders;
+    orders.reserve(std::min<qsizetype>(count, qsizetype(orderSections_.size())));
+    Keys keys;
+    // The sections the count names that the file lacks are skipped.
+    for (const auto& [number, s] : orderSections_) {
+        if (number >= count)
+            break;
+        ReadKeys(sections_[size_t(s)], keys);
+        // A file cut short (by a crash or a full disk) ends inside its last
+        // section: there the rows that are present count, not a "Rows" value
+        // that is missing or may have lost digits.
+        const bool mayBeCut = s == lastFirst_;
+        const std::optional<QStringView> rowsText = keys.rows;
+        if (!rowsText && !mayBeCut)
+            continue;
+        // Every row is a key of its own: no count beyond the keys is real,
+        // and none below them is cut off.
+        const double rowsValue = rowsText ? rt::Val(rowsText->toString()) : 0;
+        int rows = rowsValue > 0 ? int(std::min<double>(rowsValue, double(keys.distinct))) : 0;
+        if (mayBeCut && (!rowsText || rowsValueCut_)) {
+            // How many rows the section holds from Row_000 on without a gap.
+            int present = 0;
+            while (present < keys.distinct && keys.Row(present))
+                ++present;
+            // A cut value is the beginning of the count it stood for.
+            if (present > rows &&
+                (!rowsText || QString::number(present).startsWith(rt::Trim(rowsText->toString()))))
+                rows = present;
+        }
+        if (!rowsText && rows == 0)
+            continue;  // a section cut before its first row
+        // Rows are read whole: an order line longer than the classic
+        // 254-character buffer must survive a restart too.
+        const QStringView breaks = keys.breaks.value_or(QStringView());
+        ArrivedOrder order;
+        qsizetype size = 0;
+        for (int line = 0; line < rows; ++line)
+            size += keys.Row(line).value_or(QStringView()).size() + 2;
+        order.Text.reserve(size);
+        for (int line = 0; line < rows; ++line) {
+            if (line > 0) {
+                const QChar b = line - 1 < breaks.size() ? breaks[line - 1] : QChar(kBreakCrLf);
+                order.Text += b == QChar(kBreakLf)   ? QStringView(u"\n")
+                              : b == QChar(kBreakCr) ? QStringView(u"\r")
+                                                     : QStringView(u"\r\n");
+            }
+            order.Text += keys.Row(line).value_or(QStringView());
+        }
+        order.Text.squeeze();
+        order.ArrivalTime = rt::Val(keys.time.value_or(QStringView()).left(254).toString());
+        order.IsNew =
+            rt::TryCBool(keys.isNew.value_or(QStringView()).left(254).toString()).value_or(true);
+        orders.append(std::move(order));
+    }
+    if (orders.isEmpty())
+        return std::nullopt;
+    return orders;
 }
 
 std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file) {
     if (!QFile::exists(file))
         return std::nullopt;
-    // Any count the file may hold: a list longer than 32,767 orders is read
-    // back whole too.
-    const double countValue = rt::Val(platform::IniRead(file, "OrdersCount", "Value", 255));
-    if (!(countValue >= 1))
+    bool readable = false;
+    const QByteArray bytes = platform::ReadWholeFile(file, &readable);
+    if (!readable)
         return std::nullopt;
-    // A count beyond the highest section the file holds finds nothing more.
-    qsizetype last = -1;
-    const QStringList sections = platform::IniSectionNames(file);
-    for (const QString& name : sections) {
-        bool ok = false;
-        const qsizetype index = name.startsWith(QStringLiteral("Order_"), Qt::CaseInsensitive)
-                                    ? name.mid(6).toLongLong(&ok)
-                                    : -1;
-        if (ok && index > last)
-            last = index;
-    }
-    const qsizetype count =
-        std::min<qsizetype>(qsizetype(std::min(countValue + 0.5, 2147483647.0)), last + 1);
-    // A file cut short (by a crash or a full disk) ends inside its last
-    // section: there the rows that are present count, not a "Rows" value
-    // that is missing or may have lost digits.
-    const QString cutSection = sections.isEmpty() ? QString() : sections.last();
-    const bool rowsValueCut = EndsInsideRowsLine(file);
-    QList<ArrivedOrder> orders;
-    for (qsizetype i = 0; i < count; ++i) {
-        const QString section = BackupSectionName(int(i));
-        const bool mayBeCut = section.compare(cutSection, Qt::CaseInsensitive) == 0;
-        const auto rowsText = platform::IniLookup(file, section, "Rows");
-        if (!rowsText && !mayBeCut)
-            continue;  // the count names a section the file lacks
-        // Every row is a key of its own: no count beyond the keys is real,
-        // and none below them is cut off.
-        const qsizetype keys = platform::IniKeyNames(file, section).size();
-        const double rowsValue = rowsText ? rt::Val(*rowsText) : 0;
-        int rows = rowsValue > 0 ? int(std::min<double>(rowsValue, double(keys))) : 0;
-        if (mayBeCut && (!rowsText || rowsValueCut)) {
-            const int present = PresentRows(file, section, keys);
-            // A cut value is the beginning of the count it stood for.
-            if (present > rows &&
-                (!rowsText || QString::number(present).startsWith(rt::Trim(*rowsText))))
-                rows = present;
-        }
-        if (!rowsText && rows == 0)
-            continue;  // a section cut before its first row
-        ArrivedOrder order;
-        QStringList lines;
-        for (int line = 0; line < rows; ++line) {
-            // Rows are read whole: an order line longer than the classic
-            // 254-character buffer must survive a restart too.
-            lines.append(
-                platform::IniLookup(file, section, QStringLiteral("Row_") + rt::Format(line, "000"))
-                    .value_or(QString()));
-        }
-        order.Text =
-            JoinRows(lines, platform::IniLookup(file, section, "Breaks").value_or(QString()));
-        order.ArrivalTime = rt::Val(platform::IniRead(file, section, "Time", 255));
-        order.IsNew = rt::TryCBool(platform::IniRead(file, section, "IsNew", 255)).value_or(true);
-        orders.append(order);
-    }
-    if (orders.isEmpty())
-        return std::nullopt;
-    return orders;
+    return BackupFileContents(bytes).Orders();
 }
 
 QString HistoryTimeText() {

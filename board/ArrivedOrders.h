@@ -88,9 +88,17 @@ QString BackupSectionName(int index);
 // exactly the file of the new list.
 struct BackupLayout {
     QByteArray Bytes;
-    std::vector<qint64> IsNewOffsets;  // per order: where its "IsNew" value starts
+    std::vector<qint64> SectionOffsets;  // per order: where its section starts
+    std::vector<qint64> IsNewOffsets;    // per order: where its "IsNew" value starts
 };
 BackupLayout BuildBackupFile(const QList<ArrivedOrder>& arrivals);
+// The file of a list without its order at `index`, made from the file of the
+// whole list (`file`, as BuildBackupFile gives it): the sections before the
+// order stay as they are, those after it move up with numbers one lower, so
+// that a clear copies the bytes of the other orders instead of writing each
+// of them anew. The same bytes and offsets as BuildBackupFile of the shorter
+// list; nullopt when `file` is not in that form where its offsets say.
+std::optional<BackupLayout> BackupFileWithout(const BackupLayout& file, int index);
 // One order's section at `index`, for a file of which `fileSize` bytes
 // stand before it; its new flag's offset is added to the layout.
 QByteArray BackupSection(const ArrivedOrder& order, int index, qint64 fileSize,
@@ -110,6 +118,49 @@ bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& a
 // (a crash or a full disk) ends inside its last section: that order keeps
 // every row the file still holds, whatever its "Rows" value lost.
 std::optional<QList<ArrivedOrder>> LoadArrivalsBackupFile(const QString& file);
+
+// A backup file's bytes read once, with the rules of the profile-string
+// routines (platform/IniFile.h: names without regard to case, the first of
+// duplicate sections and keys, blanks and one pair of quotes around a value
+// dropped, any line break, the station's code page): what they read from the
+// file, this reads from the bytes. It keeps the text and an index of its
+// sections while it lives and nothing after (no parsed copy stays behind),
+// so that a start with many orders costs one pass over the file and leaves
+// only the list in memory.
+class BackupFileContents {
+public:
+    explicit BackupFileContents(const QByteArray& bytes);
+    ~BackupFileContents();
+    BackupFileContents(const BackupFileContents&) = delete;
+    BackupFileContents& operator=(const BackupFileContents&) = delete;
+
+    // The orders, as LoadArrivalsBackupFile gives them.
+    std::optional<QList<ArrivedOrder>> Orders() const;
+    // A key's value uncut; nullopt when the section or the key is missing.
+    // The names are in ASCII.
+    std::optional<QString> Lookup(const QString& section, const QString& key) const;
+
+private:
+    struct Section {
+        QStringView name;
+        qsizetype bodyBegin = 0;  // in text_: the line after the header
+        qsizetype bodyEnd = 0;    // in text_: the next header's line
+    };
+    struct Keys;
+    void ReadKeys(const Section& section, Keys& keys) const;
+
+    QString text_;
+    // Lines that held NUL characters, without them (the views point here).
+    std::vector<QString> cleaned_;
+    std::vector<Section> sections_;
+    // First occurrences of the names BackupSectionName gives, by index.
+    std::vector<std::pair<qint64, int>> orderSections_;
+    // The last section whose name is the first of its kind; -1 when none.
+    int lastFirst_ = -1;
+    // The highest number of an "Order_" section, the first of its name.
+    qint64 lastNumber_ = -1;
+    bool rowsValueCut_ = false;
+};
 
 // The entry history.txt gets for an order cleared at the given time of day:
 // "Finish time: " with the time, the order's text and an empty line.

@@ -178,6 +178,26 @@ TEST_F(BackupFileTest, AListOfAnyLengthComesBackWhole) {
     EXPECT_FALSE(loaded->last().IsNew);
 }
 
+// A clear moves the sections after the order up with numbers one lower, also
+// where the numbers get shorter (Order_100 becomes Order_99): the file is the
+// one of the shorter list, and a later finish and arrival land where they
+// belong in it.
+TEST_F(BackupFileTest, AClearRenumbersTheOrdersAfterItInTheFile) {
+    QList<ArrivedOrder> orders;
+    ArrivalsStore store(orders, File(), PathIn("history.txt"));
+    for (int i = 0; i < 102; ++i)
+        store.Add({QString("Table %1\r\nTea").arg(i), 46100.25 + i, true});
+    ASSERT_TRUE(store.Flush());
+    ASSERT_EQ(store.Clear(0), ArrivalsStore::ClearResult::Cleared);
+    ASSERT_EQ(store.Clear(98), ArrivalsStore::ClearResult::Cleared);
+    ASSERT_TRUE(store.Finish(98));
+    store.Add({"Table 102\nSoup", 46300.5, true});
+    ASSERT_TRUE(store.Flush());
+    ASSERT_EQ(orders.size(), 101);
+    EXPECT_EQ(orders[98].Text, "Table 100\r\nTea");
+    EXPECT_EQ(ReadBytes(File()), BuildBackupFile(orders).Bytes);
+}
+
 TEST_F(BackupFileTest, AnOrderOfAnyNumberOfLinesComesBackWhole) {
     QStringList lines;
     for (int i = 0; i < 100000; ++i)
