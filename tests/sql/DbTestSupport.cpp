@@ -165,10 +165,14 @@ PrivateMySqlServer::PrivateMySqlServer() {
     QDir().mkpath(folder_);
     const passwd* account = getpwuid(geteuid());
     runAs_ = account ? QString::fromLocal8Bit(account->pw_name) : QStringLiteral("root");
+    // Its own temporary folder: installs that run at the same time (other
+    // private servers, the shared one) collide in a shared /tmp.
+    QDir().mkpath(folder_ + QStringLiteral("/tmp"));
     if (!RunProgram(ServerProgram(
                         {QStringLiteral("mariadb-install-db"), QStringLiteral("mysql_install_db")}),
                     {QStringLiteral("--no-defaults"),
                      QStringLiteral("--datadir=") + folder_ + QStringLiteral("/data"),
+                     QStringLiteral("--tmpdir=") + folder_ + QStringLiteral("/tmp"),
                      QStringLiteral("--user=") + runAs_,
                      QStringLiteral("--auth-root-authentication-method=socket"),
                      QStringLiteral("--auth-root-socket-user=") + runAs_}))
