@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QHash>
 #include <QList>
 #include <QString>
