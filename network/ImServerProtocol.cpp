@@ -19,6 +19,14 @@ std::vector<QByteArray> TakeCompleteMessages(QByteArray& buffer, qsizetype searc
     qsizetype start = 0;
     while (start <= last) {
         const qsizetype end = buffer.indexOf(kEndOfMessageByte, start);
+        if (start == 0 && end == buffer.size() - 1) {
+            // The buffer is one message (a large order arrives in many reads
+            // and ends with its last one): it becomes the message, uncopied.
+            buffer.chop(1);
+            messages.push_back(std::move(buffer));
+            buffer = QByteArray();
+            return messages;
+        }
         messages.push_back(buffer.mid(start, end - start));
         start = end + 1;
     }
@@ -32,18 +40,41 @@ QString Field(const QString& message, int n) {
     return message.section(kFieldSeparator, n - 1, n - 1);
 }
 
-std::optional<OrderMessage> ParseOrder(const QString& message) {
-    const QStringList fields = message.split(kFieldSeparator);
-    if (fields.size() < 4)
+std::optional<OrderMessage> ParseOrder(QString message) {
+    // The fields as a split at every separator gives them, without copying
+    // the fields beyond the fourth; the text is cut out of the message
+    // itself, which a caller that hands its message over does not copy.
+    qsizetype separators[4] = {};
+    qsizetype found = 0;
+    for (qsizetype from = 0; found < 4; ++found) {
+        const qsizetype at = message.indexOf(kFieldSeparator, from);
+        if (at < 0)
+            break;
+        separators[found] = at;
+        from = at + 1;
+    }
+    if (found < 3)
         return std::nullopt;
+    const auto end = [&](qsizetype n) { return n < found ? separators[n] : message.size(); };
     OrderMessage order;
-    order.Sender = fields[1];
-    order.Addressee = fields[2];
-    const QString& body = fields[3];
+    order.Sender = message.mid(separators[0] + 1, separators[1] - separators[0] - 1);
+    order.Addressee = message.mid(separators[1] + 1, separators[2] - separators[1] - 1);
+    const qsizetype bodyStart = separators[2] + 1;
+    const qsizetype bodyEnd = end(3);
+    const QStringView body = QStringView(message).sliced(bodyStart, bodyEnd - bodyStart);
     const qsizetype cut = body.indexOf(kIdSeparator);
-    order.Id = cut < 0 ? body : body.left(cut);
-    order.Text = body;
-    order.Text.remove(order.Id + kIdSeparator);
+    order.Id = (cut < 0 ? body : body.first(cut)).toString();
+    // The body starts with "id ETX"; another one can only be where another
+    // ETX is.
+    const qsizetype textStart = cut < 0 ? bodyStart : bodyStart + cut + 1;
+    if (body.sliced(textStart - bodyStart).indexOf(kIdSeparator) < 0) {
+        order.Text = std::move(message);
+        order.Text.truncate(bodyEnd);
+        order.Text.remove(0, textStart);
+    } else {
+        order.Text = body.toString();
+        order.Text.remove(order.Id + kIdSeparator);
+    }
     return order;
 }
 
@@ -89,15 +120,30 @@ QString CleanName(const QString& name) {
 }
 
 QString ConversationLogText(const QString& sender, const QString& addressee, const QString& text) {
-    return "[" + CleanName(sender) + " -> " + CleanName(addressee) + "]: " + kCrLf + text;
+    const QString head = "[" + CleanName(sender) + " -> " + CleanName(addressee) + "]: " + kCrLf;
+    // An order's text may be a megabyte: copied once, into a string of its
+    // final size.
+    QString log;
+    log.reserve(head.size() + text.size());
+    log.append(head);
+    log.append(text);
+    return log;
 }
 
 QByteArray LogEntry(const QDateTime& when, const QString& text) {
     if (text.isEmpty())
         return QByteArray();
-    const QString entry = "----- " + rt::FormatDate(when, QStringLiteral("dd.MM.yyyy hh:nn:ss")) +
-                          "---------- " + kCrLf + text + kCrLf + kCrLf;
-    return platform::ToAnsi(entry);
+    const QString head = "----- " + rt::FormatDate(when, QStringLiteral("dd.MM.yyyy hh:nn:ss")) +
+                         "---------- " + kCrLf;
+    // The pieces meet at line breaks, where no code page carries anything
+    // from one character to the next: converted one by one they give the
+    // bytes of the whole, and the text is converted straight into the entry.
+    QByteArray entry;
+    entry.reserve(head.size() + text.size() + 4);
+    platform::AppendAnsi(entry, head);
+    platform::AppendAnsi(entry, text);
+    platform::AppendAnsi(entry, kCrLf + kCrLf);
+    return entry;
 }
 
 }  // namespace ImServerProtocol

@@ -41,8 +41,9 @@ struct OrderMessage {
     QString Id;
     QString Text;
 };
-// nullopt for a message with fewer than four fields.
-std::optional<OrderMessage> ParseOrder(const QString& message);
+// nullopt for a message with fewer than four fields. The text takes the
+// message's own characters when the caller hands them over (std::move).
+std::optional<OrderMessage> ParseOrder(QString message);
 
 // A "MSG" message's first four fields; nullopt with fewer than four.
 struct ChatMessage {

@@ -462,7 +462,7 @@ void ModServer::Drain(uint64_t connection) {
 }
 
 void ModServer::HandleMessage(int index, uint64_t connection, const QByteArray& bytes) {
-    const QString message = platform::FromAnsi(bytes);
+    QString message = platform::FromAnsi(bytes);
     if (message.size() <= 3)
         return;
     const QString command = message.left(3);
@@ -472,7 +472,7 @@ void ModServer::HandleMessage(int index, uint64_t connection, const QByteArray& 
         if (RecordBelongsTo(index, connection))
             HandleConnect(index, message);
     } else if (command == QLatin1String("ORD")) {
-        HandleOrderMessage(index, message);
+        HandleOrderMessage(index, std::move(message));
     }
 }
 
@@ -499,8 +499,8 @@ void ModServer::HandleChatMessage(int index, const QByteArray& message) {
     Queue(message + kEndOfMessageByte, 0);
 }
 
-QString ModServer::HandleOrderMessage(int index, const QString& message) {
-    const std::optional<OrderMessage> order = ParseOrder(message);
+QString ModServer::HandleOrderMessage(int index, QString message) {
+    const std::optional<OrderMessage> order = ParseOrder(std::move(message));
     if (!order || order->Addressee != imServerName_)
         return QString();
     WriteServerLog(ConversationLogText(order->Sender, order->Addressee, order->Text));

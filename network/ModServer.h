@@ -141,8 +141,8 @@ public:
     // An order addressed to this server is logged and handed to
     // OrderArrived, which acknowledges it once saved (a blank order, or one
     // without a receiver, is acknowledged at once). Answers its text; empty
-    // when refused.
-    QString HandleOrderMessage(int index, const QString& message);
+    // when refused. The text is cut out of `message` itself.
+    QString HandleOrderMessage(int index, QString message);
     QString BuildUserList() const;
     void SendUserList(int index);
     // Appends one entry, whole or not at all; an empty text writes nothing.

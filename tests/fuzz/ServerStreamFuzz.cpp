@@ -120,7 +120,9 @@ void CheckFields(const QString& message) {
     const QString& body = fields[3];
     FUZZ_CHECK(!order->Id.contains(kIdSeparator) && body.startsWith(order->Id), message);
     FUZZ_CHECK(order->Id == body || body.at(order->Id.size()) == kIdSeparator, message);
-    FUZZ_CHECK(order->Text.size() <= body.size(), message);
+    QString text = body;
+    text.remove(order->Id + kIdSeparator);
+    FUZZ_CHECK(order->Text == text, message);
 }
 
 }  // namespace
