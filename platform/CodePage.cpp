@@ -45,7 +45,11 @@ struct CodePage {
     bool singleByte = false;
     bool asciiSame = false;  // single-byte, and bytes below 0x80 are ASCII
     std::array<char16_t, 256> toUnicode{};
-    QHash<char16_t, char> fromUnicode;
+    // Single-byte: the byte of every character, one entry per UTF-16 unit,
+    // so that a text of any script is converted at a table look-up per
+    // character; 0 where the code page has none, except for the character
+    // that byte 0 stands for.
+    std::vector<uint8_t> fromUnicode;
 
     explicit CodePage(QString n) : name(std::move(n)) {
         iconv_t cd = iconv_open("UTF-16LE", name.toLatin1().constData());
@@ -75,8 +79,10 @@ struct CodePage {
             asciiSame = true;
             for (int b = 0; b < 0x80; ++b)
                 asciiSame = asciiSame && toUnicode[b] == b;
+            // The lowest byte of a character that several bytes stand for.
+            fromUnicode.assign(size_t(1) << 16, 0);
             for (int b = 255; b >= 0; --b)
-                fromUnicode.insert(toUnicode[b], char(b));
+                fromUnicode[toUnicode[b]] = uint8_t(b);
         }
     }
 };
@@ -210,6 +216,22 @@ void EncodeInto(const CodePage& cp, QStringView text, QByteArray& out) {
         const char16_t* in = text.utf16();
         const qsizetype size = text.size();
         for (qsizetype i = 0; i < size; ++i) {
+            // Runs of ASCII, four characters at a time, where ASCII is the
+            // code page's own.
+            if (cp.asciiSame) {
+                uint64_t four = 0;
+                while (i + 4 <= size && (std::memcpy(&four, in + i, sizeof four),
+                                         (four & 0xFF80FF80FF80FF80ull) == 0)) {
+                    o[n] = char(four);
+                    o[n + 1] = char(four >> 16);
+                    o[n + 2] = char(four >> 32);
+                    o[n + 3] = char(four >> 48);
+                    n += 4;
+                    i += 4;
+                }
+                if (i == size)
+                    break;
+            }
             const char16_t u = in[i];
             if (u < 0x80 && cp.toUnicode[u] == u) {
                 o[n++] = char(u);
@@ -218,8 +240,8 @@ void EncodeInto(const CodePage& cp, QStringView text, QByteArray& out) {
             // A surrogate pair is one character, and one "?".
             if (QChar::isHighSurrogate(u) && i + 1 < size && QChar::isLowSurrogate(in[i + 1]))
                 ++i;
-            const auto it = cp.fromUnicode.constFind(u);
-            o[n++] = it == cp.fromUnicode.constEnd() ? '?' : *it;
+            const uint8_t byte = cp.fromUnicode[u];
+            o[n++] = byte != 0 || u == cp.toUnicode[0] ? char(byte) : '?';
         }
         out.truncate(n);
         return;
@@ -238,6 +260,10 @@ QByteArray Encode(const CodePage& cp, QStringView text) {
 
 QString AnsiCodePageName() {
     return Current().name;
+}
+
+bool AnsiIsSingleByte() {
+    return Current().asciiSame;
 }
 
 void ResetAnsiCodePage() {

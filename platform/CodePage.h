@@ -11,6 +11,12 @@ namespace platform {
 // calls ANSI, every datagram and every message-server byte is in it.
 QString AnsiCodePageName();
 
+// Whether the station's code page gives every character one byte (a
+// surrogate pair is one character) and every ASCII character its own byte,
+// as the single-byte code pages do: the ANSI bytes of a text then break into
+// lines, and start and end with blanks and quotes, where its characters do.
+bool AnsiIsSingleByte();
+
 // Text to ANSI bytes; a character the code page lacks becomes "?".
 QByteArray ToAnsi(const QString& text);
 
