@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
@@ -146,34 +147,94 @@ void AppendNumber(QByteArray& out, QByteArrayView prefix, qint64 value, int widt
 // A row as stored: the profile layer drops blanks and tabs at both ends of a
 // value and one pair of matching quotes around it, so a row it would change
 // is stored inside quotes, which the layer takes off again. Other rows are
-// stored as they are, as they always were.
-void AppendRow(QByteArray& out, int line, QStringView row) {
+// stored as they are, as they always were. The row is the text's characters
+// or, in a single-byte code page, its ANSI bytes (see AnsiIsSingleByte).
+template <typename View>
+bool QuotedRow(View row) {
+    const auto isBlank = [](auto c) { return c == ' ' || c == '\t'; };
     const bool quotes =
         row.size() >= 2 && (row.front() == '"' || row.front() == '\'') && row.back() == row.front();
-    const bool quoted = !row.isEmpty() && (quotes || IsBlank(row.front()) || IsBlank(row.back()));
+    return !row.isEmpty() && (quotes || isBlank(row.front()) || isBlank(row.back()));
+}
+
+void AppendRow(QByteArray& out, int line, QStringView row) {
+    const bool quoted = QuotedRow(row);
     AppendNumber(out, "Row_", line, 3, quoted ? QByteArrayView("=\"") : QByteArrayView("="));
     platform::AppendAnsi(out, row);
     out.append(quoted ? QByteArrayView("\"\r\n") : QByteArrayView("\r\n"));
 }
 
-// One order's section appended to `out`, whose first byte stands at `base`
-// in the file.
-void AppendSection(QByteArray& out, const ArrivedOrder& order, int index, qint64 base,
-                   std::vector<qint64>& isNewOffsets) {
-    AppendNumber(out, "[Order_", index, 2, "]\r\n");
-    const QString& text = order.Text;
-    const QChar* d = text.constData();
-    const qsizetype size = text.size();
-    // One letter per break, kept aside while the rows are written.
-    char breaksBuffer[64];
-    QByteArray moreBreaks;
+// The most bytes WriteRow adds to a row's own.
+constexpr qsizetype kRowOverhead = 24;
+
+// AppendRow of a row's ANSI bytes, written at `o`; answers the end.
+char* WriteRow(char* o, int line, QByteArrayView row) {
+    const bool quoted = QuotedRow(row);
+    std::memcpy(o, "Row_", 4);
+    o += 4;
+    char digits[16];
+    int n = 0;
+    for (unsigned value = unsigned(line); value > 0 || n < 3; value /= 10)
+        digits[n++] = char('0' + value % 10);
+    while (n > 0)
+        *o++ = digits[--n];
+    *o++ = '=';
+    if (quoted)
+        *o++ = '"';
+    std::memcpy(o, row.data(), size_t(row.size()));
+    o += row.size();
+    if (quoted)
+        *o++ = '"';
+    *o++ = '\r';
+    *o++ = '\n';
+    return o;
+}
+
+// Calls row(start, length, line) for every row of the `size` units at `d`
+// (characters or bytes), split at every line break whatever it is, and
+// keeps one letter per break; answers the number of rows.
+// The breaks of `size` units at `d` in order: Next(i) is the first CR or LF
+// at or after `i` (`size` when none); `i` only grows from call to call.
+struct BreakFinder {
+    const QChar* d;
+    qsizetype size;
+    qsizetype Next(qsizetype i) const {
+        while (i < size && d[i] != '\r' && d[i] != '\n')
+            ++i;
+        return i;
+    }
+};
+struct ByteBreakFinder {
+    const char* d;
+    qsizetype size;
+    // The next CR and the next LF found so far, each searched for again only
+    // once passed, so that a text of one kind of break is looked at once.
+    qsizetype cr = -1;
+    qsizetype lf = -1;
+    qsizetype Find(char c, qsizetype i) const {
+        const void* at = std::memchr(d + i, c, size_t(size - i));
+        return at ? static_cast<const char*>(at) - d : size;
+    }
+    qsizetype Next(qsizetype i) {
+        if (i >= size)
+            return size;
+        if (cr < i)
+            cr = Find('\r', i);
+        if (lf < i)
+            lf = Find('\n', i);
+        return std::min(cr, lf);
+    }
+};
+
+template <typename Char, typename Row>
+int ForEachRow(const Char* d, qsizetype size, char (&breaksBuffer)[64], QByteArray& moreBreaks,
+               Row&& row) {
+    std::conditional_t<std::is_same_v<Char, char>, ByteBreakFinder, BreakFinder> breaks{d, size};
     int line = 0;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = d[i];
-        if (c != '\r' && c != '\n')
-            continue;
-        AppendRow(out, line, QStringView(d + start, i - start));
+    for (qsizetype i = breaks.Next(0); i < size; i = breaks.Next(i + 1)) {
+        const Char c = d[i];
+        row(start, i - start, line);
         char letter = kBreakLf;
         if (c == '\r' && i + 1 < size && d[i + 1] == '\n') {
             letter = kBreakCrLf;
@@ -188,8 +249,44 @@ void AppendSection(QByteArray& out, const ArrivedOrder& order, int index, qint64
         ++line;
         start = i + 1;
     }
-    AppendRow(out, line, QStringView(d + start, size - start));
-    ++line;
+    row(start, size - start, line);
+    return line + 1;
+}
+
+// One order's section appended to `out`, whose first byte stands at `base`
+// in the file.
+void AppendSection(QByteArray& out, const ArrivedOrder& order, int index, qint64 base,
+                   std::vector<qint64>& isNewOffsets) {
+    AppendNumber(out, "[Order_", index, 2, "]\r\n");
+    const QString& text = order.Text;
+    // One letter per break, kept aside while the rows are written.
+    char breaksBuffer[64];
+    QByteArray moreBreaks;
+    int line = 0;
+    if (platform::AnsiIsSingleByte()) {
+        // The text is converted in one go and split as bytes, written into
+        // room made for all of its rows at once: a text of a megabyte has
+        // tens of thousands of them.
+        const QByteArray bytes = platform::ToAnsi(text);
+        const char* d = bytes.constData();
+        const qsizetype breaks = std::count(bytes.begin(), bytes.end(), '\r') +
+                                 std::count(bytes.begin(), bytes.end(), '\n');
+        moreBreaks.reserve(std::max<qsizetype>(breaks - qsizetype(sizeof breaksBuffer), 0));
+        const qsizetype before = out.size();
+        out.resize(before + bytes.size() + (breaks + 1) * kRowOverhead);
+        char* o = out.data() + before;
+        line = ForEachRow(d, bytes.size(), breaksBuffer, moreBreaks,
+                          [&](qsizetype start, qsizetype length, int row) {
+                              o = WriteRow(o, row, QByteArrayView(d + start, length));
+                          });
+        out.truncate(o - out.constData());
+    } else {
+        const QChar* d = text.constData();
+        line = ForEachRow(d, text.size(), breaksBuffer, moreBreaks,
+                          [&](qsizetype start, qsizetype length, int row) {
+                              AppendRow(out, row, QStringView(d + start, length));
+                          });
+    }
     AppendNumber(out, "Rows=", line, 1, "\r\nTime=");
     // The day number with "." whatever the locale: it is read back by Val.
     out += QByteArray::number(order.ArrivalTime, 'f', 8);
