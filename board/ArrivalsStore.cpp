@@ -96,6 +96,12 @@ bool ArrivalsStore::Load() {
         // no longer belongs to the list. A failure is logged and shown by
         // Flush, and the retry writes the list as loaded.
         Flush();
+    } else if (!WriteWhole(layout)) {
+        // A first start makes the file of the empty list, so that the first
+        // order extends it in place with one sync, as every later order does,
+        // instead of waiting for a new file to be made. A file that cannot be
+        // made is logged and shown now, and the retry makes it.
+        SaveFailed(errno);
     }
     return !orders_.isEmpty();
 }

@@ -285,6 +285,23 @@ TEST_F(BackupFileTest, BrokenOrMissingBackups) {
     EXPECT_EQ((*loaded)[0].Text, "a");
 }
 
+// A first start makes the file of the empty list, and the first order
+// extends that file (the same inode) instead of making a new one.
+TEST_F(BackupFileTest, AFirstStartMakesTheFileItsFirstOrderExtends) {
+    QList<ArrivedOrder> orders;
+    ArrivalsStore store(orders, File(), PathIn("history.txt"));
+    EXPECT_FALSE(store.Load());
+    EXPECT_EQ(ReadBytes(File()), BuildBackupFile({}).Bytes);
+    struct stat made {
+    }, extended{};
+    ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &made), 0);
+    store.Add({"Tea", 46100.25, true});
+    ASSERT_TRUE(store.Flush());
+    ASSERT_EQ(::stat(QFile::encodeName(File()).constData(), &extended), 0);
+    EXPECT_EQ(extended.st_ino, made.st_ino);
+    EXPECT_EQ(ReadBytes(File()), BuildBackupFile(orders).Bytes);
+}
+
 // An entry cut short (by a crash or a full disk) is not glued to the next.
 TEST_F(BackupFileTest, AClearAfterACutHistoryEntryStartsOnANewLine) {
     // The entry's time is read at the Clear: a frozen clock gives the test the same one.
