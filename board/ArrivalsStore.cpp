@@ -138,6 +138,10 @@ void ArrivalsStore::RecoverClear(const BackupFileContents& contents) {
 }
 
 void ArrivalsStore::Add(const ArrivedOrder& order, std::function<void()> saved) {
+    // Orders waiting for this pass's save go to the disk before a large one
+    // joins them, so that their acknowledgements do not wait for its bytes.
+    if (order.Text.size() >= kLargeOrderCharacters && flushSoon_.isActive())
+        Flush();
     orders_.append(order);
     waiting_.push_back(std::move(saved));
     // Every arrival of this pass of the event loop goes to the disk at once.

@@ -35,7 +35,9 @@
 //
 // Saves of added orders are grouped: an arrival extends the file in place
 // (only its own section and the count are written), and all arrivals of one
-// pass of the event loop share one flush to the disk.
+// pass of the event loop share one flush to the disk, except that a large
+// order (kLargeOrderCharacters or more) is not grouped with the orders that
+// wait when it comes: they are saved first, before Add returns.
 //
 // Everything runs on the user-interface thread. `saved` functions and
 // ProblemChanged may pump events; the store's state is complete before any of
@@ -56,6 +58,7 @@ public:
 
     // Appends the order; `saved` (may be empty) runs once it is on the disk.
     void Add(const ArrivedOrder& order, std::function<void()> saved = {});
+    static constexpr qsizetype kLargeOrderCharacters = 64 * 1024;
     // Ends the order's new state and saves it before it returns; false when
     // that save failed (the list has the change, the store retries).
     bool Finish(int index);

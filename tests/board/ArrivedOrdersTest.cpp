@@ -302,6 +302,22 @@ TEST_F(BackupFileTest, AFirstStartMakesTheFileItsFirstOrderExtends) {
     EXPECT_EQ(ReadBytes(File()), BuildBackupFile(orders).Bytes);
 }
 
+// Orders that wait for a save go to the disk, and their functions run, before
+// a large order joins them; the large one waits for the next save.
+TEST_F(BackupFileTest, WaitingOrdersAreSavedBeforeALargeOrderJoinsThem) {
+    QList<ArrivedOrder> orders;
+    ArrivalsStore store(orders, File(), PathIn("history.txt"));
+    QStringList saved;
+    store.Add({"Tea", 46100.25, true}, [&] { saved << "Tea"; });
+    const QString large(ArrivalsStore::kLargeOrderCharacters, 'x');
+    store.Add({large, 46100.25, true}, [&] { saved << "large"; });
+    EXPECT_EQ(saved, QStringList{"Tea"});
+    EXPECT_EQ(ReadBytes(File()), BuildBackupFile(orders.first(1)).Bytes);
+    ASSERT_TRUE(store.Flush());
+    EXPECT_EQ(saved, QStringList({"Tea", "large"}));
+    EXPECT_EQ(ReadBytes(File()), BuildBackupFile(orders).Bytes);
+}
+
 // An entry cut short (by a crash or a full disk) is not glued to the next.
 TEST_F(BackupFileTest, AClearAfterACutHistoryEntryStartsOnANewLine) {
     // The entry's time is read at the Clear: a frozen clock gives the test the same one.
