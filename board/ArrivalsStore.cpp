@@ -138,15 +138,28 @@ void ArrivalsStore::RecoverClear(const BackupFileContents& contents) {
 }
 
 void ArrivalsStore::Add(const ArrivedOrder& order, std::function<void()> saved) {
+    const bool large = order.Text.size() >= kLargeOrderCharacters;
     // Orders waiting for this pass's save go to the disk before a large one
     // joins them, so that their acknowledgements do not wait for its bytes.
-    if (order.Text.size() >= kLargeOrderCharacters && flushSoon_.isActive())
+    if (large && flushSoon_.isActive())
         Flush();
     orders_.append(order);
     waiting_.push_back(std::move(saved));
+    if (flushSoon_.isActive() || retry_.isActive())
+        return;
+    if (large) {
+        // Saved from a queued call: queued calls of this pass (the
+        // acknowledgements of the orders just saved) run before it, and the
+        // window's repaint after it. An order added meanwhile starts the
+        // timer, whose save takes this one along.
+        QTimer::singleShot(0, &flushSoon_, [this] {
+            if (savedCount_ != orders_.size() && !flushSoon_.isActive() && !retry_.isActive())
+                Flush();
+        });
+        return;
+    }
     // Every arrival of this pass of the event loop goes to the disk at once.
-    if (!flushSoon_.isActive() && !retry_.isActive())
-        flushSoon_.start();
+    flushSoon_.start();
 }
 
 bool ArrivalsStore::Finish(int index) {

@@ -37,7 +37,8 @@
 // (only its own section and the count are written), and all arrivals of one
 // pass of the event loop share one flush to the disk, except that a large
 // order (kLargeOrderCharacters or more) is not grouped with the orders that
-// wait when it comes: they are saved first, before Add returns.
+// wait when it comes: they are saved first, before Add returns, and the
+// large one from a queued call, after the calls queued before it.
 //
 // Everything runs on the user-interface thread. `saved` functions and
 // ProblemChanged may pump events; the store's state is complete before any of
