@@ -119,29 +119,24 @@ QString CleanName(const QString& name) {
     return clean;
 }
 
-QString ConversationLogText(const QString& sender, const QString& addressee, const QString& text) {
-    const QString head = "[" + CleanName(sender) + " -> " + CleanName(addressee) + "]: " + kCrLf;
-    // An order's text may be a megabyte: copied once, into a string of its
-    // final size.
-    QString log;
-    log.reserve(head.size() + text.size());
-    log.append(head);
-    log.append(text);
-    return log;
+QString ConversationLogHead(const QString& sender, const QString& addressee) {
+    return "[" + CleanName(sender) + " -> " + CleanName(addressee) + "]: " + kCrLf;
 }
 
-QByteArray LogEntry(const QDateTime& when, const QString& text) {
-    if (text.isEmpty())
+QByteArray LogEntry(const QDateTime& when, const QString& text, const QString& more) {
+    if (text.isEmpty() && more.isEmpty())
         return QByteArray();
     const QString head = "----- " + rt::FormatDate(when, QStringLiteral("dd.MM.yyyy hh:nn:ss")) +
                          "---------- " + kCrLf;
     // The pieces meet at line breaks, where no code page carries anything
     // from one character to the next: converted one by one they give the
-    // bytes of the whole, and the text is converted straight into the entry.
+    // bytes of the whole, and a text of a megabyte is converted straight
+    // into the entry instead of being copied to join the others.
     QByteArray entry;
-    entry.reserve(head.size() + text.size() + 4);
+    entry.reserve(head.size() + text.size() + more.size() + 4);
     platform::AppendAnsi(entry, head);
     platform::AppendAnsi(entry, text);
+    platform::AppendAnsi(entry, more);
     platform::AppendAnsi(entry, kCrLf + kCrLf);
     return entry;
 }

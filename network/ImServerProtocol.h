@@ -69,13 +69,14 @@ QString ListMessage(const QString& userList);
 // learns the server's name and gets its orders acknowledged.
 QString CleanName(const QString& name);
 
-// The log text of a chat line or an accepted order; the sender and the
-// addressee are names, cleaned as above.
-QString ConversationLogText(const QString& sender, const QString& addressee, const QString& text);
+// The first line of the log text of a chat line or an accepted order, CR LF
+// included; the text follows it. The sender and the addressee are names,
+// cleaned as above.
+QString ConversationLogHead(const QString& sender, const QString& addressee);
 
 // One log entry as appended to the file, ANSI: the header line
-// "----- dd.MM.yyyy hh:nn:ss---------- ", the text, and an empty line, each
-// line ended by CR LF. Empty for an empty text.
-QByteArray LogEntry(const QDateTime& when, const QString& text);
+// "----- dd.MM.yyyy hh:nn:ss---------- ", the text followed by `more`, and an
+// empty line, each line ended by CR LF. Empty when both are empty.
+QByteArray LogEntry(const QDateTime& when, const QString& text, const QString& more = QString());
 
 }  // namespace ImServerProtocol

@@ -97,15 +97,15 @@ QString ModServer::GetServerLogFile() {
     return logPath_;
 }
 
-void ModServer::WriteServerLog(const QString& text) {
-    if (text.isEmpty())
+void ModServer::WriteServerLog(const QString& text, const QString& more) {
+    if (text.isEmpty() && more.isEmpty())
         return;
     // A log that cannot be written never stops the server; its failure
     // goes to Error.log once until an entry is written again.
     try {
         if (!log_)
             log_ = std::make_unique<platform::RotatingLog>(GetServerLogFile(), kMaxLogBytes, true);
-        if (log_->Append(LogEntry(rt::Now(), text))) {
+        if (log_->Append(LogEntry(rt::Now(), text, more))) {
             logFailing_ = false;
             return;
         }
@@ -495,7 +495,7 @@ void ModServer::HandleChatMessage(int index, const QByteArray& message) {
     const std::optional<ChatMessage> chat = ParseChat(platform::FromAnsi(message));
     if (!chat)
         return;
-    WriteServerLog(ConversationLogText(chat->Sender, chat->Addressee, chat->Text));
+    WriteServerLog(ConversationLogHead(chat->Sender, chat->Addressee), chat->Text);
     Queue(message + kEndOfMessageByte, 0);
 }
 
@@ -503,7 +503,7 @@ QString ModServer::HandleOrderMessage(int index, QString message) {
     const std::optional<OrderMessage> order = ParseOrder(std::move(message));
     if (!order || order->Addressee != imServerName_)
         return QString();
-    WriteServerLog(ConversationLogText(order->Sender, order->Addressee, order->Text));
+    WriteServerLog(ConversationLogHead(order->Sender, order->Addressee), order->Text);
     const QString acknowledgement = AcknowledgeMessage(order->Sender, order->Id);
     if (!rt::Trim(order->Text).isEmpty() && OrderArrived) {
         // A copy: the receiver may destroy this server, and the function

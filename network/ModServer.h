@@ -145,11 +145,12 @@ public:
     QString HandleOrderMessage(int index, QString message);
     QString BuildUserList() const;
     void SendUserList(int index);
-    // Appends one entry, whole or not at all; an empty text writes nothing.
-    // The file is kept open from the first entry on and bounded by
-    // kMaxLogBytes. A failure is logged to Error.log once until an entry is
-    // written again.
-    void WriteServerLog(const QString& text);
+    // Appends one entry of the text followed by `more` (an order's text is
+    // not copied to join its head line), whole or not at all; an empty text
+    // writes nothing. The file is kept open from the first entry on and
+    // bounded by kMaxLogBytes. A failure is logged to Error.log once until an
+    // entry is written again.
+    void WriteServerLog(const QString& text, const QString& more = QString());
 
     // Handlers of the control's events, connected by the constructor.
     void sckServerIM_Close(int index);
