@@ -191,6 +191,12 @@ void ModServer::sckServerIM_ConnectionRequest(int index, int32_t requestID) {
     }
     if (alive.expired() || !RecordBelongsTo(slot, connection))
         return;  // closed during Accept
+    // The server's answers are small: each leaves at once rather than wait
+    // for the terminal's delayed acknowledgement of the one before (up to
+    // 40 ms), which a terminal that only listens sends late. Should the
+    // system refuse, the terminal is served all the same, only slower.
+    platform::SetSocketOption(sckServerIM_->Item(slot).SocketHandle(),
+                              platform::SocketOption::NoDelay, 1);
     const QString ip = sckServerIM_->Item(slot).RemoteHostIP();
     imClients_[size_t(slot)].RemoteIP = ip;
     imClients_[size_t(slot)].Name.clear();

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -366,18 +367,21 @@ int GetPeerName(SocketHandle socket, uint32_t* address, uint16_t* port) {
 }
 
 namespace {
-int NativeOption(SocketOption option) {
+// The option's level and name.
+std::pair<int, int> NativeOption(SocketOption option) {
     switch (option) {
         case SocketOption::Broadcast:
-            return SO_BROADCAST;
+            return {SOL_SOCKET, SO_BROADCAST};
         case SocketOption::ReceiveBuffer:
-            return SO_RCVBUF;
+            return {SOL_SOCKET, SO_RCVBUF};
         case SocketOption::SendBuffer:
-            return SO_SNDBUF;
+            return {SOL_SOCKET, SO_SNDBUF};
+        case SocketOption::NoDelay:
+            return {IPPROTO_TCP, TCP_NODELAY};
         case SocketOption::MaxMessageSize:
             break;
     }
-    return -1;
+    return {SOL_SOCKET, -1};
 }
 }  // namespace
 
@@ -394,7 +398,8 @@ int GetSocketOption(SocketHandle socket, SocketOption option, int* value) {
         return 0;
     }
     socklen_t len = sizeof *value;
-    if (::getsockopt(socket, SOL_SOCKET, NativeOption(option), value, &len) != 0)
+    const auto [level, name] = NativeOption(option);
+    if (::getsockopt(socket, level, name, value, &len) != 0)
         return LastError();
     return 0;
 }
@@ -402,7 +407,8 @@ int GetSocketOption(SocketHandle socket, SocketOption option, int* value) {
 int SetSocketOption(SocketHandle socket, SocketOption option, int value) {
     if (option == SocketOption::MaxMessageSize)
         return wsa::kProtocolOption;
-    if (::setsockopt(socket, SOL_SOCKET, NativeOption(option), &value, sizeof value) != 0)
+    const auto [level, name] = NativeOption(option);
+    if (::setsockopt(socket, level, name, &value, sizeof value) != 0)
         return LastError();
     return 0;
 }

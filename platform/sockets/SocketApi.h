@@ -137,8 +137,9 @@ int GetPeerName(SocketHandle socket, uint32_t* address, uint16_t* port);
 
 // The socket options the layer above reads and sets. MaxMessageSize answers
 // the largest IPv4 UDP payload, which is what Winsock's SO_MAX_MSG_SIZE gives
-// for datagram sockets.
-enum class SocketOption { Broadcast, MaxMessageSize, ReceiveBuffer, SendBuffer };
+// for datagram sockets. NoDelay is TCP_NODELAY of a stream socket: each send
+// leaves at once instead of waiting while an earlier one is unacknowledged.
+enum class SocketOption { Broadcast, MaxMessageSize, ReceiveBuffer, SendBuffer, NoDelay };
 int GetSocketOption(SocketHandle socket, SocketOption option, int* value);
 int SetSocketOption(SocketHandle socket, SocketOption option, int value);
 

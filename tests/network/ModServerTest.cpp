@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -155,6 +156,14 @@ TEST_F(ModServerTest, ConnectionIsLoggedAndItsRecordFilled) {
     EXPECT_EQ(server->ImClients()[1].RemoteIP, "127.0.0.1");
     EXPECT_TRUE(server->ImClients()[1].Name.isEmpty());
     EXPECT_EQ(LogTexts().last(), "127.0.0.1 connected!");
+    // Its answers leave at once, not after the terminal's delayed
+    // acknowledgement of the one before.
+    int noDelay = 0;
+    socklen_t length = sizeof noDelay;
+    ASSERT_EQ(::getsockopt(server->sckServerIM()(1).SocketHandle(), IPPROTO_TCP, TCP_NODELAY,
+                           &noDelay, &length),
+              0);
+    EXPECT_EQ(noDelay, 1);
 }
 
 TEST_F(ModServerTest, JoinInTwoPiecesIsHandledOnceWithTheWholeName) {
