@@ -171,7 +171,7 @@ void ArrivalsBoard::AddArrivedOrder(const QString& text, std::function<void()> s
         // is dropped here, so the panel, the backup and the history agree.
         QString kept = text;
         kept.remove(QChar(0));
-        store_->Add(ArrivedOrder{kept, rt::ToDateSerial(rt::Now()), true}, std::move(saved));
+        store_->Add(ArrivedOrder{kept, rt::ToDateSerial(rt::NowOften()), true}, std::move(saved));
         if (window_.GetOrdersCount() == 1) {
             window_.SetActivePanel(0);
             window_.SetActiveOrder(1);

@@ -105,7 +105,7 @@ void ModServer::WriteServerLog(const QString& text, const QString& more) {
     try {
         if (!log_)
             log_ = std::make_unique<platform::RotatingLog>(GetServerLogFile(), kMaxLogBytes, true);
-        if (log_->Append(LogEntry(rt::Now(), text, more))) {
+        if (log_->Append(LogEntry(rt::NowOften(), text, more))) {
             logFailing_ = false;
             return;
         }

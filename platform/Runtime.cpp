@@ -487,6 +487,31 @@ QDateTime Now() {
     return QDateTime::currentDateTime();
 }
 
+QDateTime NowOften() {
+    if (FrozenNow())
+        return *FrozenNow();
+    thread_local LocalClock clock;
+    return clock.At(QDateTime::currentMSecsSinceEpoch());
+}
+
+QDateTime LocalClock::At(qint64 utcMSecs) {
+    constexpr qint64 kKeptMs = 60 * 1000;
+    if (utcMSecs < from_ || utcMSecs >= until_) {
+        const QDateTime local = QDateTime::fromMSecsSinceEpoch(utcMSecs, Qt::LocalTime);
+        const int offset = local.offsetFromUtc();
+        const int later =
+            QDateTime::fromMSecsSinceEpoch(utcMSecs + kKeptMs, Qt::LocalTime).offsetFromUtc();
+        if (offset != later) {
+            until_ = from_;
+            return local;
+        }
+        from_ = utcMSecs;
+        until_ = utcMSecs + kKeptMs;
+        offset_ = offset;
+    }
+    return QDateTime::fromMSecsSinceEpoch(utcMSecs, Qt::OffsetFromUTC, offset_);
+}
+
 void SetNow(const QDateTime& when) {
     FrozenNow() = when;
 }

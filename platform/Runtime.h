@@ -80,4 +80,26 @@ QDateTime Now();
 void SetNow(const QDateTime& when);
 void ClearNow();
 
+// Now() for callers that read the clock for every message or order: the
+// same date and time, as a time with a fixed offset from UTC, without
+// asking the system for the local time zone each time (which stats the zone
+// file). Frozen by SetNow like Now().
+QDateTime NowOften();
+
+// Local times of UTC instants with the zone's offset kept between calls: the
+// offset is asked for again once a minute has passed since it was taken (a
+// changed zone setting shows within that minute), and not kept at all while
+// it changes within the coming minute (summer time begins or ends), so that
+// every time is the one the zone gives.
+class LocalClock {
+public:
+    // The local date and time of the instant, with its offset from UTC.
+    QDateTime At(qint64 utcMSecs);
+
+private:
+    qint64 from_ = 0;
+    qint64 until_ = 0;  // the offset holds for [from_, until_)
+    int offset_ = 0;
+};
+
 }  // namespace rt

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+#include <cstdlib>
+
 #include "common/TestSupport.h"
 #include "platform/AppError.h"
 #include "platform/Locale.h"
@@ -143,6 +146,36 @@ TEST(Clock, FrozenAndReleased) {
     const QDateTime t(QDate(2011, 6, 22), QTime(10, 0));
     SetNow(t);
     EXPECT_EQ(Now(), t);
+    EXPECT_EQ(NowOften(), t);
     ClearNow();
     EXPECT_GT(Now().date().year(), 2020);
+    EXPECT_LE(std::abs(NowOften().secsTo(Now())), 1);
+}
+
+// The clock that keeps the zone's offset gives the zone's own local time
+// second by second across both changes of summer time, and a changed zone
+// setting within a minute.
+TEST(Clock, KeptOffsetFollowsSummerTimeAndAChangedZone) {
+    const QByteArray zone = qgetenv("TZ");
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    qputenv("TZ", "Europe/Berlin");
+    LocalClock clock;
+    const auto text = [](const QDateTime& t) { return t.toString("yyyy-MM-dd hh:mm:ss"); };
+    const auto local = [&](qint64 ms) {
+        return text(QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime));
+    };
+    // 2026-03-29 and 2026-10-25, 01:00 UTC.
+    for (const qint64 change : {qint64(1774746000000), qint64(1792890000000)}) {
+        for (qint64 ms = change - 150000; ms < change + 150000; ms += 1000)
+            ASSERT_EQ(text(clock.At(ms)), local(ms)) << ms;
+    }
+    const qint64 summer = 1781000000000;
+    EXPECT_EQ(text(clock.At(summer)), local(summer));
+    qputenv("TZ", "Asia/Tokyo");
+    EXPECT_EQ(text(clock.At(summer + 60000)), local(summer + 60000));
+    EXPECT_EQ(clock.At(summer + 60000).offsetFromUtc(), 9 * 3600);
+    if (hadZone)
+        qputenv("TZ", zone);
+    else
+        qunsetenv("TZ");
 }
