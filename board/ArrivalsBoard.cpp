@@ -73,6 +73,8 @@ ArrivalsBoard::ArrivalsBoard(MainWindow& window, QFrame* frame) : window_(window
         lblTime_.append(time);
     }
     timArrival_ = NewBoardTimer(this, "timArrival", 100, [this] { timArrival_Timer(); });
+    showArrivals_ = NewBoardTimer(this, "showArrivals", 0, [this] { ShowArrivals(); });
+    showArrivals_->setSingleShot(true);
     imServer_ = std::make_unique<ModServer>();
     store_ = std::make_unique<ArrivalsStore>(arrivals_, BackupFilePath(), HistoryFilePath());
     store_->ProblemChanged = [this](const QString& problem) {
@@ -176,6 +178,26 @@ void ArrivalsBoard::AddArrivedOrder(const QString& text, std::function<void()> s
             window_.SetActivePanel(0);
             window_.SetActiveOrder(1);
         }
+        if (!showArrivals_->isActive())
+            showArrivals_->start(shown_.isValid()
+                                     ? int(std::max<qint64>(0, kShowIntervalMs - shown_.elapsed()))
+                                     : 0);
+    } catch (const AppError&) {
+    } catch (...) {
+        // An arrival is an event of the sockets or the message server: nothing
+        // may go back into the event loop.
+        rt::ReportUnexpectedError("MainWindow.AddArrivedOrder");
+    }
+}
+
+void ArrivalsBoard::ShowArrivals() {
+    showArrivals_->stop();
+    shown_.start();
+    try {
+        // Laying out and painting the panels takes longer than the save: a
+        // terminal has its acknowledgement first.
+        store_->FlushDue();
+        imServer_->SendQueued();
         window_.RefreshOrderPanels();
         window_.EnableActionButtons(true);
         window_.UpdateOrdersStatus();
@@ -183,8 +205,6 @@ void ArrivalsBoard::AddArrivedOrder(const QString& text, std::function<void()> s
         window_.AutoSelectLastOrder();
     } catch (const AppError&) {
     } catch (...) {
-        // An arrival is an event of the sockets or the message server: nothing
-        // may go back into the event loop.
         rt::ReportUnexpectedError("MainWindow.AddArrivedOrder");
     }
 }

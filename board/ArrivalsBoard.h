@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -65,8 +66,18 @@ public:
 private:
     friend class BoardTestAccess;
 
-    // `saved` (may be empty) runs once BackUp.log holds the order.
+    // `saved` (may be empty) runs once BackUp.log holds the order. The order
+    // is shown by ShowArrivals: at the end of this pass of the event loop,
+    // or kShowIntervalMs after the last showing when that was more recent.
     void AddArrivedOrder(const QString& text, std::function<void()> saved = {});
+    // Saves what arrived, sends the acknowledgements, and only then refreshes
+    // the panels, the buttons and the status for all of it and plays the
+    // sound once.
+    void ShowArrivals();
+    // Orders arriving back to back are shown together at this pace: laying
+    // out and painting the panels for each would take longer than saving
+    // it, and every order behind would wait for that.
+    static constexpr int kShowIntervalMs = 50;
     void Server_DataArrival(int32_t bytesTotal);
     void timArrival_Timer();
     void rtbOrder_GotFocus(int index);
@@ -88,6 +99,8 @@ private:
     QList<QString> panelTexts_;
     QList<QLabel*> lblTime_;
     QTimer* timArrival_ = nullptr;
+    QTimer* showArrivals_ = nullptr;
+    QElapsedTimer shown_;
 
     QList<ArrivedOrder> arrivals_;
     std::unique_ptr<ArrivalsStore> store_;

@@ -170,6 +170,11 @@ bool ArrivalsStore::Finish(int index) {
     return Flush();
 }
 
+void ArrivalsStore::FlushDue() {
+    if (flushSoon_.isActive())
+        Flush();
+}
+
 bool ArrivalsStore::Flush() {
     flushSoon_.stop();
     const bool inPlace = exact_ && file_.IsOpen() && file_.IsFileAt(backupFile_) &&

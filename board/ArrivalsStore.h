@@ -73,6 +73,10 @@ public:
 
     // Writes what waits now: true when the file holds the list.
     bool Flush();
+    // Writes now the save that Add scheduled for the end of this pass of the
+    // event loop; nothing when none is due (a failing store keeps to its
+    // retries).
+    void FlushDue();
     // Whether a save failed and the store waits to retry.
     bool Failing() const { return failing_; }
 

@@ -133,6 +133,12 @@ public:
     // in the order queued; a long send goes on in slices (see kSendSliceMs),
     // and a failing index is skipped.
     void BroadcastMessage(const QString& text);
+    // Sends what is queued now rather than from the event loop, each
+    // terminal's messages of a round in one send; a round not done after
+    // kSendSliceMs goes on from a queued call. The board calls it once the
+    // orders of a pass are saved, so that their acknowledgements leave before
+    // it lays out its panels.
+    void SendQueued();
     // Names the terminal, cleaned (ImServerProtocol::CleanName).
     void HandleConnect(int index, const QString& message);
     // Logs the line and relays the message's bytes as received (`message`
@@ -175,9 +181,6 @@ private:
     // Queues the bytes for every connection accepted so far, or only for the
     // connection `only` when it is not 0.
     void Queue(QByteArray bytes, uint64_t only);
-    // Sends what is queued, each terminal's messages of a round in one send;
-    // a round not done after kSendSliceMs goes on from a queued call.
-    void SendQueued();
     void ScheduleSend();
     // The next round: everything queued so far.
     void StartRound();

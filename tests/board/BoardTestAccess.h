@@ -24,6 +24,7 @@ public:
 
     static void AddArrivedOrder(MainWindow& w, const QString& text) {
         w.arrivals_->AddArrivedOrder(text);
+        w.arrivals_->ShowArrivals();
     }
     static void timArrival_Timer(MainWindow& w) { w.arrivals_->timArrival_Timer(); }
 
