@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "board/ArrivalsBoard.h"
 #include "board/DatabaseBoard.h"
@@ -25,6 +26,11 @@ public:
     static void AddArrivedOrder(MainWindow& w, const QString& text) {
         w.arrivals_->AddArrivedOrder(text);
         w.arrivals_->ShowArrivals();
+    }
+    // As the message server hands an order over: shown when the board
+    // gets to it.
+    static void AddArrivedOrder(MainWindow& w, const QString& text, std::function<void()> saved) {
+        w.arrivals_->AddArrivedOrder(text, std::move(saved));
     }
     static void timArrival_Timer(MainWindow& w) { w.arrivals_->timArrival_Timer(); }
 

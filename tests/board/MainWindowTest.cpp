@@ -493,6 +493,16 @@ TEST_F(MainWindowTest, MessageServerOrdersReachTheBoardAndARestartDropsTheOldCli
     EXPECT_EQ(window_->GetOrdersCount(), 1);  // restored from the backup
 }
 
+TEST_F(MainWindowTest, AnOrderIsSavedAndAcknowledgedBeforeThePanelsShowIt) {
+    window_->InitForm();
+    QString shownWhenSaved = "not saved";
+    BoardTestAccess::AddArrivedOrder(*window_, "Soup",
+                                     [&] { shownWhenSaved = rtbOrder(0)->Text(); });
+    ASSERT_TRUE(PumpEventsUntil(
+        [&] { return shownWhenSaved != "not saved" && rtbOrder(0)->Text() == "Soup"; }, 3000));
+    EXPECT_EQ(shownWhenSaved, "");
+}
+
 TEST_F(MainWindowTest, ATakenPortIsLoggedAndShownAndALaterStartTakesIt) {
     const QString previousLog = ErrorLogger().LogFileName();
     ErrorLogger().SetLogFileName(PathIn("Error.log"));
