@@ -2,6 +2,7 @@
 // socket and the message server, and the backup and history files.
 #include "board/ArrivalsBoard.h"
 
+#include <QAbstractEventDispatcher>
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
@@ -83,6 +84,14 @@ ArrivalsBoard::ArrivalsBoard(MainWindow& window, QFrame* frame) : window_(window
     imServer_->OrderArrived = [this](const QString& text, std::function<void()> saved) {
         AddArrivedOrder(text, std::move(saved));
     };
+    // The orders that one pass of the event loop read are saved together at
+    // its end, before it waits again, and their acknowledgements leave right
+    // after the save. (The store's own queued save is there for loops that
+    // never wait, such as a pump.)
+    if (QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance())
+        connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+            rt::ContainErrors("MainWindow.AddArrivedOrder", [&] { SaveArrivals(); });
+        });
 }
 
 ArrivalsBoard::~ArrivalsBoard() = default;
@@ -190,14 +199,18 @@ void ArrivalsBoard::AddArrivedOrder(const QString& text, std::function<void()> s
     }
 }
 
+void ArrivalsBoard::SaveArrivals() {
+    if (store_->FlushDue())
+        imServer_->SendQueued();
+}
+
 void ArrivalsBoard::ShowArrivals() {
     showArrivals_->stop();
     shown_.start();
     try {
         // Laying out and painting the panels takes longer than the save: a
         // terminal has its acknowledgement first.
-        store_->FlushDue();
-        imServer_->SendQueued();
+        SaveArrivals();
         window_.RefreshOrderPanels();
         window_.EnableActionButtons(true);
         window_.UpdateOrdersStatus();

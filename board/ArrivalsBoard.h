@@ -70,6 +70,9 @@ private:
     // is shown by ShowArrivals: at the end of this pass of the event loop,
     // or kShowIntervalMs after the last showing when that was more recent.
     void AddArrivedOrder(const QString& text, std::function<void()> saved = {});
+    // Saves what arrived, when a save is due, and sends the acknowledgements
+    // at once.
+    void SaveArrivals();
     // Saves what arrived, sends the acknowledgements, and only then refreshes
     // the panels, the buttons and the status for all of it and plays the
     // sound once.

@@ -170,9 +170,11 @@ bool ArrivalsStore::Finish(int index) {
     return Flush();
 }
 
-void ArrivalsStore::FlushDue() {
-    if (flushSoon_.isActive())
-        Flush();
+bool ArrivalsStore::FlushDue() {
+    if (!flushSoon_.isActive())
+        return false;
+    Flush();
+    return true;
 }
 
 bool ArrivalsStore::Flush() {

@@ -75,8 +75,8 @@ public:
     bool Flush();
     // Writes now the save that Add scheduled for the end of this pass of the
     // event loop; nothing when none is due (a failing store keeps to its
-    // retries).
-    void FlushDue();
+    // retries). True when a save was due.
+    bool FlushDue();
     // Whether a save failed and the store waits to retry.
     bool Failing() const { return failing_; }
 

@@ -29,6 +29,9 @@ ModServer::ModServer(QObject* parent)
     connect(control, &IndexedServerSocket::Close, this, &ModServer::sckServerIM_Close);
     connect(control, &IndexedServerSocket::Error, this,
             [this](int index, int, const QString&) { sckServerIM_Error(index); });
+    sendSoon_.setSingleShot(true);
+    sendSoon_.setInterval(0);
+    connect(&sendSoon_, &QTimer::timeout, this, &ModServer::SendQueued);
 }
 
 ModServer::~ModServer() {
@@ -256,10 +259,8 @@ void ModServer::Queue(QByteArray bytes, uint64_t only) {
 }
 
 void ModServer::ScheduleSend() {
-    if (sendScheduled_)
-        return;
-    sendScheduled_ = true;
-    QTimer::singleShot(0, this, &ModServer::SendQueued);
+    if (!sendSoon_.isActive())
+        sendSoon_.start();
 }
 
 void ModServer::StartRound() {
@@ -291,7 +292,7 @@ bool ModServer::SendingLeft() const {
 }
 
 void ModServer::SendQueued() {
-    sendScheduled_ = false;
+    sendSoon_.stop();
     // A round already under way further up the stack (a handler of its send
     // ran a modal window) sends these after its own, so that every terminal
     // gets its messages in the order queued.

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -230,7 +231,9 @@ private:
         int next = 1;
     };
     Round round_;
-    bool sendScheduled_ = false;
+    // Runs SendQueued from the event loop: a timer of this thread needs no
+    // wake-up of the loop, as a queued call does.
+    QTimer sendSoon_;
     bool sending_ = false;
     bool droppingBacklogs_ = false;
     // Cleared by the destructor; loops that call out hold a weak copy.
