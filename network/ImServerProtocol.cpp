@@ -126,18 +126,31 @@ QString ConversationLogHead(const QString& sender, const QString& addressee) {
 QByteArray LogEntry(const QDateTime& when, const QString& text, const QString& more) {
     if (text.isEmpty() && more.isEmpty())
         return QByteArray();
-    const QString head = "----- " + rt::FormatDate(when, QStringLiteral("dd.MM.yyyy hh:nn:ss")) +
-                         "---------- " + kCrLf;
+    // The header line (digits and signs only, the same in every code page)
+    // changes once a second: the message server writes an entry per message,
+    // and entries of the same second share the header made for the first.
+    thread_local QDate headerDate;
+    thread_local int headerSecond = -1;
+    thread_local QByteArray header;
+    const QDate date = when.date();
+    const int second = when.time().msecsSinceStartOfDay() / 1000;
+    if (date != headerDate || second != headerSecond) {
+        header = platform::ToAnsi("----- " +
+                                  rt::FormatDate(when, QStringLiteral("dd.MM.yyyy hh:nn:ss")) +
+                                  "---------- " + kCrLf);
+        headerDate = date;
+        headerSecond = second;
+    }
     // The pieces meet at line breaks, where no code page carries anything
     // from one character to the next: converted one by one they give the
     // bytes of the whole, and a text of a megabyte is converted straight
     // into the entry instead of being copied to join the others.
     QByteArray entry;
-    entry.reserve(head.size() + text.size() + more.size() + 4);
-    platform::AppendAnsi(entry, head);
+    entry.reserve(header.size() + text.size() + more.size() + 4);
+    entry += header;
     platform::AppendAnsi(entry, text);
     platform::AppendAnsi(entry, more);
-    platform::AppendAnsi(entry, kCrLf + kCrLf);
+    entry += "\r\n\r\n";
     return entry;
 }
 

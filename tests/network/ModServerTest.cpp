@@ -101,6 +101,10 @@ TEST(ImServerProtocolTest, LogEntryFormat) {
         proto::LogEntry(when, "T1 has joined the room."),
         QByteArray("----- 04.03.2026 09:05:07---------- \r\nT1 has joined the room.\r\n\r\n"));
     EXPECT_TRUE(proto::LogEntry(when, "").isEmpty());
+    // Every entry carries its own second and day.
+    EXPECT_TRUE(proto::LogEntry(when.addMSecs(999), "x").startsWith("----- 04.03.2026 09:05:07-"));
+    EXPECT_TRUE(proto::LogEntry(when.addSecs(1), "x").startsWith("----- 04.03.2026 09:05:08-"));
+    EXPECT_TRUE(proto::LogEntry(when.addDays(1), "x").startsWith("----- 05.03.2026 09:05:07-"));
     // Cyrillic in the station's code page.
     EXPECT_TRUE(proto::LogEntry(when, QString::fromUtf8("Маса 5"))
                     .endsWith(QByteArray("\xCC\xE0\xF1\xE0 5\r\n\r\n")));
