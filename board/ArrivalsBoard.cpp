@@ -128,6 +128,8 @@ void ArrivalsBoard::Stop() {
     rt::IgnoreErrors([&] { server_.reset(); });
     rt::IgnoreErrors([&] { imServer_->CloseAllClients(); });
     timArrival_->stop();
+    // The window may go on with another board: the next start shows the list.
+    showArrivals_->stop();
 }
 
 void ArrivalsBoard::ListenForDatagrams() {
