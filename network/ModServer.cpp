@@ -29,9 +29,6 @@ ModServer::ModServer(QObject* parent)
     connect(control, &IndexedServerSocket::Close, this, &ModServer::sckServerIM_Close);
     connect(control, &IndexedServerSocket::Error, this,
             [this](int index, int, const QString&) { sckServerIM_Error(index); });
-    sendSoon_.setSingleShot(true);
-    sendSoon_.setInterval(0);
-    connect(&sendSoon_, &QTimer::timeout, this, &ModServer::SendQueued);
 }
 
 ModServer::~ModServer() {
@@ -259,8 +256,14 @@ void ModServer::Queue(QByteArray bytes, uint64_t only) {
 }
 
 void ModServer::ScheduleSend() {
-    if (!sendSoon_.isActive())
-        sendSoon_.start();
+    // A queued call, not a timer: queued calls run in the order queued and
+    // before the timers of the loop's next pass, so that acknowledgements
+    // queued before a large order's save (a queued call of the store) leave
+    // before it.
+    if (sendScheduled_)
+        return;
+    sendScheduled_ = true;
+    QTimer::singleShot(0, this, &ModServer::SendQueued);
 }
 
 void ModServer::StartRound() {
@@ -292,7 +295,7 @@ bool ModServer::SendingLeft() const {
 }
 
 void ModServer::SendQueued() {
-    sendSoon_.stop();
+    sendScheduled_ = false;
     // A round already under way further up the stack (a handler of its send
     // ran a modal window) sends these after its own, so that every terminal
     // gets its messages in the order queued.

@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -231,9 +230,7 @@ private:
         int next = 1;
     };
     Round round_;
-    // Runs SendQueued from the event loop: a timer of this thread needs no
-    // wake-up of the loop, as a queued call does.
-    QTimer sendSoon_;
+    bool sendScheduled_ = false;
     bool sending_ = false;
     bool droppingBacklogs_ = false;
     // Cleared by the destructor; loops that call out hold a weak copy.
