@@ -202,8 +202,14 @@ void ArrivalsBoard::AddArrivedOrder(const QString& text, std::function<void()> s
 }
 
 void ArrivalsBoard::SaveArrivals() {
-    if (store_->FlushDue())
-        imServer_->SendQueued();
+    if (!store_->SaveDue())
+        return;
+    // Acknowledgements of an earlier save still queued (a large order's save
+    // comes apart from the others) leave before this save, the new ones
+    // right after it.
+    imServer_->SendQueued();
+    store_->Flush();
+    imServer_->SendQueued();
 }
 
 void ArrivalsBoard::ShowArrivals() {

@@ -170,13 +170,6 @@ bool ArrivalsStore::Finish(int index) {
     return Flush();
 }
 
-bool ArrivalsStore::FlushDue() {
-    if (!flushSoon_.isActive())
-        return false;
-    Flush();
-    return true;
-}
-
 bool ArrivalsStore::Flush() {
     flushSoon_.stop();
     const bool inPlace = exact_ && file_.IsOpen() && file_.IsFileAt(backupFile_) &&

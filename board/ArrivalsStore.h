@@ -73,10 +73,10 @@ public:
 
     // Writes what waits now: true when the file holds the list.
     bool Flush();
-    // Writes now the save that Add scheduled for the end of this pass of the
-    // event loop; nothing when none is due (a failing store keeps to its
-    // retries). True when a save was due.
-    bool FlushDue();
+    // Whether Add scheduled a save for the end of this pass of the event loop
+    // (not while a failing store waits for its retry, nor for a large order,
+    // which is saved from a queued call); Flush writes it at once.
+    bool SaveDue() const { return flushSoon_.isActive(); }
     // Whether a save failed and the store waits to retry.
     bool Failing() const { return failing_; }
 
