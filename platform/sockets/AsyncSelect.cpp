@@ -3,9 +3,12 @@
 #include <sys/socket.h>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
+#include <vector>
 
 namespace platform {
 
@@ -31,6 +34,33 @@ struct Selection {
 };
 
 using SelectionPtr = std::shared_ptr<Selection>;
+
+// Bytes of a connected stream read while telling data from its end, kept for
+// the owner's next receive. They belong to the socket, not to its selection:
+// they outlive a new selection or a cancelled one, and go with the socket.
+struct Prefetched {
+    std::vector<char> bytes;
+    size_t at = 0;
+    bool filled = false;  // the read filled the buffer: more may be queued
+    bool replayPosted = false;
+    int error = 0;  // a failure met behind them, for the next readiness to report
+    size_t Left() const { return bytes.size() - at; }
+};
+
+// Up to this much is read at a readiness; a larger stream has the rest read
+// by the owner's receive itself.
+constexpr size_t kPrefetchBytes = 8192;
+
+std::unordered_map<SocketHandle, Prefetched>& PrefetchedBytes() {
+    static auto* map = new std::unordered_map<SocketHandle, Prefetched>();
+    return *map;
+}
+
+Prefetched* FindPrefetched(SocketHandle socket) {
+    auto& map = PrefetchedBytes();
+    const auto it = map.find(socket);
+    return it == map.end() || it->second.Left() == 0 ? nullptr : &it->second;
+}
 
 std::unordered_map<SocketHandle, SelectionPtr>& Selections() {
     static auto* map = new std::unordered_map<SocketHandle, SelectionPtr>();
@@ -109,9 +139,29 @@ void OnReadable(const SelectionPtr& s) {
         DeliverRead(s, kEventAccept);
         return;
     }
-    char probe = 0;
-    const ssize_t n = ::recv(s->socket, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (FindPrefetched(s->socket)) {
+        // Bytes read earlier are still the owner's to take.
+        DeliverRead(s, kEventRead);
+        return;
+    }
+    // The read that tells data from the end keeps what it read for the
+    // owner's receive, so that data costs one system call, not a peek and a
+    // receive.
+    char buffer[kPrefetchBytes];
+    ssize_t n = 0;
+    auto& map = PrefetchedBytes();
+    if (const auto it = map.find(s->socket); it != map.end() && it->second.error != 0) {
+        errno = it->second.error;
+        map.erase(it);
+        n = -1;
+    } else {
+        n = ::recv(s->socket, buffer, sizeof buffer, MSG_DONTWAIT);
+    }
     if (n > 0) {
+        Prefetched& p = PrefetchedBytes()[s->socket];
+        p.bytes.assign(buffer, buffer + n);
+        p.at = 0;
+        p.filled = size_t(n) == sizeof buffer;
         DeliverRead(s, kEventRead);
         return;
     }
@@ -128,6 +178,26 @@ void OnReadable(const SelectionPtr& s) {
     s->closeReported = true;
     Update(*s);
     Deliver(s, kEventClose, error);
+}
+
+// Bytes left over after a receive that took part of them are reported again,
+// as the socket itself would be: the system does not know of them.
+void PostReplay(SocketHandle socket, Prefetched& p) {
+    const SelectionPtr s = Find(socket);
+    if (!s || p.replayPosted)
+        return;
+    p.replayPosted = true;
+    std::weak_ptr<Selection> weak = s;
+    QTimer::singleShot(0, s->read, [weak] {
+        const SelectionPtr sel = weak.lock();
+        if (!sel)
+            return;
+        auto& map = PrefetchedBytes();
+        if (const auto it = map.find(sel->socket); it != map.end())
+            it->second.replayPosted = false;
+        if (sel->alive && sel->readArmed && FindPrefetched(sel->socket))
+            OnReadable(sel);
+    });
 }
 
 void OnWritable(const SelectionPtr& s) {
@@ -292,8 +362,9 @@ void NoteAccepted(SocketHandle listener, SocketHandle accepted) {
     if (!l)
         return;
     // A selection left on this descriptor number by a socket closed outside
-    // this layer must not watch the new connection.
+    // this layer must not watch the new connection, nor its bytes be read.
     Retire(Find(accepted));
+    PrefetchedBytes().erase(accepted);
     SelectionPtr s = MakeSelection(accepted, l->handler, l->mask);
     s->connected = true;
     s->listening = false;
@@ -303,7 +374,34 @@ void NoteAccepted(SocketHandle listener, SocketHandle accepted) {
     Update(*s);
 }
 
+bool TakePrefetched(SocketHandle socket, char* buffer, int length, bool peek, int* taken,
+                    bool* more) {
+    Prefetched* p = FindPrefetched(socket);
+    if (!p)
+        return false;
+    const size_t count = std::min(p->Left(), size_t(std::max(length, 0)));
+    if (count > 0)
+        std::memcpy(buffer, p->bytes.data() + p->at, count);
+    *taken = int(count);
+    *more = false;
+    if (peek)
+        return true;
+    p->at += count;
+    if (p->Left() > 0) {
+        PostReplay(socket, *p);
+        return true;
+    }
+    *more = p->filled;
+    PrefetchedBytes().erase(socket);
+    return true;
+}
+
+void NoteStreamFailed(SocketHandle socket, int error) {
+    PrefetchedBytes()[socket].error = error;
+}
+
 void ForgetSelection(SocketHandle socket) {
+    PrefetchedBytes().erase(socket);
     const SelectionPtr s = Find(socket);
     Selections().erase(socket);
     Retire(s);

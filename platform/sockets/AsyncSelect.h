@@ -60,6 +60,14 @@ void NoteListening(SocketHandle socket);
 void NoteAcceptFailed(SocketHandle listener);
 void NoteAccepted(SocketHandle listener, SocketHandle accepted);
 void ForgetSelection(SocketHandle socket);
+// Serves a stream receive from the bytes read at its readiness: answers false
+// when there are none. `more` tells that the socket may hold more at once
+// behind them (they filled the read), for the caller to receive as well.
+bool TakePrefetched(SocketHandle socket, char* buffer, int length, bool peek, int* taken,
+                    bool* more);
+// A receive behind such bytes failed (errno `error`): the next readiness
+// reports it as the close, as the read at the readiness would have.
+void NoteStreamFailed(SocketHandle socket, int error);
 }  // namespace detail
 
 }  // namespace platform

@@ -261,6 +261,21 @@ int SendBytes(SocketHandle socket, const char* data, int length, int* sent) {
 int RecvBytes(SocketHandle socket, char* buffer, int length, bool peek, int* received) {
     *received = 0;
     detail::NoteReceived(socket);
+    int taken = 0;
+    bool more = false;
+    if (detail::TakePrefetched(socket, buffer, length, peek, &taken, &more)) {
+        *received = taken;
+        if (!more || taken >= length)
+            return 0;
+        // The rest behind the bytes read at the readiness, if any: an end or
+        // an error is left for the next readiness to report.
+        const ssize_t n = ::recv(socket, buffer + taken, size_t(length - taken), MSG_DONTWAIT);
+        if (n > 0)
+            *received = taken + int(n);
+        else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            detail::NoteStreamFailed(socket, errno);
+        return 0;
+    }
     const ssize_t n = ::recv(socket, buffer, size_t(length), MSG_DONTWAIT | (peek ? MSG_PEEK : 0));
     if (n < 0)
         return LastError();
