@@ -507,11 +507,24 @@ void CSocketMaster::DropDatagram() {
     platform::RecvFromSocket(socket_, nullptr, 0, false, &received, nullptr, nullptr);
 }
 
+// Every connection waiting is offered in one notification, up to a bound so
+// that a flood of them cannot starve the rest of the event loop (the
+// notification comes again for what is left): clients connecting together
+// are taken in one pass, not one per pass.
 void CSocketMaster::OnAccept() {
+    constexpr int kAcceptsPerNotification = 64;
+    for (int accepted = 0; accepted < kAcceptsPerNotification; ++accepted)
+        if (!AcceptOne())
+            return;
+}
+
+// Offers one waiting connection; answers whether the listener is still there
+// and listening, and so may take the next.
+bool CSocketMaster::AcceptOne() {
     platform::SocketHandle accepted = platform::kInvalidSocket;
     const int error = platform::AcceptSocket(socket_, &accepted);
     if (error == platform::wsa::kWouldBlock)
-        return;
+        return false;
     if (error)
         RaiseWinsock(error, "PostSocket");
     try {
@@ -548,6 +561,7 @@ void CSocketMaster::OnAccept() {
         UnregisterSocket(accepted);
         UnregisterAcceptHolder(accepted);
     }
+    return alive && state_ == sckListening;
 }
 
 // ---- listening and accepting -------------------------------------------------------

@@ -152,6 +152,7 @@ private:
     // Answers whether it stopped because the socket had nothing more.
     bool OnUdpReadLoop();
     void OnAccept();
+    bool AcceptOne();
     int32_t RecvDataToBuffer();
     void SendBufferedData();
     void SendBufferedDataUDP();

@@ -3,9 +3,12 @@
 // typed reads, and the errors and events of failures.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "NetTestSupport.h"
 #include "common/TestSupport.h"
@@ -112,6 +115,18 @@ TEST(CSocketMasterTcp, RequestNobodyAcceptsIsClosedAtOnce) {
     EXPECT_EQ(listener.State(), CSocketMaster::sckListening);
     client.CloseSck();
     EXPECT_EQ(client.State(), CSocketMaster::sckClosed);
+
+    // Connections waiting together are all offered in the first pass of the
+    // loop that sees them, not one per pass.
+    requests = 0;
+    std::vector<PlainSocket> waiting;
+    for (int i = 0; i < 3; ++i)
+        waiting.push_back(PlainSocket::TcpConnect(uint16_t(listener.LocalPort())));
+    QElapsedTimer timer;
+    timer.start();
+    while (requests == 0 && timer.elapsed() < 5000)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(requests, 3);
 }
 
 TEST(CSocketMasterTcp, AcceptKeepsBytesThatArrivedBeforeIt) {
