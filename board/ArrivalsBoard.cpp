@@ -208,8 +208,7 @@ void ArrivalsBoard::SaveArrivals() {
     // comes apart from the others) leave before this save, the new ones
     // right after it.
     imServer_->SendQueued();
-    store_->Flush();
-    imServer_->SendQueued();
+    imServer_->SendQueuedAfter([this] { store_->Flush(); });
 }
 
 void ArrivalsBoard::ShowArrivals() {

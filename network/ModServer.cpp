@@ -260,7 +260,7 @@ void ModServer::ScheduleSend() {
     // before the timers of the loop's next pass, so that acknowledgements
     // queued before a large order's save (a queued call of the store) leave
     // before it.
-    if (sendScheduled_)
+    if (sendScheduled_ || sendFollows_)
         return;
     sendScheduled_ = true;
     QTimer::singleShot(0, this, &ModServer::SendQueued);
@@ -292,6 +292,33 @@ QByteArray ModServer::RoundBytesFor(uint64_t connection) const {
 bool ModServer::SendingLeft() const {
     return (!round_.messages.empty() && round_.next <= sckServerIM_->UBound()) ||
            !outgoing_.empty();
+}
+
+void ModServer::SendQueuedAfter(const std::function<void()>& work) {
+    const bool outer = sendFollows_;
+    const std::weak_ptr<bool> alive = alive_;
+    struct Follow {
+        ModServer* server;
+        std::weak_ptr<bool> alive;
+        bool outer;
+        bool worked = false;
+        ~Follow() {
+            if (alive.expired())
+                return;
+            server->sendFollows_ = outer;
+            // A `work` that threw: its messages go from the event loop.
+            if (!worked && !outer && !server->outgoing_.empty())
+                server->ScheduleSend();
+        }
+    };
+    {
+        Follow follow{this, alive, outer};
+        sendFollows_ = true;
+        work();
+        follow.worked = true;
+    }
+    if (!outer && !alive.expired())
+        SendQueued();
 }
 
 void ModServer::SendQueued() {

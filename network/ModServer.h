@@ -139,6 +139,11 @@ public:
     // orders of a pass are saved, so that their acknowledgements leave before
     // it lays out its panels.
     void SendQueued();
+    // Runs `work` (a save whose `saved` queues acknowledgements), then sends
+    // what is queued as SendQueued does. What `work` queues is not scheduled
+    // from the event loop as well: the send follows at once, without waking
+    // the loop for another pass.
+    void SendQueuedAfter(const std::function<void()>& work);
     // Names the terminal, cleaned (ImServerProtocol::CleanName).
     void HandleConnect(int index, const QString& message);
     // Logs the line and relays the message's bytes as received (`message`
@@ -231,6 +236,7 @@ private:
     };
     Round round_;
     bool sendScheduled_ = false;
+    bool sendFollows_ = false;  // inside SendQueuedAfter's work
     bool sending_ = false;
     bool droppingBacklogs_ = false;
     // Cleared by the destructor; loops that call out hold a weak copy.
