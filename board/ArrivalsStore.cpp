@@ -172,8 +172,9 @@ bool ArrivalsStore::Finish(int index) {
 
 bool ArrivalsStore::Flush() {
     flushSoon_.stop();
-    const bool inPlace = exact_ && file_.IsOpen() && file_.IsFileAt(backupFile_) &&
-                         file_.Size() == size_ && savedCount_ <= orders_.size();
+    qint64 size = -1;
+    const bool inPlace = exact_ && file_.IsOpen() && file_.IsFileAt(backupFile_, &size) &&
+                         size == size_ && savedCount_ <= orders_.size();
     if (!(inPlace ? SaveAdded() : SaveWhole())) {
         SaveFailed(errno);
         return false;

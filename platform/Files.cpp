@@ -257,7 +257,9 @@ qint64 FileHandle::Size() const {
     return qint64(st.st_size);
 }
 
-bool FileHandle::IsFileAt(const QString& path) const {
+bool FileHandle::IsFileAt(const QString& path, qint64* size) const {
+    if (size)
+        *size = -1;
     struct stat open {
     }, named{};
     const QByteArray name = QFile::encodeName(path);
@@ -267,7 +269,11 @@ bool FileHandle::IsFileAt(const QString& path) const {
                                                      : ::stat(name.constData(), &named);
     if (fd_ < 0 || ::fstat(fd_, &open) != 0 || namedResult != 0)
         return false;
-    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+    if (open.st_dev != named.st_dev || open.st_ino != named.st_ino)
+        return false;
+    if (size)
+        *size = qint64(open.st_size);
+    return true;
 }
 
 bool FileHandle::WriteAt(qint64 offset, const QByteArray& bytes) {

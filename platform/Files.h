@@ -87,8 +87,9 @@ public:
     qint64 Size() const;
     // Whether `path` still names the open file (a file renamed over it, or
     // removed, is another file; so is a link put in the place of a station's
-    // file).
-    bool IsFileAt(const QString& path) const;
+    // file). With `size`, the open file's size comes along (-1 when it is
+    // not the file at `path`), without a second look at it.
+    bool IsFileAt(const QString& path, qint64* size = nullptr) const;
 
     // The whole of the bytes at the offset (at the end with `append`).
     bool WriteAt(qint64 offset, const QByteArray& bytes);
