@@ -183,19 +183,17 @@ void OnReadable(const SelectionPtr& s) {
 // Bytes left over after a receive that took part of them are reported again,
 // as the socket itself would be: the system does not know of them.
 void PostReplay(SocketHandle socket, Prefetched& p) {
-    const SelectionPtr s = Find(socket);
-    if (!s || p.replayPosted)
+    if (!Find(socket) || p.replayPosted)
         return;
     p.replayPosted = true;
-    std::weak_ptr<Selection> weak = s;
-    QTimer::singleShot(0, s->read, [weak] {
-        const SelectionPtr sel = weak.lock();
-        if (!sel)
-            return;
+    // By the socket, not the selection: the socket may be selected again
+    // meanwhile, and its new selection reports them.
+    QTimer::singleShot(0, [socket] {
         auto& map = PrefetchedBytes();
-        if (const auto it = map.find(sel->socket); it != map.end())
+        if (const auto it = map.find(socket); it != map.end())
             it->second.replayPosted = false;
-        if (sel->alive && sel->readArmed && FindPrefetched(sel->socket))
+        const SelectionPtr sel = Find(socket);
+        if (sel && sel->alive && sel->readArmed && FindPrefetched(socket))
             OnReadable(sel);
     });
 }
@@ -299,6 +297,10 @@ int AsyncSelect(SocketHandle socket, SocketEventHandler handler, int mask) {
     }
     map.emplace(socket, s);
     Update(*s);
+    // Bytes kept from an earlier readiness are reported again, as the
+    // socket's own would be.
+    if (Prefetched* p = FindPrefetched(socket))
+        PostReplay(socket, *p);
     return 0;
 }
 

@@ -135,11 +135,10 @@ TEST(SocketLayer, ConnectThenOneWriteThenCloseAfterTheData) {
     EXPECT_TRUE(HasAsyncSelection(accepted));
     int sent = 0;
     ASSERT_EQ(SendBytes(client, "hello", 5, &sent), 0);
-    ::shutdown(client, SHUT_WR);
     ASSERT_TRUE(PumpEventsUntil([&] { return acceptedEvents.size() >= 2; }));
     PumpEvents(50);
     // One write for the new connection and one read for the data, in the
-    // order the loop found them ready; no close before the data is taken.
+    // order the loop found them ready.
     ASSERT_EQ(acceptedEvents.size(), 2u);
     EXPECT_EQ(acceptedEvents[0].event + acceptedEvents[1].event, kEventWrite + kEventRead);
     // A receive that takes part of the data has the rest reported again;
@@ -154,12 +153,25 @@ TEST(SocketLayer, ConnectThenOneWriteThenCloseAfterTheData) {
     PumpEvents(50);
     ASSERT_EQ(acceptedEvents.size(), 3u);
     EXPECT_EQ(acceptedEvents[2], (Event{kEventRead, 0}));
+    // Selecting again reports the unread rest again.
+    AsyncSelect(
+        accepted,
+        [&](SocketHandle, int e, int err) {
+            acceptedEvents.push_back({e, err});
+        },
+        59);
+    ASSERT_TRUE(PumpEventsUntil([&] { return acceptedEvents.size() >= 4; }));
+    EXPECT_EQ(acceptedEvents[3], (Event{kEventRead, 0}));
+    // The end comes after the data still unread.
+    ::shutdown(client, SHUT_WR);
+    PumpEvents(50);
+    EXPECT_EQ(acceptedEvents.size(), 4u);
     ASSERT_EQ(RecvBytes(accepted, buffer, 16, false, &got), 0);
     EXPECT_EQ(QByteArray(buffer, got), "llo");
-    ASSERT_TRUE(PumpEventsUntil([&] { return acceptedEvents.size() >= 4; }));
+    ASSERT_TRUE(PumpEventsUntil([&] { return acceptedEvents.size() >= 5; }));
     PumpEvents(50);
     EXPECT_EQ(acceptedEvents.back(), (Event{kEventClose, 0}));
-    EXPECT_EQ(acceptedEvents.size(), 4u);
+    EXPECT_EQ(acceptedEvents.size(), 5u);
     for (SocketHandle s : {listener, client, accepted})
         EXPECT_EQ(CloseSocket(s), 0);
 }
