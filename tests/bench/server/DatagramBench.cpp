@@ -79,8 +79,7 @@ void BM_Mode0Datagrams(benchmark::State& state) {
         const int port = FreePort(SOCK_DGRAM);
         StationExecutable kestrelle;
         const double floorUs = SyncFloorUs(kestrelle.DataFolder());
-        if (!kestrelle.ConfigureDatagrams(port) || !kestrelle.Start() ||
-            !kestrelle.WaitForPort(SOCK_DGRAM, port)) {
+        if (!kestrelle.StartDatagrams(port)) {
             state.SkipWithError("the station did not start");
             return;
         }

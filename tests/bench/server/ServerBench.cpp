@@ -198,8 +198,7 @@ void BM_Mode1BurstStation(benchmark::State& state) {
         const int port = FreePort(SOCK_STREAM);
         StationExecutable kestrelle;
         const double floorUs = SyncFloorUs(kestrelle.DataFolder());
-        if (!kestrelle.ConfigureMessageServer(port) || !kestrelle.Start() ||
-            !kestrelle.WaitForPort(SOCK_STREAM, port)) {
+        if (!kestrelle.StartMessageServer(port)) {
             state.SkipWithError("the station did not start its message server");
             return;
         }
@@ -241,8 +240,7 @@ void BM_Mode1ClosedLoop(benchmark::State& state) {
     for (auto _ : state) {
         const int port = FreePort(SOCK_STREAM);
         StationExecutable kestrelle;
-        if (!kestrelle.ConfigureMessageServer(port) || !kestrelle.Start() ||
-            !kestrelle.WaitForPort(SOCK_STREAM, port)) {
+        if (!kestrelle.StartMessageServer(port)) {
             state.SkipWithError("the station did not start its message server");
             return;
         }
@@ -319,8 +317,7 @@ void BM_Mode1SmallBehindLarge(benchmark::State& state) {
     for (auto _ : state) {
         const int port = FreePort(SOCK_STREAM);
         StationExecutable kestrelle;
-        if (!kestrelle.ConfigureMessageServer(port) || !kestrelle.Start() ||
-            !kestrelle.WaitForPort(SOCK_STREAM, port)) {
+        if (!kestrelle.StartMessageServer(port)) {
             state.SkipWithError("the station did not start its message server");
             return;
         }

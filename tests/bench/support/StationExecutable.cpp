@@ -49,6 +49,14 @@ bool StationExecutable::Start() {
     return process_.waitForStarted(10000);
 }
 
+bool StationExecutable::StartMessageServer(int port) {
+    return ConfigureMessageServer(port) && Start() && WaitForPort(SOCK_STREAM, port);
+}
+
+bool StationExecutable::StartDatagrams(int port) {
+    return ConfigureDatagrams(port) && Start() && WaitForPort(SOCK_DGRAM, port);
+}
+
 bool StationExecutable::WaitForPort(int type, int port, int timeoutMs) {
     for (int waited = 0; waited < timeoutMs; waited += 5) {
         if (PortTaken(type, port))

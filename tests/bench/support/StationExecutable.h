@@ -34,6 +34,10 @@ public:
     bool Start();
     // Waits until its TCP or UDP port is taken; false after the time-out.
     bool WaitForPort(int type, int port, int timeoutMs = 30000);
+    // Configures mode 1 or mode 0 on the port, starts it and waits for the
+    // port; false when any step failed.
+    bool StartMessageServer(int port);
+    bool StartDatagrams(int port);
     void Stop();
     qint64 Pid() const { return process_.processId(); }
     bool Running() const { return process_.state() != QProcess::NotRunning; }
