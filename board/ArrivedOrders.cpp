@@ -12,6 +12,7 @@
 #include "platform/AppError.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/IniFile.h"
 #include "platform/Locale.h"
 #include "platform/Runtime.h"
 
@@ -121,10 +122,6 @@ constexpr char kBreakCrLf = 'W';
 constexpr char kBreakLf = 'N';
 constexpr char kBreakCr = 'R';
 
-bool IsBlank(QChar c) {
-    return c == ' ' || c == '\t';
-}
-
 // The decimal digits of a non-negative number, at least `width` of them (the
 // "0", "00" and "000" patterns of Format), appended after `prefix`.
 void AppendNumber(QByteArray& out, QByteArrayView prefix, qint64 value, int width,
@@ -190,9 +187,6 @@ char* WriteRow(char* o, int line, QByteArrayView row) {
     return o;
 }
 
-// Calls row(start, length, line) for every row of the `size` units at `d`
-// (characters or bytes), split at every line break whatever it is, and
-// keeps one letter per break; answers the number of rows.
 // The breaks of `size` units at `d` in order: Next(i) is the first CR or LF
 // at or after `i` (`size` when none); `i` only grows from call to call.
 struct BreakFinder {
@@ -226,6 +220,9 @@ struct ByteBreakFinder {
     }
 };
 
+// Calls row(start, length, line) for every row of the `size` units at `d`
+// (characters or bytes), split at every line break whatever it is, and
+// keeps one letter per break; answers the number of rows.
 template <typename Char, typename Row>
 int ForEachRow(const Char* d, qsizetype size, char (&breaksBuffer)[64], QByteArray& moreBreaks,
                Row&& row) {
@@ -385,46 +382,6 @@ bool SaveAllArrivalsBackupFile(const QString& file, const QList<ArrivedOrder>& a
 
 namespace {
 
-QStringView TrimBlanks(QStringView s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.mid(b, e - b);
-}
-
-QStringView Unquote(QStringView v) {
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        return v.mid(1, v.size() - 2);
-    return v;
-}
-
-// "[name]": the name between the first "[" (after blanks) and the last "]".
-bool HeaderName(QStringView line, QStringView& name) {
-    qsizetype b = 0;
-    while (b < line.size() && IsBlank(line[b]))
-        ++b;
-    if (b >= line.size() || line[b] != '[')
-        return false;
-    const qsizetype close = line.lastIndexOf(u']');
-    if (close <= b)
-        return false;
-    name = TrimBlanks(line.mid(b + 1, close - b - 1));
-    return true;
-}
-
-bool KeyAndValue(QStringView line, QStringView& key, QStringView& value) {
-    const qsizetype eq = line.indexOf(u'=');
-    if (eq < 0)
-        return false;
-    key = TrimBlanks(line.left(eq));
-    if (key.isEmpty())
-        return false;
-    value = Unquote(TrimBlanks(line.mid(eq + 1)));
-    return true;
-}
-
 // Calls f(begin, end, next) for every line of text[from, to): its characters
 // and where the next line starts. CR, LF and CR LF end a line; a last line
 // without an end counts when it holds a character.
@@ -552,7 +509,7 @@ BackupFileContents::BackupFileContents(const QByteArray& bytes)
     : text_(platform::FromAnsi(bytes)), rowsValueCut_(EndsInsideRowsLine(bytes)) {
     ForEachLine(text_, 0, text_.size(), [&](qsizetype begin, qsizetype end, qsizetype next) {
         QStringView name;
-        if (!HeaderName(CleanLine(text_, begin, end, cleaned_), name))
+        if (!platform::IniSectionHeader(CleanLine(text_, begin, end, cleaned_), name))
             return;
         if (!sections_.empty())
             sections_.back().bodyEnd = begin;
@@ -623,7 +580,7 @@ void BackupFileContents::ReadKeys(const Section& section, Keys& keys) const {
     ForEachLine(
         text_, section.bodyBegin, section.bodyEnd, [&](qsizetype begin, qsizetype end, qsizetype) {
             QStringView key, value;
-            if (!KeyAndValue(CleanLine(text_, begin, end, keys.owned), key, value))
+            if (!platform::IniKeyAndValue(CleanLine(text_, begin, end, keys.owned), key, value))
                 return;
             const LowerName name(key);
             if (name.Is(u"rows"))
@@ -659,8 +616,8 @@ void BackupFileContents::ReadKeys(const Section& section, Keys& keys) const {
 
 std::optional<QString> BackupFileContents::Lookup(const QString& section,
                                                   const QString& key) const {
-    const QString sectionName = TrimBlanks(section).toString().toLower();
-    const QString keyName = TrimBlanks(key).toString().toLower();
+    const QString sectionName = platform::IniTrimBlanks(section).toString().toLower();
+    const QString keyName = platform::IniTrimBlanks(key).toString().toLower();
     for (const Section& s : sections_) {
         if (!LowerName(s.name).Is(sectionName))
             continue;
@@ -668,7 +625,7 @@ std::optional<QString> BackupFileContents::Lookup(const QString& section,
         std::optional<QString> found;
         ForEachLine(text_, s.bodyBegin, s.bodyEnd, [&](qsizetype begin, qsizetype end, qsizetype) {
             QStringView k, value;
-            if (!found && KeyAndValue(CleanLine(text_, begin, end, owned), k, value) &&
+            if (!found && platform::IniKeyAndValue(CleanLine(text_, begin, end, owned), k, value) &&
                 LowerName(k).Is(keyName))
                 found = value.toString();
         });

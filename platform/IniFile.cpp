@@ -124,42 +124,29 @@ bool IsBlank(QChar c) {
 }
 
 QString TrimBlanks(QStringView s) {
-    qsizetype b = 0, e = s.size();
-    while (b < e && IsBlank(s[b]))
-        ++b;
-    while (e > b && IsBlank(s[e - 1]))
-        --e;
-    return s.mid(b, e - b).toString();
+    return IniTrimBlanks(s).toString();
 }
 
-QString Unquote(const QString& v) {
+QStringView Unquote(QStringView v) {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         return v.mid(1, v.size() - 2);
     return v;
 }
 
-// Recognises "[name]" (name between the first "[" and the last "]").
 bool ParseHeader(const QString& line, QString& name) {
-    qsizetype b = 0;
-    while (b < line.size() && IsBlank(line[b]))
-        ++b;
-    if (b >= line.size() || line[b] != '[')
+    QStringView view;
+    if (!IniSectionHeader(line, view))
         return false;
-    const qsizetype close = line.lastIndexOf(']');
-    if (close <= b)
-        return false;
-    name = TrimBlanks(QStringView(line).mid(b + 1, close - b - 1));
+    name = view.toString();
     return true;
 }
 
 bool ParseKey(const QString& line, QString& key, QString& value) {
-    const qsizetype eq = line.indexOf('=');
-    if (eq < 0)
+    QStringView keyView, valueView;
+    if (!IniKeyAndValue(line, keyView, valueView))
         return false;
-    key = TrimBlanks(QStringView(line).left(eq));
-    if (key.isEmpty())
-        return false;
-    value = Unquote(TrimBlanks(QStringView(line).mid(eq + 1)));
+    key = keyView.toString();
+    value = valueView.toString();
     return true;
 }
 
@@ -346,7 +333,7 @@ bool ApplyWrite(Document& doc, const QString& section, const QString& key, const
     clean.replace('\r', ' ').replace('\n', ' ').remove(QChar(0));
 
     // The value as a later parse of the line will read it.
-    const QString parsed = Unquote(TrimBlanks(clean));
+    const QString parsed = Unquote(IniTrimBlanks(clean)).toString();
     const QString lowerKey = keyName.toLower();
     if (!ReadsAsKey(keyName + '=' + clean, keyName))
         return false;
@@ -504,5 +491,38 @@ namespace {
 // A fresh start has read no file yet.
 [[maybe_unused]] const bool kCacheResetRegistered = RegisterStateReset(&IniClearCache);
 }  // namespace
+
+QStringView IniTrimBlanks(QStringView s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && IsBlank(s[b]))
+        ++b;
+    while (e > b && IsBlank(s[e - 1]))
+        --e;
+    return s.mid(b, e - b);
+}
+
+bool IniSectionHeader(QStringView line, QStringView& name) {
+    qsizetype b = 0;
+    while (b < line.size() && IsBlank(line[b]))
+        ++b;
+    if (b >= line.size() || line[b] != '[')
+        return false;
+    const qsizetype close = line.lastIndexOf(u']');
+    if (close <= b)
+        return false;
+    name = IniTrimBlanks(line.mid(b + 1, close - b - 1));
+    return true;
+}
+
+bool IniKeyAndValue(QStringView line, QStringView& key, QStringView& value) {
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0)
+        return false;
+    key = IniTrimBlanks(line.left(eq));
+    if (key.isEmpty())
+        return false;
+    value = Unquote(IniTrimBlanks(line.mid(eq + 1)));
+    return true;
+}
 
 }  // namespace platform

@@ -61,4 +61,13 @@ QStringList IniKeyNames(const QString& file, const QString& section);
 // Drops every parsed copy (tests measure cold reads with it).
 void IniClearCache();
 
+// How the profile routines read one line, for readers of files in their
+// form: blanks and tabs dropped at both ends; "[name]" is the name between
+// the first "[" (after blanks) and the last "]"; "key=value" splits at the
+// first "=", a blank key is no key, and one pair of matching quotes around
+// the value is taken off.
+QStringView IniTrimBlanks(QStringView s);
+bool IniSectionHeader(QStringView line, QStringView& name);
+bool IniKeyAndValue(QStringView line, QStringView& key, QStringView& value);
+
 }  // namespace platform
