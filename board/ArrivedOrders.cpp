@@ -123,21 +123,27 @@ constexpr char kBreakLf = 'N';
 constexpr char kBreakCr = 'R';
 
 // The decimal digits of a non-negative number, at least `width` of them (the
-// "0", "00" and "000" patterns of Format), appended after `prefix`.
-void AppendNumber(QByteArray& out, QByteArrayView prefix, qint64 value, int width,
-                  QByteArrayView suffix = {}) {
-    char buffer[48];
-    char* end = buffer + sizeof buffer;
-    char* p = end;
+// "0", "00" and "000" patterns of Format), written at `o`; answers the end.
+char* WriteNumber(char* o, qint64 value, int width) {
+    char digits[24];
+    int n = 0;
     do {
-        *--p = char('0' + value % 10);
+        digits[n++] = char('0' + value % 10);
         value /= 10;
     } while (value > 0);
-    while (end - p < width)
-        *--p = '0';
-    p -= prefix.size();
-    std::memcpy(p, prefix.data(), size_t(prefix.size()));
-    out.append(p, end - p);
+    while (n < width && n < int(sizeof digits))
+        digits[n++] = '0';
+    while (n > 0)
+        *o++ = digits[--n];
+    return o;
+}
+
+// The number as WriteNumber writes it, appended after `prefix`.
+void AppendNumber(QByteArray& out, QByteArrayView prefix, qint64 value, int width,
+                  QByteArrayView suffix = {}) {
+    char buffer[24];
+    out.append(prefix);
+    out.append(buffer, WriteNumber(buffer, value, width) - buffer);
     out.append(suffix);
 }
 
@@ -168,13 +174,7 @@ constexpr qsizetype kRowOverhead = 24;
 char* WriteRow(char* o, int line, QByteArrayView row) {
     const bool quoted = QuotedRow(row);
     std::memcpy(o, "Row_", 4);
-    o += 4;
-    char digits[16];
-    int n = 0;
-    for (unsigned value = unsigned(line); value > 0 || n < 3; value /= 10)
-        digits[n++] = char('0' + value % 10);
-    while (n > 0)
-        *o++ = digits[--n];
+    o = WriteNumber(o + 4, line, 3);
     *o++ = '=';
     if (quoted)
         *o++ = '"';
