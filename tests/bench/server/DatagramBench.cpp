@@ -87,7 +87,7 @@ void BM_Mode0Datagrams(benchmark::State& state) {
         QThread::msleep(500);
         const double stationStart = SendOrders(port, count, pauseUs);
         const auto [inBackup, stationLast] =
-            WaitWhileGrowing([&] { return kestrelle.BackupCount(); }, count, 20);
+            WaitWhileGrowing([&] { return kestrelle.BackupCount(); }, count, 1);
         int doubled = 0;
         const int distinct = int(kestrelle.BackupFirstRows(&doubled).size());
         kestrelle.Stop();
@@ -95,7 +95,7 @@ void BM_Mode0Datagrams(benchmark::State& state) {
         QTemporaryDir dir;
         PlainDatagramReceiver plain(dir.path() + "/orders.txt", receiveBuffer);
         const double plainStart = SendOrders(plain.Port(), count, pauseUs);
-        WaitWhileGrowing([&] { return plain.Saved(); }, count, 5);
+        WaitWhileGrowing([&] { return plain.Saved(); }, count, 1);
         const int plainKept = plain.Saved();
         const double stationMs = (stationLast - stationStart) / 1000;
         const double plainMs = (plain.LastSavedUs() - plainStart) / 1000;

@@ -212,7 +212,7 @@ void BM_Mode1BurstStation(benchmark::State& state) {
                 boardMs = clock.elapsed() - load.JoinedBeforeOrders(run);
                 break;
             }
-            QThread::msleep(5);
+            QThread::msleep(1);
         }
         int doubled = 0;
         const int onBoard = int(kestrelle.BackupFirstRows(&doubled).size());
@@ -229,9 +229,10 @@ void BM_Mode1BurstStation(benchmark::State& state) {
 
 // ---- closed loop ---------------------------------------------------------------------
 
-// Both servers run side by side and take turns: a round of the loop against
-// the station, one against the plain server, a few sync-floor samples, and
-// again, so that a drift of the machine's load reaches both alike.
+// The servers run side by side and take turns: a round of the loop against
+// the station, one against the plain server, one against the plain server run
+// as a process of its own, a few sync-floor samples, and again, so that a
+// drift of the machine's load reaches all alike.
 constexpr int kClosedLoopRounds = 5;
 
 void BM_Mode1ClosedLoop(benchmark::State& state) {
@@ -246,18 +247,25 @@ void BM_Mode1ClosedLoop(benchmark::State& state) {
         }
         QTemporaryDir dir;
         PlainImServer server(dir.path() + "/orders.txt");
+        PlainImServerProcess process(dir.path() + "/process-orders.txt");
+        if (process.Port() == 0) {
+            state.SkipWithError("plain_im_server did not start");
+            return;
+        }
         SyncFloorFile floor(kestrelle.DataFolder());
-        ClosedLoopResult station, plain;
+        ClosedLoopResult station, plain, plainProcess;
         std::vector<double> floorUs;
         for (int round = 0; round < kClosedLoopRounds; ++round) {
             for (int i = 0; i < 8; ++i)
                 floorUs.push_back(floor.AppendAndSyncUs());
-            for (auto [target, into] : {std::pair{port, &station}, {server.Port(), &plain}}) {
+            for (auto [target, into] : {std::pair{port, &station},
+                                        {int(server.Port()), &plain},
+                                        {int(process.Port()), &plainProcess}}) {
                 const ClosedLoopResult r = RunClosedLoop(target, terminals, ordersEach);
                 if (!r.ok || server.SaveFailed()) {
                     state.SkipWithError(into == &station
                                             ? "the station did not acknowledge every order"
-                                            : "the plain server did not acknowledge every order");
+                                            : "a plain server did not acknowledge every order");
                     return;
                 }
                 into->orders += r.orders;
@@ -275,6 +283,9 @@ void BM_Mode1ClosedLoop(benchmark::State& state) {
         state.counters["station_orders_per_s"] = station.OrdersPerSecond();
         state.counters["plain_orders_per_s"] = plain.OrdersPerSecond();
         state.counters["speed_ratio"] = station.OrdersPerSecond() / plain.OrdersPerSecond();
+        state.counters["process_speed_ratio"] =
+            station.OrdersPerSecond() / plainProcess.OrdersPerSecond();
+        state.counters["process_p50_us"] = Median(plainProcess.latenciesUs);
         state.counters["station_p50_us"] = stationP50;
         state.counters["station_p99_us"] = Percentile(station.latenciesUs, 0.99);
         state.counters["plain_p50_us"] = plainP50;

@@ -103,6 +103,27 @@ PlainImServer::~PlainImServer() {
         ::close(ordersFd_);
 }
 
+PlainImServerProcess::PlainImServerProcess(const QString& ordersFile) {
+    process_.setStandardErrorFile(QProcess::nullDevice());
+    process_.start(QStringLiteral(KESTRELLE_BENCH_DIR "/plain_im_server"), {ordersFile});
+    if (!process_.waitForStarted(10000))
+        return;
+    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
+    }
+    if (process_.canReadLine())
+        port_ = uint16_t(process_.readLine().trimmed().toUInt());
+}
+
+PlainImServerProcess::~PlainImServerProcess() {
+    if (process_.state() == QProcess::NotRunning)
+        return;
+    process_.closeWriteChannel();
+    if (!process_.waitForFinished(15000)) {
+        process_.kill();
+        process_.waitForFinished(10000);
+    }
+}
+
 void PlainImServer::Run() {
     std::vector<pollfd> fds;
     while (!stop_) {

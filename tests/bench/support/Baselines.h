@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -78,6 +79,23 @@ private:
     std::atomic<int> syncs_{0};
     std::atomic<bool> saveFailed_{false};
     std::thread thread_;
+};
+
+// The same server run as plain_im_server, another process than the
+// terminals, as the station is: what part of a gap to the server above is
+// the cost of being a process of its own rather than a thread beside them.
+class PlainImServerProcess {
+public:
+    explicit PlainImServerProcess(const QString& ordersFile);
+    ~PlainImServerProcess();
+    PlainImServerProcess(const PlainImServerProcess&) = delete;
+    PlainImServerProcess& operator=(const PlainImServerProcess&) = delete;
+    // 0 when the program did not start or did not say its port.
+    uint16_t Port() const { return port_; }
+
+private:
+    QProcess process_;
+    uint16_t port_ = 0;
 };
 
 // A plain recvfrom loop on its own thread with a receive buffer of the given

@@ -79,6 +79,21 @@ void StationExecutable::Stop() {
 }
 
 int StationExecutable::BackupCount() const {
+    // The count is the file's first section, rewritten in place by every
+    // save: its head is read, which costs the same at any size, so that a
+    // watch polling it sees a save within its interval, not within a parse
+    // of the whole file, which grows with the orders held.
+    QFile file(DataFolder() + "BackUp.log");
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    static const QByteArray kHead = "[OrdersCount]\r\nValue=";
+    const QByteArray head = file.read(64);
+    if (const qsizetype end = head.indexOf('\r', kHead.size()); head.startsWith(kHead) && end > 0) {
+        bool ok = false;
+        const int count = head.mid(kHead.size(), end - kHead.size()).trimmed().toInt(&ok);
+        if (ok)
+            return count;
+    }
     platform::IniClearCache();
     return platform::IniLookup(DataFolder() + "BackUp.log", "OrdersCount", "Value")
         .value_or(QString())
