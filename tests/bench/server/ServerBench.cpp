@@ -254,6 +254,7 @@ void BM_Mode1ClosedLoop(benchmark::State& state) {
         }
         SyncFloorFile floor(kestrelle.DataFolder());
         ClosedLoopResult station, plain, plainProcess;
+        double stationCpuUs = 0, processCpuUs = 0;
         std::vector<double> floorUs;
         for (int round = 0; round < kClosedLoopRounds; ++round) {
             for (int i = 0; i < 8; ++i)
@@ -261,7 +262,15 @@ void BM_Mode1ClosedLoop(benchmark::State& state) {
             for (auto [target, into] : {std::pair{port, &station},
                                         {int(server.Port()), &plain},
                                         {int(process.Port()), &plainProcess}}) {
+                // The processor time of a server that is a process of its own.
+                const qint64 pid = into == &station        ? kestrelle.Pid()
+                                   : into == &plainProcess ? process.Pid()
+                                                           : 0;
+                const double cpuBefore = pid ? ProcessCpuUs(pid) : 0;
                 const ClosedLoopResult r = RunClosedLoop(target, terminals, ordersEach);
+                if (const double cpuAfter = pid ? ProcessCpuUs(pid) : -1;
+                    cpuBefore >= 0 && cpuAfter >= 0)
+                    (into == &station ? stationCpuUs : processCpuUs) += cpuAfter - cpuBefore;
                 if (!r.ok || server.SaveFailed()) {
                     state.SkipWithError(into == &station
                                             ? "the station did not acknowledge every order"
@@ -286,6 +295,8 @@ void BM_Mode1ClosedLoop(benchmark::State& state) {
         state.counters["process_speed_ratio"] =
             station.OrdersPerSecond() / plainProcess.OrdersPerSecond();
         state.counters["process_p50_us"] = Median(plainProcess.latenciesUs);
+        state.counters["station_cpu_us_per_order"] = stationCpuUs / station.orders;
+        state.counters["process_cpu_us_per_order"] = processCpuUs / plainProcess.orders;
         state.counters["station_p50_us"] = stationP50;
         state.counters["station_p99_us"] = Percentile(station.latenciesUs, 0.99);
         state.counters["plain_p50_us"] = plainP50;

@@ -92,6 +92,7 @@ public:
     PlainImServerProcess& operator=(const PlainImServerProcess&) = delete;
     // 0 when the program did not start or did not say its port.
     uint16_t Port() const { return port_; }
+    qint64 Pid() const { return process_.processId(); }
 
 private:
     QProcess process_;

@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <QDir>
+#include <QFile>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -136,4 +139,19 @@ double NowUs() {
                       std::chrono::steady_clock::now().time_since_epoch())
                       .count()) /
            1000.0;
+}
+
+double ProcessCpuUs(qint64 pid) {
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    const QStringList threads = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    if (threads.isEmpty())
+        return -1;
+    double ns = 0;
+    for (const QString& thread : threads) {
+        QFile file(tasks + "/" + thread + "/schedstat");
+        // A thread that ended meanwhile has its time in no file any more.
+        if (file.open(QIODevice::ReadOnly))
+            ns += file.readLine().split(' ').value(0).toDouble();
+    }
+    return ns / 1000.0;
 }

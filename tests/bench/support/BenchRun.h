@@ -28,3 +28,7 @@ double Percentile(std::vector<double> samples, double fraction);
 
 // Microseconds of a steady clock, for timing a span inside an iteration.
 double NowUs();
+
+// Microseconds of processor time the process has run so far, all its threads
+// (from /proc/<pid>/task/*/schedstat); negative when it cannot be read.
+double ProcessCpuUs(qint64 pid);
