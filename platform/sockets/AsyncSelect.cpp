@@ -158,7 +158,7 @@ void OnReadable(const SelectionPtr& s) {
         n = ::recv(s->socket, buffer, sizeof buffer, MSG_DONTWAIT);
     }
     if (n > 0) {
-        Prefetched& p = PrefetchedBytes()[s->socket];
+        Prefetched& p = map[s->socket];
         p.bytes.assign(buffer, buffer + n);
         p.at = 0;
         p.filled = size_t(n) == sizeof buffer;
